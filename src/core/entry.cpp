@@ -1,0 +1,3 @@
+#include "core/entry.h"
+
+int RunQuorvane(int, char**) { return 0; }
