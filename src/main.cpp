@@ -1,3 +1,5 @@
 #include "core/entry.h"
 
-int main(int argc, char** argv) { return RunQuorvane(argc, argv); }
+int main(int argc, char** argv) {
+    return RunQuorvane(argc, argv);
+}

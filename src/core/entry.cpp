@@ -1,3 +1,5 @@
 #include "core/entry.h"
 
-int RunQuorvane(int, char**) { return 0; }
+int RunQuorvane(int, char**) {
+    return 0;
+}

@@ -2,4 +2,6 @@
 
 #include "core/entry.h"
 
-TEST(Entry, Placeholder) { EXPECT_EQ(RunQuorvane(0, nullptr), 0); }
+TEST(Entry, Placeholder) {
+    EXPECT_EQ(RunQuorvane(0, nullptr), 0);
+}

@@ -5,5 +5,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: makedata <data folder>\n");
         return 2;
     }
+    (void)argv;
     return 0;
 }
