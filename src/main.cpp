@@ -1,5 +1,3 @@
 #include "core/entry.h"
 
-int main(int argc, char** argv) {
-    return RunQuorvane(argc, argv);
-}
+int main(int argc, char** argv) { return RunQuorvane(argc, argv); }

@@ -13,9 +13,7 @@ std::vector<std::pair<const char*, Maker>>& Makers() {
 }
 }  // namespace
 
-Registration::Registration(const char* target, Maker maker) {
-    Makers().emplace_back(target, maker);
-}
+Registration::Registration(const char* target, Maker maker) { Makers().emplace_back(target, maker); }
 
 }  // namespace fuzzseeds
 
@@ -30,8 +28,7 @@ int main(int argc, char** argv) {
         fs::create_directories(dir);
         for (const auto& [name, bytes] : maker()) {
             std::ofstream out(dir / name, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
             if (!out) {
                 std::fprintf(stderr, "fuzzseeds: cannot write %s\n", (dir / name).c_str());
                 return 1;

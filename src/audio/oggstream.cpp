@@ -1,0 +1,3 @@
+#include "audio/oggstream.h"
+
+void MusicStreamLoop() {}

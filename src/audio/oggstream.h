@@ -1,0 +1,4 @@
+// Ogg Vorbis music streaming on the worker thread.
+#pragma once
+
+void MusicStreamLoop();

@@ -1,0 +1,4 @@
+#include "audio/openal.h"
+
+bool StartSoundSystem() { return false; }
+void StopSoundSystem() {}

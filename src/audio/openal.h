@@ -1,0 +1,5 @@
+// Sound system start-up and shutdown.
+#pragma once
+
+bool StartSoundSystem();
+void StopSoundSystem();

@@ -1,0 +1,519 @@
+#include "core/frame.h"
+
+#include <GL/gl.h>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "character/entity.h"
+#include "core/config.h"
+#include "core/input.h"
+#include "core/nztmath.h"
+#include "core/pack.h"
+#include "core/paths.h"
+#include "model/objtype.h"
+#include "net/netclient.h"
+#include "platform/glcontext.h"
+#include "platform/timer.h"
+#include "platform/wincodes.h"
+#include "platform/window.h"
+#include "plugin/pluginhost.h"
+#include "render/glext.h"
+#include "render/projection.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
+#include "scene/events.h"
+#include "scene/triggers.h"
+#include "ui/console.h"
+#include "ui/counter.h"
+#include "ui/gamemap.h"
+#include "ui/gameui.h"
+#include "ui/inventory.h"
+#include "ui/menu.h"
+#include "ui/panel.h"
+#include "ui/textbox.h"
+#include "ui/video.h"
+#include "ui/wnd.h"
+#include "world/camera.h"
+#include "world/collide.h"
+#include "world/gamelight.h"
+#include "world/registry.h"
+#include "world/rope.h"
+#include "world/sfx.h"
+#include "world/sky.h"
+#include "world/thunder.h"
+#include "world/traject.h"
+#include "world/trail.h"
+
+FrameFn FrameFunction = GameFrame;
+RunModeState RunMode;
+FrameClockState FrameClock;
+FrameTimingState FrameTiming;
+FrameAccumulatorState FrameAccumulators;
+uint32_t SunReflectTexture = 0;
+uint32_t ThunderTexture = 0;
+uint32_t BorderCinemaTexture = 0;
+uint32_t LaunchEffectTypeIndex = 0;
+
+namespace {
+
+// Event codes raised by the function keys.
+constexpr uint32_t kEventEscapeReleased = 66;
+constexpr uint32_t kEventCtrlReleased = 67;
+// (press, repeat every 0.1 s while held, release) of the left mouse, Shift and right mouse buttons.
+struct ButtonEvents {
+    int button;
+    uint32_t press, repeat, release;
+};
+constexpr ButtonEvents kButtonEvents[] = {
+    {kButtonLeftMouse, 84, 103, 122},
+    {kButtonShift, 85, 104, 123},
+    {kButtonRightMouse, 86, 105, 124},
+};
+
+struct EditorAveraging {
+    uint32_t frameCount = 0;
+    float rateSum = 0.0f;
+};
+EditorAveraging gEditorAveraging;
+
+// Object states go to the network every send period, each frame function with its own timer.
+float gGameSendTimer = 0.0f;
+float gEditorSendTimer = 0.0f;
+float gSendPeriod = 0.1f;
+
+// The console commands are registered by the first timer reset of the run.
+bool gConsoleRegistered = false;
+
+// Slow work runs in the frames in which accumulator B was just reset.
+bool TenthSecondTick() { return FrameAccumulators.tickB == 0.0f; }
+
+void SwapPadBuffers() {
+    if (PadStates.current == &PadStates.buffers[0]) {
+        PadStates.current = &PadStates.buffers[1];
+        PadStates.previous = &PadStates.buffers[0];
+    } else {
+        PadStates.current = &PadStates.buffers[0];
+        PadStates.previous = &PadStates.buffers[1];
+    }
+}
+
+void SendObjectStatesEvery(float& timer) {
+    timer += FrameTiming.frameTime;
+    if (timer < gSendPeriod) return;
+    timer = 0.0f;
+    if (NetClient == nullptr) return;
+    // A player carried by another object sends its parent's placement too.
+    if (PlayerEntity != nullptr && PlayerEntity->parent != nullptr) {
+        SendObjectStatesFull(0);
+    } else {
+        SendObjectStates(0);
+    }
+}
+
+// Drawing of the game and editor frames; a plug-in that draws the frame itself answers non-zero.
+void DrawFrame() {
+    if (RenderPlugins() != 0) return;
+    if (RenderState.letterboxBar != 0) {
+        ClearFrame(&RenderState);
+        SetScissorRect(&RenderState);
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    RenderObjects();
+    if (WndCount != 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
+    DrawAllWnds();
+    SwapWindowBuffers(RenderState.window);
+}
+
+uint32_t BroadcastReleased(uint32_t code) {
+    uint32_t handled = 0;
+    if (PlayerEntity != nullptr) handled += PlayerEntity->SendEvent(code, 0, 0, 0);
+    handled += BroadcastEventToScnObjects(code);
+    handled += BroadcastToRegisteredTriggers(code);
+    handled += BroadcastEventToEntities(code);
+    handled += GameEventObject.SendEvent(code, 0, 0, 0);
+    return handled != 0 ? 1 : 0;
+}
+
+void SendGameEvent(uint32_t code) { GameEventObject.SendEvent(code, 0, 0, 0); }
+
+void TakeScreenshot() {
+    MakeScreenshotName(DataPath("SCREENSHOTS/Shot000.tga"), RenderState.screenWidth, RenderState.screenHeight);
+}
+
+void ReleaseIfSet(uint32_t& texture) {
+    if (texture != 0) ReleaseTexture(texture);
+    texture = 0;
+}
+
+}  // namespace
+
+const FunctionKeyTargets EngineFunctionKeyTargets = {
+    BroadcastCtrlReleased,
+    BroadcastEscapeReleased,
+    SendGameEvent,
+    TakeScreenshot,
+};
+
+void InitFrameDefaults() {
+    FrameFunction = GameFrame;
+    RunMode = RunModeState{};
+    FrameClock = FrameClockState{};
+    FrameTiming = FrameTimingState{};
+    FrameAccumulators = FrameAccumulatorState{};
+    gEditorAveraging = EditorAveraging{};
+    gGameSendTimer = 0.0f;
+    gEditorSendTimer = 0.0f;
+    gSendPeriod = 0.1f;
+    gConsoleRegistered = false;
+    SunReflectTexture = ThunderTexture = BorderCinemaTexture = 0;
+    LaunchEffectTypeIndex = 0;
+}
+
+void ResetFrameTimer() {
+    FrameClock.lastFrameTime = static_cast<double>(QueryPerformanceCounter() - FrameClock.startCount);
+    if (!gConsoleRegistered) {
+        gConsoleRegistered = true;
+        RegisterConsoleCommands();
+    }
+}
+
+void SetRunMode(uint32_t mode) {
+    if (mode == RunMode.current) return;
+    RunMode.previous = RunMode.current;
+    RunMode.current = mode;
+    switch (mode) {
+        case RunModeGame:
+            ResetFrameTimer();
+            FrameFunction = GameFrame;
+            break;
+        case RunModeEditor:
+            FrameFunction = EditorFrame;
+            break;
+        case RunModeBackToGame:
+            RunMode.current = RunModeGame;
+            FrameFunction = GameFrame;
+            break;
+        case RunModeVideo:
+            ResetClearColor();
+            FrameFunction = VideoFrame;
+            break;
+        default:
+            break;
+    }
+}
+
+void EnterGameMode() {
+    if (RunMode.current != RunModeGame) {
+        RunMode.previous = RunMode.current;
+        RunMode.current = RunModeGame;
+        ResetFrameTimer();
+        FrameFunction = GameFrame;
+    }
+    if (wglSwapIntervalEXT != nullptr) wglSwapIntervalEXT(UserConfig.verticalSync != 0 ? 1 : 0);
+    ClearKeyStates();
+    StartLevel(GameSettings.startScene, 0, 1);
+}
+
+void InitTimer() {
+    FrameTiming.rate = 50.0f;
+    FrameTiming.frameTime = 0.02f;
+    FrameTiming.frameFactor = 1.0f;
+    FrameTiming.inverseFrameFactor = 1.0f;
+    FrameClock.frequency = static_cast<double>(QueryPerformanceFrequency());
+    FrameClock.inverseFrequency = 1.0 / FrameClock.frequency;
+    FrameClock.startCount = QueryPerformanceCounter();
+}
+
+void InitMathTables() {
+    BuildSinCosTables();
+    BuildRandomTable();
+    InitTimer();
+    FrameClock.frameCap = FrameClock.frequency * (1.0 / 60.0);
+    gSendPeriod = 0.1f;
+}
+
+bool StepFrameClock(float* measuredRate) {
+    const double now = static_cast<double>(QueryPerformanceCounter() - FrameClock.startCount);
+    double delta = now - FrameClock.lastFrameTime;
+    if (delta < FrameClock.frameCap) return false;
+    FrameClock.lastFrameTime = now;
+    if (FrameTiming.timeScale != 0.0f) delta *= FrameTiming.timeScale;
+    float rate = static_cast<float>(FrameClock.frequency / delta);
+    // At least one frame a second, so that dt never exceeds a second (a NaN counts as too slow).
+    if (!(rate > 1.0f)) rate = 1.0f;
+    FrameTiming.measuredRate = rate;
+    *measuredRate = rate;
+    return true;
+}
+
+void SetFrameRate(float rate) {
+    FrameTiming.rate = rate;
+    FrameTiming.frameTime = 1.0f / rate;
+    FrameTiming.frameFactor = FrameTiming.frameTime * 50.0f;
+    FrameTiming.inverseFrameFactor = 1.0f / FrameTiming.frameFactor;
+}
+
+void AverageEditorFrameRate(float measuredRate) {
+    gEditorAveraging.frameCount += 1;
+    gEditorAveraging.rateSum += measuredRate;
+    if (gEditorAveraging.frameCount >= 5) {
+        SetFrameRate(gEditorAveraging.rateSum * 0.2f);
+        gEditorAveraging = EditorAveraging{};
+    }
+}
+
+void AdvanceAccumulators(float dt) {
+    FrameAccumulatorState& a = FrameAccumulators;
+    a.twentieth += dt;
+    a.tickA += dt;
+    a.tickB += dt;
+    if (a.twentieth < 0.05f) return;
+    a.twentieth = 0.0f;
+    if (a.resetANext != 0) {
+        a.lastTickA = a.tickA;
+        a.tickA = 0.0f;
+        a.resetANext = 0;
+    } else {
+        a.lastTickB = a.tickB;
+        a.tickB = 0.0f;
+        a.resetANext = 1;
+    }
+}
+
+void GameFrame() {
+    float rate = 0.0f;
+    if (!StepFrameClock(&rate)) return;
+    SetFrameRate(rate);
+    const float dt = FrameTiming.frameTime;
+    FrameAccumulators.halfSecond += dt;
+    if (FrameAccumulators.halfSecond >= 0.5f) {
+        FrameAccumulators.lastHalfSecond = FrameAccumulators.halfSecond;
+        FrameAccumulators.halfSecond = 0.0f;
+    }
+    AdvanceAccumulators(dt);
+    HandleFunctionKeys();
+    ProcessNetworkPackets();
+    // A plug-in that runs the world itself this frame answers non-zero.
+    if (ManagePlugins() == 0) {
+        GameTick();
+        UpdateRopes();
+    }
+    SendObjectStatesEvery(gGameSendTimer);
+    DrawFrame();
+    RunDeferredActions();
+    UpdateDelayedActions();
+    MouseWheelDelta = 0;
+}
+
+void EditorFrame() {
+    float rate = 0.0f;
+    if (!StepFrameClock(&rate)) return;
+    AverageEditorFrameRate(rate);
+    AdvanceAccumulators(FrameTiming.frameTime);
+    HandleFunctionKeys();
+    ProcessNetworkPackets();
+    PollJoysticks();
+    PollKeyboard();
+    if (TenthSecondTick()) {
+        UpdateMusicFade();
+        UpdateMasterSoundFade();
+    }
+    SendObjectStatesEvery(gEditorSendTimer);
+    DrawFrame();
+    RunDeferredActions();
+    MouseWheelDelta = 0;
+}
+
+void VideoFrame() {
+    SwapPadBuffers();
+    ReadPadState(PadStates.current);
+    PollKeyboard();
+    UpdateVideoFrame();
+}
+
+void GameTick() {
+    SwapPadBuffers();
+    ReadPadState(PadStates.current);
+    PollKeyboard();
+    UpdateCamera();
+    UpdateEnvironmentZones();
+    UpdateObjects();
+    LateUpdateObjects();
+    if (TenthSecondTick()) {
+        UpdateRegisteredTriggers();
+        UpdateMusicFade();
+        UpdateMasterSoundFade();
+    }
+    UpdateSky();
+    RotateSkyObjects();
+}
+
+uint32_t BroadcastCtrlReleased() { return BroadcastReleased(kEventCtrlReleased); }
+
+uint32_t BroadcastEscapeReleased() { return BroadcastReleased(kEventEscapeReleased); }
+
+void HandleFunctionKeys() { HandleFunctionKeysWith(EngineFunctionKeyTargets); }
+
+void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
+    const uint8_t* now = KeyStates.currentActions;
+    const uint8_t* before = KeyStates.previousActions;
+    auto released = [&](int button) { return before[button] != 0 && now[button] == 0; };
+    auto pressed = [&](int button) { return before[button] == 0 && now[button] != 0; };
+    auto held = [&](int button) { return before[button] != 0 && now[button] != 0; };
+
+    if (released(kButtonConsole) && ConsoleWnd != nullptr) {
+        ConsoleWnd->visible = ConsoleWnd->visible != 0 ? 0 : 1;
+        if (ConsoleWnd->visible != 0) SetFocusWnd(ConsoleWnd);
+    }
+    // A Ctrl or Escape release that some event handler takes is the whole of this frame's keys.
+    if (released(kButtonCtrl)) {
+        if (targets.broadcastCtrlReleased() == 1) return;
+    } else if (released(kButtonEscape)) {
+        if (targets.broadcastEscapeReleased() == 1) return;
+    }
+    for (const ButtonEvents& events : kButtonEvents) {
+        if (pressed(events.button)) {
+            targets.sendGameEvent(events.press);
+        } else if (held(events.button) && FrameAccumulators.tickA == 0.0f) {
+            targets.sendGameEvent(events.repeat);
+        } else if (released(events.button)) {
+            targets.sendGameEvent(events.release);
+        }
+    }
+    // A key is down when the high bit of its byte is set.
+    if ((KeyStates.previousKeys[VK_F11] & 0x80) != 0 && (KeyStates.currentKeys[VK_F11] & 0x80) == 0) {
+        targets.takeScreenshot();
+    }
+}
+
+void ClearFrame(NztRenderState* state) {
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(state->clearColor[0], state->clearColor[1], state->clearColor[2], state->clearColor[3]);
+}
+
+void ResetClearColor() {
+    RenderState.clearColor[0] = 0.0f;
+    RenderState.clearColor[1] = 0.0f;
+    RenderState.clearColor[2] = 0.0f;
+    RenderState.clearColor[3] = 1.0f;
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void DrawCinemaBorders() {
+    SetCachedSwitch(CachedSwitch::DepthTest, false);
+    SetCachedSwitch(CachedSwitch::DepthWrite, false);
+    SetCachedSwitch(CachedSwitch::ColorArray, false);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    SetActiveTextureUnitCached(0);
+    if (BoundTextureId != BorderCinemaTexture) {
+        glBindTexture(GL_TEXTURE_2D, BorderCinemaTexture);
+        BoundTextureId = BorderCinemaTexture;
+    }
+    // 2-D coordinates are pixels from the viewport centre with y growing downwards, so y0 is the
+    // top edge. The bars stay black from the frame clear; a 4-pixel band of the border texture
+    // lines the inner edge of each.
+    const float x0 = RenderState.viewportLeft;
+    const float y0 = RenderState.viewportBottom;
+    const float x1 = RenderState.viewportRight;
+    const float y1 = RenderState.viewportTop;
+    const float h = static_cast<float>(RenderState.letterboxBar);
+    const float topBand[4][3] = {{x0, y0 + h - 4.0f, 1.0f}, {x1, y0 + h - 4.0f, 1.0f}, {x1, y0 + h, 1.0f}, {x0, y0 + h, 1.0f}};
+    const float bottomBand[4][3] = {{x0, y1 - h, 1.0f}, {x1, y1 - h, 1.0f}, {x1, y1 - h + 4.0f, 1.0f}, {x0, y1 - h + 4.0f, 1.0f}};
+    BeginPrimitive(&RenderState, 7);
+    DrawBatchedQuad(BorderCinemaTexture, topBand, 1.0f);
+    DrawBatchedQuad(BorderCinemaTexture, bottomBand, 1.0f);
+    glEnd();
+    SetCachedSwitch(CachedSwitch::DepthTest, true);
+    SetCachedSwitch(CachedSwitch::DepthWrite, true);
+}
+
+void InitEngineResources() {
+    GetCursorScreenPos(&CursorPos.x, &CursorPos.y);
+    GetCursorScreenPos(&LastCursorPos.x, &LastCursorPos.y);
+    MouseDelta[0] = MouseDelta[1] = 0;
+    OpenDataPacks();
+    ResetWobble();
+    LoadGameSettings();
+    RenderState.currentFont = RenderState.gameFont;
+    RenderState.currentFontSize = RenderState.gameFontSize;
+    RenderState.normalizationCubeMap = CreateNormalizationCubeMap();
+    RenderState.blankTexture = CreateBlankTexture();
+    RenderState.skyCubeMap = LoadSkyCubeMap();
+    SunReflectTexture = LoadTexture("MAPS/SunReflect.Img", 1, 0);
+    ThunderTexture = LoadTexture("MAPS/Thunder.Img", 1, 1);
+    BorderCinemaTexture = LoadTexture("MAPS/BorderCinema.Img", 0, 0);
+    ResetAnimDefaults();
+    AllocObjectLists();
+    CurrentMusicPlaylist = CreateMusicPlaylist();
+    if (NztEntity* player = GetEntityType(GameSettings.playerType); player != nullptr) {
+        for (int i = 0; i < 3; ++i) player->Position[i] = player->PreviousPosition[i] = 0.0f;
+    }
+    LaunchEffectTypeIndex = GetObjectTypeIndex("EFFECTS/Launch1001", 1);
+    if (EntityCount != 0 && EntityList != nullptr && EntityList[0] != nullptr) {
+        NztEntity* player = EntityList[0];
+        SetPlayerEntity(player);
+        player->inputDriven = 1;
+        player->animStateMachine = 1;
+        if (player->riddenEntity != nullptr) player->riddenEntity->steeredByRider = 1;
+    }
+    LoadLensFlares();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SwapWindowBuffers(RenderState.window);
+    SetCachedSwitch(CachedSwitch::VertexArray, true);
+    SetCachedSwitch(CachedSwitch::ColorArray, false);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    SetCachedSwitch(CachedSwitch::AlphaTest, true);
+}
+
+void ShutdownEngine() {
+    if (NetClient != nullptr) {
+        NetClient->Disconnect(0, 0);
+        DestroyNetClientInterface(NetClient);
+        NetClient = nullptr;
+    }
+    CloseVideo();
+    DestroyAllInventories();
+    DestroyAllCounters();
+    DestroyAllGameMaps();
+    DestroyAllGameUIs();
+    CloseImagePanel();
+    for (uint32_t i = 0; ConsoleWnd != nullptr && i < WndCount; ++i) {
+        if (WndList[i] == ConsoleWnd) {
+            DestroyWnd(ConsoleWnd, 1);
+            ConsoleWnd = nullptr;
+        }
+    }
+    GameEventObject.ClearEvents();
+    ClearMusicPlaylist();
+    DeleteAllEventTriggers();
+    FreeDeferredActionTables();
+    DeleteAllTrajects();
+    for (int i = 13; i >= 0; --i) ReleaseIfSet(LensFlareTextures[i]);
+    FreeCollideGrid();
+    RemoveAllThunders();
+    RemoveAllTrails();
+    RemoveAllEntities();
+    RemoveAllScnObjects();
+    DeleteAllCollideObjects();
+    DeleteAllDynObjects();
+    RemoveAllSfx();
+    DeleteAllGameLights();
+    DeleteAllLights();
+    FreeAllSfxDefs();
+    DeleteAllMeshData();
+    DeleteAllAnims();
+    ReleaseIfSet(BorderCinemaTexture);
+    ReleaseIfSet(ThunderTexture);
+    ReleaseIfSet(SunReflectTexture);
+    MusicFadeGain = 0.0f;
+    MusicFadeState = 0;
+    StopAllSounds();
+    SetMasterSoundGain(SoundVolume);
+    FreeTypeTables();
+    FreeGtxTable();
+    FreeEnvironmentZones();
+    FreeObjectLists();
+    CloseDataPacks();
+    PlayerEntity = nullptr;
+}

@@ -1,0 +1,4 @@
+#include "core/pack.h"
+
+void OpenDataPacks() {}
+void CloseDataPacks() {}

@@ -1,0 +1,5 @@
+// The data packs of the nine categories.
+#pragma once
+
+void OpenDataPacks();
+void CloseDataPacks();

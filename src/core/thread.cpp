@@ -1,0 +1,3 @@
+#include "core/thread.h"
+
+CNztMusic MusicThread;

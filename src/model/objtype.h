@@ -1,0 +1,26 @@
+// Object types, libraries and instance lists.
+#pragma once
+
+#include <cstdint>
+
+class NztEntity;
+
+extern NztEntity* PlayerEntity;
+extern NztEntity** EntityList;
+extern uint32_t EntityCount;
+
+uint32_t GetObjectTypeIndex(const char* name, uint32_t number);
+NztEntity* GetEntityType(const char* typeName);
+void SetPlayerEntity(NztEntity* entity);
+void ResetAnimDefaults();
+void FreeTypeTables();
+uint32_t BroadcastEventToEntities(uint32_t code);
+uint32_t BroadcastEventToScnObjects(uint32_t code);
+void RemoveAllEntities();
+void RemoveAllScnObjects();
+void DeleteAllCollideObjects();
+void DeleteAllDynObjects();
+void DeleteAllLights();
+void FreeAllSfxDefs();
+void DeleteAllMeshData();
+void DeleteAllAnims();

@@ -1,0 +1,4 @@
+#include "platform/cursor.h"
+
+CursorHandle LoadArrowCursor() { return nullptr; }
+void SetCursor(CursorHandle) {}

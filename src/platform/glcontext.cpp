@@ -1,0 +1,3 @@
+#include "platform/glcontext.h"
+
+void SwapWindowBuffers(WindowHandle) {}

@@ -1,0 +1,6 @@
+// The OpenGL context on the main window.
+#pragma once
+
+#include "platform/types.h"
+
+void SwapWindowBuffers(WindowHandle window);

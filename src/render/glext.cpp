@@ -1,0 +1,3 @@
+#include "render/glext.h"
+
+PfnSwapInterval wglSwapIntervalEXT = nullptr;

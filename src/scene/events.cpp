@@ -1,0 +1,9 @@
+#include "scene/events.h"
+
+NztEventObject GameEventObject;
+
+uint32_t NztEventObject::SendEvent(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
+void NztEventObject::ClearEvents() {}
+void RunDeferredActions() {}
+void UpdateDelayedActions() {}
+void FreeDeferredActionTables() {}

@@ -1,0 +1,3 @@
+#include "scene/hover.h"
+
+void UpdateMouseHover(int32_t, int32_t) {}

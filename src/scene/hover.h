@@ -1,0 +1,6 @@
+// Mouse hover events on world objects.
+#pragma once
+
+#include <cstdint>
+
+void UpdateMouseHover(int32_t x, int32_t y);

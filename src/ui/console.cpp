@@ -1,0 +1,5 @@
+#include "ui/console.h"
+
+CNztWnd* ConsoleWnd = nullptr;
+
+void RegisterConsoleCommands() {}

@@ -1,0 +1,4 @@
+// Counters.
+#pragma once
+
+void DestroyAllCounters();

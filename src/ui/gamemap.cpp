@@ -1,0 +1,3 @@
+#include "ui/gamemap.h"
+
+void DestroyAllGameMaps() {}

@@ -1,0 +1,4 @@
+// Game maps.
+#pragma once
+
+void DestroyAllGameMaps();

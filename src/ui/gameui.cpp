@@ -1,0 +1,5 @@
+#include "ui/gameui.h"
+
+void DestroyAllGameUIs() {}
+void RefreshHudTextSizes() {}
+void LayoutGameScreens() {}

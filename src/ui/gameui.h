@@ -1,0 +1,6 @@
+// Game interfaces.
+#pragma once
+
+void DestroyAllGameUIs();
+void RefreshHudTextSizes();
+void LayoutGameScreens();

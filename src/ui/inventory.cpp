@@ -1,0 +1,3 @@
+#include "ui/inventory.h"
+
+void DestroyAllInventories() {}

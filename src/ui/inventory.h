@@ -1,0 +1,4 @@
+// Inventories.
+#pragma once
+
+void DestroyAllInventories();

@@ -1,0 +1,4 @@
+#include "ui/panel.h"
+
+void InitPanelGlobals() {}
+void CloseImagePanel() {}

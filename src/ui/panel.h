@@ -1,0 +1,5 @@
+// The image panel and the object bars.
+#pragma once
+
+void InitPanelGlobals();
+void CloseImagePanel();

@@ -1,0 +1,4 @@
+#include "ui/textbox.h"
+
+void ClearTextBoxes() {}
+void FreeGtxTable() {}

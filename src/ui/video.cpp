@@ -1,0 +1,4 @@
+#include "ui/video.h"
+
+void UpdateVideoFrame() {}
+void CloseVideo() {}

@@ -1,0 +1,5 @@
+// Video playback.
+#pragma once
+
+void UpdateVideoFrame();
+void CloseVideo();

@@ -1,0 +1,3 @@
+#include "world/collide.h"
+
+void FreeCollideGrid() {}

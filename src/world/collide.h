@@ -1,0 +1,4 @@
+// Collision objects and the collision grid.
+#pragma once
+
+void FreeCollideGrid();

@@ -1,0 +1,3 @@
+#include "world/gamelight.h"
+
+void DeleteAllGameLights() {}

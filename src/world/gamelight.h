@@ -1,0 +1,4 @@
+// Game lights.
+#pragma once
+
+void DeleteAllGameLights();

@@ -1,0 +1,9 @@
+// Object registries and the frame passes.
+#pragma once
+
+void ClearObjectLists();
+void AllocObjectLists();
+void FreeObjectLists();
+void UpdateObjects();
+void LateUpdateObjects();
+void RenderObjects();

@@ -1,0 +1,9 @@
+#include "world/rope.h"
+
+RopeSettingsRecord RopeSettings = {};
+
+void InitRopePools() {}
+void ResetRopePools() {}
+void UpdateRopes() {}
+void FreeRopeLinks() {}
+void FreeRopeAnchors() {}

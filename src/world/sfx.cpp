@@ -1,0 +1,3 @@
+#include "world/sfx.h"
+
+void RemoveAllSfx() {}

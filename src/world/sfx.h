@@ -1,0 +1,4 @@
+// Particle effects.
+#pragma once
+
+void RemoveAllSfx();

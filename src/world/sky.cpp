@@ -1,0 +1,11 @@
+#include "world/sky.h"
+
+uint32_t LensFlareTextures[14] = {};
+
+void ConstructEnvironment() {}
+void UpdateEnvironmentZones() {}
+void UpdateSky() {}
+void RotateSkyObjects() {}
+void ResetWobble() {}
+void LoadLensFlares() {}
+void FreeEnvironmentZones() {}

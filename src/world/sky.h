@@ -1,0 +1,14 @@
+// Sky, lens flares, fog, environment zones and wobble.
+#pragma once
+
+#include <cstdint>
+
+extern uint32_t LensFlareTextures[14];
+
+void ConstructEnvironment();
+void UpdateEnvironmentZones();
+void UpdateSky();
+void RotateSkyObjects();
+void ResetWobble();
+void LoadLensFlares();
+void FreeEnvironmentZones();

@@ -1,0 +1,3 @@
+#include "world/thunder.h"
+
+void RemoveAllThunders() {}

@@ -1,0 +1,4 @@
+// Thunder bolts.
+#pragma once
+
+void RemoveAllThunders();

@@ -1,0 +1,3 @@
+#include "world/trail.h"
+
+void RemoveAllTrails() {}

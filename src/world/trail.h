@@ -1,0 +1,4 @@
+// Trails.
+#pragma once
+
+void RemoveAllTrails();

@@ -1,0 +1,3 @@
+#include "world/traject.h"
+
+void DeleteAllTrajects() {}

@@ -1,0 +1,4 @@
+// Trajectories.
+#pragma once
+
+void DeleteAllTrajects();

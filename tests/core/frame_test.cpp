@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/frame.h"
+#include "core/input.h"
+#include "platform/timer.h"
+#include "platform/wincodes.h"
+#include "render/glext.h"
+#include "render/renderstate.h"
+
+namespace {
+
+// A performance counter that only moves when the test says so: one tick a microsecond.
+class FakeCounter final : public PerformanceCounterSource {
+public:
+    int64_t Frequency() const override { return 1'000'000; }
+    int64_t Counter() const override { return now; }
+    void AdvanceSeconds(double seconds) { now += static_cast<int64_t>(seconds * 1e6); }
+    int64_t now = 5'000'000;
+};
+
+class FrameTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SetPerformanceCounterSource(&counter);
+        InitFrameDefaults();
+        InitMathTables();
+        ResetFrameTimer();
+    }
+    void TearDown() override { SetPerformanceCounterSource(nullptr); }
+
+    FakeCounter counter;
+};
+
+TEST_F(FrameTest, ClockStepCapsAtSixtyFramesASecond) {
+    float rate = 0.0f;
+    counter.AdvanceSeconds(1.0 / 61.0);
+    EXPECT_FALSE(StepFrameClock(&rate));
+    counter.AdvanceSeconds(0.02 - 1.0 / 61.0);
+    ASSERT_TRUE(StepFrameClock(&rate));
+    EXPECT_NEAR(rate, 50.0f, 0.01f);
+    // The frame time is measured from the last frame taken, not from the refused pass.
+    counter.AdvanceSeconds(0.01);
+    EXPECT_FALSE(StepFrameClock(&rate));
+}
+
+struct ClockCase {
+    const char* name;
+    double seconds;
+    float timeScale;
+    float frameTime;
+};
+
+TEST_F(FrameTest, ClockStepGivesTheFrameTime) {
+    const ClockCase cases[] = {
+        {"real time", 0.02, 0.0f, 0.02f},
+        {"time scale 2 doubles dt", 0.02, 2.0f, 0.04f},
+        {"time scale 0.5 halves dt", 0.04, 0.5f, 0.02f},
+        {"a slow frame clamps the rate to 1", 5.0, 0.0f, 1.0f},
+        {"a scaled slow frame too", 0.8, 2.0f, 1.0f},
+    };
+    for (const ClockCase& c : cases) {
+        InitFrameDefaults();
+        InitMathTables();
+        ResetFrameTimer();
+        FrameTiming.timeScale = c.timeScale;
+        counter.AdvanceSeconds(c.seconds);
+        float rate = 0.0f;
+        ASSERT_TRUE(StepFrameClock(&rate)) << c.name;
+        SetFrameRate(rate);
+        EXPECT_NEAR(FrameTiming.frameTime, c.frameTime, 1e-5f) << c.name;
+        EXPECT_NEAR(FrameTiming.frameFactor, c.frameTime * 50.0f, 1e-4f) << c.name;
+        EXPECT_NEAR(FrameTiming.inverseFrameFactor, 1.0f / (c.frameTime * 50.0f), 1e-4f) << c.name;
+    }
+}
+
+TEST_F(FrameTest, GamePassWithinTheCapDoesNothingAtAll) {
+    counter.AdvanceSeconds(0.02);
+    MouseWheelDelta = 120;
+    GameFrame();
+    EXPECT_EQ(MouseWheelDelta, 0);  // a frame ran and ended
+    const FrameTimingState timing = FrameTiming;
+    const FrameAccumulatorState accumulators = FrameAccumulators;
+
+    counter.AdvanceSeconds(0.01);
+    MouseWheelDelta = 120;
+    GameFrame();
+    EditorFrame();
+    EXPECT_EQ(MouseWheelDelta, 120);
+    EXPECT_EQ(FrameTiming.frameTime, timing.frameTime);
+    EXPECT_EQ(FrameAccumulators.twentieth, accumulators.twentieth);
+    EXPECT_EQ(FrameAccumulators.halfSecond, accumulators.halfSecond);
+}
+
+TEST_F(FrameTest, EditorChangesTheFrameTimeEveryFifthFrame) {
+    const float rates[] = {10.0f, 20.0f, 30.0f, 40.0f, 50.0f, 60.0f};
+    for (int i = 0; i < 4; ++i) {
+        AverageEditorFrameRate(rates[i]);
+        EXPECT_EQ(FrameTiming.frameTime, 0.02f) << "frame " << i;
+    }
+    AverageEditorFrameRate(rates[4]);
+    EXPECT_FLOAT_EQ(FrameTiming.rate, 30.0f);
+    EXPECT_FLOAT_EQ(FrameTiming.frameTime, 1.0f / 30.0f);
+    AverageEditorFrameRate(rates[5]);
+    EXPECT_FLOAT_EQ(FrameTiming.rate, 30.0f);  // a new average has begun
+}
+
+TEST_F(FrameTest, AccumulatorsHitZeroOncePerTenthHalfAPeriodApart) {
+    // 1/80 s frames: a 0.05-second step every 4 frames, a 0.1-second period every 8.
+    const float dt = 0.0125f;
+    std::vector<int> zeroA, zeroB;
+    for (int frame = 1; frame <= 40; ++frame) {
+        AdvanceAccumulators(dt);
+        if (FrameAccumulators.tickA == 0.0f) zeroA.push_back(frame);
+        if (FrameAccumulators.tickB == 0.0f) zeroB.push_back(frame);
+    }
+    EXPECT_EQ(zeroA, (std::vector<int>{4, 12, 20, 28, 36}));
+    EXPECT_EQ(zeroB, (std::vector<int>{8, 16, 24, 32, 40}));
+    EXPECT_FLOAT_EQ(FrameAccumulators.lastTickB, 0.1f);
+}
+
+void CountedFrame() {}
+
+struct RunModeCase {
+    const char* name;
+    uint32_t from;
+    uint32_t to;
+    uint32_t current;
+    uint32_t previous;
+    FrameFn frame;
+    bool clockReset;
+};
+
+TEST_F(FrameTest, RunModeSwitching) {
+    const RunModeCase cases[] = {
+        {"same mode changes nothing", RunModeEditor, RunModeEditor, RunModeEditor, 9, CountedFrame, false},
+        {"game resets the clock", RunModeEditor, RunModeGame, RunModeGame, RunModeEditor, GameFrame, true},
+        {"editor keeps the clock", RunModeGame, RunModeEditor, RunModeEditor, RunModeGame, EditorFrame, false},
+        {"back to game keeps the clock", RunModeEditor, RunModeBackToGame, RunModeGame, RunModeEditor, GameFrame, false},
+        {"video", RunModeGame, RunModeVideo, RunModeVideo, RunModeGame, VideoFrame, false},
+        {"unknown mode only stores the words", RunModeGame, 7, 7, RunModeGame, CountedFrame, false},
+    };
+    for (const RunModeCase& c : cases) {
+        RunMode.current = c.from;
+        RunMode.previous = 9;
+        FrameFunction = CountedFrame;
+        FrameClock.lastFrameTime = 1.0;
+        RenderState.clearColor[0] = 0.5f;
+        counter.AdvanceSeconds(1.0);
+        SetRunMode(c.to);
+        EXPECT_EQ(RunMode.current, c.current) << c.name;
+        EXPECT_EQ(RunMode.previous, c.previous) << c.name;
+        EXPECT_EQ(FrameFunction, c.frame) << c.name;
+        EXPECT_EQ(FrameClock.lastFrameTime != 1.0, c.clockReset) << c.name;
+        EXPECT_EQ(RenderState.clearColor[0], c.to == RunModeVideo ? 0.0f : 0.5f) << c.name;
+    }
+}
+
+int gSwapInterval = -1;
+int RecordSwapInterval(int interval) {
+    gSwapInterval = interval;
+    return 1;
+}
+
+TEST_F(FrameTest, EnteringGameModeFromTheStartState) {
+    ASSERT_EQ(RunMode.current, 0u);
+    FrameFunction = CountedFrame;
+    wglSwapIntervalEXT = RecordSwapInterval;
+    gSwapInterval = -1;
+    std::snprintf(GameSettings.startScene, sizeof GameSettings.startScene, "NoLevel");
+    EnterGameMode();
+    wglSwapIntervalEXT = nullptr;
+    EXPECT_EQ(RunMode.current, RunModeGame);
+    EXPECT_EQ(RunMode.previous, 0u);
+    EXPECT_EQ(FrameFunction, GameFrame);
+    EXPECT_EQ(gSwapInterval, 1);  // vertical sync is on by default
+}
+
+// Recording fakes of what the function keys reach.
+std::vector<std::string> gCalls;
+uint32_t gCtrlAnswer = 0;
+uint32_t gEscapeAnswer = 0;
+
+const FunctionKeyTargets kRecordingTargets = {
+    [] {
+        gCalls.push_back("ctrl");
+        return gCtrlAnswer;
+    },
+    [] {
+        gCalls.push_back("escape");
+        return gEscapeAnswer;
+    },
+    [](uint32_t code) { gCalls.push_back(std::to_string(code)); },
+    [] { gCalls.push_back("screenshot"); },
+};
+
+struct KeyFrame {
+    std::vector<int> before;  // game buttons down in the previous table
+    std::vector<int> now;     // and in the current one
+    bool f11Released = false;
+};
+
+void SetKeys(const KeyFrame& keys) {
+    for (int i = 0; i < 24; ++i) KeyStates.previousActions[i] = KeyStates.currentActions[i] = 0;
+    for (int b : keys.before) KeyStates.previousActions[b] = 1;
+    for (int b : keys.now) KeyStates.currentActions[b] = 1;
+    KeyStates.previousKeys[VK_F11] = keys.f11Released ? 0x80 : 0;
+    KeyStates.currentKeys[VK_F11] = 0;
+}
+
+struct FunctionKeyCase {
+    const char* name;
+    KeyFrame keys;
+    uint32_t ctrlAnswer;
+    uint32_t escapeAnswer;
+    bool tickA;  // accumulator A was reset this frame
+    std::vector<std::string> calls;
+};
+
+TEST_F(FrameTest, FunctionKeys) {
+    const FunctionKeyCase cases[] = {
+        {"taken Ctrl release suppresses buttons and screenshot",
+         {{kButtonCtrl}, {kButtonLeftMouse}, true}, 1, 0, false, {"ctrl"}},
+        {"Ctrl release nobody takes lets them through, Escape unchecked",
+         {{kButtonCtrl, kButtonEscape}, {kButtonLeftMouse}, true}, 0, 1, false, {"ctrl", "84", "screenshot"}},
+        {"taken Escape release suppresses too", {{kButtonEscape}, {kButtonRightMouse}}, 0, 1, false, {"escape"}},
+        {"Escape release nobody takes", {{kButtonEscape}, {kButtonRightMouse}}, 0, 0, false, {"escape", "86"}},
+        {"press of each button", {{}, {kButtonLeftMouse, kButtonShift, kButtonRightMouse}}, 0, 0, false,
+         {"84", "85", "86"}},
+        {"held buttons repeat on the tenth-second tick", {{kButtonShift, kButtonRightMouse}, {kButtonShift, kButtonRightMouse}},
+         0, 0, true, {"104", "105"}},
+        {"held buttons stay quiet between ticks", {{kButtonShift}, {kButtonShift}}, 0, 0, false, {}},
+        {"releases", {{kButtonLeftMouse, kButtonRightMouse}, {}}, 0, 0, false, {"122", "124"}},
+        {"F11 release takes a screenshot", {{}, {}, true}, 0, 0, false, {"screenshot"}},
+    };
+    for (const FunctionKeyCase& c : cases) {
+        SetKeys(c.keys);
+        gCtrlAnswer = c.ctrlAnswer;
+        gEscapeAnswer = c.escapeAnswer;
+        FrameAccumulators.tickA = c.tickA ? 0.0f : 0.03f;
+        gCalls.clear();
+        HandleFunctionKeysWith(kRecordingTargets);
+        EXPECT_EQ(gCalls, c.calls) << c.name;
+    }
+}
+
+}  // namespace
