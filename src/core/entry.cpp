@@ -47,7 +47,6 @@ uint32_t MiddleButtonDown = 0;
 uint8_t LeftButtonHeld = 0;
 uint8_t RightButtonHeld = 0;
 uint8_t MiddleButtonHeld = 0;
-CursorHandle CurrentCursor = nullptr;
 CursorHandle DefaultCursor = nullptr;
 uint32_t SavedScreenSaverActive = 1;
 uint32_t SavedPowerOffActive = 1;
@@ -81,7 +80,7 @@ void RefreshLastCursorPos() { GetCursorScreenPos(&LastCursorPos.x, &LastCursorPo
 
 void ShowDefaultCursor() {
     CurrentCursor = DefaultCursor;
-    SetCursor(CurrentCursor);
+    PlatformSetCursor(CurrentCursor);
 }
 
 void InitGLState() {
@@ -176,10 +175,7 @@ void InitProgramDefaults() {
     InitRenderState();
     ConstructEnvironment();
     ClearKeyStates();
-    PadStates.buffers[0] = PadBuffer{};
-    PadStates.buffers[1] = PadBuffer{};
-    PadStates.current = &PadStates.buffers[0];
-    PadStates.previous = &PadStates.buffers[1];
+    ClearPadStates();
     InitFrameDefaults();
     InitPanelGlobals();
     InitSpellGlobals();
@@ -238,7 +234,7 @@ int RunProgram(const ProgramSteps& steps) {
 WindowHandle CreateMainWindow() {
     LoadUserConfig();
     TextureSizeSetting = UserConfig.textureSize;
-    DefaultCursor = LoadArrowCursor();
+    if (DefaultCursor == nullptr) DefaultCursor = PlatformCreateSystemCursor(SystemCursor::Arrow);
     WindowHandle window = nullptr;
     if (UserConfig.fullScreen == 1 && SetDisplayMode() != 0) window = CreateFullscreenMainWindow();
     if (window == nullptr) {
@@ -375,7 +371,7 @@ uint32_t InitApplication() {
     gApplicationStarted = 1;
     InitDataFolder();
     // The key tables were cleared at start; every game button starts enabled.
-    std::memset(KeyStates.ActionEnabled, 1, sizeof KeyStates.ActionEnabled);
+    std::memset(ActionEnabled, 1, sizeof ActionEnabled);
     RefreshDesktopSize();
     if (CursorClipRect != nullptr) GetWindowRect(MainWindow, &WindowRect);
     InitGLState();
@@ -433,6 +429,8 @@ uint32_t ShutdownApplication() {
     gApplicationStarted = 0;
     UnloadAllPlugins();
     ShutdownInput();
+    PlatformFreeCursor(DefaultCursor);
+    DefaultCursor = nullptr;
     DeleteAllSounds();
     StopMusic();
     StopSoundSystem();

@@ -35,7 +35,7 @@ extern uint32_t MiddleButtonDown;
 extern uint8_t LeftButtonHeld;
 extern uint8_t RightButtonHeld;
 extern uint8_t MiddleButtonHeld;
-extern CursorHandle CurrentCursor;
+// The window class's arrow cursor (the engine's own cursors are input's).
 extern CursorHandle DefaultCursor;
 // The screen-saver and power-saving settings found at start, given back at exit.
 extern uint32_t SavedScreenSaverActive;

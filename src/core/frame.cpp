@@ -87,15 +87,6 @@ bool gConsoleRegistered = false;
 // Slow work runs in the frames in which accumulator B was just reset.
 bool TenthSecondTick() { return FrameAccumulators.tickB == 0.0f; }
 
-void SwapPadBuffers() {
-    if (PadStates.current == &PadStates.buffers[0]) {
-        PadStates.current = &PadStates.buffers[1];
-        PadStates.previous = &PadStates.buffers[0];
-    } else {
-        PadStates.current = &PadStates.buffers[0];
-        PadStates.previous = &PadStates.buffers[1];
-    }
-}
 
 void SendObjectStatesEvery(float& timer) {
     timer += FrameTiming.frameTime;
@@ -355,7 +346,7 @@ uint32_t BroadcastEscapeReleased() { return BroadcastReleased(kEventEscapeReleas
 void HandleFunctionKeys() { HandleFunctionKeysWith(EngineFunctionKeyTargets); }
 
 void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
-    const uint8_t* now = KeyStates.currentActions;
+    const uint8_t* now = KeyStates.actions;
     const uint8_t* before = KeyStates.previousActions;
     auto released = [&](int button) { return before[button] != 0 && now[button] == 0; };
     auto pressed = [&](int button) { return before[button] == 0 && now[button] != 0; };
@@ -381,7 +372,7 @@ void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
         }
     }
     // A key is down when the high bit of its byte is set.
-    if ((KeyStates.previousKeys[VK_F11] & 0x80) != 0 && (KeyStates.currentKeys[VK_F11] & 0x80) == 0) {
+    if ((KeyStates.previousKeys[VK_F11] & 0x80) != 0 && (KeyStates.keys[VK_F11] & 0x80) == 0) {
         targets.takeScreenshot();
     }
 }
@@ -431,7 +422,6 @@ void DrawCinemaBorders() {
 void InitEngineResources() {
     GetCursorScreenPos(&CursorPos.x, &CursorPos.y);
     GetCursorScreenPos(&LastCursorPos.x, &LastCursorPos.y);
-    MouseDelta[0] = MouseDelta[1] = 0;
     OpenDataPacks();
     ResetWobble();
     LoadGameSettings();

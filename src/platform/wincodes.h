@@ -113,6 +113,9 @@ constexpr uint32_t VK_RWIN = 0x5C;
 constexpr uint32_t VK_APPS = 0x5D;
 constexpr uint32_t VK_SLEEP = 0x5F;
 constexpr uint32_t VK_NUMPAD0 = 0x60;  // VK_NUMPAD1 .. VK_NUMPAD9 follow
+constexpr uint32_t VK_NUMPAD4 = 0x64;
+constexpr uint32_t VK_NUMPAD5 = 0x65;
+constexpr uint32_t VK_NUMPAD6 = 0x66;
 constexpr uint32_t VK_MULTIPLY = 0x6A;
 constexpr uint32_t VK_ADD = 0x6B;
 constexpr uint32_t VK_SEPARATOR = 0x6C;
@@ -144,3 +147,7 @@ constexpr uint32_t VK_OEM_5 = 0xDC;       // '\'
 constexpr uint32_t VK_OEM_6 = 0xDD;       // ']'
 constexpr uint32_t VK_OEM_7 = 0xDE;       // '''
 constexpr uint32_t VK_OEM_102 = 0xE2;     // the extra key beside the left Shift of European keyboards
+
+// Result codes of the COM-style services (HRESULT).
+constexpr int32_t S_OK = 0;
+constexpr int32_t E_FAIL = static_cast<int32_t>(0x80004005u);

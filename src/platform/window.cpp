@@ -9,6 +9,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/joystick.h"
 #include "platform/keymap.h"
 
 namespace {
@@ -68,6 +69,8 @@ void PumpSdlEvents() {
     while (SDL_PollEvent(&event) != 0) {
         // One main window: every event goes through its translator; a quit, which belongs to no
         // window, is addressed to it so that its procedure ends the loop.
+        // Pads plugged in or pulled out are opened or closed here; they make no message.
+        if (JoystickHandleEvent(event)) continue;
         EventTranslator& translator = gWindows.empty() ? gLooseTranslator : gWindows.front().translator;
         translator.Translate(event, messages);
     }
@@ -357,4 +360,35 @@ bool GetCursorScreenPos(int32_t* x, int32_t* y) {
 
 void SetCursorScreenPos(int32_t x, int32_t y) {
     if (VideoRunning()) SDL_WarpMouseGlobal(x, y);
+}
+
+void PlatformGetKeyboardState(uint8_t table[256]) {
+    std::memset(table, 0, 256);
+    if (!VideoRunning()) return;
+    int count = 0;
+    const uint8_t* scancodes = SDL_GetKeyboardState(&count);
+    for (int code = 0; code < count; ++code) {
+        if (scancodes[code] == 0) continue;
+        const auto scancode = static_cast<SDL_Scancode>(code);
+        const uint32_t key = VirtualKeyFromSdl(SDL_GetKeyFromScancode(scancode), scancode);
+        if (key > 0 && key < 256) table[key] = 0x80;
+    }
+    const uint32_t mouse = SDL_GetMouseState(nullptr, nullptr);
+    if (mouse & SDL_BUTTON_LMASK) table[VK_LBUTTON] = 0x80;
+    if (mouse & SDL_BUTTON_RMASK) table[VK_RBUTTON] = 0x80;
+    if (mouse & SDL_BUTTON_MMASK) table[VK_MBUTTON] = 0x80;
+}
+
+bool PlatformGetCursorPos(int32_t* x, int32_t* y) { return GetCursorScreenPos(x, y); }
+void PlatformSetCursorPos(int32_t x, int32_t y) { SetCursorScreenPos(x, y); }
+
+void PlatformGetDesktopSize(int32_t* width, int32_t* height) {
+    DisplayModeInfo mode;
+    if (GetDesktopMode(&mode)) {
+        *width = mode.width;
+        *height = mode.height;
+    } else {
+        *width = 0;
+        *height = 0;
+    }
 }

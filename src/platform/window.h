@@ -100,3 +100,13 @@ bool GetWindowRect(WindowHandle window, ScreenRect* rect);
 // The cursor in screen coordinates.
 bool GetCursorScreenPos(int32_t* x, int32_t* y);
 void SetCursorScreenPos(int32_t x, int32_t y);
+
+// The virtual-key down state as a Windows key-state table: one byte per virtual key, 0x80 while
+// the key is down. Read from SDL's keyboard and mouse state, so it follows real input (XTEST
+// included) but not events pushed by hand. Mouse buttons are virtual keys 1, 2 and 4.
+void PlatformGetKeyboardState(uint8_t table[256]);
+// The cursor in screen pixels (false when the video system is not running), and moving it.
+bool PlatformGetCursorPos(int32_t* x, int32_t* y);
+void PlatformSetCursorPos(int32_t x, int32_t y);
+// The desktop's size in pixels.
+void PlatformGetDesktopSize(int32_t* width, int32_t* height);

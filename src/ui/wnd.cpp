@@ -14,6 +14,9 @@ uint32_t DispatchRButtonDownToWnds(int32_t, int32_t, uint32_t) { return 0; }
 uint32_t DispatchRButtonUpToWnds(int32_t, int32_t, uint32_t) { return 0; }
 uint32_t DispatchMButtonDownToWnds(int32_t, int32_t, uint32_t) { return 0; }
 uint32_t DispatchMButtonUpToWnds(int32_t, int32_t, uint32_t) { return 0; }
+uint32_t DispatchLButtonDownToWnds(int32_t, int32_t, uint32_t) { return 0; }
+uint32_t DispatchLButtonDblClkToWnds(int32_t, int32_t, uint32_t) { return 0; }
+uint32_t DispatchMouseWheelToWnds(int32_t, int32_t, int32_t) { return 0; }
 void SortWndsByDepth(CNztWnd**, int32_t, int32_t) {}
 void DrawAllWnds() {}
 void DrawBatchedQuad(uint32_t, const float[4][3], float) {}

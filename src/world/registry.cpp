@@ -6,3 +6,4 @@ void FreeObjectLists() {}
 void UpdateObjects() {}
 void LateUpdateObjects() {}
 void RenderObjects() {}
+NztEventObject* PickEntityOnRay(int32_t, int32_t) { return nullptr; }

@@ -205,11 +205,11 @@ struct KeyFrame {
 };
 
 void SetKeys(const KeyFrame& keys) {
-    for (int i = 0; i < 24; ++i) KeyStates.previousActions[i] = KeyStates.currentActions[i] = 0;
+    for (int i = 0; i < 24; ++i) KeyStates.previousActions[i] = KeyStates.actions[i] = 0;
     for (int b : keys.before) KeyStates.previousActions[b] = 1;
-    for (int b : keys.now) KeyStates.currentActions[b] = 1;
+    for (int b : keys.now) KeyStates.actions[b] = 1;
     KeyStates.previousKeys[VK_F11] = keys.f11Released ? 0x80 : 0;
-    KeyStates.currentKeys[VK_F11] = 0;
+    KeyStates.keys[VK_F11] = 0;
 }
 
 struct FunctionKeyCase {
