@@ -388,7 +388,7 @@ uint32_t InitApplication() {
     MusicThread.musicJob = NztJob{0, MusicStreamLoop};
     MusicThread.autoStart = 1;
     InitSound();
-    MusicEndedCallback = OnMusicEnded;
+    MusicEndCallback = OnMusicEnded;
     ResetCameraControl();
     InitEngineResources();
     MakePathFolders(DataPath("USER/"));

@@ -284,6 +284,8 @@ void GameFrame() {
     AdvanceAccumulators(dt);
     HandleFunctionKeys();
     ProcessNetworkPackets();
+    // What the music worker posted (a track that ended) is acted on here, on the main thread.
+    DispatchMusicEvents();
     // A plug-in that runs the world itself this frame answers non-zero.
     if (ManagePlugins() == 0) {
         GameTick();
@@ -303,6 +305,7 @@ void EditorFrame() {
     AdvanceAccumulators(FrameTiming.frameTime);
     HandleFunctionKeys();
     ProcessNetworkPackets();
+    DispatchMusicEvents();
     PollJoysticks();
     PollKeyboard();
     if (TenthSecondTick()) {
@@ -435,7 +438,7 @@ void InitEngineResources() {
     BorderCinemaTexture = LoadTexture("MAPS/BorderCinema.Img", 0, 0);
     ResetAnimDefaults();
     AllocObjectLists();
-    CurrentMusicPlaylist = CreateMusicPlaylist();
+    CurrentPlaylist = CreateMusicPlaylist();
     if (NztEntity* player = GetEntityType(GameSettings.playerType); player != nullptr) {
         for (int i = 0; i < 3; ++i) player->Position[i] = player->PreviousPosition[i] = 0.0f;
     }
@@ -496,8 +499,8 @@ void ShutdownEngine() {
     ReleaseIfSet(BorderCinemaTexture);
     ReleaseIfSet(ThunderTexture);
     ReleaseIfSet(SunReflectTexture);
-    MusicFadeGain = 0.0f;
-    MusicFadeState = 0;
+    MusicFade.gain = 0.0f;
+    MusicFade.state = 0;
     StopAllSounds();
     SetMasterSoundGain(SoundVolume);
     FreeTypeTables();

@@ -10,3 +10,4 @@ void MakePathFolders(const char* path);
 uint32_t SetDisplayMode();
 uint32_t MakeScreenshotName(const char* path, int32_t width, int32_t height);
 int32_t RoundToInt(float x);
+uint32_t NameChecksum(const char* name);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datakit/gameconfig.h"
+#include "sample.h"
 
 namespace fs = std::filesystem;
 
@@ -66,5 +67,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "makedata: cannot copy %s: %s\n", kDefaultFontSource, error.message().c_str());
         return 1;
     }
+    if (!WriteSampleAudio(root.string())) return 1;
     return 0;
 }
