@@ -8,6 +8,7 @@
 
 #include "audio/oggstream.h"
 #include "core/nztfile.h"
+#include "core/pack.h"
 #include "core/thread.h"
 #include "platform/dynlib.h"
 
@@ -34,7 +35,7 @@ void* efxEntryPoints[33] = {};
 
 // WAV files are sound effects; anything this large is not one, and refusing it keeps a broken
 // stream from being read without end.
-constexpr size_t MaxWaveFileBytes = size_t{256} << 20;
+constexpr uint32_t MaxWaveFileBytes = uint32_t{256} << 20;
 
 #define QV_OPENAL_ENTRY_POINTS(X)                                                                      \
     X(alEnable) X(alDisable) X(alIsEnabled) X(alGetBoolean) X(alGetInteger) X(alGetFloat) X(alGetDouble) \
@@ -79,20 +80,6 @@ uint32_t U32(const uint8_t* p) {
 
 // The stream reports no end of data itself: a piece that moves the position by less than was
 // asked for is the last one.
-bool ReadWholeStream(NztFile& stream, std::vector<uint8_t>& out) {
-    constexpr uint32_t piece = 64 * 1024;
-    for (;;) {
-        size_t old = out.size();
-        if (old >= MaxWaveFileBytes) return false;
-        out.resize(old + piece);
-        uint32_t before = stream.Tell();
-        stream.Read(piece, out.data() + old);
-        uint32_t got = stream.Tell() - before;
-        if (got > piece) got = piece;
-        out.resize(old + got);
-        if (got < piece) return true;
-    }
-}
 
 const char* WaveFormatName(const WaveRecord& w) {
     const WaveFormat& f = w.format;
@@ -437,10 +424,10 @@ int CWaves::ParseFile(const char* name, WaveRecord* record) {
     *record = WaveRecord{};
     if (!IsPlainDataName(name)) return WaveOpenFailed;
     NztFile stream;
-    if (!stream.OpenRead(name, nullptr)) return WaveOpenFailed;
+    if (!stream.OpenRead(name, PackTrees[PackSounds])) return WaveOpenFailed;
     bool whole;
     try {
-        whole = ReadWholeStream(stream, record->fileBytes);
+        whole = stream.ReadToEnd(record->fileBytes, MaxWaveFileBytes);
     } catch (const std::bad_alloc&) {
         whole = false;
     }

@@ -158,7 +158,7 @@ const ProgramSteps EngineProgramSteps = {
     EnterGameMode,
     PeekWindowMessage,
     DispatchWindowMessage,
-    SaveUserConfig,
+    [] { SaveUserConfig(); },
     ShutdownApplication,
     RestoreDisplayMode,
     RestoreScreenSaver,

@@ -507,6 +507,6 @@ void ShutdownEngine() {
     FreeGtxTable();
     FreeEnvironmentZones();
     FreeObjectLists();
-    CloseDataPacks();
+    DeletePackList();
     PlayerEntity = nullptr;
 }

@@ -7,6 +7,7 @@
 
 #include "character/entity.h"
 #include "core/nztfile.h"
+#include "core/paths.h"
 #include "model/objtype.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
@@ -483,24 +484,7 @@ constexpr uint32_t kMaxCursorFileSize = 4u << 20;
 
 // Reads a whole stream, measuring what arrived through Tell since Read always answers the count
 // asked for. False when the stream holds more than the limit.
-bool ReadWholeStream(NztFile& file, std::vector<uint8_t>* bytes) {
-    uint8_t chunk[4096];
-    for (;;) {
-        uint32_t before = file.Tell();
-        file.Read(sizeof chunk, chunk);
-        uint32_t got = file.Tell() - before;
-        if (got > sizeof chunk) got = sizeof chunk;
-        if (bytes->size() + got > kMaxCursorFileSize) return false;
-        bytes->insert(bytes->end(), chunk, chunk + got);
-        if (got < sizeof chunk) return true;
-    }
-}
 
-bool IsPlainName(const char* name) {
-    if (!name || !*name) return false;
-    if (std::strchr(name, '/') || std::strchr(name, '\\') || std::strstr(name, "..")) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -521,7 +505,7 @@ bool LoadCursorFile(const char* name) {
         return false;
     }
     std::vector<uint8_t> bytes;
-    bool whole = ReadWholeStream(file, &bytes);
+    bool whole = file.ReadToEnd(bytes, kMaxCursorFileSize);
     file.Close();
     if (!whole) {
         std::fprintf(stderr, "input: %s: file too large for a cursor\n", path);

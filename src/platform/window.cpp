@@ -392,3 +392,35 @@ void PlatformGetDesktopSize(int32_t* width, int32_t* height) {
         *height = 0;
     }
 }
+
+std::vector<DisplayModeInfo> GetDisplayModes() {
+    std::vector<DisplayModeInfo> modes;
+    const int32_t count = CountDisplayModes();
+    for (int32_t i = 0; i < count; ++i) {
+        DisplayModeInfo mode;
+        if (GetDisplayMode(i, &mode)) modes.push_back(mode);
+    }
+    return modes;
+}
+
+bool ChangeDisplayModeTo(const DisplayModeInfo& wanted) {
+    const int32_t count = CountDisplayModes();
+    for (int32_t i = 0; i < count; ++i) {
+        DisplayModeInfo mode;
+        if (GetDisplayMode(i, &mode) && mode.width == wanted.width && mode.height == wanted.height &&
+            mode.bitsPerPixel == wanted.bitsPerPixel && mode.refreshRate == wanted.refreshRate) {
+            return ChangeDisplayMode(i);
+        }
+    }
+    return false;
+}
+
+int PumpWindowMessages() {
+    int any = 0;
+    WindowMessage message;
+    while (PeekWindowMessage(&message)) {
+        DispatchWindowMessage(message);
+        any = 1;
+    }
+    return any;
+}

@@ -95,6 +95,13 @@ bool ChangeDisplayMode(int32_t index);
 void RestoreDisplayMode();
 bool GetDesktopMode(DisplayModeInfo* mode);
 
+// Every listed mode, in the display's order.
+std::vector<DisplayModeInfo> GetDisplayModes();
+// Chooses the listed mode equal to the given one; false when none is.
+bool ChangeDisplayModeTo(const DisplayModeInfo& mode);
+// Dispatches every pending window message; non-zero when there was one.
+int PumpWindowMessages();
+
 // The window's client area in screen coordinates.
 bool GetWindowRect(WindowHandle window, ScreenRect* rect);
 // The cursor in screen coordinates.

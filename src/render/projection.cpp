@@ -2,3 +2,6 @@
 
 void BeginPrimitive(NztRenderState*, uint32_t) {}
 void SetScissorRect(NztRenderState*) {}
+void ReadFramePixels(int, int, uint8_t*) {}
+void EnableFog() {}
+void DisableFog() {}

@@ -7,3 +7,6 @@ struct NztRenderState;
 
 void BeginPrimitive(NztRenderState* state, uint32_t kind);
 void SetScissorRect(NztRenderState* state);
+void ReadFramePixels(int height, int width, uint8_t* buffer);
+void EnableFog();
+void DisableFog();

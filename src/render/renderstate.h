@@ -10,6 +10,7 @@ class FTFont;
 struct NztRenderState {
     WindowHandle window = nullptr;
     GlContextHandle glContext = nullptr;
+    uint8_t threadCodePage = 0;
     FTFont* currentFont = nullptr;
     float currentFontSize = 0.0f;
     FTFont* defaultFont = nullptr;
@@ -21,6 +22,9 @@ struct NztRenderState {
     float viewportBottom = -300.0f;
     float viewportTop = 300.0f;
     float clipRect[4] = {-400.0f, -300.0f, 400.0f, 300.0f};
+    float halfViewportWidth = 400.0f;
+    float halfViewportHeight = 300.0f;
+    float textMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -1600.0f, 1};
     int32_t screenWidth = 800;
     int32_t screenHeight = 600;
     int32_t letterboxBar = 0;

@@ -7,3 +7,9 @@ void NztEventObject::ClearEvents() {}
 void RunDeferredActions() {}
 void UpdateDelayedActions() {}
 void FreeDeferredActionTables() {}
+void BroadcastEvent(uint32_t) {}
+void BroadcastStartEvent() {}
+void UpdateAllObjectEvents() {}
+void ClearDelayedActions() {}
+void ResetDeferredActions() {}
+void ForceFinishTimers() {}

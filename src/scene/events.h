@@ -17,3 +17,9 @@ void RunDeferredActions();
 void UpdateDelayedActions();
 // Frees both deferred-call tables and zeroes their counts and capacities.
 void FreeDeferredActionTables();
+void BroadcastEvent(uint32_t code);
+void BroadcastStartEvent();
+void UpdateAllObjectEvents();
+void ClearDelayedActions();
+void ResetDeferredActions();
+void ForceFinishTimers();

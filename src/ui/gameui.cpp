@@ -3,3 +3,4 @@
 void DestroyAllGameUIs() {}
 void RefreshHudTextSizes() {}
 void LayoutGameScreens() {}
+void RefreshGameUITexts() {}

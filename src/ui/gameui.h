@@ -4,3 +4,4 @@
 void DestroyAllGameUIs();
 void RefreshHudTextSizes();
 void LayoutGameScreens();
+void RefreshGameUITexts();

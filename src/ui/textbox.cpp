@@ -2,3 +2,4 @@
 
 void ClearTextBoxes() {}
 void FreeGtxTable() {}
+int LoadGtxTable(const char*) { return 0; }

@@ -4,3 +4,4 @@
 void ClearTextBoxes();
 // Frees the loaded text table and zeroes its count.
 void FreeGtxTable();
+int LoadGtxTable(const char* name);

@@ -2,3 +2,5 @@
 #pragma once
 
 void FreeCollideGrid();
+#include <cstdint>
+uint32_t BuildCollideGrid();

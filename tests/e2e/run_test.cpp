@@ -132,6 +132,8 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(root_ / "game.err");
     EXPECT_TRUE(WIFEXITED(game.status()) && WEXITSTATUS(game.status()) == 0)
         << Describe(game.status()) << "\n" << ReadFile(root_ / "game.err");
+    // The user configuration is written back at exit, into the user folder.
+    EXPECT_TRUE(fs::exists(root_ / "user" / "QuorvaneGame.cfg")) << ReadFile(root_ / "game.err");
 }
 
 }  // namespace

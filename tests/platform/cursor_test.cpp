@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/input.h"
+#include "core/paths.h"
 #include "datakit/cur.h"
 #include "platform/cursor.h"
 
@@ -41,6 +42,7 @@ protected:
         fs::create_directories(root_ / "work");
         saved_ = fs::current_path();
         fs::current_path(root_ / "work");
+        InitDataFolder();
     }
     void TearDown() override {
         ShutdownInput();

@@ -1,4 +1,4 @@
-// Writer of the game configuration file (GAMESETTING/GameConfig.cfg) in each of its versions.
+// Game configuration writer: "GAMESETTING/GameConfig.cfg" in any of its versions (10000 to 10008).
 #pragma once
 
 #include <cstdint>
@@ -7,20 +7,21 @@
 
 namespace datakit {
 
-struct GameConfig {
-    uint32_t version = 10008;      // 10000 to 10008 have layouts; others get the version word only
-    uint32_t firstWord = 0;        // the word that versions 10000 to 10003 carry in place of the type
+struct GameConfigSpec {
+    uint32_t version = 10008;
+    uint32_t oldTypeWord = 0;  // the first word of versions 10000 to 10003, which readers ignore
     std::string playerType = "NZT1001";
-    std::string startScene = "NoLevel";
+    std::string startScene = "IceWorld";
     std::string fontFile = "ARIAL.TTF";
-    float fontSize = 24.0f;        // written as an i32 (truncated) by versions 10002 to 10005
+    float fontSize = 24.0f;    // written as an integer before version 10006
     uint32_t extraWord = 0;
     std::string textTable = "Default.Gtx";
-    std::string skipped = "";      // content of the 256-byte blocks that readers skip
+    // Fills the 256-byte blocks that versions 10002 to 10004 carry and readers skip.
+    std::string skippedText = "skipped";
 };
 
-// The file's bytes. Text fields are 256-byte blocks, zero-padded; a text of 256 bytes or more fills
-// its block without a terminating zero.
-std::vector<uint8_t> WriteGameConfig(const GameConfig& config);
+std::vector<uint8_t> MakeGameConfig(const GameConfigSpec& spec);
+// Writes GAMESETTING/GameConfig.cfg below dataFolder (creating the folder).
+bool WriteGameConfig(const std::string& dataFolder, const GameConfigSpec& spec);
 
 }  // namespace datakit

@@ -7,7 +7,9 @@
 #include <system_error>
 #include <vector>
 
+#include "core/pack.h"
 #include "datakit/gameconfig.h"
+#include "datakit/pack.h"
 #include "sample.h"
 
 namespace fs = std::filesystem;
@@ -23,17 +25,6 @@ constexpr const char* kFolders[] = {
     "SCN",     "SFX",   "SOUNDS",      "SPELL", "TEXT",  "TRAJECTS", "USER",   "VIDEOS",
 };
 
-bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "makedata: cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,12 +32,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: makedata <data folder> [--packs]\n");
         return 2;
     }
+    bool packs = false;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--packs") != 0) {
             std::fprintf(stderr, "makedata: unknown option %s\n", argv[i]);
             return 2;
         }
-        // Packing comes with the pack writer; until then the loose files are the data.
+        packs = true;
     }
     const fs::path root = argv[1];
     std::error_code error;
@@ -58,9 +50,12 @@ int main(int argc, char** argv) {
         }
     }
     // No scene loads until scenes can be written: the game starts on an empty world.
-    datakit::GameConfig config;
+    datakit::GameConfigSpec config;
     config.startScene = "NoLevel";
-    if (!WriteFile(root / "GAMESETTING" / "GameConfig.cfg", datakit::WriteGameConfig(config))) return 1;
+    if (!datakit::WriteGameConfig(root.string(), config)) {
+        std::fprintf(stderr, "makedata: cannot write the game configuration in %s\n", root.c_str());
+        return 1;
+    }
 
     fs::copy_file(kDefaultFontSource, root / "FONTS" / "ARIAL.TTF", fs::copy_options::overwrite_existing, error);
     if (error) {
@@ -68,5 +63,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!WriteSampleAudio(root.string())) return 1;
+
+    // With --packs the category folders also go into their ".QVz" packs, which the engine reads
+    // before the loose files; without it, packs of an earlier run would hide the fresh files.
+    if (packs) {
+        std::string message;
+        if (datakit::PackDataFolder(root.string(), true, &message) < 0) {
+            std::fprintf(stderr, "makedata: %s\n", message.c_str());
+            return 1;
+        }
+    } else {
+        for (const char* category : PackCategoryNames) fs::remove(root / (std::string(category) + ".QVz"), error);
+    }
     return 0;
 }
