@@ -4,7 +4,23 @@
 
 #include "platform/wincodes.h"
 
-uint32_t VirtualKeyFromSdl(int32_t keycode, int32_t scancode) {
+uint32_t VirtualKeyFromSdl(int32_t keycode, int32_t scancode, bool numLock) {
+    if (!numLock) {
+        switch (keycode) {
+            case SDLK_KP_0: return VK_INSERT;
+            case SDLK_KP_1: return VK_END;
+            case SDLK_KP_2: return VK_DOWN;
+            case SDLK_KP_3: return VK_NEXT;
+            case SDLK_KP_4: return VK_LEFT;
+            case SDLK_KP_5: return VK_CLEAR;
+            case SDLK_KP_6: return VK_RIGHT;
+            case SDLK_KP_7: return VK_HOME;
+            case SDLK_KP_8: return VK_UP;
+            case SDLK_KP_9: return VK_PRIOR;
+            case SDLK_KP_PERIOD: return VK_DELETE;
+            default: break;
+        }
+    }
     if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) return '1' + (scancode - SDL_SCANCODE_1);
     if (scancode == SDL_SCANCODE_0) return '0';
     if (keycode >= SDLK_a && keycode <= SDLK_z) return 'A' + (keycode - SDLK_a);

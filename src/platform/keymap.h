@@ -8,8 +8,10 @@
 
 // The virtual-key code of an SDL key, from its key code (layout dependent, as virtual keys are) and
 // its scan code (for the digit row, whose virtual keys are the same on every layout). Both sides
-// of a modifier give the shared code (VK_SHIFT, VK_CONTROL, VK_MENU). 0 when the key has none.
-uint32_t VirtualKeyFromSdl(int32_t keycode, int32_t scancode);
+// of a modifier give the shared code (VK_SHIFT, VK_CONTROL, VK_MENU). With NumLock off the
+// numeric-pad keys report the navigation keys printed on them, as Windows does. 0 when the key has
+// none.
+uint32_t VirtualKeyFromSdl(int32_t keycode, int32_t scancode, bool numLock = true);
 
 // The character that a key press types besides its text: 8 for Backspace, 13 for Return, 27 for
 // Escape; 0 for every other key.

@@ -120,7 +120,8 @@ void EventTranslator::Translate(const SDL_Event& event, std::vector<WindowMessag
             if (foreign(event.key.windowID)) break;
             const uint16_t mod = event.key.keysym.mod;
             modifiers = ((mod & KMOD_SHIFT) ? MK_SHIFT : 0) | ((mod & KMOD_CTRL) ? MK_CONTROL : 0);
-            const uint32_t key = VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode);
+            const uint32_t key =
+                VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode, (mod & KMOD_NUM) != 0);
             if (key == 0) break;
             const bool alt = (mod & KMOD_ALT) != 0;
             // Keys typed with Alt, Alt itself and F10 are system keys, as the menu bar claims them.
@@ -367,10 +368,11 @@ void PlatformGetKeyboardState(uint8_t table[256]) {
     if (!VideoRunning()) return;
     int count = 0;
     const uint8_t* scancodes = SDL_GetKeyboardState(&count);
+    const bool numLock = (SDL_GetModState() & KMOD_NUM) != 0;
     for (int code = 0; code < count; ++code) {
         if (scancodes[code] == 0) continue;
         const auto scancode = static_cast<SDL_Scancode>(code);
-        const uint32_t key = VirtualKeyFromSdl(SDL_GetKeyFromScancode(scancode), scancode);
+        const uint32_t key = VirtualKeyFromSdl(SDL_GetKeyFromScancode(scancode), scancode, numLock);
         if (key > 0 && key < 256) table[key] = 0x80;
     }
     const uint32_t mouse = SDL_GetMouseState(nullptr, nullptr);

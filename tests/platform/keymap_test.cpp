@@ -41,6 +41,21 @@ TEST(Keymap, SdlKeysBecomeVirtualKeys) {
     }
 }
 
+TEST(Keymap, NumericPadWithNumLockOffGivesNavigationKeys) {
+    const KeyCase cases[] = {
+        {"keypad 4", SDLK_KP_4, SDL_SCANCODE_KP_4, VK_LEFT},
+        {"keypad 6", SDLK_KP_6, SDL_SCANCODE_KP_6, VK_RIGHT},
+        {"keypad 5", SDLK_KP_5, SDL_SCANCODE_KP_5, VK_CLEAR},
+        {"keypad 9", SDLK_KP_9, SDL_SCANCODE_KP_9, VK_PRIOR},
+        {"keypad 0", SDLK_KP_0, SDL_SCANCODE_KP_0, VK_INSERT},
+        {"keypad period", SDLK_KP_PERIOD, SDL_SCANCODE_KP_PERIOD, VK_DELETE},
+        {"keypad Enter is unchanged", SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, VK_RETURN},
+    };
+    for (const KeyCase& c : cases) {
+        EXPECT_EQ(VirtualKeyFromSdl(c.keycode, c.scancode, false), c.virtualKey) << c.name;
+    }
+}
+
 TEST(Keymap, OnlyBackspaceReturnAndEscapeTypeACharacter) {
     EXPECT_EQ(CharacterForVirtualKey(VK_BACK), 8);
     EXPECT_EQ(CharacterForVirtualKey(VK_RETURN), 13);

@@ -264,3 +264,24 @@ TEST_F(GlWindow, ScreenSaverIsSwitchedOffAndBack) {
 }
 
 }  // namespace
+
+// Real input through the X server (xdotool uses XTEST): the key arrives as a key-down message with
+// its virtual key, and the key-state table that input polls shows it held until it is released.
+TEST_F(GlWindow, RealKeyPressReachesMessagesAndTheKeyTable) {
+    received.clear();
+    WindowHandle window = CreatePlatformWindow("keys", 320, 240, false, Record);
+    ASSERT_NE(window, nullptr);
+    // Without a window manager the focus follows the pointer: put it over the window first.
+    ASSERT_EQ(std::system("xdotool mousemove 40 40 && xdotool keydown a"), 0);
+    ASSERT_TRUE(Await(WM_KEYDOWN));
+    bool sawA = false;
+    for (const auto& r : received) sawA |= r.first == WM_KEYDOWN && r.second == 'A';
+    EXPECT_TRUE(sawA);
+    uint8_t keys[256];
+    PlatformGetKeyboardState(keys);
+    EXPECT_EQ(keys[static_cast<uint8_t>('A')] & 0x80, 0x80);
+    ASSERT_EQ(std::system("xdotool keyup a"), 0);
+    ASSERT_TRUE(Await(WM_KEYUP));
+    PlatformGetKeyboardState(keys);
+    EXPECT_EQ(keys[static_cast<uint8_t>('A')] & 0x80, 0);
+}
