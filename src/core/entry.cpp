@@ -83,10 +83,12 @@ void ShowDefaultCursor() {
     PlatformSetCursor(CurrentCursor);
 }
 
-void InitGLState() {
-    InitOpenGL();
+// False when no GL context could be made (the message has been shown by then).
+bool InitGLState() {
+    if (InitOpenGL() == 0) return false;
     ResetClearColor();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    return true;
 }
 
 // Sets a font's glyph size in points at 72 dpi; sizes that are no usable point size are refused.
@@ -144,7 +146,7 @@ const WindowMessageTargets EngineMessageTargets = {
     OnMouseWheel,
     OnWindowResize,
     StoreWindowRect,
-    SwapWindowBuffers,
+    [](WindowHandle) { GlSwapBuffers(RenderState.deviceContext); },
     PostQuitMessage,
 };
 
@@ -206,7 +208,14 @@ int RunProgram(const ProgramSteps& steps) {
         steps.stopPlatform();
         return 1;
     }
-    steps.initApplication();
+    if (steps.initApplication() == 0) {
+        std::fprintf(stderr, "entry: start-up failed\n");
+        steps.shutdownApplication();
+        if (UserConfig.fullScreen != 0) steps.restoreDisplayMode();
+        steps.restoreScreenSaver();
+        steps.stopPlatform();
+        return 1;
+    }
     steps.enterGameMode();
 
     // Every window notification comes through the queue here, so the first message is dispatched
@@ -235,6 +244,8 @@ WindowHandle CreateMainWindow() {
     LoadUserConfig();
     TextureSizeSetting = UserConfig.textureSize;
     if (DefaultCursor == nullptr) DefaultCursor = PlatformCreateSystemCursor(SystemCursor::Arrow);
+    // X11 fixes a window's pixel format when the window is made, so ask for it first.
+    RequestPixelFormat(RenderState);
     WindowHandle window = nullptr;
     if (UserConfig.fullScreen == 1 && SetDisplayMode() != 0) window = CreateFullscreenMainWindow();
     if (window == nullptr) {
@@ -374,14 +385,15 @@ uint32_t InitApplication() {
     std::memset(ActionEnabled, 1, sizeof ActionEnabled);
     RefreshDesktopSize();
     if (CursorClipRect != nullptr) GetWindowRect(MainWindow, &WindowRect);
-    InitGLState();
-    SetCachedSwitch(CachedSwitch::VertexArray, true);
-    SetCachedSwitch(CachedSwitch::ColorArray, true);
-    SetCachedSwitch(CachedSwitch::TexCoordArray, true);
-    SetCachedSwitch(CachedSwitch::Texture2D, true);
-    SetCachedSwitch(CachedSwitch::Blend, true);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
-    SetCachedSwitch(CachedSwitch::CullFace, false);
+    // Without a context every later GL call would run on nothing: start-up stops here.
+    if (!InitGLState()) return 0;
+    SwitchVertexArray(true);
+    SwitchColorArray(true);
+    SwitchTexCoordArray(true);
+    SwitchTexture2D(true);
+    SwitchBlend(true);
+    SelectBlendMode(1);  // (GL_ONE, GL_ONE_MINUS_SRC_COLOR)
+    SwitchCullFace(false);
     InitMathTables();
     ClearTextBoxes();
     StartSoundSystem();

@@ -106,13 +106,13 @@ void DrawFrame() {
     if (RenderPlugins() != 0) return;
     if (RenderState.letterboxBar != 0) {
         ClearFrame(&RenderState);
-        SetScissorRect(&RenderState);
+        SetScissorRect(RenderState);
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     RenderObjects();
     if (WndCount != 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
     DrawAllWnds();
-    SwapWindowBuffers(RenderState.window);
+    GlSwapBuffers(RenderState.deviceContext);
 }
 
 uint32_t BroadcastReleased(uint32_t code) {
@@ -395,11 +395,11 @@ void ResetClearColor() {
 }
 
 void DrawCinemaBorders() {
-    SetCachedSwitch(CachedSwitch::DepthTest, false);
-    SetCachedSwitch(CachedSwitch::DepthWrite, false);
-    SetCachedSwitch(CachedSwitch::ColorArray, false);
+    SwitchDepthTest(false);
+    SwitchDepthWrite(false);
+    SwitchColorArray(false);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    SetActiveTextureUnitCached(0);
+    SelectActiveTexture(0);
     if (BoundTextureId != BorderCinemaTexture) {
         glBindTexture(GL_TEXTURE_2D, BorderCinemaTexture);
         BoundTextureId = BorderCinemaTexture;
@@ -414,12 +414,12 @@ void DrawCinemaBorders() {
     const float h = static_cast<float>(RenderState.letterboxBar);
     const float topBand[4][3] = {{x0, y0 + h - 4.0f, 1.0f}, {x1, y0 + h - 4.0f, 1.0f}, {x1, y0 + h, 1.0f}, {x0, y0 + h, 1.0f}};
     const float bottomBand[4][3] = {{x0, y1 - h, 1.0f}, {x1, y1 - h, 1.0f}, {x1, y1 - h + 4.0f, 1.0f}, {x0, y1 - h + 4.0f, 1.0f}};
-    BeginPrimitive(&RenderState, 7);
+    BeginPrimitive(RenderState, 7);
     DrawBatchedQuad(BorderCinemaTexture, topBand, 1.0f);
     DrawBatchedQuad(BorderCinemaTexture, bottomBand, 1.0f);
     glEnd();
-    SetCachedSwitch(CachedSwitch::DepthTest, true);
-    SetCachedSwitch(CachedSwitch::DepthWrite, true);
+    SwitchDepthTest(true);
+    SwitchDepthWrite(true);
 }
 
 void InitEngineResources() {
@@ -452,11 +452,11 @@ void InitEngineResources() {
     }
     LoadLensFlares();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    SwapWindowBuffers(RenderState.window);
-    SetCachedSwitch(CachedSwitch::VertexArray, true);
-    SetCachedSwitch(CachedSwitch::ColorArray, false);
+    GlSwapBuffers(RenderState.deviceContext);
+    SwitchVertexArray(true);
+    SwitchColorArray(false);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    SetCachedSwitch(CachedSwitch::AlphaTest, true);
+    SwitchAlphaTest(true);
 }
 
 void ShutdownEngine() {

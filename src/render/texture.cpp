@@ -9,3 +9,4 @@ void DeleteAllTextures() {}
 uint32_t CreateNormalizationCubeMap() { return 0; }
 uint32_t CreateBlankTexture() { return 0; }
 uint32_t LoadSkyCubeMap() { return 0; }
+void ClearTextureTable() {}

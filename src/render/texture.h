@@ -12,3 +12,5 @@ void DeleteAllTextures();
 uint32_t CreateNormalizationCubeMap();
 uint32_t CreateBlankTexture();
 uint32_t LoadSkyCubeMap();
+// Empties the whole texture table (every entry zero, count 0) without deleting GL names.
+void ClearTextureTable();

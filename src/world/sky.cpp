@@ -9,3 +9,4 @@ void RotateSkyObjects() {}
 void ResetWobble() {}
 void LoadLensFlares() {}
 void FreeEnvironmentZones() {}
+float SkyColor[3] = {0.0f, 0.0f, 0.0f};

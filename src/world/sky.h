@@ -12,3 +12,5 @@ void RotateSkyObjects();
 void ResetWobble();
 void LoadLensFlares();
 void FreeEnvironmentZones();
+// Sky colour (r, g, b) of the current time of day; the fog follows it.
+extern float SkyColor[3];
