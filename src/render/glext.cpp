@@ -906,3 +906,18 @@ bool GlTexImage3D(GLenum target, GLint level, GLenum internalFormat, GLsizei wid
   }
   return false;
 }
+
+bool GlHasCompressedTexImage2D() {
+  static const SlotPair pair = PairOf("glCompressedTexImage2DARB", "glCompressedTexImage2D");
+  return Resolve<PFNGLCOMPRESSEDTEXIMAGE2DARBPROC>(pair) != nullptr;
+}
+
+bool GlHasCompressedTexImage3D() {
+  static const SlotPair pair = PairOf("glCompressedTexImage3DARB", "glCompressedTexImage3D");
+  return Resolve<PFNGLCOMPRESSEDTEXIMAGE3DARBPROC>(pair) != nullptr;
+}
+
+bool GlHasTexImage3D() {
+  static const SlotPair pair = PairOf("glTexImage3DEXT", "glTexImage3D");
+  return Resolve<PFNGLTEXIMAGE3DEXTPROC>(pair) != nullptr;
+}

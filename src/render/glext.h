@@ -97,5 +97,9 @@ bool GlCompressedTexImage2D(GLenum target, GLint level, GLenum internalFormat, G
 bool GlCompressedTexImage3D(GLenum target, GLint level, GLenum internalFormat, GLsizei width,
                             GLsizei height, GLsizei depth, GLint border, GLsizei imageSize,
                             const void* data);
+// Whether the matching call above has an entry point to go through.
+bool GlHasCompressedTexImage2D();
+bool GlHasCompressedTexImage3D();
+bool GlHasTexImage3D();
 bool GlTexImage3D(GLenum target, GLint level, GLenum internalFormat, GLsizei width, GLsizei height,
                   GLsizei depth, GLint border, GLenum format, GLenum type, const void* pixels);

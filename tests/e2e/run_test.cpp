@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "datakit/datakit.h"
+#include "datakit/userconfig.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -95,6 +98,22 @@ std::string Describe(int status) {
     return "status " + std::to_string(status);
 }
 
+// Waits until the file exists and has stopped growing.
+bool AwaitFile(const fs::path& path, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::error_code error;
+    uintmax_t last = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (fs::exists(path, error)) {
+            const uintmax_t size = fs::file_size(path, error);
+            if (!error && size > 0 && size == last) return true;
+            last = size;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
 class E2eRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -121,6 +140,13 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
         ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
             << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
     }
+    // A windowed 640 x 480 run, so that the screenshot's size is known.
+    datakit::UserConfigSpec config;
+    config.width = 640;
+    config.height = 480;
+    config.fullScreen = 0;
+    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+
     // The game reads ../Datas from its working folder and the user configuration from USERPROFILE.
     Child game(BinaryDir() / "quorvane", {}, root_ / "work",
                {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1"}, root_ / "game.err");
@@ -128,10 +154,28 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     std::this_thread::sleep_for(2s);
     ASSERT_TRUE(game.running()) << "the game stopped by itself: " << Describe(game.status()) << "\n"
                                 << ReadFile(root_ / "game.err");
+    // F11 takes a screenshot; the next one takes the next number. Without a window manager the
+    // keyboard focus follows the pointer, so the pointer goes over the window first. The key is
+    // held for a while: the frame reads the key table, and a press and release between two frames
+    // would not be seen.
+    const fs::path shots = root_ / "Datas" / "SCREENSHOTS";
+    ASSERT_EQ(std::system("xdotool mousemove 20 20 keydown F11 sleep 0.2 keyup F11"), 0);
+    EXPECT_TRUE(AwaitFile(shots / "Shot000.tga", 10s)) << ReadFile(root_ / "game.err");
+    ASSERT_EQ(std::system("xdotool keydown F11 sleep 0.2 keyup F11"), 0);
+    EXPECT_TRUE(AwaitFile(shots / "Shot001.tga", 10s)) << ReadFile(root_ / "game.err");
     game.Signal(SIGTERM);
     ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(root_ / "game.err");
     EXPECT_TRUE(WIFEXITED(game.status()) && WEXITSTATUS(game.status()) == 0)
         << Describe(game.status()) << "\n" << ReadFile(root_ / "game.err");
+    // The shot is an uncompressed 32-bit TGA of the window's size that another reader accepts.
+    const std::string shot = ReadFile(shots / "Shot000.tga");
+    ASSERT_GE(shot.size(), 18u + 640u * 480u * 4u);
+    auto byte = [&](size_t i) { return static_cast<uint8_t>(shot[i]); };
+    EXPECT_EQ(byte(2), 2);
+    EXPECT_EQ(byte(12) | byte(13) << 8, 640);
+    EXPECT_EQ(byte(14) | byte(15) << 8, 480);
+    EXPECT_EQ(byte(16), 32);
+    EXPECT_EQ(std::system(("identify " + (shots / "Shot000.tga").string() + " > /dev/null").c_str()), 0);
     // The user configuration is written back at exit, into the user folder.
     EXPECT_TRUE(fs::exists(root_ / "user" / "QuorvaneGame.cfg")) << ReadFile(root_ / "game.err");
 }

@@ -4,3 +4,5 @@
 #include <string>
 
 bool WriteSampleAudio(const std::string& datasFolder);
+// The three textures the start-up loads and the six faces of the sky cube map, under "MAPS/".
+bool WriteSampleImages(const std::string& datasFolder);
