@@ -267,7 +267,9 @@ TEST_F(GlWindow, ScreenSaverIsSwitchedOffAndBack) {
 
 // Real input through the X server (xdotool uses XTEST): the key arrives as a key-down message with
 // its virtual key, and the key-state table that input polls shows it held until it is released.
-TEST_F(GlWindow, RealKeyPressReachesMessagesAndTheKeyTable) {
+class GlRealInput : public GlWindow {};
+
+TEST_F(GlRealInput, KeyPressReachesMessagesAndTheKeyTable) {
     received.clear();
     WindowHandle window = CreatePlatformWindow("keys", 320, 240, false, Record);
     ASSERT_NE(window, nullptr);
