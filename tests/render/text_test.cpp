@@ -278,7 +278,9 @@ TEST_F(GlText, FailedLoadLeavesTheSlots) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.path ? c.path : "(null)") + " " + std::to_string(c.size));
     EXPECT_EQ(LoadGameFont(c.path, c.size), nullptr);
-    if (c.size == 20.0f) EXPECT_EQ(CreateTextFont(c.path), nullptr);
+    if (c.size == 20.0f) {
+      EXPECT_EQ(CreateTextFont(c.path), nullptr);
+    }
     EXPECT_EQ(RenderState.defaultFont, defaultFont);
     EXPECT_EQ(RenderState.defaultFontSize, 12.0f);
     EXPECT_EQ(RenderState.gameFont, gameFont);
