@@ -277,7 +277,6 @@ LResult RouteWindowMessage(const WindowMessageTargets& targets, WindowHandle win
     const uint32_t flags = static_cast<uint32_t>(wParam & 0xFFFF);
     const int32_t x = LowWord(lParam);
     const int32_t y = HighWord(lParam);
-    auto storePointer = [&] { PointerPosition = PointerPositionState{x, y}; };
     switch (message) {
         case WM_DESTROY:
             targets.postQuit(0);
@@ -332,17 +331,16 @@ LResult RouteWindowMessage(const WindowMessageTargets& targets, WindowHandle win
             break;
         }
         case WM_MOUSEMOVE:
-            storePointer();
+            // Only moves keep the last position; buttons and the wheel hand theirs on as they are.
+            PointerPosition = PointerPositionState{x, y};
             if (targets.mouseMoveToWnds(x, y, flags) == 0) targets.mouseHover(x, y);
             return 0;
         case WM_LBUTTONDOWN:
-            storePointer();
             LeftButtonDown = 1;
             RefreshLastCursorPos();
             targets.leftButtonDown(flags, x, y);
             return 0;
         case WM_LBUTTONDBLCLK:
-            storePointer();
             LeftButtonDown = 1;
             RefreshLastCursorPos();
             targets.leftDoubleClick(flags, x, y);
@@ -354,7 +352,6 @@ LResult RouteWindowMessage(const WindowMessageTargets& targets, WindowHandle win
         case WM_MBUTTONUP:
             for (const ButtonRoute& route : kButtonRoutes) {
                 if (route.message != message) continue;
-                storePointer();
                 *route.down = route.press ? 1 : 0;
                 if (route.press) RefreshLastCursorPos();
                 *route.held = route.press ? 1 : 0;
@@ -362,7 +359,6 @@ LResult RouteWindowMessage(const WindowMessageTargets& targets, WindowHandle win
             }
             return 0;
         case WM_MOUSEWHEEL:
-            storePointer();
             targets.mouseWheel(x, y, static_cast<int16_t>((wParam >> 16) & 0xFFFF));
             return 0;
         case WM_POWERBROADCAST:

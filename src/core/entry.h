@@ -26,7 +26,7 @@ struct PointerPositionState {
     int32_t x = 0;
     int32_t y = 0;
 };
-// The last mouse position in client pixels, from the mouse messages.
+// The last mouse position in client pixels, from the mouse-move messages.
 extern PointerPositionState PointerPosition;
 // Buttons as the window procedure saw them; the window toolkit reads them.
 extern uint32_t LeftButtonDown;

@@ -386,13 +386,7 @@ void ClearFrame(NztRenderState* state) {
     glClearColor(state->clearColor[0], state->clearColor[1], state->clearColor[2], state->clearColor[3]);
 }
 
-void ResetClearColor() {
-    RenderState.clearColor[0] = 0.0f;
-    RenderState.clearColor[1] = 0.0f;
-    RenderState.clearColor[2] = 0.0f;
-    RenderState.clearColor[3] = 1.0f;
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-}
+void ResetClearColor() { SendClearColor(0.0f, 0.0f, 0.0f, 1.0f); }
 
 void DrawCinemaBorders() {
     SwitchDepthTest(false);

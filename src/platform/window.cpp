@@ -212,20 +212,8 @@ void ShutdownPlatform() {
 WindowHandle CreatePlatformWindow(const char* title, int32_t width, int32_t height, bool fullScreen,
                                   WindowProc procedure) {
     if (!VideoRunning()) return nullptr;
-    SDL_DisplayMode desktop{};
-    const bool deepDesktop = SDL_GetDesktopDisplayMode(0, &desktop) != 0 || BitsPerPixel(desktop) >= 32;
-    // The X server picks the window's visual at creation, so the surface that the GL context will
-    // use is asked for here: 8-bit RGBA with a 24-bit depth buffer on a 32-bit desktop, 16-bit
-    // colour and depth otherwise.
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, deepDesktop ? 8 : 5);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, deepDesktop ? 8 : 6);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, deepDesktop ? 8 : 5);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, deepDesktop ? 8 : 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, deepDesktop ? 24 : 16);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-
+    // The X server picks the window's visual at creation: the surface is the pixel format asked
+    // for before this call (GlSetPixelFormat), so the window and its context agree.
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     flags |= fullScreen ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_RESIZABLE;
     SDL_Window* window = SDL_CreateWindow(title, 0, 0, std::max(width, 1), std::max(height, 1), flags);

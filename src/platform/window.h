@@ -45,7 +45,7 @@ void ShutdownPlatform();
 // Creates the main window with a client area of width x height and shows it. Windowed: a normal
 // framed window at (0, 0) that does not report double clicks. Full screen: a borderless window in
 // the display mode last accepted by ChangeDisplayMode, reporting left double clicks. Null on
-// failure. The window asks for an OpenGL-capable surface of the desktop's colour depth.
+// failure. The window's OpenGL surface is the pixel format last given to GlSetPixelFormat.
 WindowHandle CreatePlatformWindow(const char* title, int32_t width, int32_t height, bool fullScreen,
                                   WindowProc procedure);
 void DestroyPlatformWindow(WindowHandle window);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/input.h"
 #include "core/entry.h"
 #include "core/frame.h"
 #include "ui/wnd.h"
@@ -126,11 +127,16 @@ TEST(EntryWindowProc, MessageTable) {
 }
 
 TEST(EntryWindowProc, MouseMessagesKeepButtonWordsAndPosition) {
-    RouteWindowMessage(kRecordingTargets, nullptr, WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(10, -2));
-    EXPECT_EQ(RightButtonDown, 1u);
-    EXPECT_EQ(RightButtonHeld, 1);
+    RouteWindowMessage(kRecordingTargets, nullptr, WM_MOUSEMOVE, MK_RBUTTON, MakeLParam(10, -2));
     EXPECT_EQ(PointerPosition.x, 10);
     EXPECT_EQ(PointerPosition.y, -2);  // a captured drag above the window
+    // Only moves keep the position.
+    RouteWindowMessage(kRecordingTargets, nullptr, WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(20, 30));
+    RouteWindowMessage(kRecordingTargets, nullptr, WM_MOUSEWHEEL, 0, MakeLParam(40, 50));
+    EXPECT_EQ(PointerPosition.x, 10);
+    EXPECT_EQ(PointerPosition.y, -2);
+    EXPECT_EQ(RightButtonDown, 1u);
+    EXPECT_EQ(RightButtonHeld, 1);
     RouteWindowMessage(kRecordingTargets, nullptr, WM_RBUTTONUP, 0, MakeLParam(11, 12));
     EXPECT_EQ(RightButtonDown, 0u);
     EXPECT_EQ(RightButtonHeld, 0);
@@ -138,6 +144,13 @@ TEST(EntryWindowProc, MouseMessagesKeepButtonWordsAndPosition) {
     EXPECT_EQ(LeftButtonDown, 1u);
     RouteWindowMessage(kRecordingTargets, nullptr, WM_LBUTTONUP, 0, MakeLParam(1, 1));
     EXPECT_EQ(LeftButtonDown, 0u);
+}
+
+TEST(EntryWindowProc, FocusPointsTheCursorClipAtTheWindowRectangle) {
+    RouteWindowMessage(kRecordingTargets, nullptr, WM_SETFOCUS, 0, 0);
+    EXPECT_EQ(CursorClipRect, &WindowRect);
+    RouteWindowMessage(kRecordingTargets, nullptr, WM_KILLFOCUS, 0, 0);
+    EXPECT_EQ(CursorClipRect, nullptr);
 }
 
 // The main function's steps as recording fakes, with a scripted message queue.

@@ -11,6 +11,8 @@
 #include "platform/wincodes.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
+#include "ui/console.h"
+#include "ui/wnd.h"
 
 namespace {
 
@@ -246,6 +248,22 @@ TEST_F(FrameTest, FunctionKeys) {
         HandleFunctionKeysWith(kRecordingTargets);
         EXPECT_EQ(gCalls, c.calls) << c.name;
     }
+}
+
+TEST_F(FrameTest, ConsoleKeyFlipsTheConsoleBeforeCtrlIsLookedAt) {
+    CNztWnd console;
+    ConsoleWnd = &console;
+    // Ctrl+C released together with a Ctrl release that a handler takes.
+    SetKeys({{kButtonConsole, kButtonCtrl}, {}});
+    gCtrlAnswer = 1;
+    gCalls.clear();
+    HandleFunctionKeysWith(kRecordingTargets);
+    EXPECT_EQ(console.visible, 1u);
+    EXPECT_EQ(gCalls, (std::vector<std::string>{"ctrl"}));
+    HandleFunctionKeysWith(kRecordingTargets);
+    EXPECT_EQ(console.visible, 0u);
+    ConsoleWnd = nullptr;
+    gCtrlAnswer = 0;
 }
 
 }  // namespace

@@ -140,8 +140,10 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
         ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
             << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
     }
-    // A windowed 640 x 480 run, so that the screenshot's size is known.
+    // A windowed 640 x 480 run, so that the screenshot's size is known. The file is of an older
+    // version, so that the one written back at exit can be told from it.
     datakit::UserConfigSpec config;
+    config.version = 10008;
     config.width = 640;
     config.height = 480;
     config.fullScreen = 0;
@@ -176,8 +178,19 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     EXPECT_EQ(byte(14) | byte(15) << 8, 480);
     EXPECT_EQ(byte(16), 32);
     EXPECT_EQ(std::system(("identify " + (shots / "Shot000.tga").string() + " > /dev/null").c_str()), 0);
-    // The user configuration is written back at exit, into the user folder.
-    EXPECT_TRUE(fs::exists(root_ / "user" / "QuorvaneGame.cfg")) << ReadFile(root_ / "game.err");
+    // The user configuration is written back at exit, into the user folder, in the current form.
+    const std::string saved = ReadFile(root_ / "user" / "QuorvaneGame.cfg");
+    ASSERT_EQ(saved.size(), 40u) << ReadFile(root_ / "game.err");
+    auto word = [&](size_t i) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(saved[4 * i])) |
+               static_cast<uint32_t>(static_cast<uint8_t>(saved[4 * i + 1])) << 8 |
+               static_cast<uint32_t>(static_cast<uint8_t>(saved[4 * i + 2])) << 16 |
+               static_cast<uint32_t>(static_cast<uint8_t>(saved[4 * i + 3])) << 24;
+    };
+    EXPECT_EQ(word(0), 10009u);
+    EXPECT_EQ(word(1), 640u);
+    EXPECT_EQ(word(2), 480u);
+    EXPECT_EQ(word(5), 0u);  // windowed
 }
 
 }  // namespace
