@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "character/entity.h"
+#include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
 #include "model/objtype.h"
@@ -281,47 +282,6 @@ void InitCursors() {
 
 namespace {
 
-// Little-endian reads over a byte span; every read past the end fails.
-class ByteReader {
-public:
-    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Seek(uint64_t pos) {
-        if (pos > size_) return false;
-        pos_ = static_cast<size_t>(pos);
-        return true;
-    }
-    bool U8(uint8_t* v) {
-        if (size_ - pos_ < 1) return false;
-        *v = data_[pos_++];
-        return true;
-    }
-    bool U16(uint16_t* v) {
-        if (size_ - pos_ < 2) return false;
-        *v = static_cast<uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
-        pos_ += 2;
-        return true;
-    }
-    bool U32(uint32_t* v) {
-        if (size_ - pos_ < 4) return false;
-        *v = static_cast<uint32_t>(data_[pos_]) | static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
-             static_cast<uint32_t>(data_[pos_ + 2]) << 16 |
-             static_cast<uint32_t>(data_[pos_ + 3]) << 24;
-        pos_ += 4;
-        return true;
-    }
-    bool I32(int32_t* v) {
-        uint32_t u;
-        if (!U32(&u)) return false;
-        *v = static_cast<int32_t>(u);
-        return true;
-    }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
-
 constexpr int32_t kMaxCursorSide = 256;
 
 bool Fail(const char** fault, const char* text) {
@@ -332,11 +292,9 @@ bool Fail(const char** fault, const char* text) {
 }  // namespace
 
 bool DecodeCursorFile(const uint8_t* data, size_t size, CursorImage* image, const char** fault) {
-    ByteReader dir(data, size);
-    uint16_t reserved, type, count;
-    if (!dir.U16(&reserved) || !dir.U16(&type) || !dir.U16(&count)) {
-        return Fail(fault, "truncated header");
-    }
+    BinReader dir(data, size);
+    const uint16_t reserved = dir.U16(), type = dir.U16(), count = dir.U16();
+    if (!dir.Ok()) return Fail(fault, "truncated header");
     if (reserved != 0 || (type != 1 && type != 2)) return Fail(fault, "not a cursor file");
     if (count == 0) return Fail(fault, "no images");
 
@@ -345,13 +303,11 @@ bool DecodeCursorFile(const uint8_t* data, size_t size, CursorImage* image, cons
     uint16_t bestHotX = 0, bestHotY = 0;
     int32_t bestScore = -1;
     for (uint32_t i = 0; i < count; ++i) {
-        uint8_t w, h, colours, spare;
-        uint16_t hotX, hotY;
-        uint32_t bytes, offset;
-        if (!dir.U8(&w) || !dir.U8(&h) || !dir.U8(&colours) || !dir.U8(&spare) ||
-            !dir.U16(&hotX) || !dir.U16(&hotY) || !dir.U32(&bytes) || !dir.U32(&offset)) {
-            return Fail(fault, "truncated image directory");
-        }
+        const uint8_t w = dir.U8(), h = dir.U8();
+        dir.Skip(2);  // colour count, reserved
+        const uint16_t hotX = dir.U16(), hotY = dir.U16();
+        const uint32_t bytes = dir.U32(), offset = dir.U32();
+        if (!dir.Ok()) return Fail(fault, "truncated image directory");
         int32_t side = std::max(w ? w : 256, h ? h : 256);
         int32_t score = side > 32 ? side - 32 : 32 - side;
         if (bestScore < 0 || score < bestScore) {
@@ -371,15 +327,15 @@ bool DecodeCursorFile(const uint8_t* data, size_t size, CursorImage* image, cons
         return Fail(fault, "PNG images are not supported");
     }
 
-    ByteReader r(res, bestBytes);
-    uint32_t headerSize, compression, sizeImage, clrUsed;
-    int32_t width, doubleHeight, xppm, yppm;
-    uint16_t planes, bitCount;
-    if (!r.U32(&headerSize) || !r.I32(&width) || !r.I32(&doubleHeight) || !r.U16(&planes) ||
-        !r.U16(&bitCount) || !r.U32(&compression) || !r.U32(&sizeImage) || !r.I32(&xppm) ||
-        !r.I32(&yppm) || !r.U32(&clrUsed)) {
-        return Fail(fault, "truncated bitmap header");
-    }
+    BinReader r(res, bestBytes);
+    const uint32_t headerSize = r.U32();
+    const int32_t width = r.I32(), doubleHeight = r.I32();
+    r.Skip(2);  // planes
+    const uint16_t bitCount = r.U16();
+    const uint32_t compression = r.U32();
+    r.Skip(12);  // image size, pixels per metre across and down
+    const uint32_t clrUsed = r.U32();
+    if (!r.Ok()) return Fail(fault, "truncated bitmap header");
     if (headerSize < 40 || headerSize > bestBytes) return Fail(fault, "bad bitmap header size");
     if (compression != 0) return Fail(fault, "compressed bitmaps are not supported");
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32) {
@@ -481,10 +437,6 @@ namespace {
 
 // Cursor files are small; anything larger is not one.
 constexpr uint32_t kMaxCursorFileSize = 4u << 20;
-
-// Reads a whole stream, measuring what arrived through Tell since Read always answers the count
-// asked for. False when the stream holds more than the limit.
-
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 
@@ -23,51 +25,6 @@ void Refuse(const char* name, const char* format, ...) {
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     std::fprintf(stderr, "image: %s: %s\n", name ? name : "(memory)", text);
-}
-
-// Little-endian reads over a byte span; every read checks what is left.
-class ByteReader {
-public:
-    explicit ByteReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-    uint64_t Remaining() const { return bytes_.size() - pos_; }
-    bool Skip(uint64_t n) {
-        if (n > Remaining()) return false;
-        pos_ += n;
-        return true;
-    }
-    bool U8(uint32_t& v) {
-        if (Remaining() < 1) return false;
-        v = bytes_[pos_++];
-        return true;
-    }
-    bool U16(uint32_t& v) {
-        if (Remaining() < 2) return false;
-        v = bytes_[pos_] | bytes_[pos_ + 1] << 8;
-        pos_ += 2;
-        return true;
-    }
-    bool U32(uint32_t& v) {
-        if (Remaining() < 4) return false;
-        v = static_cast<uint32_t>(bytes_[pos_]) | static_cast<uint32_t>(bytes_[pos_ + 1]) << 8 |
-            static_cast<uint32_t>(bytes_[pos_ + 2]) << 16 | static_cast<uint32_t>(bytes_[pos_ + 3]) << 24;
-        pos_ += 4;
-        return true;
-    }
-    // The next n bytes; the caller has checked Remaining().
-    const uint8_t* Take(uint64_t n) {
-        const uint8_t* p = bytes_.data() + pos_;
-        pos_ += n;
-        return p;
-    }
-
-private:
-    std::span<const uint8_t> bytes_;
-    uint64_t pos_ = 0;
-};
-
-uint32_t ReadU32At(std::span<const uint8_t> bytes, size_t offset) {
-    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
 }
 
 // A 5-bit channel scaled to 0..255 the way the stored images were made: round(v x 255 x 0.032258064).
@@ -88,21 +45,21 @@ uint32_t LevelSize(uint32_t size, uint32_t level) { return level >= 32 ? 1 : std
 bool ReadStream(const char* name, std::vector<uint8_t>& bytes) {
     NztFile file;
     if (!file.OpenRead(name, PackTrees[PackMaps])) return false;
-    uint32_t size = file.Length();
-    bytes.resize(size);
-    if (size) file.Read(size, bytes.data());
+    bool whole = file.ReadToEnd(bytes, UINT32_MAX);
     file.Close();
-    return true;
+    if (!whole) Refuse(name, "cannot be read");
+    return whole;
 }
 
 bool ReadPlainFile(const char* name, std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(name, "rb");
     if (!f) return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(f) : -1;
-    ok = size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+    // The size from fstat, not from a seek to the end: a folder opens as well, and its end
+    // offset can be far beyond anything that could be allocated.
+    struct stat info;
+    bool ok = fstat(fileno(f), &info) == 0 && S_ISREG(info.st_mode);
     if (ok) {
-        bytes.resize(static_cast<size_t>(size));
+        bytes.resize(static_cast<size_t>(info.st_size));
         ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
     }
     std::fclose(f);
@@ -128,8 +85,11 @@ constexpr uint32_t FourCc(const char (&s)[5]) {
            static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
 }
 
-// FourCC codes of the formats we upload. The numeric codes are the Direct3D format numbers.
-// Code 23 (R5G6B5) goes up as GL_RGB: packed 5-6-5 data is only defined for GL_RGB.
+// FourCC codes of the formats we upload. The numeric codes are the Direct3D format numbers, whose
+// names list channels from the highest bits down in little-endian words. Code 23 (R5G6B5) goes up
+// as GL_RGB: packed 5-6-5 data is only defined for GL_RGB. Codes 22 and 33 (X8R8G8B8, X8B8G8R8)
+// are bytes in memory order, and codes 31 and 35 (A2B10G10R10, A2R10G10B10) hold their first
+// channel in the lowest bits (the _REV packing); the big-end packings would swap the channels.
 constexpr DdsFormat DdsFormats[] = {
     {FourCc("DXT1"), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 8},
     {FourCc("DXT2"), GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16},
@@ -138,13 +98,13 @@ constexpr DdsFormat DdsFormats[] = {
     {FourCc("DXT5"), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 16},
     {20, GL_BGR_EXT, GL_RGB8, GL_UNSIGNED_BYTE, 3},
     {21, GL_BGRA_EXT, GL_RGBA8, GL_UNSIGNED_BYTE, 4},
-    {22, GL_BGRA_EXT, GL_RGB8, GL_UNSIGNED_INT_8_8_8_8, 4},
+    {22, GL_BGRA_EXT, GL_RGB8, GL_UNSIGNED_BYTE, 4},
     {23, GL_RGB, GL_RGB5, GL_UNSIGNED_SHORT_5_6_5, 2},
     {28, GL_ALPHA, GL_ALPHA8, GL_UNSIGNED_BYTE, 1},
-    {31, GL_RGBA, GL_RGB10_A2, GL_UNSIGNED_INT_10_10_10_2, 4},
+    {31, GL_RGBA, GL_RGB10_A2, GL_UNSIGNED_INT_2_10_10_10_REV, 4},
     {32, GL_RGBA, GL_RGBA8, GL_UNSIGNED_BYTE, 4},
-    {33, GL_RGBA, GL_RGB8, GL_UNSIGNED_INT_8_8_8_8, 4},
-    {35, GL_BGRA_EXT, GL_RGB10_A2, GL_UNSIGNED_INT_10_10_10_2, 4},
+    {33, GL_RGBA, GL_RGB8, GL_UNSIGNED_BYTE, 4},
+    {35, GL_BGRA_EXT, GL_RGB10_A2, GL_UNSIGNED_INT_2_10_10_10_REV, 4},
     {36, GL_RGBA, GL_RGBA16, GL_UNSIGNED_SHORT, 8},
     {50, GL_LUMINANCE, GL_LUMINANCE8, GL_UNSIGNED_BYTE, 1},
     {51, GL_LUMINANCE_ALPHA, GL_LUMINANCE8_ALPHA8, GL_UNSIGNED_BYTE, 2},
@@ -261,9 +221,9 @@ bool ReadTgaColourMap(const uint8_t* src, uint32_t length, uint32_t bits, std::v
 bool DecodeImg(std::span<const uint8_t> bytes, const char* name, std::vector<uint8_t>& pixels, uint32_t& width,
                uint32_t& height) {
     pixels.clear();
-    ByteReader in(bytes);
-    uint32_t bits, w, h;
-    if (!in.U32(bits) || !in.U32(w) || !in.U32(h)) {
+    BinReader in(bytes.data(), bytes.size());
+    const uint32_t bits = in.U32(), w = in.U32(), h = in.U32();
+    if (!in.Ok()) {
         Refuse(name, "header truncated");
         return false;
     }
@@ -277,12 +237,12 @@ bool DecodeImg(std::span<const uint8_t> bytes, const char* name, std::vector<uin
     }
     uint64_t count = static_cast<uint64_t>(w) * h;
     uint64_t stored = bits / 8;
-    if (count > in.Remaining() / stored) {
+    if (!in.Fits(count, stored)) {
         Refuse(name, "%ux%u pixels need more than the %llu bytes held", w, h,
                static_cast<unsigned long long>(in.Remaining()));
         return false;
     }
-    const uint8_t* src = in.Take(count * stored);
+    const uint8_t* src = in.View(count * stored);
     pixels.resize(count * 4);
     if (bits == 32) {
         std::memcpy(pixels.data(), src, pixels.size());
@@ -338,13 +298,21 @@ bool DecodeDds(std::span<const uint8_t> bytes, const char* name, DdsImage& image
         Refuse(name, "not a DDS file");
         return false;
     }
-    if (bytes.size() < DdsHeaderBytes) {
+    // The header words used, at their offsets from the start of the file.
+    BinReader in(bytes.data(), bytes.size());
+    in.Skip(12);
+    const uint32_t height = in.U32(), width = in.U32();  // 12, 16
+    in.Skip(4);                                          // pitch
+    const uint32_t depth = in.U32(), levels = in.U32();  // 24, 28
+    in.Skip(80 - 32);                                    // reserved words, pixel-format size
+    const uint32_t flags = in.U32(), fourCc = in.U32(), bits = in.U32();  // 80, 84, 88
+    in.Skip(112 - 92);                                   // channel masks, caps
+    const uint32_t caps2 = in.U32();                     // 112
+    in.Skip(DdsHeaderBytes - 116);
+    if (!in.Ok()) {
         Refuse(name, "header truncated");
         return false;
     }
-    uint32_t height = ReadU32At(bytes, 12), width = ReadU32At(bytes, 16), depth = ReadU32At(bytes, 24);
-    uint32_t levels = ReadU32At(bytes, 28), flags = ReadU32At(bytes, 80), fourCc = ReadU32At(bytes, 84);
-    uint32_t bits = ReadU32At(bytes, 88), caps2 = ReadU32At(bytes, 112);
     if (width == 0 || height == 0) {
         Refuse(name, "empty image %ux%u", width, height);
         return false;
@@ -381,13 +349,13 @@ bool DecodeDds(std::span<const uint8_t> bytes, const char* name, DdsImage& image
         return false;
     }
     uint64_t size = DdsLevelsSize(0, img, img.levelCount);
-    uint64_t held = bytes.size() - DdsHeaderBytes;
-    if (size > held) {
+    if (size > in.Remaining()) {
         Refuse(name, "levels need %llu bytes, %llu held", static_cast<unsigned long long>(size),
-               static_cast<unsigned long long>(held));
+               static_cast<unsigned long long>(in.Remaining()));
         return false;
     }
-    img.data.assign(bytes.begin() + DdsHeaderBytes, bytes.begin() + DdsHeaderBytes + static_cast<ptrdiff_t>(size));
+    const uint8_t* levelData = in.View(size);
+    img.data.assign(levelData, levelData + size);
     image = std::move(img);
     return true;
 }
@@ -405,11 +373,12 @@ bool LoadDdsFile(const char* name, DdsImage& image, uint32_t& width, uint32_t& h
 bool DecodeTga(std::span<const uint8_t> bytes, const char* name, std::vector<uint8_t>& pixels, uint32_t& width,
                uint32_t& height) {
     pixels.clear();
-    ByteReader in(bytes);
-    uint32_t idLength, mapType, type, mapFirst, mapLength, mapBits, x, y, w, h, depth, descriptor;
-    if (!in.U8(idLength) || !in.U8(mapType) || !in.U8(type) || !in.U16(mapFirst) || !in.U16(mapLength) ||
-        !in.U8(mapBits) || !in.U16(x) || !in.U16(y) || !in.U16(w) || !in.U16(h) || !in.U8(depth) ||
-        !in.U8(descriptor)) {
+    BinReader in(bytes.data(), bytes.size());
+    const uint32_t idLength = in.U8(), mapType = in.U8(), type = in.U8();
+    const uint32_t mapFirst = in.U16(), mapLength = in.U16(), mapBits = in.U8();
+    in.Skip(4);  // x and y origin
+    const uint32_t w = in.U16(), h = in.U16(), depth = in.U8(), descriptor = in.U8();
+    if (!in.Ok()) {
         Refuse(name, "header truncated");
         return false;
     }
@@ -425,11 +394,12 @@ bool DecodeTga(std::span<const uint8_t> bytes, const char* name, std::vector<uin
     TgaPixelDecoder decode{depth};
     std::vector<uint8_t> map;
     uint64_t mapBytes = static_cast<uint64_t>(mapLength) * ((mapBits + 7) / 8);
-    if (!in.Skip(idLength) || mapBytes > in.Remaining()) {
+    in.Skip(idLength);
+    const uint8_t* mapData = in.View(mapBytes);
+    if (!in.Ok()) {
         Refuse(name, "identification or colour map truncated");
         return false;
     }
-    const uint8_t* mapData = in.Take(mapBytes);
     if (depth == 8 && mapType != 0) {
         if (!ReadTgaColourMap(mapData, mapLength, mapBits, map)) {
             Refuse(name, "unsupported colour-map entry size %u", mapBits);
@@ -453,22 +423,22 @@ bool DecodeTga(std::span<const uint8_t> bytes, const char* name, std::vector<uin
     pixels.resize(count * 4);
     uint8_t* out = pixels.data();
     if (!rle) {
-        const uint8_t* src = in.Take(count * stored);
+        const uint8_t* src = in.View(count * stored);
         for (uint64_t i = 0; i < count; ++i) decode(src + i * stored, out + 4 * i);
     } else {
         uint64_t done = 0;
         while (done < count) {
-            uint32_t header;
-            if (!in.U8(header)) break;
+            const uint32_t header = in.U8();
+            if (!in.Ok()) break;
             uint64_t n = std::min<uint64_t>((header & 0x7F) + 1, count - done);  // a packet never runs past the image
             if (header & 0x80) {
-                if (in.Remaining() < stored) break;
-                const uint8_t* src = in.Take(stored);
+                const uint8_t* src = in.View(stored);
+                if (!src) break;
                 decode(src, out + 4 * done);
                 for (uint64_t i = 1; i < n; ++i) std::memcpy(out + 4 * (done + i), out + 4 * done, 4);
             } else {
-                if (in.Remaining() < n * stored) break;
-                const uint8_t* src = in.Take(n * stored);
+                const uint8_t* src = in.View(n * stored);
+                if (!src) break;
                 for (uint64_t i = 0; i < n; ++i) decode(src + i * stored, out + 4 * (done + i));
             }
             done += n;

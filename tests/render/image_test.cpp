@@ -432,6 +432,9 @@ TEST(ImageFile, ExtensionChoosesTheReaderInAnyCase) {
     install.WriteData("MAPS/NotImg.png", datakit::MakeImg32(Sample(2, 2, true)));
     install.WriteData("MAPS/NoDot", datakit::MakeImg32(Sample(2, 2, true)));
     ASSERT_EQ(SaveTgaFile(Sample(2, 1, false).pixels.data(), 2, 1, "Shot.TGA"), 0);  // working folder
+    // Folders open like files; their end offset is no size.
+    std::filesystem::create_directories("Folder.tga");
+    std::filesystem::create_directories(install.Data("MAPS/Folder.Img"));
     struct Case {
         const char* name;
         bool loads, dds;
@@ -440,6 +443,7 @@ TEST(ImageFile, ExtensionChoosesTheReaderInAnyCase) {
         {"MAPS/Up.IMG", true, false, 2},  {"MAPS/Low.img", true, false, 3}, {"MAPS/Cube.DDS", true, true, 4},
         {"Shot.TGA", true, false, 2},     {"MAPS/NotImg.png", false, false, 0}, {"MAPS/NoDot", false, false, 0},
         {"MAPS/Missing.Img", false, false, 0}, {"Missing.tga", false, false, 0},
+        {"Folder.tga", false, false, 0},       {"MAPS/Folder.Img", false, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -499,6 +499,46 @@ TEST_F(GlDdsTexture, EveryFormatOfTheTableUploads) {
     }
 }
 
+TEST_F(GlDdsTexture, UncompressedFormatsKeepTheirChannels) {
+    // One texel of each colour format as the file stores it (little-endian words), and the RGBA
+    // it must read back as. The numeric FourCCs name the Direct3D formats, lowest bits first.
+    auto word = [](uint32_t v) {
+        return std::vector<uint8_t>{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    };
+    struct Case {
+        uint32_t fourCc;
+        std::vector<uint8_t> texel;
+        uint8_t rgba[4];
+        int tolerance;
+    } cases[] = {
+        {20, {0x10, 0x20, 0x30}, {0x30, 0x20, 0x10, 255}, 0},                    // B, G, R
+        {21, {0x10, 0x20, 0x30, 0x40}, {0x30, 0x20, 0x10, 0x40}, 0},             // B, G, R, A
+        {22, {0x10, 0x20, 0x30, 0x99}, {0x30, 0x20, 0x10, 255}, 0},              // B, G, R, unused
+        {23, {0x08, 0xF8}, {255, 0, 66, 255}, 2},                                // 5-6-5, red on top
+        {31, word(1023 | 512u << 10 | 1u << 30), {255, 128, 0, 85}, 1},          // R low, then G, B, A
+        {32, {0x30, 0x20, 0x10, 0x40}, {0x30, 0x20, 0x10, 0x40}, 0},             // R, G, B, A
+        {33, {0x30, 0x20, 0x10, 0x99}, {0x30, 0x20, 0x10, 255}, 0},              // R, G, B, unused
+        {35, word(1023 | 512u << 10 | 1u << 30), {0, 128, 255, 85}, 1},          // B low, then G, R, A
+        {36, {0, 0x30, 0, 0x20, 0, 0x10, 0xFF, 0xFF}, {0x30, 0x20, 0x10, 255}, 1},  // 16-bit R, G, B, A
+    };
+    std::vector<uint8_t> header = datakit::MakeDds({DdsFormat::Bgra32, DdsShape::Flat, {Gradient(2, 2, 0)}, 1});
+    header.resize(128);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "FourCC " << c.fourCc);
+        std::vector<uint8_t> file = header;
+        file[80] = 4;  // FourCC flag
+        std::memcpy(&file[84], &c.fourCc, 4);
+        for (int i = 0; i < 4; ++i) file.insert(file.end(), c.texel.begin(), c.texel.end());
+        DdsImage image;
+        ASSERT_TRUE(DecodeDds(file, "texel.dds", image));
+        ASSERT_NE(UploadDdsTexture(image, 0), 0u);
+        ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        std::vector<uint8_t> back = TexImage(GL_TEXTURE_2D, 0, GL_RGBA, 2 * 2 * 4);
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(back[k], c.rgba[k], c.tolerance) << "channel " << k;
+    }
+}
+
 // ---- textures made at start-up ---------------------------------------------------------------
 
 class GlSpecialTextures : public GlTest {};

@@ -6,3 +6,5 @@
 bool WriteSampleAudio(const std::string& datasFolder);
 // The three textures the start-up loads and the six faces of the sky cube map, under "MAPS/".
 bool WriteSampleImages(const std::string& datasFolder);
+// One cursor file, "CURSORS/Pointer.cur".
+bool WriteSampleCursors(const std::string& datasFolder);
