@@ -37,6 +37,12 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
 bool SetFolder(char* folder, const char* value) {
     size_t n = std::strlen(value);
     bool addSlash = n > 0 && !IsSeparator(value[n - 1]);
@@ -175,9 +181,10 @@ std::vector<std::string> SortedEntries(const std::string& folder) {
     while (dirent* e = readdir(d))
         if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.emplace_back(e->d_name);
     closedir(d);
+    // Windows folds names to upper case to order them, so "_x" sorts after "B", not before it.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        std::string la = Lower(a), lb = Lower(b);
-        return la != lb ? la < lb : a < b;
+        std::string ua = Upper(a), ub = Upper(b);
+        return ua != ub ? ua < ub : a < b;
     });
     return names;
 }

@@ -254,7 +254,7 @@ TEST(FileSearch, MatchesPatternsCaseInsensitively) {
 
 TEST(FileSearch, FlatAndRecursiveSearches) {
     ScratchDir dir;
-    for (const char* name : {"A.QVm", "b.qvm", "notes.txt", "Sub/C.QVM", "Sub/Deep/D.qvm", "Other/e.QVm"})
+    for (const char* name : {"A.QVm", "b.qvm", "_f.QVm", "notes.txt", "Sub/C.QVM", "Sub/Deep/D.qvm", "Other/e.QVm"})
         dir.Write(name, "");
     fs::create_directory(dir / "folder.qvm");  // folders are never matches
     std::string folder = dir.path() + "/";
@@ -266,9 +266,11 @@ TEST(FileSearch, FlatAndRecursiveSearches) {
         for (uint32_t i = 0; i < state.count; ++i) found.push_back(names[i] + folder.size());
         return found;
     };
-    EXPECT_THAT(search(false, 16), ::testing::ElementsAre("A.QVm", "b.qvm"));
-    EXPECT_THAT(search(true, 16), ::testing::ElementsAre("A.QVm", "b.qvm", "Other/e.QVm", "Sub/C.QVM", "Sub/Deep/D.qvm"));
-    EXPECT_THAT(search(true, 3), ::testing::ElementsAre("A.QVm", "b.qvm", "Other/e.QVm"));
+    // Names are ordered as Windows lists them: folded to upper case, so '_' comes after the letters.
+    EXPECT_THAT(search(false, 16), ::testing::ElementsAre("A.QVm", "b.qvm", "_f.QVm"));
+    EXPECT_THAT(search(true, 16),
+                ::testing::ElementsAre("A.QVm", "b.qvm", "_f.QVm", "Other/e.QVm", "Sub/C.QVM", "Sub/Deep/D.qvm"));
+    EXPECT_THAT(search(true, 4), ::testing::ElementsAre("A.QVm", "b.qvm", "_f.QVm", "Other/e.QVm"));
 }
 
 TEST(Files, OpenModesAndWholeFiles) {

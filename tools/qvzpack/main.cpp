@@ -62,8 +62,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qvzpack: %s: not a folder\n", args[i].c_str());
             return 1;
         }
-        std::string name = folder.lexically_normal().filename().string();
-        if (name.empty()) name = folder.lexically_normal().parent_path().filename().string();
+        // The folder's own name, also when it is given as "." or "..".
+        std::filesystem::path whole = std::filesystem::absolute(folder).lexically_normal();
+        std::string name = whole.filename().string();
+        if (name.empty()) name = whole.parent_path().filename().string();
         roots.push_back(datakit::FolderFromDisk(folder.string(), name, compress, keep));
     }
     if (!datakit::WritePack(args[0], roots)) {
