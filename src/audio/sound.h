@@ -8,7 +8,9 @@ class NztBase3D;
 
 constexpr int SoundSlotCount = 1056;    // slots 0..1023 handed out by LoadSound, then 32 fixed
 constexpr int HandedOutSlotCount = 1024;
-constexpr int NoSoundSlot = -1;         // a failed load; every operation taking a slot ignores it
+// A failed load, and what plug-ins get back for one: never a slot, so a caller that plays or
+// sets the gain of the answer unchecked does nothing (every operation taking a slot ignores it).
+constexpr int NoSoundSlot = -1;
 
 struct SoundSlot {
     uint32_t buffer;     // OpenAL buffer, 0 until first used

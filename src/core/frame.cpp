@@ -495,6 +495,8 @@ void ShutdownEngine() {
     ReleaseIfSet(SunReflectTexture);
     MusicFade.gain = 0.0f;
     MusicFade.state = 0;
+    MasterSoundFade.gain = 0.0f;
+    MasterSoundFade.state = 0;
     StopAllSounds();
     SetMasterSoundGain(SoundVolume);
     FreeTypeTables();

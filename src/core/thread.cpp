@@ -39,6 +39,7 @@ uint32_t CNztThread::Start() {
         running_ = true;
         stop_ = false;
         ended_ = false;
+        threadId_ = std::thread::id();  // set by the new thread itself
     }
     try {
         thread_ = std::thread(&CNztThread::ThreadProc, this);
@@ -74,7 +75,9 @@ uint32_t CNztThread::Stop(uint32_t timeoutMs) {
     stop_ = true;
     wake_ = true;
     signal_.notify_all();
-    if (thread_.get_id() == std::this_thread::get_id()) return 1;  // the worker stops itself
+    // The worker stops itself: it cannot wait for its own end. Its id is set under this lock
+    // before Run starts, unlike thread_, which Start may still be assigning.
+    if (threadId_ == std::this_thread::get_id()) return 1;
     bool ended = signal_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return ended_; });
     lock.unlock();
     if (!ended) return 0;

@@ -58,6 +58,10 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms) {
     return true;
 }
 
+// The null device: sound is mixed in real time and discarded. Set whatever the environment
+// says, before the sound system first starts in the process.
+inline void UseNullDevice() { setenv("ALSOFT_DRIVERS", "null", 1); }
+
 // Points OpenAL at its wave-file writer: 44100 Hz stereo 16-bit into `out`. Must run before
 // the sound system starts (OpenAL reads its configuration when first used in a process).
 inline void UseWaveWriter(const fs::path& folder, const fs::path& out) {
@@ -79,8 +83,10 @@ struct ChannelStat {
 };
 
 // sox's measurement of one channel (1 = left) of a written file, optionally of a stretch of it.
+// Times count from the first sound in the file, not from when the device opened: on a busy
+// machine the time the test takes before it plays anything varies.
 inline ChannelStat MeasureChannel(const fs::path& wav, int channel, double start = 0, double length = 0) {
-    std::string cmd = "sox '" + wav.string() + "' -n";
+    std::string cmd = "sox '" + wav.string() + "' -n silence 1 0.005 1%";
     if (length > 0) cmd += " trim " + std::to_string(start) + " " + std::to_string(length);
     cmd += " remix " + std::to_string(channel) + " stat 2>&1";
     ChannelStat stat;

@@ -7,6 +7,8 @@
 
 #include "audio/openal.h"
 #include "audio_fixture.h"
+#include "core/pack.h"
+#include "datakit/pack.h"
 #include "datakit/wav.h"
 
 namespace {
@@ -214,6 +216,24 @@ TEST_F(Waves, ATableOf1024IsFull) {
     EXPECT_EQ(waves.DeleteWaveFile(517), WaveOk);
     ASSERT_EQ(waves.OpenWaveFile("SOUNDS/w.Wav", &id), WaveOk);
     EXPECT_EQ(id, 517) << "the lowest free slot is reused";
+}
+
+// With the "Sounds" pack open, sounds come from it; the name is a Windows name.
+TEST_F(Waves, SoundsComeFromTheirPack) {
+    datakit::PackFolderSpec sounds{
+        "SOUNDS", {datakit::PackFile("Beep.Wav", datakit::Pcm16Wav({1, -2, 3, -4}, 2, 11025))}, {}};
+    folder.Write("Sounds.QVz", datakit::MakePack({sounds}));
+    OpenDataPacks();
+    ASSERT_NE(PackTrees[PackSounds], nullptr);
+    int id = -1;
+    EXPECT_EQ(waves.OpenWaveFile("SOUNDS\\beep.wav", &id), WaveOk);
+    DeletePackList();
+    const WaveRecord* wave = waves.GetWave(id);
+    ASSERT_NE(wave, nullptr);
+    EXPECT_EQ(wave->format.channels, 2);
+    EXPECT_EQ(wave->format.samplesPerSec, 11025u);
+    EXPECT_EQ(wave->data, datakit::SamplesToBytes({1, -2, 3, -4}));
+    EXPECT_EQ(waves.OpenWaveFile("SOUNDS/Beep.Wav", &id), WaveOpenFailed) << "no loose file once the pack is closed";
 }
 
 // Files from an independent writer, as a sound designer's tools would make them.
