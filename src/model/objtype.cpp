@@ -1,5 +1,7 @@
 #include "model/objtype.h"
 
+#include "model/anim.h"
+
 NztEntity* PlayerEntity = nullptr;
 NztEntity** EntityList = nullptr;
 uint32_t EntityCount = 0;
@@ -19,3 +21,8 @@ void DeleteAllLights() {}
 void FreeAllSfxDefs() {}
 void DeleteAllMeshData() {}
 void DeleteAllAnims() {}
+
+// The animation library proper comes with the object types; until then animations are plain
+// allocations.
+NztAnim* CreateAnim() { return new NztAnim(); }
+void DeleteAnim(NztAnim* anim) { delete anim; }

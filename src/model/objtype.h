@@ -24,3 +24,9 @@ void DeleteAllLights();
 void FreeAllSfxDefs();
 void DeleteAllMeshData();
 void DeleteAllAnims();
+
+struct NztAnim;
+// A new empty animation owned by the animation library.
+NztAnim* CreateAnim();
+// Frees an animation of the library and removes it from the list.
+void DeleteAnim(NztAnim* anim);

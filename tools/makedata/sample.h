@@ -8,3 +8,5 @@ bool WriteSampleAudio(const std::string& datasFolder);
 bool WriteSampleImages(const std::string& datasFolder);
 // One cursor file, "CURSORS/Pointer.cur".
 bool WriteSampleCursors(const std::string& datasFolder);
+// The sample meshes, collision side files and animations (ground, props, a skinned character).
+bool WriteSampleModels(const std::string& datasFolder);

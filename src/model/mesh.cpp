@@ -1,0 +1,941 @@
+#include "model/mesh.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "core/binio.h"
+#include "core/pack.h"
+#include "core/paths.h"
+#include "model/objtype.h"
+#include "model/posing.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
+
+static_assert(sizeof(Vec3) == 12, "Vec3 arrays are read as packed floats");
+
+namespace {
+
+// Bytes of one texture entry of a ".QVo" file: a 256-byte name, the repeat switch at 256, the
+// mipmap switch at 268, the rest unused.
+constexpr uint64_t TextureEntryBytes = 792;
+// Bytes a vertex takes in the file: position, normal, shading vector (12 each) and texcoords (8).
+constexpr uint64_t VertexFileBytes = 44;
+// The smallest material: five texture and word fields and the triangle count.
+constexpr uint64_t MaterialMinBytes = 24;
+
+void RefuseFile(const char* file, const char* fault) {
+    std::fprintf(stderr, "mesh: %s: %s; file refused\n", file, fault);
+}
+
+// Reads count little-endian 32-bit values (floats or words) into out in one read.
+bool ReadWords(BinReader& r, void* out, uint64_t count) {
+    if (!r.Read(out, count * 4)) return false;
+    if constexpr (std::endian::native == std::endian::big) {
+        uint8_t* p = static_cast<uint8_t*>(out);
+        for (uint64_t i = 0; i < count; ++i, p += 4) {
+            std::swap(p[0], p[3]);
+            std::swap(p[1], p[2]);
+        }
+    }
+    return true;
+}
+
+// "MAPSMODELS/<name>.Img" through the texture table; 0 for a missing image or a name that is not
+// a plain name.
+int32_t LoadModelTexture(const char* name, uint32_t mipmap, uint32_t repeat, const char* source) {
+    char path[300];
+    if (!IsPlainName(name)) {
+        if (*name) std::fprintf(stderr, "mesh: %s: texture name \"%s\" is not a plain name; left out\n", source, name);
+        return 0;
+    }
+    if (!FormatPath(path, sizeof path, "MAPSMODELS/%s.Img", name)) return 0;
+    return static_cast<int32_t>(LoadTexture(path, mipmap, repeat));
+}
+
+void ReleaseName(int32_t name) {
+    if (name > 0) ReleaseTexture(static_cast<uint32_t>(name));
+}
+
+// Sizes the arrays of one LOD; the materials come zeroed and the texture list is not touched.
+void SizeLod(MeshLod& lod, uint32_t vertices, uint32_t materials, uint32_t indexCount, uint32_t skinned,
+             uint32_t bones, uint32_t attachCount, uint32_t hasBones) {
+    lod.VertexCount = vertices;
+    lod.IndexCount = indexCount;
+    lod.MaterialCount = materials;
+    lod.DrawEnabled = materials;
+    lod.VertexBytes = vertices * 12;
+    lod.Vertices.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+    lod.Normals.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+    lod.ShadingVectors.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+    lod.Materials.assign(materials, MeshMaterial{});
+    lod.IndexList.assign(indexCount, 0);
+    lod.BoneWords.assign(skinned || hasBones ? uint64_t{vertices} * 2 : 0, 0);
+    lod.TexCoords.assign(uint64_t{vertices} * 2, 0.0f);
+    lod.HasBones = hasBones;
+    lod.BoneCount = bones;
+    lod.Bones.assign(bones, NztMeshBone{});
+    lod.BoneChildren.assign(bones, {});
+    lod.AttachCount = attachCount;
+    lod.AttachPoints.assign(attachCount, NztAttachPoint{});
+    lod.AttachBoneLists.assign(attachCount, {});
+}
+
+// The fields drawing reads, from LOD n. The vertex count stays with the vertex arrays of the
+// current LOD, which posing walks.
+void CopyDrawView(NztMesh* m, uint32_t n) {
+    MeshLod& l = m->Lods[n];
+    m->DrawLod = n;
+    m->IndexCount = l.IndexCount;
+    m->MaterialCount = l.MaterialCount;
+    m->DrawEnabled = l.DrawEnabled;
+    m->FirstLayer3Material = l.FirstLayer3Material;
+    m->Materials = l.Materials.data();
+    m->ShadingVectors = l.ShadingVectors.data();
+    m->BaseTexCoords = m->TexCoords = l.TexCoords.data();
+    m->WaveTexCoords = l.WaveTexCoords.data();
+    m->WaveTexCoordsScaled = l.WaveTexCoordsScaled.data();
+    m->VertexWavePhases = l.VertexWavePhases.data();
+    m->HasLayer2 = l.HasLayer2;
+    m->HasLayer3 = l.HasLayer3;
+}
+
+// Points the whole view at LOD n; the draw fields then come from n as well.
+void CopyView(NztMesh* m, uint32_t n) {
+    CopyDrawView(m, n);
+    MeshLod& l = m->Lods[n];
+    m->CurrentLod = n;
+    m->VertexCount = l.VertexCount;
+    m->VertexBytes = l.VertexBytes;
+    m->Vertices = l.Vertices.data();
+    m->Normals = l.Normals.data();
+    m->IndexList = l.IndexList.data();
+    m->BoneWords = l.BoneWords.data();
+    m->TextureCount = l.TextureCount;
+    m->TextureNames = l.TextureNames.data();
+    m->LodWord = l.LodWord;
+    m->HasBones = l.HasBones;
+    m->MaxBoneCount = l.BoneCount;
+    m->Bones = l.Bones.data();
+    m->AttachCount = l.AttachCount;
+    m->AttachPoints = l.AttachPoints.data();
+    m->AttachBoneLists = l.AttachBoneLists.data();
+    m->BoneChildren = l.BoneChildren.data();
+}
+
+// The view follows LOD lod wherever it shows it (its arrays were just replaced).
+void RefreshViews(NztMesh* m, uint32_t lod) {
+    const uint32_t draw = m->DrawLod;
+    if (m->CurrentLod == lod) CopyView(m, lod);
+    if (draw == lod && m->CurrentLod != lod) CopyDrawView(m, lod);
+    if (draw != lod && m->CurrentLod == lod) CopyDrawView(m, draw);
+}
+
+// What AllocLod does besides sizing: capacity, bone counts, LayerPose, LOD made current.
+void AdoptLod(NztMesh* m, uint32_t lod, uint32_t skinned, uint32_t allocateBones, uint32_t hasBones) {
+    const MeshLod& l = m->Lods[lod];
+    if (l.VertexCount > m->VertexCapacity) {
+        m->VertexCapacity = l.VertexCount;
+        m->ScrolledTexCoords.assign(uint64_t{m->VertexCapacity} * 2, 0.0f);
+    }
+    m->LargestBoneCount = std::max(m->LargestBoneCount, l.BoneCount);
+    m->BoneCount = 0;
+    m->Skinned = skinned;
+    m->HasBones = hasBones;
+    if (skinned && allocateBones && !m->LayerPose) {
+        m->LayerPose = CreateAnim();
+        if (m->LayerPose) m->LayerPose->AllocFrames(l.BoneCount, 1);
+        m->AnimLayers = nullptr;
+        m->LayerBoneMask = nullptr;
+    }
+    m->PreviousLod = m->CurrentLod;
+    CopyView(m, lod);
+}
+
+// Box, extents and core radius from n vertices; with `full` also SizeClass and the wave rates.
+void BoundsFrom(NztMesh* m, const Vec3* v, uint32_t n, bool full) {
+    Vec3 lo{0.0f, 0.0f, 0.0f}, hi{0.0f, 0.0f, 0.0f};
+    if (n && v) {
+        lo = hi = v[0];
+        for (uint32_t i = 1; i < n; ++i) {
+            lo = {std::min(lo.x, v[i].x), std::min(lo.y, v[i].y), std::min(lo.z, v[i].z)};
+            hi = {std::max(hi.x, v[i].x), std::max(hi.y, v[i].y), std::max(hi.z, v[i].z)};
+        }
+    }
+    // A flat axis gets a width of 2 so that sizes and their inverses stay usable.
+    float* los[3] = {&lo.x, &lo.y, &lo.z};
+    float* his[3] = {&hi.x, &hi.y, &hi.z};
+    for (int a = 0; a < 3; ++a) {
+        if (*his[a] - *los[a] < 0.0001f) {
+            *los[a] -= 1.0f;
+            *his[a] += 1.0f;
+        }
+    }
+    m->BoxMin = lo;
+    m->BoxMax = hi;
+    Vec3 size{std::fabs(hi.x - lo.x), std::fabs(hi.y - lo.y), std::fabs(hi.z - lo.z)};
+    m->Size = size;
+    m->HalfSize = size * 0.5f;
+    m->InvSize = {1.0f / size.x, 1.0f / size.y, 1.0f / size.z};
+    m->InvHalfSize = {2.0f / size.x, 2.0f / size.y, 2.0f / size.z};
+    m->HeightScale = 512.0f / size.y;
+    m->LargestExtent = std::max({size.x, size.y, size.z});
+    m->CoreRadius = std::min(0.35f * size.y, 0.75f * std::min({size.x, size.y, size.z}));
+    m->CoreRadiusSquared = m->CoreRadius * m->CoreRadius;
+    // Corner i takes the maximum on x for bit 0, on y for bit 1, on z for bit 2.
+    for (int i = 0; i < 8; ++i)
+        m->BoxCorners[i] = {(i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z};
+    if (!full) return;
+    const float e = m->LargestExtent;
+    m->SizeClass = e > 1000.0f ? 4.0f : e > 400.0f ? 3.0f : e > 150.0f ? 2.0f : 1.0f;
+    if (m->TexWave) {
+        m->TexWaveRate1 = m->TexWaveScale * 0.6f;
+        m->TexWaveRate2 = m->TexWaveScale * 0.3f;
+    }
+}
+
+// What both mesh readers share: the reader over the stream, the version word, and the refusal
+// that prints one line and closes the stream.
+struct MeshFileReader {
+    NztFile* stream;
+    const char* source;
+    std::unique_ptr<uint8_t[]> bytes;
+    BinReader r;
+    char fault[160];
+
+    MeshFileReader(NztFile* s, const char* name) : stream(s), source(name), r(ModelFileReader(*s, bytes, false)) {}
+    int Refuse(const char* what) {
+        RefuseFile(source, what);
+        stream->CloseAndClear();
+        return 0;
+    }
+    bool Version(uint32_t first, uint32_t last, uint32_t* field) {
+        if (ReadModelVersion(r, first, last, field, "mesh", source)) return true;
+        stream->CloseAndClear();
+        return false;
+    }
+};
+
+struct MeshFileTexture {
+    char name[256];
+    uint32_t repeat;
+    uint32_t mipmap;
+};
+
+// Reads n bone records (the ".QVo" bones or the ".QVc" collision bones) checking every vertex
+// index against vertexCount. Null on success, else the fault.
+const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t vertexCount, bool withExtra,
+                      bool skipHead, char* fault, size_t faultBytes) {
+    for (uint32_t b = 0; b < bones.size(); ++b) {
+        NztMeshBone& bone = bones[b];
+        if (skipHead) r.Skip(32);
+        bone.Pivot = r.U32();
+        uint32_t n = r.U32();
+        if (!r.Ok()) return "bone truncated";
+        if (bone.Pivot >= vertexCount) {
+            std::snprintf(fault, faultBytes, "bone %u: pivot vertex %u not below the vertex count %u", b, bone.Pivot,
+                          vertexCount);
+            return fault;
+        }
+        if (!r.Fits(n, 8)) {
+            std::snprintf(fault, faultBytes, "bone %u: vertex list runs past the end", b);
+            return fault;
+        }
+        bone.VertexCount = n;
+        bone.Vertices.resize(n);
+        bone.Weights.resize(n);
+        ReadWords(r, bone.Vertices.data(), n);
+        ReadWords(r, bone.Weights.data(), n);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (bone.Vertices[i] >= vertexCount) {
+                std::snprintf(fault, faultBytes, "bone %u: vertex %u not below the vertex count %u", b,
+                              bone.Vertices[i], vertexCount);
+                return fault;
+            }
+        }
+        if (withExtra) {
+            bone.HasExtra = r.U32();
+            if (bone.HasExtra) {
+                bone.ExtraFollow = r.F32();
+                bone.ExtraStiffness = r.F32();
+                bone.ExtraLimits = ReadVec3(r);
+                bone.ExtraVector = ReadVec3(r);
+            }
+        }
+        if (!r.Ok()) return "bone truncated";
+        // Only the secondary motion of bones with extra data reads the cache.
+        if (bone.HasExtra) bone.Cache.assign(n, NztBoneCacheEntry{});
+    }
+    return nullptr;
+}
+
+// Children of bone i: the bones whose pivot lies in i's vertex list, in bone order. One pass over
+// each list: a vertex that is some bone's pivot leads to the run of bones pivoting on it, and
+// each run is taken once per list however often the list names its vertex.
+void BuildBoneChildren(const std::vector<NztMeshBone>& bones, uint32_t vertexCount,
+                       std::vector<std::vector<uint32_t>>& children) {
+    const uint32_t B = static_cast<uint32_t>(bones.size());
+    std::vector<uint32_t> byPivot(B);
+    for (uint32_t j = 0; j < B; ++j) byPivot[j] = j;
+    std::stable_sort(byPivot.begin(), byPivot.end(),
+                     [&bones](uint32_t a, uint32_t b) { return bones[a].Pivot < bones[b].Pivot; });
+    std::vector<uint32_t> runStart;      // index into byPivot of each run of one pivot
+    std::vector<uint32_t> runOf(vertexCount, 0);  // run index + 1 of a pivot vertex, 0 for others
+    for (uint32_t k = 0; k < B; ++k) {
+        const uint32_t pivot = bones[byPivot[k]].Pivot;
+        if (k == 0 || pivot != bones[byPivot[k - 1]].Pivot) {
+            runStart.push_back(k);
+            runOf[pivot] = static_cast<uint32_t>(runStart.size());
+        }
+    }
+    runStart.push_back(B);
+    std::vector<uint32_t> taken(runStart.size(), UINT32_MAX);
+    std::vector<uint8_t> isChild(B);
+    for (uint32_t i = 0; i < B; ++i) {
+        std::fill(isChild.begin(), isChild.end(), 0);
+        for (uint32_t v : bones[i].Vertices) {
+            const uint32_t run = runOf[v];
+            if (run == 0 || taken[run - 1] == i) continue;
+            taken[run - 1] = i;
+            for (uint32_t k = runStart[run - 1]; k < runStart[run]; ++k) isChild[byPivot[k]] = 1;
+        }
+        for (uint32_t j = 0; j < B; ++j)
+            if (isChild[j]) children[i].push_back(j);
+    }
+}
+
+}  // namespace
+
+void NztMesh::AllocLod(uint32_t vertices, uint32_t materials, uint32_t indexCount, uint32_t skinned, uint32_t bones,
+                       uint32_t allocateBones, uint32_t attachCount, uint32_t hasBones, uint32_t lod) {
+    if (lod >= MeshLodCount) return;
+    SizeLod(Lods[lod], vertices, materials, indexCount, skinned, bones, attachCount, hasBones);
+    AdoptLod(this, lod, skinned, allocateBones, hasBones);
+}
+
+uint32_t NztMesh::SelectLod(uint32_t n) {
+    n = std::min(n, HighestLod);
+    PreviousLod = CurrentLod;
+    if (n == CurrentLod && n == DrawLod) return CurrentLod;
+    CopyView(this, n);
+    return CurrentLod;
+}
+
+void NztMesh::SelectDrawLod(uint32_t n) {
+    n = std::min(n, HighestLod);
+    if (n == DrawLod) {
+        TexCoords = BaseTexCoords;
+        return;
+    }
+    CopyDrawView(this, n);
+}
+
+int LoadMeshFile(const char* path, NztMesh* mesh, uint32_t lod, uint32_t allocateBones) {
+    if (!mesh) return 0;
+    if (!mesh->Stream.OpenRead(path, PackTrees[PackObjects])) {
+        mesh->Stream.CloseAndClear();
+        return 0;
+    }
+    return ParseMeshFile(mesh, &mesh->Stream, lod, allocateBones, path);
+}
+
+int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocateBones, const char* source) {
+    if (!mesh || !stream) return 0;
+    MeshFileReader in(stream, source);
+    BinReader& r = in.r;
+    char(&fault)[160] = in.fault;
+    auto refuse = [&in](const char* what) { return in.Refuse(what); };
+    if (!in.Version(QvoFirstVersion, QvoLastVersion, &mesh->Version)) return 0;
+    const uint32_t version = mesh->Version;
+    if (lod >= MeshLodCount) return refuse("LOD index out of range");
+
+    const uint32_t T = r.U32();
+    if (!r.Ok()) return refuse("texture count truncated");
+    if (!r.Fits(T, TextureEntryBytes)) return refuse("texture count runs past the end of the file");
+    std::vector<MeshFileTexture> textures(T);
+    for (MeshFileTexture& t : textures) {
+        r.Text(t.name);
+        t.repeat = r.U32();
+        r.Skip(8);
+        t.mipmap = r.U32();
+        r.Skip(520);
+    }
+    if (version <= 10001) r.Skip(4);
+    char name[256];
+    r.Text(name);
+
+    // Header words by version.
+    char storedSetName[32] = {};
+    uint32_t texWave = mesh->TexWave;
+    float amplitude = mesh->TexWaveAmplitude;
+    uint32_t twoSided = mesh->TwoSided;
+    if (version >= 10001) {
+        if (version >= 10008)
+            r.Text(storedSetName);
+        else if (version >= 10003)
+            r.U32();  // an old animation-set word, replaced below
+        texWave = r.U32();
+        amplitude = r.F32();
+        if (version >= 10006) twoSided = r.U32();
+    }
+    const uint32_t skinned = r.U32();
+    const uint32_t useCameraMatrix = r.U32();
+    const uint32_t hasBones = r.U32();
+    const uint32_t V = r.U32();
+    const uint32_t L = r.U32();
+    const uint32_t M = r.U32();
+    const uint32_t B = r.U32();
+    const uint32_t A = r.U32();
+    if (!r.Ok()) return refuse("header truncated");
+    const bool readBones = skinned || hasBones;
+    if (!r.Fits(V, VertexFileBytes)) return refuse("vertex count runs past the end of the file");
+    if (!r.Fits(M, MaterialMinBytes)) return refuse("material count runs past the end of the file");
+    if (!r.Fits(L, 4)) return refuse("index-list length runs past the end of the file");
+    // Bones that are not read still get (empty) records: keep their count within the file too.
+    if (!r.Fits(B, readBones ? (version >= 10007 ? 44 : 12) : 4))
+        return refuse("bone count runs past the end of the file");
+    if (!r.Fits(A, 280)) return refuse("attach count runs past the end of the file");
+    if (B > MaxMeshBones) {
+        std::snprintf(fault, sizeof fault, "bone count %u above %u", B, MaxMeshBones);
+        return refuse(fault);
+    }
+
+    MeshLod parsed;
+    SizeLod(parsed, V, M, L, skinned, B, A, hasBones);
+    ReadWords(r, parsed.Vertices.data(), uint64_t{V} * 3);
+    ReadWords(r, parsed.Normals.data(), uint64_t{V} * 3);
+    ReadWords(r, parsed.ShadingVectors.data(), uint64_t{V} * 3);
+    ReadWords(r, parsed.TexCoords.data(), uint64_t{V} * 2);
+    if (!r.Ok()) return refuse("vertex data truncated");
+
+    // Material layers hold texture indices until the textures are loaded; -1 is no layer.
+    auto layerIndex = [T](int32_t index) { return index >= 0 && static_cast<uint32_t>(index) < T ? index : NoTexture; };
+    for (uint32_t m = 0; m < M; ++m) {
+        MeshMaterial& mat = parsed.Materials[m];
+        mat.Layer1 = layerIndex(r.I32());
+        mat.Word1 = r.U32();
+        mat.Word2 = r.U32();
+        mat.Layer2 = layerIndex(r.I32());
+        mat.Layer3 = layerIndex(r.I32());
+        const uint32_t n = r.U32();
+        if (!r.Ok()) return refuse("material truncated");
+        if (!r.Fits(n, 12)) {
+            std::snprintf(fault, sizeof fault, "material %u: triangle count runs past the end of the file", m);
+            return refuse(fault);
+        }
+        mat.IndexCount = 3 * n;
+        mat.Indices.resize(uint64_t{n} * 3);
+        ReadWords(r, mat.Indices.data(), uint64_t{n} * 3);
+        for (uint32_t index : mat.Indices) {
+            if (index >= V) {
+                std::snprintf(fault, sizeof fault, "material %u: vertex index %u not below the vertex count %u", m,
+                              index, V);
+                return refuse(fault);
+            }
+        }
+        if (mat.Layer2 != NoTexture) parsed.HasLayer2 = 1;
+        if (mat.Layer3 != NoTexture) parsed.HasLayer3 = 1;
+    }
+    parsed.DrawEnabled = r.U32();
+    parsed.FirstLayer3Material = r.U32();
+    ReadWords(r, parsed.IndexList.data(), L);
+    parsed.LodWord = r.I32();
+    Vec3 position{0.0f, 0.0f, 0.0f};
+    float matrix[9] = {};
+    if (lod == 0) {
+        position = ReadVec3(r);
+        for (float& f : matrix) f = r.F32();
+    } else {
+        r.Skip(48);
+    }
+    if (!r.Ok()) return refuse("material or placement data truncated");
+    if (parsed.FirstLayer3Material > M) {
+        std::snprintf(fault, sizeof fault, "first third-layer material %u above the material count %u",
+                      parsed.FirstLayer3Material, M);
+        return refuse(fault);
+    }
+
+    if (readBones) {
+        const char* bad = ReadBones(r, parsed.Bones, V, true, version >= 10007, fault, sizeof fault);
+        if (bad) return refuse(bad);
+        BuildBoneChildren(parsed.Bones, V, parsed.BoneChildren);
+    }
+
+    const uint64_t attachBytes = version >= 10009 ? 296 : version >= 10005 ? 284 : 280;
+    if (!r.Fits(A, attachBytes)) return refuse("attach count runs past the end of the file");
+    for (uint32_t a = 0; a < A; ++a) {
+        NztAttachPoint& p = parsed.AttachPoints[a];
+        r.Text(p.Name);
+        p.Anchor = r.U32();
+        p.Kind = r.U32();
+        p.TargetWord = r.U32();
+        p.Position = ReadVec3(r);
+        if (version >= 10009) {
+            p.Rotation = ReadQuat(r);
+        } else if (version >= 10005) {
+            // A turn about the vertical axis; the half angle is looked up at (angle >> 1) & 2047.
+            const uint32_t half = (r.U32() >> 1) & 2047;
+            p.Rotation = {TableCos(static_cast<int>(half)), 0.0f, TableSin(static_cast<int>(half)), 0.0f};
+        }
+        if (version < 10004) p.Kind = p.TargetWord = 0;
+        if (!r.Ok()) return refuse("attach point truncated");
+        if (p.Anchor >= V) {
+            std::snprintf(fault, sizeof fault, "attach point %u: anchor vertex %u not below the vertex count %u", a,
+                          p.Anchor, V);
+            return refuse(fault);
+        }
+    }
+
+    if (B != 0) {
+        // Older files derive the lists: the bones that pivot on the anchor or move it. holders[v]
+        // lists those bones of vertex v once each, in bone order.
+        std::vector<std::vector<uint32_t>> holders;
+        if (version < 10004 && A > 0) {
+            holders.resize(V);
+            auto hold = [&holders](uint32_t v, uint32_t b) {
+                if (holders[v].empty() || holders[v].back() != b) holders[v].push_back(b);
+            };
+            for (uint32_t b = 0; b < B; ++b) {
+                for (uint32_t v : parsed.Bones[b].Vertices) hold(v, b);
+                if (readBones) hold(parsed.Bones[b].Pivot, b);
+            }
+        }
+        for (uint32_t a = 0; a < A; ++a) {
+            std::vector<uint32_t>& list = parsed.AttachBoneLists[a];
+            if (version >= 10004) {
+                const uint32_t count = r.U32();
+                if (!r.Ok()) return refuse("attach bone list truncated");
+                if (!r.Fits(count, 4)) {
+                    std::snprintf(fault, sizeof fault, "attach point %u: bone list runs past the end of the file", a);
+                    return refuse(fault);
+                }
+                list.resize(count);
+                ReadWords(r, list.data(), count);
+                for (uint32_t bone : list) {
+                    if (bone >= B) {
+                        std::snprintf(fault, sizeof fault, "attach point %u: bone %u not below the bone count %u", a,
+                                      bone, B);
+                        return refuse(fault);
+                    }
+                }
+            } else {
+                list = holders[parsed.AttachPoints[a].Anchor];
+            }
+        }
+    }
+
+    if (texWave) {
+        parsed.WaveTexCoords = parsed.TexCoords;
+        parsed.WaveTexCoordsScaled.resize(parsed.TexCoords.size());
+        for (uint64_t i = 0; i + 1 < parsed.TexCoords.size(); i += 2) {
+            parsed.WaveTexCoordsScaled[i] = parsed.TexCoords[i] * 4.0f;
+            parsed.WaveTexCoordsScaled[i + 1] = parsed.TexCoords[i + 1] * 2.0f;
+        }
+    }
+    stream->CloseAndClear();
+
+    // The file is sound: from here on the mesh changes. New textures are loaded before the old
+    // ones of this LOD are released, so that an image both use stays uploaded.
+    parsed.TextureCount = T;
+    parsed.TextureNames.assign(T, -1);
+    for (uint32_t i = 0; i < T; ++i)
+        parsed.TextureNames[i] = LoadModelTexture(textures[i].name, textures[i].mipmap, textures[i].repeat, source);
+    for (MeshMaterial& mat : parsed.Materials) {
+        for (int32_t* layer : {&mat.Layer1, &mat.Layer2, &mat.Layer3})
+            if (*layer != NoTexture) *layer = parsed.TextureNames[static_cast<uint32_t>(*layer)];
+    }
+    if (parsed.HasLayer3 && parsed.DrawEnabled && M != parsed.FirstLayer3Material) {
+        for (uint32_t m = M; m-- > parsed.FirstLayer3Material;)
+            if (parsed.Materials[m].Layer3 == NoTexture)
+                parsed.Materials[m].Layer3 = static_cast<int32_t>(RenderState.blankTexture);
+    }
+    for (int32_t old : mesh->Lods[lod].TextureNames) ReleaseName(old);
+
+    mesh->HighestLod = std::max(mesh->HighestLod, lod);
+    if (lod == 0) {
+        std::memcpy(mesh->Name, name, sizeof mesh->Name);
+        if (!GetPathFolder(mesh->Folder, source)) mesh->Folder[0] = 0;
+    }
+    if (version == 10010) {
+        std::memcpy(mesh->AnimSetName, storedSetName, sizeof mesh->AnimSetName);
+    } else if (version >= 10001) {
+        // The type's animation set is the model name less its LOD digit and three-digit number.
+        const size_t length = std::strlen(mesh->Name);
+        const size_t keep = std::min(length >= 4 ? length - 4 : 0, sizeof mesh->AnimSetName - 1);
+        std::memcpy(mesh->AnimSetName, mesh->Name, keep);
+        mesh->AnimSetName[keep] = 0;
+    }
+    if (lod == 0) mesh->AnimSetNameLength = static_cast<uint32_t>(std::strlen(mesh->AnimSetName));
+    mesh->TexWave = texWave;
+    mesh->TexWaveAmplitude = amplitude;
+    mesh->TwoSided = twoSided;
+    mesh->UseCameraMatrix = useCameraMatrix;
+    if (lod == 0) {
+        *mesh->Position = position;
+        std::memcpy(mesh->Matrix, matrix, sizeof matrix);
+    }
+    if (texWave) {
+        mesh->TexWaveStep = V ? std::max<int32_t>(1, static_cast<int32_t>(4096 / V)) : 1;
+        mesh->TexWaveScale = amplitude * 0.005f;
+    }
+    std::swap(mesh->Lods[lod], parsed);
+    AdoptLod(mesh, lod, skinned, allocateBones, hasBones);
+
+    if (lod == 0) {
+        ComputeMeshBounds(mesh);
+        mesh->AnchorHeight = A > 4 ? std::fabs(mesh->Vertices[mesh->AttachPoints[4].Anchor].y) : 0.0f;
+        mesh->HalfHeight = mesh->Size.y * 0.5f;
+    }
+    mesh->PreviousLod = mesh->CurrentLod;
+    CopyView(mesh, 0);
+    return 1;
+}
+
+int LoadMeshSideFile(const char* path, NztMesh* mesh) {
+    if (!mesh) return 0;
+    if (!mesh->Stream.OpenRead(path, PackTrees[PackObjects])) {
+        mesh->Stream.CloseAndClear();
+        return 0;
+    }
+    return ParseMeshSideFile(mesh, &mesh->Stream, path);
+}
+
+int ParseMeshSideFile(NztMesh* mesh, NztFile* stream, const char* source) {
+    if (!mesh || !stream) return 0;
+    MeshFileReader in(stream, source);
+    BinReader& r = in.r;
+    char(&fault)[160] = in.fault;
+    auto refuse = [&in](const char* what) { return in.Refuse(what); };
+    if (!in.Version(QvcFirstVersion, QvcLastVersion, &mesh->SideFileVersion)) return 0;
+    const uint32_t version = mesh->SideFileVersion;
+    uint32_t collisionSkinned = 0;
+    uint32_t boneCount = 0;
+    if (version == 10002) {
+        collisionSkinned = r.U32();
+        boneCount = r.U32();
+    } else {
+        r.Skip(256);
+    }
+    const uint32_t CV = r.U32();
+    const uint32_t CT = r.U32();
+    const float sideWord = version >= 10001 ? r.F32() : 1.0f;
+    if (!r.Ok()) return refuse("header truncated");
+    if (!r.Fits(CV, 12)) return refuse("collision vertex count runs past the end of the file");
+    if (!r.Fits(CT, 16)) return refuse("collision triangle count runs past the end of the file");
+    std::vector<Vec3> vertices(CV);
+    std::vector<uint32_t> triangles(uint64_t{CT} * 3);
+    std::vector<uint32_t> words(CT);
+    ReadWords(r, vertices.data(), uint64_t{CV} * 3);
+    ReadWords(r, triangles.data(), uint64_t{CT} * 3);
+    ReadWords(r, words.data(), CT);
+    const uint32_t tail = r.U32();
+    if (!r.Ok()) return refuse("collision data truncated");
+    for (uint64_t i = 0; i < triangles.size(); ++i) {
+        if (triangles[i] >= CV) {
+            std::snprintf(fault, sizeof fault, "collision triangle %u: vertex %u not below the vertex count %u",
+                          static_cast<uint32_t>(i / 3), triangles[i], CV);
+            return refuse(fault);
+        }
+    }
+    std::vector<NztMeshBone> bones;
+    if (collisionSkinned) {
+        if (!r.Fits(boneCount, 8)) return refuse("collision bone count runs past the end of the file");
+        bones.resize(boneCount);
+        const char* bad = ReadBones(r, bones, CV, false, false, fault, sizeof fault);
+        if (bad) return refuse(bad);
+    }
+    stream->CloseAndClear();
+
+    mesh->CollisionSkinned = collisionSkinned;
+    mesh->CollisionBoneCount = collisionSkinned ? boneCount : 0;
+    mesh->CollisionBones = std::move(bones);
+    mesh->SideFileWord = sideWord;
+    mesh->SideFileTail = tail;
+    mesh->CollisionVertexCount = CV;
+    mesh->CollisionTriangleCount = CT;
+    mesh->CollisionVertexBytes = CV * 12;
+    mesh->CollisionVertices = std::move(vertices);
+    mesh->PosedCollisionVertices.assign(CV, Vec3{0.0f, 0.0f, 0.0f});
+    mesh->CollisionTriangles = std::move(triangles);
+    mesh->CollisionTriangleWords = std::move(words);
+    return 1;
+}
+
+void CreateEmptyMesh(NztMesh* mesh) {
+    if (!mesh) return;
+    mesh->AllocLod(1, 0, 0, 1, 1, 1, 0, 0, 0);
+}
+
+void FreeMeshLod(NztMesh* mesh, uint32_t lod) {
+    if (!mesh || lod >= MeshLodCount) return;
+    MeshLod& old = mesh->Lods[lod];
+    MeshLod empty;
+    empty.TextureCount = old.TextureCount;
+    empty.TextureNames = std::move(old.TextureNames);
+    empty.LodWord = old.LodWord;
+    std::swap(old, empty);
+    RefreshViews(mesh, lod);
+}
+
+void FreeMesh(NztMesh* mesh) {
+    if (!mesh) return;
+    FreeMeshAnimSlots(mesh);
+    ReleaseMeshTextures(mesh);
+    for (uint32_t lod = std::min<uint32_t>(mesh->HighestLod, MeshLodCount - 1) + 1; lod-- > 0;)
+        FreeMeshLod(mesh, lod);
+    std::vector<float>().swap(mesh->ScrolledTexCoords);
+    mesh->VertexCapacity = 0;
+    std::vector<Vec3>().swap(mesh->CollisionVertices);
+    std::vector<Vec3>().swap(mesh->PosedCollisionVertices);
+    std::vector<uint32_t>().swap(mesh->CollisionTriangles);
+    std::vector<uint32_t>().swap(mesh->CollisionTriangleWords);
+    std::vector<NztMeshBone>().swap(mesh->CollisionBones);
+    mesh->CollisionVertexCount = mesh->CollisionTriangleCount = mesh->CollisionVertexBytes = 0;
+    mesh->CollisionBoneCount = 0;
+    CopyView(mesh, mesh->CurrentLod);
+    mesh->HasLayer2 = mesh->HasLayer3 = 0;
+    mesh->AttachCount = 0;
+    mesh->AttachPoints = nullptr;
+    mesh->AttachBoneLists = nullptr;
+    mesh->BoneChildren = nullptr;
+    if (mesh->LayerPose) DeleteAnim(mesh->LayerPose);
+    mesh->LayerPose = nullptr;
+}
+
+void ResetMesh(NztMesh* mesh) {
+    if (!mesh) return;
+    mesh->~NztMesh();
+    new (mesh) NztMesh();
+}
+
+void CloseMeshStream(NztMesh* mesh) {
+    if (mesh) mesh->Stream.CloseAndClear();
+}
+
+void LoadMeshTexture(NztMesh* mesh, const char* name, uint32_t slot, uint32_t mipmap, uint32_t, uint32_t repeat) {
+    if (!mesh || !name) return;
+    MeshLod& lod = mesh->Lods[mesh->CurrentLod];
+    if (slot >= lod.TextureNames.size()) return;
+    const int32_t old = lod.TextureNames[slot];
+    lod.TextureNames[slot] = LoadModelTexture(name, mipmap, repeat, mesh->Name);
+    ReleaseName(old);
+}
+
+int ReplaceMeshTexture(uint32_t lod, NztMesh* mesh, uint32_t slot, const char* imageName, uint32_t mipmap, uint32_t,
+                       uint32_t repeat) {
+    if (!mesh || !imageName || lod >= MeshLodCount) return 0;
+    MeshLod& l = mesh->Lods[lod];
+    if (slot >= l.TextureCount || slot >= l.TextureNames.size() || l.TextureNames[slot] < 0) return 0;
+    const int32_t old = l.TextureNames[slot];
+    const int32_t fresh = LoadModelTexture(imageName, mipmap, repeat, mesh->Name);
+    l.TextureNames[slot] = fresh;
+    for (MeshMaterial& mat : l.Materials)
+        for (int32_t* layer : {&mat.Layer1, &mat.Layer2, &mat.Layer3})
+            if (*layer == old) *layer = fresh;
+    ReleaseName(old);
+    return 1;
+}
+
+void ReleaseMeshTextures(NztMesh* mesh) {
+    if (!mesh) return;
+    ReleaseName(mesh->MapTexture);
+    mesh->MapTexture = 0;
+    for (MeshLod& lod : mesh->Lods) {
+        for (int32_t name : lod.TextureNames) ReleaseName(name);
+        std::vector<int32_t>().swap(lod.TextureNames);
+        lod.TextureCount = 0;
+    }
+    mesh->TextureNames = nullptr;
+    mesh->TextureCount = 0;
+}
+
+int32_t LoadMapTexture(NztMesh* mesh, const char* name) {
+    if (!mesh) return 0;
+    ReleaseName(mesh->MapTexture);
+    mesh->MapTexture = 0;
+    char path[300];
+    if (!name || !IsPlainName(name)) {
+        if (name && *name) std::fprintf(stderr, "mesh: map texture name \"%s\" is not a plain name; left out\n", name);
+        return 0;
+    }
+    if (!FormatPath(path, sizeof path, "MAPS/%s.Img", name)) return 0;
+    // Mipmapped, clamped at the edges; the table filters linearly.
+    mesh->MapTexture = static_cast<int32_t>(LoadTexture(path, 1, 0));
+    return mesh->MapTexture;
+}
+
+void ComputeMeshBounds(NztMesh* mesh) {
+    if (mesh) BoundsFrom(mesh, mesh->Vertices, mesh->VertexCount, true);
+}
+
+void SetMeshRestPose(NztMesh* mesh, NztAnim* anim) {
+    if (!mesh) return;
+    const uint32_t n = mesh->VertexCount;
+    const Vec3 position = *mesh->Position;
+    const uint32_t visible = mesh->Visible;
+    Vec3* boundVertices = mesh->PosedVertices;
+    Vec3* boundNormals = mesh->PosedNormals;
+    // Without an object bound the pose goes into scratch buffers that start at the rest pose.
+    std::vector<Vec3> vertices, normals;
+    if (!boundVertices || !boundNormals) {
+        vertices.assign(mesh->Vertices, mesh->Vertices + n);
+        normals.assign(mesh->Normals, mesh->Normals + n);
+        mesh->PosedVertices = vertices.data();
+        mesh->PosedNormals = normals.data();
+    }
+    *mesh->Position = Vec3{0.0f, 0.0f, 0.0f};
+    mesh->Visible = 1;
+    mesh->Frame = 0;
+    BindAnimToMesh(anim, mesh);
+    PoseMeshRest(mesh);
+    BoundsFrom(mesh, mesh->PosedVertices, n, false);
+    *mesh->Position = position;
+    mesh->Visible = visible;
+    mesh->PosedVertices = boundVertices;
+    mesh->PosedNormals = boundNormals;
+}
+
+void ResizeMeshAnimSlots(NztMesh* mesh, uint32_t n) {
+    if (!mesh || n <= mesh->AnimSlotCount) return;
+    mesh->AnimSlotFlags.resize(n, 0);
+    mesh->AnimSlots.resize(n, nullptr);
+    mesh->AnimSlotCount = n;
+}
+
+void FreeMeshAnimSlots(NztMesh* mesh) {
+    if (!mesh) return;
+    std::vector<NztAnim*>& slots = mesh->AnimSlots;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        // An animation put into two slots is deleted once.
+        if (slots[i] && std::find(slots.begin(), slots.begin() + static_cast<ptrdiff_t>(i), slots[i]) ==
+                            slots.begin() + static_cast<ptrdiff_t>(i))
+            DeleteAnim(slots[i]);
+    }
+    std::vector<NztAnim*>().swap(slots);
+    std::vector<uint32_t>().swap(mesh->AnimSlotFlags);
+    mesh->AnimSlotCount = 0;
+}
+
+void ScrollMeshTexCoords(const float transform[3], NztMesh* mesh) {
+    if (!mesh || !transform || !mesh->BaseTexCoords) return;
+    // The texcoords in the view are the draw LOD's, whose vertex count may differ from the
+    // current LOD's.
+    const uint64_t n = mesh->Lods[mesh->DrawLod].TexCoords.size();
+    if (mesh->ScrolledTexCoords.size() < n) mesh->ScrolledTexCoords.resize(n);
+    const float* in = mesh->BaseTexCoords;
+    float* out = mesh->ScrolledTexCoords.data();
+    const float u = transform[0], v = transform[1], scale = transform[2];
+    if (scale == 0.0f) {
+        for (uint64_t i = 0; i < n; i += 2) {
+            out[i] = in[i] + u;
+            out[i + 1] = in[i + 1] + v;
+        }
+    } else {
+        // Scaled about the centre of the texture.
+        const float f = 1.0f + scale;
+        for (uint64_t i = 0; i < n; i += 2) {
+            out[i] = (in[i] - 0.5f) * f + u + 0.5f;
+            out[i + 1] = (in[i + 1] - 0.5f) * f + v + 0.5f;
+        }
+    }
+    mesh->TexCoords = out;
+}
+
+namespace {
+
+// Camera space of a world point: (right, up, forward) components of p - eye.
+Vec3 ToCamera(const MeshPickView& view, const Vec3& p) {
+    const Vec3 d = p - view.Eye;
+    const float* m = view.Rotation;
+    return {m[0] * d.x + m[1] * d.y + m[2] * d.z, m[3] * d.x + m[4] * d.y + m[5] * d.z,
+            m[6] * d.x + m[7] * d.y + m[8] * d.z};
+}
+
+// Screen-plane coordinates relative to the viewport centre, y up. Points closer than one unit
+// are not divided by their depth.
+void Project(const MeshPickView& view, const Vec3& c, float* x, float* y) {
+    const float k = c.z >= 1.0f ? view.Focal / c.z : view.Focal;
+    *x = c.x * k;
+    *y = c.y * k;
+}
+
+const Vec3* PickVertices(const NztMesh* mesh) { return mesh->PosedVertices ? mesh->PosedVertices : mesh->Vertices; }
+
+bool TriangleCorners(const NztMesh* mesh, int32_t material, int32_t triangle, Vec3 out[3]) {
+    if (!mesh || material < 0 || triangle < 0 || static_cast<uint32_t>(material) >= mesh->MaterialCount ||
+        !mesh->Materials)
+        return false;
+    const MeshMaterial& mat = mesh->Materials[material];
+    const uint64_t first = uint64_t{static_cast<uint32_t>(triangle)} * 3;
+    if (first + 3 > mat.Indices.size()) return false;
+    const Vec3* v = PickVertices(mesh);
+    for (int i = 0; i < 3; ++i) {
+        const uint32_t index = mat.Indices[first + i];
+        if (!v || index >= mesh->VertexCount) return false;
+        out[i] = v[index];
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TestPickTriangle(int32_t triangle, int32_t material, const NztMesh* mesh, const MeshPickView& view,
+                      float screenX, float screenY, float* depth) {
+    Vec3 corner[3];
+    if (!TriangleCorners(mesh, material, triangle, corner)) return false;
+    const float px = screenX - view.CentreX;
+    const float py = view.CentreY - screenY;
+    float x[3], y[3];
+    float z = 0.0f;
+    for (int i = 0; i < 3; ++i) {
+        const Vec3 c = ToCamera(view, corner[i]);
+        Project(view, c, &x[i], &y[i]);
+        z += c.z;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3;
+        if ((x[j] - x[i]) * (py - y[i]) - (y[j] - y[i]) * (px - x[i]) < 0.0f) return false;
+    }
+    if (depth) *depth = z / 3.0f;
+    return true;
+}
+
+int32_t PickMeshTriangle(const NztMesh* mesh, const MeshPickView& view, float screenX, float screenY,
+                         MeshPickHit* hit) {
+    if (!mesh || !mesh->Materials) return -1;
+    MeshPickHit best;
+    for (uint32_t m = mesh->MaterialCount; m-- > 0;) {
+        const uint32_t triangles = static_cast<uint32_t>(mesh->Materials[m].Indices.size() / 3);
+        for (uint32_t t = triangles; t-- > 0;) {
+            float depth;
+            if (TestPickTriangle(static_cast<int32_t>(t), static_cast<int32_t>(m), mesh, view, screenX, screenY,
+                                 &depth) &&
+                (best.Triangle < 0 || depth < best.Depth))
+                best = {static_cast<int32_t>(m), static_cast<int32_t>(t), depth};
+        }
+    }
+    if (hit) *hit = best;
+    return best.Triangle;
+}
+
+bool PickMeshHitPoint(const NztMesh* mesh, const MeshPickView& view, int32_t material, int32_t triangle,
+                      float screenX, float screenY, Vec3* point) {
+    Vec3 corner[3];
+    if (!TriangleCorners(mesh, material, triangle, corner)) return false;
+    // A point 500 units along the view axis under the screen point.
+    const float k = 500.0f / view.Focal;
+    const float* m = view.Rotation;
+    const float px = (screenX - view.CentreX) * k;
+    const float py = (view.CentreY - screenY) * k;
+    const Vec3 right{m[0], m[1], m[2]}, up{m[3], m[4], m[5]}, forward{m[6], m[7], m[8]};
+    const Vec3 far = view.Eye + forward * 500.0f + right * px + up * py;
+    Vec3 at;
+    if (!IntersectLineTrianglePlane(corner[0], corner[1], corner[2], view.Eye, far, at)) return false;
+    if (!PointInTriangle(corner[0], corner[1], corner[2], at)) return false;
+    if (point) *point = at;
+    return true;
+}

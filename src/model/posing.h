@@ -1,0 +1,13 @@
+// Mesh posing and skinning.
+#pragma once
+
+#include <cstdint>
+
+struct NztAnim;
+struct NztMesh;
+
+// Binds anim as the mesh's current animation; answers the bones posed (0 without an animation or
+// for a mesh that is not skinned).
+uint32_t BindAnimToMesh(NztAnim* anim, NztMesh* mesh);
+// The rest pose into the bound posed buffers.
+void PoseMeshRest(NztMesh* mesh);
