@@ -3,9 +3,46 @@
 
 #include <cstdint>
 
+#include "core/nztmath.h"
+#include "world/base3d.h"
+
+struct NztTraject;
+
+class CNztCamera : public NztController {
+public:
+    Vec3 eye = {0.0f, 0.0f, 0.0f};
+    Vec3 lookAtPoint = {0.0f, 0.0f, 0.0f};  // the point the modes steer towards
+    Vec3 aimPoint = {0.0f, 0.0f, 0.0f};     // the position the eye eases towards
+    Vec3 lookTarget = {0.0f, 0.0f, 0.0f};   // the last point given to LookAt
+
+    void LookAt(const Vec3& point);
+    void UpdateMatrix();
+};
+extern CNztCamera MainCamera;
+
+// The camera control block, saved and restored whole.
+struct CameraControlBlock {
+    NztBase3D* secondObject;
+    NztBase3D* targetObject;
+    NztTraject* traject;
+    int32_t targetAttachPoint;
+    float smoothing[3];
+    float nearDistance;
+    float farDistance;
+    float restYaw;
+    float autoTurnSpeed;
+    float followRate;
+    uint8_t switches[4];
+    uint8_t moreSwitches[4];
+};
+extern CameraControlBlock CameraControl;
+
 extern int32_t CameraMode;
 extern int32_t PreviousCameraMode;
 
 void UpdateCamera();
 void ResetCameraControl();
 void ClearCameraStateStack();
+// Moves the angles of the last matrix build towards the current angles by the three smoothing
+// factors and rebuilds the rotation from them.
+void EaseCameraAngles();

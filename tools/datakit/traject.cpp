@@ -1,0 +1,34 @@
+#include "datakit/traject.h"
+
+#include "core/binio.h"
+
+namespace datakit {
+
+std::vector<uint8_t> MakeQvt(const QvtSpec& s) {
+    std::vector<uint8_t> bytes;
+    BinWriter out(bytes);
+    std::string magic = s.magic.substr(0, 18);
+    magic.resize(18, '\0');
+    out.Bytes(magic.data(), magic.size());
+    out.U32(s.version);
+    out.Text(s.name, 256);
+    const bool old = s.version == 10000;
+    const size_t given = old ? s.oldPoints.size() : s.points.size();
+    out.U32(static_cast<uint32_t>(s.declaredCount < 0 ? static_cast<int64_t>(given) : s.declaredCount));
+    if (old) {
+        for (const QvtOldPoint& p : s.oldPoints) {
+            out.U32(p.unused);
+            for (float f : p.position) out.F32(f);
+            for (float f : p.orientation) out.F32(f);
+        }
+    } else {
+        for (const QvtPoint& p : s.points) {
+            for (float f : p.position) out.F32(f);
+            for (float f : p.target) out.F32(f);
+            for (float f : p.orientation) out.F32(f);
+        }
+    }
+    return bytes;
+}
+
+}  // namespace datakit
