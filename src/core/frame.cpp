@@ -39,6 +39,7 @@
 #include "world/registry.h"
 #include "world/rope.h"
 #include "world/sfx.h"
+#include "world/sfxdef.h"
 #include "world/sky.h"
 #include "world/thunder.h"
 #include "world/traject.h"

@@ -18,7 +18,6 @@ void RemoveAllScnObjects() {}
 void DeleteAllCollideObjects() {}
 void DeleteAllDynObjects() {}
 void DeleteAllLights() {}
-void FreeAllSfxDefs() {}
 void DeleteAllMeshData() {}
 void DeleteAllAnims() {}
 

@@ -21,7 +21,6 @@ void RemoveAllScnObjects();
 void DeleteAllCollideObjects();
 void DeleteAllDynObjects();
 void DeleteAllLights();
-void FreeAllSfxDefs();
 void DeleteAllMeshData();
 void DeleteAllAnims();
 
