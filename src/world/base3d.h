@@ -14,4 +14,5 @@ public:
     int32_t kind = 1;
     int32_t id = -1;
     float Position[3] = {};
+    float headHeight = 0.0f;  // height of the head point above Position
 };

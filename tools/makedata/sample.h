@@ -10,3 +10,5 @@ bool WriteSampleImages(const std::string& datasFolder);
 bool WriteSampleCursors(const std::string& datasFolder);
 // The sample meshes, collision side files and animations (ground, props, a skinned character).
 bool WriteSampleModels(const std::string& datasFolder);
+// The text table the game loads at start, "TEXT/Default.Gtx".
+bool WriteSampleText(const std::string& datasFolder);
