@@ -3,14 +3,24 @@
 
 #include <cstdint>
 
-#include "scene/events.h"
+#include "world/base3d.h"
 
-class NztEntity : public NztEventObject {
+class NztEntity : public NztCollideObject {
 public:
-    float PreviousPosition[3] = {};
+    NztEntity() { kind = ObjectKindEntity; }
+
+    // Makes the object the character's target.
+    void SetTarget(NztBaseObject* object);
+
+    NztBaseObject* target = nullptr;  // the current target
+    int32_t order = 0;                // order code; with 6 the character keeps an offset to its target
     uint32_t inputDriven = 0;
     uint32_t animStateMachine = 0;
     uint32_t steeredByRider = 0;
-    NztEntity* riddenEntity = nullptr;
-    NztBase3D* parent = nullptr;
+    NztEntity* riddenEntity = nullptr;  // the object it rides; null on foot
 };
+
+// Events a character raises on a target it loses because the target went away.
+inline constexpr uint32_t EntityEventOrderTargetLost = 30;   // the character had order 6
+inline constexpr uint32_t EntityEventPlayerTargetLost = 39;  // the character is the player
+inline constexpr int32_t EntityOrderKeepOffset = 6;

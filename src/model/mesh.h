@@ -160,6 +160,8 @@ struct NztMesh {
     Vec3* Motion = &OwnMotion;
     Vec3* PreviousMotion = &OwnPreviousMotion;
     float RootMotionScale = 1.0f;
+    uint32_t* MotionAxisLocks = nullptr;  // per axis: non-zero keeps root motion off that world axis
+    NztAttachPoint* ObjectAttachPoints = nullptr;  // the bound object's copy of AttachPoints
     float* Matrix = OwnMatrix;  // 3x3, three rows
     float* InverseMatrix = OwnInverseMatrix;
     Vec3 OwnPosition{0.0f, 0.0f, 0.0f};
@@ -246,6 +248,7 @@ struct NztMesh {
     float Tint[3] = {1.0f, 1.0f, 1.0f};
 
     int32_t MapTexture = 0;  // extra "MAPS/" texture of an event action
+    uint32_t ShadowTexture = 0;  // GL name of the ground quad drawn under objects of the mesh
     NztFile Stream;
     float AnchorHeight = 0.0f;  // |y| of the anchor of attach point 4 (0 with four points or fewer)
 
@@ -263,6 +266,8 @@ struct NztMesh {
     uint32_t SelectLod(uint32_t n);
     // The draw fields of the view from LOD n (only the texcoord pointer is reset when n is DrawLod).
     void SelectDrawLod(uint32_t n);
+    // Motion bookkeeping and rigid posing of the bound object; 1 when posed, 0 when skipped.
+    uint32_t UpdateRigid();
 };
 
 // Loading; each answers 1 on success and 0 on failure. A file that breaks any check is refused

@@ -5,6 +5,10 @@
 NztEntity* PlayerEntity = nullptr;
 NztEntity** EntityList = nullptr;
 uint32_t EntityCount = 0;
+NztLight** LightList = nullptr;
+uint32_t LightCount = 0;
+NztDynObject** DynObjectList = nullptr;
+uint32_t DynObjectCount = 0;
 
 uint32_t GetObjectTypeIndex(const char*, uint32_t) { return 0; }
 NztEntity* GetEntityType(const char*) { return nullptr; }
@@ -18,6 +22,7 @@ void RemoveAllScnObjects() {}
 void DeleteAllCollideObjects() {}
 void DeleteAllDynObjects() {}
 void DeleteAllLights() {}
+void DeleteLightAt(uint32_t) {}
 void DeleteAllMeshData() {}
 void DeleteAllAnims() {}
 

@@ -21,6 +21,15 @@ void RemoveAllScnObjects();
 void DeleteAllCollideObjects();
 void DeleteAllDynObjects();
 void DeleteAllLights();
+
+class NztLight;
+class NztDynObject;
+// The light library and the dynamic-object library.
+extern NztLight** LightList;
+extern uint32_t LightCount;
+void DeleteLightAt(uint32_t index);
+extern NztDynObject** DynObjectList;
+extern uint32_t DynObjectCount;
 void DeleteAllMeshData();
 void DeleteAllAnims();
 

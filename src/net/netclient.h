@@ -11,6 +11,13 @@ public:
 
 extern NetClientInterface* NetClient;
 
+class NztBaseObject;
+// One remote player; the character it drives points back at it.
+struct RemotePlayerRecord {
+    NztBaseObject* object = nullptr;
+    uint8_t detached = 0;  // 1 once the character let go of the record
+};
+
 void InitNetworkGlobals();
 void DestroyNetClientInterface(NetClientInterface* client);
 void ProcessNetworkPackets();

@@ -1,17 +1,40 @@
 // The event system: event objects, sending, deferred and delayed actions.
-#pragma once
+
+// world/base3d.h defines NztBase3D and then includes this file for NztEventObject, which the rest of
+// the class tree derives from; the guard sits below this include so that either header may come
+// first.
+#include "world/base3d.h"
+
+#ifndef QUORVANE_SCENE_EVENTS_H
+#define QUORVANE_SCENE_EVENTS_H
 
 #include <cstdint>
+#include <vector>
 
-#include "world/base3d.h"
+struct EventRecord;
 
 class NztEventObject : public NztBase3D {
 public:
     uint32_t SendEvent(uint32_t code, uint32_t a, uint32_t b, uint32_t c);
     void ClearEvents();
+
+    int32_t eventRecordCount = 0;
+    EventRecord* eventRecords = nullptr;
+    uint8_t hoverFlag = 0;  // 1: the object reacts to the mouse hovering over it
+    int32_t eventWord1 = 0;
+    int32_t eventWord2 = 0;
 };
 
 extern NztEventObject GameEventObject;
+
+struct UserProperty {
+    char name[256];
+    int32_t intValue;
+    float floatValue;
+};
+struct UserPropertyList {
+    std::vector<UserProperty> properties;
+};
 
 void RunDeferredActions();
 void UpdateDelayedActions();
@@ -23,3 +46,5 @@ void UpdateAllObjectEvents();
 void ClearDelayedActions();
 void ResetDeferredActions();
 void ForceFinishTimers();
+
+#endif  // QUORVANE_SCENE_EVENTS_H

@@ -1,18 +1,318 @@
-// The root of the world-object class tree.
+// The world-object class tree. Everything that exists in the world (mesh objects, characters, scene
+// objects, thrown objects, effects, lights, trails, bolts, triggers and the interface objects that
+// take part in events) derives from NztBase3D and answers its table of virtual operations:
+//
+//   NztBase3D                      slots 0-9 (range, size, update passes, render passes, flat colour)
+//     NztEventObject               (scene/events.h) event records
+//       NztBaseObject + controller kind 1; slots 10-15 (animation, SyncModel)
+//         NztCollideObject         kind 3
+//           NztScnObject           kind 4
+//           NztEntity              kind 5 (character/entity.h)
+//         NztDynObject             kind 7
+//       NztGameLight, NztCounter, NztGameUI, NztInventory, NztGameMap, NztEventTrigger (+ controller)
+//     NztLight (+ controller), NztSfx, NztThunder, NztTrail
+//   NztController (world/controller.h); CNztCamera (world/camera.h)
+//
+// The kind code is what the event system dispatches on and the registries sort by. This file also
+// holds the base object NztBaseObject: a placed instance of a shared mesh with its own posed
+// buffers, orientation, level of detail, animation cursor and attach-point copy.
+//
+// Rotations are nine floats, three rows: a local vector v maps to v.x row 0 + v.y row 1 + v.z row 2,
+// and row 2 is the forward axis. Angles given as integers are in angle units (4096 a turn).
+// Main thread only.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
-class NztController {
-public:
-    virtual ~NztController() = default;
+#include "core/nztmath.h"
+#include "world/controller.h"
+
+// Complete in model/mesh.h, which code that reaches into an object's mesh data includes.
+struct NztAnim;
+struct NztAnimLayer;
+struct NztAttachPoint;
+struct NztMesh;
+
+enum : int32_t {
+    ObjectKindBase = 1,
+    ObjectKindSfx = 2,
+    ObjectKindCollide = 3,
+    ObjectKindScn = 4,
+    ObjectKindEntity = 5,
+    ObjectKindGameLight = 6,
+    ObjectKindDyn = 7,
+    ObjectKindLight = 8,
+    ObjectKindThunder = 9,
+    ObjectKindTrail = 10,
+    ObjectKindTrigger = 11,
+    ObjectKindCounter = 12,
+    ObjectKindGameUI = 13,
+    ObjectKindInventory = 14,
+    ObjectKindGameMap = 15,
 };
 
 class NztBase3D {
 public:
+    NztBase3D() = default;
     virtual ~NztBase3D() = default;
-    int32_t kind = 1;
-    int32_t id = -1;
-    float Position[3] = {};
-    float headHeight = 0.0f;  // height of the head point above Position
+    NztBase3D(const NztBase3D&) = delete;
+    NztBase3D& operator=(const NztBase3D&) = delete;
+
+    // Slots 0 to 9; the defaults store or answer the plain values and do nothing else.
+    virtual void SetRange(float value) { range = value; }
+    virtual float GetRange() { return range; }
+    virtual void SetSize(float value) { size = value; }
+    virtual float GetSize() { return size; }
+    virtual void Update() {}      // first update pass
+    virtual void LateUpdate() {}  // second update pass
+    virtual void RenderOpaque() {}
+    virtual void Render() {}  // second and third render loops
+    virtual void DrawFlatColor(float, float, float) {}
+    virtual void DrawFlatColorAlpha(float, float, float, float) {}
+
+    int32_t kind = ObjectKindBase;
+    int32_t id = -1;         // -1: none
+    int32_t registered = 0;  // 1 while in the registries
+    float range = 500.0f;    // visibility and fade range
+    float size = 0.0f;
+    int32_t twoSided = 0;  // 1: drawn without back-face culling (from the mesh)
+    int32_t unlit = 0;     // tested by the render slots of dynamic and scene objects
+    int32_t spareWord = 1;
+    float Position[3] = {0.0f, 0.0f, 0.0f};
+    float headHeight = 0.0f;  // height of the head point above Position (text boxes sit there)
+    float cameraDistanceSq = 0.0f;  // from the camera eye, refreshed by SyncModel
+    float viewDepth = 0.0f;         // signed distance along the view direction
+    float sortDepth = 0.0f;         // the view depth, or the nearest box corner once UpdateLod tested it
 };
+
+// NztEventObject needs NztBase3D complete; scene/events.h includes this file for it and keeps its
+// guard below that include, so either header may come first.
+#include "scene/events.h"
+
+class NztTrail;
+class NztSfx;
+struct RemotePlayerRecord;
+struct SpellInstance;
+struct UserPropertyList;
+
+class NztBaseObject : public NztEventObject, public NztController {
+public:
+    NztBaseObject();
+    ~NztBaseObject() override;
+
+    void SetRange(float value) override;
+    void SetSize(float value) override;
+    void DrawFlatColor(float r, float g, float b) override;
+    void DrawFlatColorAlpha(float r, float g, float b, float a) override;
+    // Slots 10 to 15.
+    virtual NztAnim* GetAnim(uint32_t slot);  // null for -1 and for slots the mesh lacks
+    virtual void SetAnim(NztAnim* anim, int32_t speed, NztAnim* returnTo, int32_t startFrame);
+    virtual int32_t BlendToAnim(NztAnim* anim, int32_t speed, NztAnim* returnTo, int32_t startFrame);
+    virtual void SetAnimIndex(uint32_t slot, int32_t speed, uint32_t returnSlot, int32_t startFrame);
+    virtual int32_t BlendToAnimIndex(uint32_t slot, int32_t speed, uint32_t returnSlot, int32_t startFrame);
+    // Camera distance, depth, level of detail, mesh binding and rigid posing.
+    virtual void SyncModel();
+
+    // The controller part raises events on the object: 23 on the first key, 25 when the list
+    // empties, 24 on the 0.1 s tick while keys run.
+    NztControllerKeyState* AddKey(const NztControllerKey* key) override;
+    void DeleteKey(int32_t index) override;
+    void ClearKeys() override;
+    void UpdateKeys() override;
+    // Runs the keys and applies their steps; 0 when no key is left.
+    int32_t ApplyControllerKeys();
+    // With follow displacement set: a one-second push of other's motion minus this one's.
+    void AddDisplacementKey(const NztBaseObject* other);
+
+    // Everything the object holds, before it is deleted.
+    void ReleaseData();
+    // Deletes the lights, trails, effects and dynamic-object links bound to the object.
+    void RemoveAttachedEffects();
+    void SetMesh(NztMesh* newMesh);
+    void UpdateLod();
+    void ComputeWorldBox();
+    // Centre of the box of the posed vertices; nothing without a vertex buffer.
+    void ComputeCenter(float out[3]) const;
+    // 1 when the client point lies strictly inside the projected world box, with the nearest
+    // projected depth in *depth.
+    int32_t PickTest(int32_t x, int32_t y, float* depth);
+
+    void SetPosition(const float p[3]);
+    void SetRotation(const float m[9]);
+    void SetYaw(int32_t yaw);
+    void SetYawPitch(int32_t pitch, int32_t yaw);
+    // Turns about the world axes by the increments (angle units); each packed angle wraps in its
+    // own 12 bits.
+    void AddAngles(float pitch, float yaw, float roll);
+    // Moves along the object's own axes; locked axes keep their coordinate.
+    void MoveLocal(const float v[3]);
+    void QuaternionToMatrix(const float q[4]);
+    void LookAt(const float p[3]);
+    void TurnTowards(const float p[3]);
+    void TurnTowardsBy(const float p[3], float factor);
+    void TurnAwayBy(const float p[3], float factor);
+
+    // World ground-quad corners from the local ones, lifted 0.05.
+    void RotateLocalVectors();
+    void DrawShadow();
+    // Wind sway of the posed vertices by the environment's wobble vector.
+    void ApplyWobble(float amount, int32_t absolute);
+    // Copies the mesh's state back into the object.
+    void BindMeshData();
+    // Points the shared mesh at this object's buffers and state.
+    void BindRenderData();
+
+    // Attach points, trail list and user properties: the pieces a release needs.
+    // Empties point i of the object's copy: an effect there loses its owner, an object hanging
+    // there its parent; an index outside the copy does nothing.
+    void ClearAttachPoint(int32_t index);
+    // Every point, and every light that follows or aims at the object lets go of it.
+    void ClearAllAttachPoints();
+    // 1 when child hung on a point of this object (searched from the last) and was taken off.
+    int32_t RemoveChild(const void* child);
+    void Detach();
+    void RemoveTrailLink(int32_t index);
+    void FreeUserProperties();
+
+    int32_t word0 = 0;
+    int32_t animating = 0;    // 1 while an animation is set
+    NztMesh* mesh = nullptr;  // the type's shared mesh
+    int32_t lod = 0;          // 0 nearest .. 5
+    int32_t previousLod = 0;
+    int32_t visible = 0;  // in view this frame
+    int32_t shown = 1;    // 0 hides the object
+    int32_t hasTransparent = 0;
+    int32_t visibilityTest = 1;  // 0: always visible, no level-of-detail test
+    int32_t poseState = 0;       // shared with the mesh as its rigid state
+    int32_t word1 = 0;
+    float worldBox[8][3] = {};  // the mesh's box corners in world space
+    std::vector<NztTrail*> trails;
+    int32_t word2 = 0;
+    int32_t followDisplacement = 0;
+    float meshDrawScale = 1.0f;
+    float groundQuadStrength = 0.0f;
+    // Four corners of three floats each, made by the owner; freed with the object.
+    std::unique_ptr<float[]> localGroundQuad;
+    std::unique_ptr<float[]> worldGroundQuad;
+    int32_t meshDrawMode = 1;
+    float wobbleOffsets[2][3] = {};  // previous, current
+    float wobbleAmplitude = 0.0f;
+    int32_t wobblePhase = 0;  // angle units
+    float opacity = 1.0f;
+    float fadeStart = 400.0f;  // 0.8 x range
+    float fadeFactor = 0.01f;  // 1 / (range - fade start)
+    float twiceSize = 0.0f;
+    float inverseSize = 0.0f;
+    int32_t vertexCapacity = 0;  // the mesh's vertex capacity when bound
+    int32_t vertexCount = 0;     // the mesh's current level-of-detail count
+    std::vector<Vec3> vertices;  // posed, world space
+    std::vector<Vec3> normals;
+    std::vector<float> colours;  // four a vertex
+    float PreviousPosition[3] = {0.0f, 0.0f, 0.0f};
+    // Frame motion, motion (position minus previous position after posing), previous motion.
+    Vec3 motion[3] = {};
+    uint32_t axisLocks[3] = {0, 0, 0};  // x, y, z: controller moves leave a locked axis alone
+    uint32_t packedAngles = 0;          // bits 0-11 pitch, 12-23 yaw; 24-31 kept
+    uint32_t roll = 0;                  // bits 0-11 roll; the rest kept
+    float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    float secondRotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    UserPropertyList* userProperties = nullptr;
+    std::vector<NztAttachPoint> attachPoints;  // the object's copy of the mesh's points
+    NztBaseObject* parent = nullptr;           // the object this one hangs on
+    int32_t parentVertex = 0;
+    int32_t parentPoint = 0;
+    int32_t boneOrientation = 1;
+    float meshOffset[3] = {0.0f, 0.0f, 0.0f};  // copied from the mesh's anchor by SetMesh
+    float meshFloat = 0.0f;
+    NztAnim** animSlots = nullptr;  // the mesh's slot array
+    NztAnim* currentAnim = nullptr;
+    NztAnim* returnAnim = nullptr;  // played after a play-once animation ends
+    NztAnim* ownAnim = nullptr;     // owned and freed by the object
+    int32_t speedWord = 0;
+    int32_t frameCount = 0;
+    int32_t boneCount = 0;
+    int32_t currentFrame = 0;
+    int32_t firstDueFrame = 0;
+    std::vector<NztAnimLayer> layers;  // AnimLayerCount records for a boned mesh
+    std::vector<uint8_t> boneMask;     // a byte per mesh bone
+    int32_t meshWord = 0;
+    float blendWords[2] = {0.0f, 0.0f};
+    uint32_t packedWord = 0;
+    float packedFloat = 0.0f;
+    int32_t spellIndex = 0;
+    SpellInstance* effectBlock = nullptr;
+    float frameTime = 0.0f;  // fractional current frame
+    int32_t previousFrame = -1;
+    uint8_t frameUnchanged = 0;
+    float derivedFloat = 0.0f;
+    RemotePlayerRecord* networkRecord = nullptr;  // of a character driven over the network
+
+private:
+    // The animation steps shared by slots 11 and 12.
+    int32_t StartAnim(NztAnim* anim, int32_t speed, NztAnim* returnTo, int32_t startFrame);
+    void SetYawFromFloat(float yaw);
+};
+
+class NztCollideObject : public NztBaseObject {
+public:
+    NztCollideObject() { kind = ObjectKindCollide; }
+};
+
+class NztScnObject : public NztCollideObject {
+public:
+    NztScnObject() { kind = ObjectKindScn; }
+};
+
+class NztDynObject : public NztBaseObject {
+public:
+    NztDynObject() { kind = ObjectKindDyn; }
+
+    NztBaseObject* targetObject = nullptr;    // homing target
+    NztBaseObject* followedObject = nullptr;  // the object it sticks to
+    int32_t followedPoint = 0;                // attach point of the followed object; < 0 its position
+    uint32_t followChanged = 0;               // set when the followed object was swapped or dropped
+    float followPosition[3] = {0.0f, 0.0f, 0.0f};
+    NztBaseObject* owner = nullptr;  // the object that launched it
+};
+
+// Every reference that other objects hold to old moves to new, or is cleared when new is null.
+// Trails of old are destroyed either way; its particle effects are destroyed, or handed to new.
+void ReplaceObjectReferences(NztBaseObject* old, NztBaseObject* replacement);
+
+// Level of detail for a size class s and a squared distance d: 5 beyond 250000 s, 4 beyond
+// 160000 s, 3 beyond 90000 s, 2 beyond 40000 s, 1 beyond 10000 s, else 0.
+int32_t ChooseLod(float sizeClass, float distanceSq);
+
+// Rotation helpers (nine floats, three rows).
+void MatrixFromEuler(float out[9], float a, float b, float c);  // radians
+// out = A x B through a scratch matrix, so out may be A or B.
+void MatrixMultiply3(const float a[9], float out[9], const float b[9]);
+void MatrixRotationY(float out[9], int32_t yaw);
+void QuatToMatrix(float out[9], const float q[4]);  // w, x, y, z
+// Angle (angle units) factor of the way from current to target along the shorter arc; not wrapped.
+float LerpAngle(float factor, float target, float current);
+// low + RoundToInt((high - low) x the next random value).
+int32_t RandomIntRange(int32_t low, int32_t high);
+// The shared running index into RandomTable of the object code.
+extern uint32_t ObjectRandomIndex;
+float NextObjectRandom();
+
+// Drawing caches over the render state: each sends GL calls only when the cached value differs.
+void SetTextureCached(uint32_t texture);
+void SetBlendMode(uint32_t mode);  // 1..9; other values do nothing
+// Culling by the object's two-sided flag, then the object's buffers handed to its mesh.
+void SetCullFaceCached(NztBaseObject* object);
+
+// The services outside the world objects that release and the controller reach. They start as the
+// engine's own; tests put fakes in their place and call ResetObjectHooks afterwards.
+struct ObjectHooks {
+    uint32_t (*sendEvent)(NztEventObject* object, uint32_t code, uint32_t a, uint32_t b, uint32_t c);
+    void (*removeSfxAt)(uint32_t index);               // destroys effect index of the effect list
+    void (*removeTrailAt)(uint32_t index);             // destroys trail index of the trail list
+    void (*deleteLightAt)(uint32_t index);             // deletes light index of the light library
+    void (*removeObjectLinks)(NztBaseObject* object);  // rope links and anchors on the object
+};
+extern ObjectHooks ObjectServices;
+void ResetObjectHooks();

@@ -12,4 +12,5 @@ void CNztCamera::UpdateMatrix() {}
 void UpdateCamera() {}
 void ResetCameraControl() {}
 void ClearCameraStateStack() {}
+void ReplaceCameraStackTarget(NztBase3D*, NztBase3D*) {}
 void EaseCameraAngles() {}

@@ -14,6 +14,7 @@ public:
     Vec3 lookAtPoint = {0.0f, 0.0f, 0.0f};  // the point the modes steer towards
     Vec3 aimPoint = {0.0f, 0.0f, 0.0f};     // the position the eye eases towards
     Vec3 lookTarget = {0.0f, 0.0f, 0.0f};   // the last point given to LookAt
+    NztBaseObject* carriedObject = nullptr; // moved with the camera
 
     void LookAt(const Vec3& point);
     void UpdateMatrix();
@@ -43,6 +44,8 @@ extern int32_t PreviousCameraMode;
 void UpdateCamera();
 void ResetCameraControl();
 void ClearCameraStateStack();
+// In every saved control state, the second and target objects equal to old become replacement.
+void ReplaceCameraStackTarget(NztBase3D* old, NztBase3D* replacement);
 // Moves the angles of the last matrix build towards the current angles by the three smoothing
 // factors and rebuilds the rotation from them.
 void EaseCameraAngles();

@@ -1,4 +1,11 @@
 // Game lights.
 #pragma once
 
+#include "scene/events.h"
+
+class NztGameLight : public NztEventObject {
+public:
+    NztGameLight() { kind = ObjectKindGameLight; }
+};
+
 void DeleteAllGameLights();

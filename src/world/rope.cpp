@@ -7,3 +7,4 @@ void ResetRopePools() {}
 void UpdateRopes() {}
 void FreeRopeLinks() {}
 void FreeRopeAnchors() {}
+void RemoveObjectLinks(NztBaseObject*) {}

@@ -18,3 +18,6 @@ void ResetRopePools();
 void UpdateRopes();
 void FreeRopeLinks();
 void FreeRopeAnchors();
+class NztBaseObject;
+// Deletes every link with an end on the object, then every anchor of the object.
+void RemoveObjectLinks(NztBaseObject* object);

@@ -1,3 +1,7 @@
 #include "world/sfx.h"
 
+NztSfx** SfxList = nullptr;
+uint32_t SfxCount = 0;
+
+void RemoveSfxAt(uint32_t) {}
 void RemoveAllSfx() {}

@@ -1,4 +1,21 @@
 // Particle effects.
 #pragma once
 
+#include <cstdint>
+
+#include "world/base3d.h"
+
+class NztSfx : public NztBase3D {
+public:
+    NztSfx() { kind = ObjectKindSfx; }
+
+    NztBaseObject* owner = nullptr;       // object it is attached to
+    NztBaseObject* meshSource = nullptr;  // object whose posed vertices are spawn points
+};
+
+// The live effects.
+extern NztSfx** SfxList;
+extern uint32_t SfxCount;
+// Unregisters and destroys effect index; the tail moves down.
+void RemoveSfxAt(uint32_t index);
 void RemoveAllSfx();

@@ -10,3 +10,4 @@ void ResetWobble() {}
 void LoadLensFlares() {}
 void FreeEnvironmentZones() {}
 float SkyColor[3] = {0.0f, 0.0f, 0.0f};
+float WobbleVector[3] = {0.0f, 0.0f, 0.0f};

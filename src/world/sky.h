@@ -14,3 +14,5 @@ void LoadLensFlares();
 void FreeEnvironmentZones();
 // Sky colour (r, g, b) of the current time of day; the fog follows it.
 extern float SkyColor[3];
+// The wind of the environment, read by the sway of objects; (0, 0, 0) while the wobble is off.
+extern float WobbleVector[3];

@@ -1,3 +1,6 @@
 #include "world/thunder.h"
 
+NztThunder** ThunderList = nullptr;
+uint32_t ThunderCount = 0;
+
 void RemoveAllThunders() {}

@@ -1,3 +1,7 @@
 #include "world/trail.h"
 
+NztTrail** TrailList = nullptr;
+uint32_t TrailCount = 0;
+
+void RemoveTrailAt(uint32_t) {}
 void RemoveAllTrails() {}

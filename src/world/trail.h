@@ -1,4 +1,20 @@
 // Trails.
 #pragma once
 
+#include <cstdint>
+
+#include "world/base3d.h"
+
+class NztTrail : public NztBase3D {
+public:
+    NztTrail() { kind = ObjectKindTrail; }
+
+    NztBaseObject* owner = nullptr;  // object whose attach points are followed
+};
+
+// The live trails.
+extern NztTrail** TrailList;
+extern uint32_t TrailCount;
+// Unregisters, releases and destroys trail index; the tail moves down.
+void RemoveTrailAt(uint32_t index);
 void RemoveAllTrails();

@@ -1,0 +1,5 @@
+#include "character/entity.h"
+
+void NztEntity::SetTarget(NztBaseObject* object) {
+    target = object;
+}

@@ -1,0 +1,3 @@
+#include "model/attach.h"
+
+void UpdateMeshAttachments(NztMesh*) {}

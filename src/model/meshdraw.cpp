@@ -1,0 +1,3 @@
+#include "model/meshdraw.h"
+
+void DrawMeshFlatColor(NztMesh*, float, float, float, float) {}
