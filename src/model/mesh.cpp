@@ -688,6 +688,9 @@ void FreeMesh(NztMesh* mesh) {
     for (uint32_t lod = std::min<uint32_t>(mesh->HighestLod, MeshLodCount - 1) + 1; lod-- > 0;)
         FreeMeshLod(mesh, lod);
     std::vector<float>().swap(mesh->ScrolledTexCoords);
+    std::vector<float>().swap(mesh->Layer2TexCoords);
+    std::vector<Vec3>().swap(mesh->LightVectors);
+    std::vector<Vec3>().swap(mesh->Layer3Vectors);
     mesh->VertexCapacity = 0;
     std::vector<Vec3>().swap(mesh->CollisionVertices);
     std::vector<Vec3>().swap(mesh->PosedCollisionVertices);

@@ -241,11 +241,20 @@ struct NztMesh {
     uint32_t Visible = 0;
     float HalfHeight = 0.0f;
 
-    // Shading and drawing inputs.
+    // Shading and drawing inputs. The shading vectors of the LOD are the mesh's own per-vertex
+    // colour (red, green, blue) that the lighting adds to.
     uint32_t UseLayer3Vectors = 1;
     float ThreeUnitAlpha = 0.75f;
     float MeshAlpha = 1.0f;
     float Tint[3] = {1.0f, 1.0f, 1.0f};
+    uint32_t SunLit = 1;  // the sun term lights the mesh (with the scene's sun switch)
+    // The object's texture-wave phase word (low 12 bits, 4096 units a turn); bound by the object.
+    uint32_t* WavePhase = &OwnWavePhase;
+    uint32_t OwnWavePhase = 0;
+    // Written by the shading code before drawing, at least VertexCount entries once written.
+    std::vector<float> Layer2TexCoords;  // V x (u, v)
+    std::vector<Vec3> LightVectors;      // DOT3 light vectors through the normalisation cube map
+    std::vector<Vec3> Layer3Vectors;     // camera-relative vectors for the sky cube map
 
     int32_t MapTexture = 0;  // extra "MAPS/" texture of an event action
     uint32_t ShadowTexture = 0;  // GL name of the ground quad drawn under objects of the mesh

@@ -11,3 +11,5 @@ struct NztMesh;
 uint32_t BindAnimToMesh(NztAnim* anim, NztMesh* mesh);
 // The rest pose into the bound posed buffers.
 void PoseMeshRest(NztMesh* mesh);
+// The camera's inverse rotation (3x3, nine floats), null before a camera is loaded.
+const float* CameraOrientation();

@@ -1,5 +1,7 @@
 #include "world/registry.h"
 
+ObjectList NearLightList;
+
 void ClearObjectLists() {}
 void AllocObjectLists() {}
 void FreeObjectLists() {}

@@ -3,6 +3,17 @@
 
 #include <cstdint>
 
+class NztBase3D;
+
+// A registry: a growable array of object pointers.
+struct ObjectList {
+    NztBase3D** Objects = nullptr;
+    int32_t Count = 0;
+    int32_t Capacity = 0;
+};
+// The lights near the camera (NztLight objects).
+extern ObjectList NearLightList;
+
 void ClearObjectLists();
 void AllocObjectLists();
 void FreeObjectLists();

@@ -1,0 +1,3 @@
+#include "world/light.h"
+
+NztLight::NztLight() { kind = 8; }
