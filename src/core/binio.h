@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/nztfile.h"
+#include "core/nztmath.h"
 
 class BinReader {
  public:
@@ -192,3 +193,12 @@ class BinWriter {
     uint64_t written_ = 0;
     bool failed_ = false;
 };
+
+// Three f32 (x, y, z), the layout of every stored point and vector.
+inline Vec3 ReadVec3(BinReader& r) {
+    Vec3 v;
+    v.x = r.F32();
+    v.y = r.F32();
+    v.z = r.F32();
+    return v;
+}

@@ -76,14 +76,6 @@ NztBoneKey MixKey(const NztBoneKey& base, const NztBoneKey& layer, float w, bool
 
 }  // namespace
 
-Vec3 ReadVec3(BinReader& r) {
-    Vec3 v;
-    v.x = r.F32();
-    v.y = r.F32();
-    v.z = r.F32();
-    return v;
-}
-
 Quat ReadQuat(BinReader& r) {
     Quat q;
     q.w = r.F32();

@@ -28,7 +28,6 @@ Quat QuatMultiply(const Quat& p, const Quat& q);
 inline Quat QuatConjugate(const Quat& q) { return {q.w, -q.x, -q.y, -q.z}; }
 
 // Three or four little-endian floats (a quaternion w first) from a model file.
-Vec3 ReadVec3(BinReader& r);
 Quat ReadQuat(BinReader& r);
 // A reader over the rest of an open stream: a memory stream's own bytes without a copy; for a
 // file, with `whole` the rest read into holder in one go (for files of many small fields), else

@@ -50,14 +50,6 @@ void ResetSfxParameters(SfxDef* def) {
     def->particleKind = SfxParticlePlain;
 }
 
-Vec3 ReadVec3(BinReader& in) {
-    Vec3 v;
-    v.x = in.F32();
-    v.y = in.F32();
-    v.z = in.F32();
-    return v;
-}
-
 // The texture of a definition file: shared with an earlier load of the same name, else made from
 // the file's texels (stored with red and blue exchanged).
 uint32_t LoadSfxTexture(SfxDefFileData& data) {

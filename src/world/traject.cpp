@@ -43,14 +43,6 @@ bool Fault(const char* fileName, const char* what) {
     return false;
 }
 
-Vec3 ReadVec3(BinReader& in) {
-    Vec3 v;
-    v.x = in.F32();
-    v.y = in.F32();
-    v.z = in.F32();
-    return v;
-}
-
 void ReadQuat(BinReader& in, float q[4]) {
     for (int i = 0; i < 4; ++i) q[i] = in.F32();
 }

@@ -1,5 +1,7 @@
 #include "datakit/image.h"
 
+#include "datakit/datakit.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -10,15 +12,6 @@ namespace datakit {
 namespace {
 
 void Put8(std::vector<uint8_t>& out, uint32_t v) { out.push_back(static_cast<uint8_t>(v)); }
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    Put8(out, v);
-    Put8(out, v >> 8);
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v);
-    Put16(out, v >> 16);
-}
-
 const uint8_t* PixelAt(const Rgba& image, uint32_t x, uint32_t y) {
     x = std::min(x, image.width - 1);
     y = std::min(y, image.height - 1);

@@ -1,21 +1,13 @@
 #include "datakit/wav.h"
 
+#include "datakit/datakit.h"
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
 namespace datakit {
 namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
 
 void PutTag(std::vector<uint8_t>& out, const std::string& tag) {
     for (size_t i = 0; i < 4; ++i) out.push_back(i < tag.size() ? static_cast<uint8_t>(tag[i]) : ' ');
