@@ -65,6 +65,47 @@ struct NztAttachPoint {
     Quat Rotation = QuatIdentity;
 };
 
+struct CollisionBody;
+struct SweepHitRecord;
+struct StandingProbe;
+
+// The owner's collision and ground state as ground following and the root-motion sweep see it,
+// bound before posing. Pointers are the owner's own words (null: the owner has none); the plain
+// values are copied at binding. Pitch and roll are 4096 units a turn.
+struct NztMeshGround {
+    CollisionBody* Body = nullptr;
+    SweepHitRecord* Hit = nullptr;
+    uint32_t* HitKind = nullptr;     // what the last sweep hit
+    uint32_t* GroundKind = nullptr;  // 0 to 3, from the hit kind
+    const uint32_t* TiltSwitches = nullptr;  // two words
+    const float* TiltMatrix = nullptr;       // 3x3 as Matrix
+    StandingProbe* Probe = nullptr;
+    float* FloorHeight = nullptr;
+    float* SurfaceHeight = nullptr;
+    uint32_t* OnSurface = nullptr;
+    float* VerticalSpeed = nullptr;  // positive downwards
+    uint32_t* Airborne = nullptr;
+    int32_t* Pitch = nullptr;
+    int32_t* Roll = nullptr;
+    int32_t* PreviousPitch = nullptr;
+    int32_t* PreviousRoll = nullptr;
+    const uint32_t* PackedAngles = nullptr;  // bits 12-23: heading
+    const uint32_t* Sliding = nullptr;
+    const uint32_t* HangGliding = nullptr;
+    const uint32_t* Parachute = nullptr;
+    const uint32_t* ThirdGlide = nullptr;
+    const uint32_t* HeightHold = nullptr;
+    float StepHeight = 0.0f;
+    float Gravity = 0.0f;
+    uint32_t Flying = 0;
+    uint32_t SettleMode = 0;
+    uint32_t MovementState = 0;
+    float AirborneTilt = 0.0f;
+    uint32_t SurfaceOffsetOn = 0;
+    float SurfaceOffset = 0.0f;
+    uint32_t FootPlacement = 0;
+};
+
 struct MeshLod {
     uint32_t VertexCount = 0;    // V
     uint32_t IndexCount = 0;     // L, the index-list length
@@ -162,6 +203,9 @@ struct NztMesh {
     float RootMotionScale = 1.0f;
     uint32_t* MotionAxisLocks = nullptr;  // per axis: non-zero keeps root motion off that world axis
     NztAttachPoint* ObjectAttachPoints = nullptr;  // the bound object's copy of AttachPoints
+    uint32_t ObjectAttachCount = 0;
+    NztMeshGround Ground;
+    Vec3 BendAxis{0.0f, 0.0f, 0.0f};  // axis of the procedural bend
     float* Matrix = OwnMatrix;  // 3x3, three rows
     float* InverseMatrix = OwnInverseMatrix;
     Vec3 OwnPosition{0.0f, 0.0f, 0.0f};
@@ -182,6 +226,7 @@ struct NztMesh {
     std::vector<NztMeshBone> CollisionBones;
     NztAnim* CurrentAnim = nullptr;
     Quat* BoneRotation = nullptr;
+    Quat OwnBoneRotation = QuatIdentity;  // the bone rotation being applied; BoneRotation points here
     float BoneMatrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     Vec3 BoneTranslation{0.0f, 0.0f, 0.0f};
     Vec3 BoneScale{0.0f, 0.0f, 0.0f};
@@ -276,7 +321,7 @@ struct NztMesh {
     // The draw fields of the view from LOD n (only the texcoord pointer is reset when n is DrawLod).
     void SelectDrawLod(uint32_t n);
     // Motion bookkeeping and rigid posing of the bound object; 1 when posed, 0 when skipped.
-    uint32_t UpdateRigid();
+    int UpdateRigid();
 };
 
 // Loading; each answers 1 on success and 0 on failure. A file that breaks any check is refused

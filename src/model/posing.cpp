@@ -1,11 +1,662 @@
 #include "model/posing.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/frame.h"
+#include "model/anim.h"
+#include "model/attach.h"
 #include "model/mesh.h"
+#include "model/shading.h"
+#include "render/renderstate.h"
+#include "world/base3d.h"
+#include "world/camera.h"
+#include "world/collquery.h"
 
-uint32_t BindAnimToMesh(NztAnim*, NztMesh*) { return 0; }
+PoseWorldCalls PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
+                            ComputeGroundTilt};
 
-void PoseMeshRest(NztMesh*) {}
+void ResetPoseWorld() {
+    PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
+                 ComputeGroundTilt};
+}
 
-uint32_t NztMesh::UpdateRigid() { return 0; }
+namespace {
 
-const float* CameraOrientation() { return nullptr; }
+inline bool IsZero(const Vec3& v) {
+    return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
+}
+
+// A key that moves nothing is skipped, so that its vertices stay exactly where they are (the
+// pivot subtraction and addition would otherwise round them).
+inline bool IsIdentityKey(const NztBoneKey& k) {
+    return k.Rotation.w == 1.0f && k.Rotation.x == 0.0f && k.Rotation.y == 0.0f && k.Rotation.z == 0.0f &&
+           IsZero(k.Translation) && IsZero(k.Scale);
+}
+
+float Dt50() {
+    return FrameTiming.frameFactor;
+}
+
+// The matrix the posed mesh is placed with.
+const float* PlacementMatrix(const NztMesh* mesh) {
+    if (mesh->UseCameraMatrix) {
+        if (const float* camera = CameraOrientation()) return camera;
+    }
+    return mesh->Matrix;
+}
+
+bool HasBuffers(const NztMesh* mesh) {
+    return mesh->PosedVertices && mesh->PosedNormals && (mesh->Vertices || mesh->VertexCount == 0);
+}
+
+struct KeySet {
+    NztBoneKey* keys = nullptr;
+    uint32_t count = 0;
+};
+
+KeySet FrameKeys(NztAnim* anim, uint32_t f) {
+    NztAnimFrame* frame = AnimFrameAt(anim, f);
+    if (!frame || !frame->Keys) return {};
+    return {frame->Keys, anim->BoneCount};
+}
+
+// The keys of this posing: frame 0 of the layer pose while a layer runs, else frame Frame of the
+// bound animation. Recorded as CurrentKeys.
+KeySet PoseKeys(NztMesh* mesh, bool layered) {
+    KeySet set = layered ? FrameKeys(mesh->LayerPose, 0) : FrameKeys(mesh->CurrentAnim, mesh->Frame);
+    mesh->CurrentKeys = set.keys;
+    return set;
+}
+
+uint32_t BonesToApply(const NztMesh* mesh, uint32_t keyCount) {
+    if (!mesh->Bones) return 0;
+    return std::min({mesh->BoneCount, mesh->MaxBoneCount, keyCount});
+}
+
+void ComputeInverse(NztMesh* mesh) {
+    MatrixInverse3(mesh->Matrix, mesh->InverseMatrix);
+}
+
+void CopyRest(NztMesh* mesh) {
+    const uint32_t n = mesh->VertexCount;
+    std::copy(mesh->Vertices, mesh->Vertices + n, mesh->PosedVertices);
+    std::copy(mesh->Normals, mesh->Normals + n, mesh->PosedNormals);
+}
+
+// Step 4 of the bone loop: every posed vertex becomes M.v + Position, every normal M.n.
+void Place(NztMesh* mesh) {
+    const float* m = PlacementMatrix(mesh);
+    const float m0 = m[0], m1 = m[1], m2 = m[2], m3 = m[3], m4 = m[4], m5 = m[5], m6 = m[6], m7 = m[7],
+                m8 = m[8];
+    const Vec3 t = *mesh->Position;
+    Vec3* v = mesh->PosedVertices;
+    Vec3* nrm = mesh->PosedNormals;
+    for (uint32_t i = 0, n = mesh->VertexCount; i < n; ++i) {
+        const Vec3 p = v[i];
+        v[i] = {m0 * p.x + m3 * p.y + m6 * p.z + t.x, m1 * p.x + m4 * p.y + m7 * p.z + t.y,
+                m2 * p.x + m5 * p.y + m8 * p.z + t.z};
+        const Vec3 q = nrm[i];
+        nrm[i] = {m0 * q.x + m3 * q.y + m6 * q.z, m1 * q.x + m4 * q.y + m7 * q.z,
+                  m2 * q.x + m5 * q.y + m8 * q.z};
+    }
+}
+
+// The bone fields of the mesh for bone b with key k, its pivot from the partly posed vertices.
+void SetBoneFields(NztMesh* mesh, const NztMeshBone& bone, const NztBoneKey& k) {
+    mesh->BonePivot = mesh->PosedVertices[bone.Pivot];
+    mesh->BoneTranslation = k.Translation;
+    mesh->BoneScale = k.Scale;
+    mesh->OwnBoneRotation = k.Rotation;
+    mesh->BoneRotation = &mesh->OwnBoneRotation;
+    QuatToMeshMatrix(mesh);
+}
+
+// Steps 2 and 3 of the bone loop over bones n - 1 .. 0. With extraAware (HasBones 1), a HasExtra
+// bone moves only its own pivot vertex; its list is left to the secondary motion.
+//
+// The arithmetic is that of TransformMeshPointNormal and BlendMeshPointNormal term for term, so
+// the result matches the reference bit for bit; what is saved is the reloading of the mesh's
+// scratch fields for every vertex and one slerp per run of equal partial weights.
+void ApplyBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extraAware) {
+    Vec3* const pv = mesh->PosedVertices;
+    Vec3* const pn = mesh->PosedNormals;
+    for (uint32_t b = n; b-- > 0;) {
+        const NztMeshBone& bone = mesh->Bones[b];
+        const NztBoneKey& k = keys[b];
+        if (IsIdentityKey(k)) continue;
+        SetBoneFields(mesh, bone, k);
+        if (extraAware && bone.HasExtra) {
+            TransformMeshPoint(mesh, &pv[bone.Pivot]);
+            continue;
+        }
+        const float* bm = mesh->BoneMatrix;
+        const float m0 = bm[0], m1 = bm[1], m2 = bm[2], m3 = bm[3], m4 = bm[4], m5 = bm[5], m6 = bm[6],
+                    m7 = bm[7], m8 = bm[8];
+        const Vec3 piv = mesh->BonePivot;
+        const Vec3 tr = mesh->BoneTranslation;
+        const Vec3 sc = mesh->BoneScale;
+        const Vec3 s1{1.0f + sc.x, 1.0f + sc.y, 1.0f + sc.z};
+        const Quat rot = k.Rotation;
+        float blendWeight = 0.0f;  // the weight r and sw were made for; 0.0 never blends
+        float r[9] = {};
+        Vec3 sw{1.0f, 1.0f, 1.0f};
+        const uint32_t count =
+            std::min<uint32_t>(bone.VertexCount, static_cast<uint32_t>(bone.Vertices.size()));
+        const uint32_t* idx = bone.Vertices.data();
+        const float* wt = bone.Weights.data();
+        for (uint32_t j = 0; j < count; ++j) {
+            const float w = wt[j];
+            if (w == 0.0f) continue;
+            Vec3& p = pv[idx[j]];
+            Vec3& nr = pn[idx[j]];
+            if (w == 1.0f) {
+                const float dx = (p.x - piv.x) * s1.x, dy = (p.y - piv.y) * s1.y, dz = (p.z - piv.z) * s1.z;
+                p = {m0 * dx + m3 * dy + m6 * dz + tr.x + piv.x, m1 * dx + m4 * dy + m7 * dz + tr.y + piv.y,
+                     m2 * dx + m5 * dy + m8 * dz + tr.z + piv.z};
+                const Vec3 q = nr;
+                nr = {m0 * q.x + m3 * q.y + m6 * q.z, m1 * q.x + m4 * q.y + m7 * q.z,
+                      m2 * q.x + m5 * q.y + m8 * q.z};
+            } else {
+                if (w != blendWeight) {
+                    blendWeight = w;
+                    QuatToRotation(QuatSlerp(QuatIdentity, rot, w), r);
+                    sw = {1.0f + sc.x * w, 1.0f + sc.y * w, 1.0f + sc.z * w};
+                }
+                const float dx = (p.x - piv.x) * sw.x, dy = (p.y - piv.y) * sw.y, dz = (p.z - piv.z) * sw.z;
+                p = {r[0] * dx + r[3] * dy + r[6] * dz + piv.x + tr.x * w,
+                     r[1] * dx + r[4] * dy + r[7] * dz + piv.y + tr.y * w,
+                     r[2] * dx + r[5] * dy + r[8] * dz + piv.z + tr.z * w};
+                const Vec3 q = nr;
+                nr = {r[0] * q.x + r[3] * q.y + r[6] * q.z, r[1] * q.x + r[4] * q.y + r[7] * q.z,
+                      r[2] * q.x + r[5] * q.y + r[8] * q.z};
+            }
+        }
+    }
+}
+
+enum class Secondary { None, Plain, WithChain };
+
+// The model-space pose: the rest vertices, the bones of keys when skinned, and for HasBones 1 the
+// secondary motion. False when there is nothing to place: an entity mesh without an animation
+// whose HasBones is neither 0 nor 1.
+bool PoseModelSpace(NztMesh* mesh, bool skinned, KeySet keys, Secondary secondary) {
+    if (!skinned && mesh->HasBones > 1 && secondary != Secondary::None) return false;
+    CopyRest(mesh);
+    const bool extra = mesh->HasBones == 1 && secondary != Secondary::None;
+    if (skinned) ApplyBones(mesh, keys.keys, BonesToApply(mesh, keys.count), extra);
+    if (extra) {
+        if (skinned && secondary == Secondary::WithChain)
+            ApplySecondaryMotion(mesh, keys.keys, keys.count);
+        else
+            ApplySecondaryMotion(mesh, nullptr, 0);
+    }
+    return true;
+}
+
+// Steps 3 to 5 of the root motion: the object's own move plus D, swept along the world for an
+// owner with a collision body, then the position and the motion.
+void MoveAndSweep(NztMesh* mesh, const Vec3& d) {
+    Vec3& position = *mesh->Position;
+    Vec3& previous = *mesh->PreviousPosition;
+    Vec3 m = (position - previous) + d;
+    NztMeshGround& g = mesh->Ground;
+    if (g.Body) {
+        CollisionBody& body = *g.Body;
+        const float h = body.heightOffset;
+        if (g.TiltMatrix && g.TiltSwitches && (g.TiltSwitches[0] || g.TiltSwitches[1]))
+            body.centre = previous + TurnPoint(g.TiltMatrix, Vec3{0.0f, h, 0.0f});
+        else
+            body.centre = Vec3{previous.x, previous.y + h, previous.z};
+        SweepHitRecord scratch;
+        const uint32_t kind = PoseWorld.sweepCollisionBody(&body, &m, g.Hit ? g.Hit : &scratch);
+        if (g.HitKind) *g.HitKind = kind;
+        if (kind > 1 && g.GroundKind) *g.GroundKind = kind == 4 ? 1 : kind == 6 ? 2 : kind == 7 ? 3 : 0;
+    }
+    position = previous + m;
+    *mesh->Motion = position - previous;
+    previous = position;
+}
+
+void Bookkeeping(NztMesh* mesh) {
+    *mesh->PreviousMotion = *mesh->Motion;
+    *mesh->Motion = *mesh->Position - *mesh->PreviousPosition;
+    *mesh->PreviousPosition = *mesh->Position;
+}
+
+// Root motion of SkinEntityMesh: every frame from PreviousFrame up to Frame turns the matrix and
+// adds its position delta.
+void EntityRootMotion(NztMesh* mesh) {
+    Vec3 d{0.0f, 0.0f, 0.0f};
+    NztAnim* anim = mesh->CurrentAnim;
+    if (mesh->SkinActive && AnimFrameAt(anim, 0)) {
+        const uint32_t last =
+            static_cast<uint32_t>(std::min<size_t>(anim->FrameCount, anim->Frames.size())) - 1;
+        const uint32_t frame = std::min(mesh->Frame, last);
+        for (uint32_t f = mesh->PreviousFrame; f < frame; ++f) {
+            ApplyFrameRotation(anim->Frames[f].RotationDelta, mesh);
+            d = d + anim->Frames[f].PositionDelta;
+        }
+        ApplyFrameRotation(anim->Frames[frame].RotationDelta, mesh);
+        d = d + anim->Frames[frame].PositionDelta;
+        *mesh->FrameMotion = d;
+        if (!IsZero(d)) d = TurnPoint(mesh->Matrix, d);
+    }
+    MoveAndSweep(mesh, d);
+}
+
+// The rider is carried by the object it stands on: that object's motion, and its turn about its
+// own position.
+void Ride(NztMesh* mesh, Vec3* d) {
+    const NztMeshGround& g = mesh->Ground;
+    if (!g.Probe || !g.Probe->object || (g.Airborne && *g.Airborne)) return;
+    const NztBaseObject* ride = dynamic_cast<const NztBaseObject*>(g.Probe->object);
+    if (!ride) return;
+    *d = *d + ride->motion[1];
+    const float* step = ride->output;
+    if (!ride->turning || (step[0] == 0.0f && step[1] == 0.0f && step[2] == 0.0f)) return;
+    float turn[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    MatrixFromEuler(turn, step[0] * RadiansPerAngleUnit, step[1] * RadiansPerAngleUnit,
+                    step[2] * RadiansPerAngleUnit);
+    const Vec3 centre{ride->Position[0], ride->Position[1], ride->Position[2]};
+    const Vec3 offset = *mesh->Position - centre;
+    *d = *d + (TurnPoint(turn, offset) - offset);
+    MultiplyMatrix3(turn, mesh->Matrix, mesh->Matrix);
+}
+
+// Root motion of SkinLocalEntityMesh from the frame this posing uses.
+void LocalRootMotion(NztMesh* mesh, bool layered) {
+    Vec3 d{0.0f, 0.0f, 0.0f};
+    NztAnimFrame* frame = mesh->SkinActive ? (layered ? AnimFrameAt(mesh->LayerPose, 0)
+                                                      : AnimFrameAt(mesh->CurrentAnim, mesh->Frame))
+                                           : nullptr;
+    if (frame) {
+        ApplyFrameRotation(frame->RotationDelta, mesh);
+        const Vec3 delta = frame->PositionDelta;
+        if (IsZero(delta)) {
+            *mesh->FrameMotion = delta;
+        } else {
+            *mesh->FrameMotion = delta * mesh->RootMotionScale;
+            d = TurnPoint(mesh->Matrix, *mesh->FrameMotion);
+            if (const uint32_t* locks = mesh->MotionAxisLocks) {
+                if (locks[0]) d.x = 0.0f;
+                if (locks[1]) d.y = 0.0f;
+                if (locks[2]) d.z = 0.0f;
+            }
+            if (mesh->Ground.TiltMatrix) d = TurnPoint(mesh->Ground.TiltMatrix, d);
+            d = d * Dt50();
+        }
+        Ride(mesh, &d);
+    }
+    MoveAndSweep(mesh, d);
+}
+
+void ApplyCurrentFrameRotation(NztMesh* mesh) {
+    if (!mesh->SkinActive) return;
+    if (NztAnimFrame* frame = AnimFrameAt(mesh->CurrentAnim, mesh->Frame))
+        ApplyFrameRotation(frame->RotationDelta, mesh);
+}
+
+// In view: the inverse matrix, the layer mix (or frame Frame) and the pose. Out of view the
+// running layers only advance.
+void PoseWithLayers(NztMesh* mesh, Secondary secondary) {
+    if (!mesh->Visible) {
+        AdvanceAnimLayers(mesh->AnimLayers, Dt50());
+        return;
+    }
+    ComputeInverse(mesh);
+    if (!HasBuffers(mesh)) return;
+    const bool skinned = mesh->SkinActive != 0;
+    KeySet keys;
+    if (skinned) keys = PoseKeys(mesh, MixAnimLayers(mesh, Dt50()) != 0);
+    if (PoseModelSpace(mesh, skinned, keys, secondary)) Place(mesh);
+}
+
+}  // namespace
+
+NztAnimFrame* AnimFrameAt(NztAnim* anim, uint32_t f) {
+    if (!anim || anim->FrameCount == 0 || anim->Frames.empty()) return nullptr;
+    const uint32_t last =
+        std::min<uint32_t>(anim->FrameCount, static_cast<uint32_t>(anim->Frames.size())) - 1;
+    return &anim->Frames[std::min(f, last)];
+}
+
+const float* CameraOrientation() {
+    return RenderState.cameraId != 0 ? MainCamera.inverse : nullptr;
+}
+
+void QuatToRotation(const Quat& q, float out[9]) {
+    const float w = q.w, x = q.x, y = q.y, z = q.z;
+    out[0] = 1.0f - 2.0f * (y * y + z * z);
+    out[1] = 2.0f * (x * y + w * z);
+    out[2] = 2.0f * (x * z - w * y);
+    out[3] = 2.0f * (x * y - w * z);
+    out[4] = 1.0f - 2.0f * (x * x + z * z);
+    out[5] = 2.0f * (y * z + w * x);
+    out[6] = 2.0f * (x * z + w * y);
+    out[7] = 2.0f * (y * z - w * x);
+    out[8] = 1.0f - 2.0f * (x * x + y * y);
+}
+
+void MultiplyMatrix3(const float a[9], const float b[9], float out[9]) {
+    float r[9];
+    for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 3; ++k)
+            r[3 * j + k] = a[k] * b[3 * j] + a[3 + k] * b[3 * j + 1] + a[6 + k] * b[3 * j + 2];
+    std::copy(r, r + 9, out);
+}
+
+void TransformMeshPoint(NztMesh* mesh, Vec3* p) {
+    const float* m = mesh->BoneMatrix;
+    const Vec3 piv = mesh->BonePivot, tr = mesh->BoneTranslation, sc = mesh->BoneScale;
+    const float dx = (p->x - piv.x) * (1.0f + sc.x), dy = (p->y - piv.y) * (1.0f + sc.y),
+                dz = (p->z - piv.z) * (1.0f + sc.z);
+    *p = {m[0] * dx + m[3] * dy + m[6] * dz + tr.x + piv.x, m[1] * dx + m[4] * dy + m[7] * dz + tr.y + piv.y,
+          m[2] * dx + m[5] * dy + m[8] * dz + tr.z + piv.z};
+}
+
+void TransformMeshPointNormal(NztMesh* mesh, Vec3* normal, Vec3* p) {
+    TransformMeshPoint(mesh, p);
+    *normal = TurnPoint(mesh->BoneMatrix, *normal);
+}
+
+void BlendMeshPointNormal(NztMesh* mesh, Vec3* p, Vec3* normal, float w) {
+    const Vec3 piv = mesh->BonePivot, tr = mesh->BoneTranslation, sc = mesh->BoneScale;
+    const Vec3 s{1.0f + sc.x * w, 1.0f + sc.y * w, 1.0f + sc.z * w};
+    float r[9];
+    QuatToRotation(QuatSlerp(QuatIdentity, *mesh->BoneRotation, w), r);
+    const float dx = (p->x - piv.x) * s.x, dy = (p->y - piv.y) * s.y, dz = (p->z - piv.z) * s.z;
+    *p = {r[0] * dx + r[3] * dy + r[6] * dz + piv.x + tr.x * w,
+          r[1] * dx + r[4] * dy + r[7] * dz + piv.y + tr.y * w,
+          r[2] * dx + r[5] * dy + r[8] * dz + piv.z + tr.z * w};
+    if (normal) *normal = TurnPoint(r, *normal);
+}
+
+void BlendMeshPoint(NztMesh* mesh, Vec3* p, float w) {
+    BlendMeshPointNormal(mesh, p, nullptr, w);
+}
+
+void RotateMeshPointBlend(NztMesh* mesh, Vec3* p, float w) {
+    float r[9];
+    QuatToRotation(QuatSlerp(QuatIdentity, *mesh->BoneRotation, w), r);
+    *p = TurnPoint(r, *p - mesh->BonePivot) + mesh->BonePivot;
+}
+
+void QuatToMeshMatrix(NztMesh* mesh) {
+    if (!mesh->BoneRotation) mesh->BoneRotation = &mesh->OwnBoneRotation;
+    QuatToRotation(*mesh->BoneRotation, mesh->BoneMatrix);
+}
+
+void ApplyFrameRotation(const Quat& q, NztMesh* mesh) {
+    float r[9];
+    QuatToRotation(q, r);
+    MultiplyMatrix3(r, mesh->Matrix, mesh->Matrix);
+}
+
+void PoseMeshBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount) {
+    if (!mesh || !HasBuffers(mesh)) return;
+    CopyRest(mesh);
+    if (keys) ApplyBones(mesh, keys, BonesToApply(mesh, keyCount), false);
+    Place(mesh);
+}
+
+void PoseMeshBonesReference(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount) {
+    if (!mesh || !HasBuffers(mesh)) return;
+    const uint32_t n = mesh->VertexCount;
+    for (uint32_t i = 0; i < n; ++i) {
+        mesh->PosedVertices[i] = mesh->Vertices[i];
+        mesh->PosedNormals[i] = mesh->Normals[i];
+    }
+    const uint32_t bones = keys ? BonesToApply(mesh, keyCount) : 0;
+    for (uint32_t b = bones; b-- > 0;) {
+        const NztMeshBone& bone = mesh->Bones[b];
+        if (IsIdentityKey(keys[b])) continue;
+        SetBoneFields(mesh, bone, keys[b]);
+        for (uint32_t j = 0; j < bone.VertexCount && j < bone.Vertices.size(); ++j) {
+            const uint32_t i = bone.Vertices[j];
+            const float w = bone.Weights[j];
+            if (w == 0.0f) continue;
+            if (w == 1.0f)
+                TransformMeshPointNormal(mesh, &mesh->PosedNormals[i], &mesh->PosedVertices[i]);
+            else
+                BlendMeshPointNormal(mesh, &mesh->PosedVertices[i], &mesh->PosedNormals[i], w);
+        }
+    }
+    const float* m = PlacementMatrix(mesh);
+    for (uint32_t i = 0; i < n; ++i) {
+        mesh->PosedVertices[i] = TurnPoint(m, mesh->PosedVertices[i]) + *mesh->Position;
+        mesh->PosedNormals[i] = TurnPoint(m, mesh->PosedNormals[i]);
+    }
+}
+
+uint32_t BindAnimToMesh(NztAnim* anim, NztMesh* mesh) {
+    if (!mesh) return 0;
+    mesh->CurrentAnim = nullptr;
+    if (!mesh->Skinned) return 0;
+    mesh->CurrentAnim = anim;
+    if (!anim) {
+        mesh->SkinActive = 0;
+        return 0;
+    }
+    mesh->SkinActive = 1;
+    mesh->AnimFrameCount = anim->FrameCount;
+    mesh->BoneCount = std::min(mesh->MaxBoneCount, anim->BoneCount);
+    return mesh->BoneCount;
+}
+
+void PoseMeshRest(NztMesh* mesh) {
+    if (!mesh) return;
+    const Vec3 zero{0.0f, 0.0f, 0.0f};
+    *mesh->Position = *mesh->PreviousPosition = *mesh->Motion = *mesh->PreviousMotion = zero;
+    ComputeInverse(mesh);
+    if (!HasBuffers(mesh)) return;
+    KeySet keys = mesh->SkinActive ? PoseKeys(mesh, false) : KeySet{};
+    PoseMeshBones(mesh, keys.keys, keys.count);
+}
+
+void TransformMeshStatic(NztMesh* mesh) {
+    if (!mesh) return;
+    ComputeInverse(mesh);
+    if (!HasBuffers(mesh)) return;
+    CopyRest(mesh);
+    Place(mesh);
+}
+
+void TransformMeshRigid(NztMesh* mesh) {
+    if (!mesh) return;
+    if (mesh->RigidState == 1 && mesh->CurrentLod == mesh->PreviousLod && !mesh->UseCameraMatrix) return;
+    if (mesh->Visible) {
+        TransformMeshStatic(mesh);
+        if (mesh->RigidState == 2 || mesh->RigidState == 3) mesh->RigidState = 1;
+    } else if (mesh->RigidState == 1) {
+        mesh->RigidState = 3;
+    }
+}
+
+int NztMesh::UpdateRigid() {
+    Bookkeeping(this);
+    if (RigidState == 1 && CurrentLod == PreviousLod && VertexWaveSpread == 0.0f && !GroundFollow &&
+        !UseCameraMatrix)
+        return 0;
+    if (!Visible) {
+        if (RigidState == 1) RigidState = 3;
+        return 0;
+    }
+    TransformMeshStatic(this);
+    if (VertexWaveSpread != 0.0f && HasBuffers(this)) {
+        // The phases of the current LOD, whatever LOD the draw view shows.
+        std::vector<float>& phases = Lods[CurrentLod].VertexWavePhases;
+        const float normalFactor = SunLit && SunLighting ? 0.05f : 0.5f;
+        const uint32_t n = std::min<uint32_t>(VertexCount, static_cast<uint32_t>(phases.size()));
+        for (uint32_t i = 0; i < n; ++i) {
+            phases[i] += VertexWaveSpeed;
+            const float s = std::sin(phases[i] * RadiansPerAngleUnit);
+            PosedVertices[i].y += VertexWaveHeight * s;
+            PosedNormals[i].y -= s * normalFactor;
+        }
+    }
+    if (GroundFollow) FollowGround(this);
+    if (RigidState == 2 || RigidState == 3) RigidState = 1;
+    return 1;
+}
+
+void SkinDynObjectMesh(NztMesh* mesh) {
+    if (!mesh || !mesh->Visible) return;
+    ApplyCurrentFrameRotation(mesh);
+    ComputeInverse(mesh);
+    if (!HasBuffers(mesh)) return;
+    const bool skinned = mesh->SkinActive != 0;
+    if (PoseModelSpace(mesh, skinned, skinned ? PoseKeys(mesh, false) : KeySet{}, Secondary::None))
+        Place(mesh);
+}
+
+void SkinEntityMesh(NztMesh* mesh) {
+    if (!mesh) return;
+    *mesh->PreviousMotion = *mesh->Motion;
+    EntityRootMotion(mesh);
+    PoseWithLayers(mesh, Secondary::Plain);
+}
+
+int SkinScnObjectMesh(NztMesh* mesh) {
+    if (!mesh) return 0;
+    Bookkeeping(mesh);
+    if (mesh->AnimFrameCount < 2 && mesh->RigidState == 1 && mesh->CurrentLod == mesh->PreviousLod &&
+        !mesh->UseCameraMatrix)
+        return 0;
+    if (!mesh->Visible && mesh->RigidState == 1) mesh->RigidState = 3;
+    // Root motion of the current frame, scaled; no sweep.
+    if (NztAnimFrame* frame = mesh->SkinActive ? AnimFrameAt(mesh->CurrentAnim, mesh->Frame) : nullptr) {
+        ApplyFrameRotation(frame->RotationDelta, mesh);
+        const Vec3 delta = frame->PositionDelta;
+        if (IsZero(delta)) {
+            *mesh->FrameMotion = delta;
+        } else {
+            *mesh->FrameMotion = delta * mesh->RootMotionScale;
+            const Vec3 move = TurnPoint(mesh->Matrix, delta * mesh->RootMotionScale * Dt50());
+            *mesh->Position = *mesh->Position + move;
+            *mesh->Motion = *mesh->Motion + move;
+            // As for every root-motion variant, the previous position is the one this posing ends
+            // at, so that the next Motion holds only the next frame's moves.
+            *mesh->PreviousPosition = *mesh->Position;
+        }
+    }
+    if (!mesh->Visible) return 0;
+    ComputeInverse(mesh);
+    if (!HasBuffers(mesh)) return 0;
+    const bool skinned = mesh->SkinActive != 0;
+    if (!PoseModelSpace(mesh, skinned, skinned ? PoseKeys(mesh, false) : KeySet{}, Secondary::None)) return 0;
+    Place(mesh);
+    return 1;
+}
+
+void SkinLocalEntityMesh(NztMesh* mesh) {
+    if (!mesh) return;
+    *mesh->PreviousMotion = *mesh->Motion;
+    const bool skinned = mesh->SkinActive != 0;
+    // The layer pose is refreshed (and the running layers advanced) whether or not in view.
+    const bool layered = skinned && MixAnimLayers(mesh, Dt50()) != 0;
+    LocalRootMotion(mesh, layered);
+    bool posed = false;
+    if (mesh->Visible) {
+        ComputeInverse(mesh);
+        // The feet are read from the model-space pose, so the heights come between the bones and
+        // the placement.
+        if (HasBuffers(mesh))
+            posed = PoseModelSpace(mesh, skinned, skinned ? PoseKeys(mesh, layered) : KeySet{},
+                                   Secondary::WithChain);
+    }
+    UpdateEntityGround(mesh);
+    if (posed) Place(mesh);
+}
+
+void SkinRemoteEntityMesh(NztMesh* mesh) {
+    if (!mesh) return;
+    if (mesh->Visible) ApplyCurrentFrameRotation(mesh);
+    PoseWithLayers(mesh, Secondary::WithChain);
+}
+
+void SkinCollisionVertices(NztMesh* mesh) {
+    if (!mesh) return;
+    const uint32_t cv = static_cast<uint32_t>(std::min<size_t>(
+        {mesh->CollisionVertexCount, mesh->CollisionVertices.size(), mesh->PosedCollisionVertices.size()}));
+    Vec3* posed = mesh->PosedCollisionVertices.data();
+    const Vec3* rest = mesh->CollisionVertices.data();
+    const Vec3 position = *mesh->Position;
+    const float* m = mesh->Matrix;
+    KeySet keys = mesh->SkinActive ? FrameKeys(mesh->CurrentAnim, mesh->Frame) : KeySet{};
+    if (mesh->CollisionSkinned && keys.keys) {
+        std::copy(rest, rest + cv, posed);
+        // Only as many bones as the side file has: its bone count need not be the mesh's.
+        const uint32_t bones = std::min<uint32_t>(
+            {mesh->BoneCount, keys.count, static_cast<uint32_t>(mesh->CollisionBones.size())});
+        for (uint32_t b = bones; b-- > 0;) {
+            const NztMeshBone& bone = mesh->CollisionBones[b];
+            if (bone.Pivot >= cv) continue;
+            const NztBoneKey& k = keys.keys[b];
+            mesh->BonePivot = posed[bone.Pivot];
+            mesh->BoneTranslation = k.Translation;
+            mesh->BoneScale = k.Scale;
+            mesh->OwnBoneRotation = k.Rotation;
+            mesh->BoneRotation = &mesh->OwnBoneRotation;
+            QuatToMeshMatrix(mesh);
+            for (uint32_t j = 0; j < bone.VertexCount && j < bone.Vertices.size(); ++j) {
+                const uint32_t i = bone.Vertices[j];
+                const float w = bone.Weights[j];
+                if (w == 0.0f || i >= cv) continue;
+                if (w == 1.0f)
+                    TransformMeshPoint(mesh, &posed[i]);
+                else
+                    BlendMeshPoint(mesh, &posed[i], w);
+            }
+        }
+        for (uint32_t i = 0; i < cv; ++i) posed[i] = TurnPoint(m, posed[i]) + position;
+        return;
+    }
+    for (uint32_t i = 0; i < cv; ++i) posed[i] = TurnPoint(m, rest[i]) + position;
+    const std::vector<float>& phases = mesh->Lods[mesh->CurrentLod].VertexWavePhases;
+    if (mesh->VertexWaveSpread != 0.0f && cv == mesh->VertexCount && phases.size() >= cv) {
+        for (uint32_t i = 0; i < cv; ++i)
+            posed[i].y += std::sin(phases[i] * RadiansPerAngleUnit) * mesh->VertexWaveHeight;
+    }
+}
+
+void ComputeCollisionBounds(NztMesh* mesh) {
+    if (!mesh || !mesh->CollisionBounds) return;
+    float* box = mesh->CollisionBounds;
+    const uint32_t cv = static_cast<uint32_t>(
+        std::min<size_t>(mesh->CollisionVertexCount, mesh->PosedCollisionVertices.size()));
+    if (cv == 0) {
+        std::fill(box, box + 6, 0.0f);
+        return;
+    }
+    Vec3 lo = mesh->PosedCollisionVertices[0], hi = lo;
+    for (uint32_t i = 1; i < cv; ++i) {
+        const Vec3& p = mesh->PosedCollisionVertices[i];
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+    box[0] = lo.x, box[1] = lo.y, box[2] = lo.z, box[3] = hi.x, box[4] = hi.y, box[5] = hi.z;
+}
+
+void BuildMeshWavePhases(uint32_t lod, NztMesh* mesh, float spread) {
+    if (!mesh || lod >= MeshLodCount) return;
+    MeshLod& l = mesh->Lods[lod];
+    if (spread == 0.0f) {
+        std::vector<float>().swap(l.VertexWavePhases);
+        return;
+    }
+    const uint32_t v = l.VertexCount;
+    l.VertexWavePhases.resize(v);
+    for (uint32_t k = 0; k < v; ++k)
+        l.VertexWavePhases[k] = static_cast<float>(k + 1) * spread * 4096.0f / static_cast<float>(v);
+}
+
+void SetMeshWave(float spread, NztMesh* mesh) {
+    if (!mesh || spread == mesh->VertexWaveSpread) return;
+    mesh->VertexWaveSpread = spread;
+    for (uint32_t lod = std::min<uint32_t>(mesh->HighestLod, MeshLodCount - 1) + 1; lod-- > 0;)
+        BuildMeshWavePhases(lod, mesh, spread);
+    std::vector<float>& current = mesh->Lods[mesh->CurrentLod].VertexWavePhases;
+    mesh->VertexWavePhases = current.empty() ? nullptr : current.data();
+}

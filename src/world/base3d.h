@@ -224,6 +224,7 @@ public:
     int32_t parentVertex = 0;
     int32_t parentPoint = 0;
     int32_t boneOrientation = 1;
+    uint32_t turning = 0;  // the turning switch: set while its controller turns it
     float meshOffset[3] = {0.0f, 0.0f, 0.0f};  // copied from the mesh's anchor by SetMesh
     float meshFloat = 0.0f;
     NztAnim** animSlots = nullptr;  // the mesh's slot array

@@ -14,3 +14,5 @@ void ResetCameraControl() {}
 void ClearCameraStateStack() {}
 void ReplaceCameraStackTarget(NztBase3D*, NztBase3D*) {}
 void EaseCameraAngles() {}
+void MatrixToQuat(const float*, float*) {}
+void MatrixInverse3(const float*, float*) {}

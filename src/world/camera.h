@@ -15,11 +15,18 @@ public:
     Vec3 aimPoint = {0.0f, 0.0f, 0.0f};     // the position the eye eases towards
     Vec3 lookTarget = {0.0f, 0.0f, 0.0f};   // the last point given to LookAt
     NztBaseObject* carriedObject = nullptr; // moved with the camera
+    float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    float inverse[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
     void LookAt(const Vec3& point);
     void UpdateMatrix();
 };
 extern CNztCamera MainCamera;
+
+// Unit quaternion (w, x, y, z) of a 3x3 rotation.
+void MatrixToQuat(const float m[9], float q[4]);
+// Inverse of a 3x3 matrix by cofactors.
+void MatrixInverse3(const float m[9], float out[9]);
 
 // The camera control block, saved and restored whole.
 struct CameraControlBlock {

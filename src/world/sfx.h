@@ -5,12 +5,17 @@
 
 #include "world/base3d.h"
 
+struct SfxDef;
+
 class NztSfx : public NztBase3D {
 public:
     NztSfx() { kind = ObjectKindSfx; }
 
     NztBaseObject* owner = nullptr;       // object it is attached to
     NztBaseObject* meshSource = nullptr;  // object whose posed vertices are spawn points
+    SfxDef* definition = nullptr;
+    float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    float referenceHeight = 0.0f;
 };
 
 // The live effects.
