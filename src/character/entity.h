@@ -18,6 +18,19 @@ public:
     uint32_t animStateMachine = 0;
     uint32_t steeredByRider = 0;
     NztEntity* riddenEntity = nullptr;  // the object it rides; null on foot
+    uint32_t typeInstance = 0;          // instance number within its type
+    float life = 0.0f;
+    float maxLife = 0.0f;
+    float invMaxLife = 0.0f;
+    uint32_t receivesBroadcasts = 0;  // takes part in BroadcastEventToEntities
+
+    void SetupFromType(NztMesh* mesh);
+    void Release();
+    void ClearContactsWith(NztBaseObject* object);
+    // Life changes stay within [0, maximum]; the maximum is never below 0.
+    void AddLife(float amount);
+    void SetLife(float value);
+    void SetMaxLife(float value);
 };
 
 // Events a character raises on a target it loses because the target went away.

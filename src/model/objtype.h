@@ -1,40 +1,204 @@
-// Object types, libraries and instance lists.
+// Object types, the libraries that own meshes, animations, lights, collision objects and dynamic
+// objects, and the owning instance lists of characters (entities) and scene objects.
+//
+// Objects that share a model share an object type: the type's mesh is loaded with its first live
+// instance and released with its last. A type name ends in a level-of-detail digit and a three-digit
+// model number ("NZT1001": base "NZT", digit 1, number 001); the mesh files of levels 0 to 5 use the
+// digits 1 to 6.
+//
+// Libraries and lists are pointer arrays with a count and a capacity that own their elements. Full
+// lists grow to count + 10; a removal that asks for it shrinks the array to count + 10 when the
+// capacity exceeds count + 20. Type and name tables grow by 100 records. Main thread only.
 #pragma once
 
 #include <cstdint>
 
+struct NztAnim;
+struct NztMesh;
+struct SfxDef;
+class NztBaseObject;
+class NztCollideObject;
+class NztDynObject;
 class NztEntity;
+class NztLight;
+class NztScnObject;
 
+// One loaded object type, keyed by (NameChecksum of the name, number).
+struct NztObjectType {
+    char Name[256];    // base name, without the level digit and the number
+    char AnimFolder[256];
+    uint32_t Checksum;
+    uint32_t Number;
+    NztMesh* Mesh;           // null until the first instance loads it
+    uint32_t InstanceCount;  // live instances
+};
+// Marks a mesh that belongs to no type (it is released with its one instance).
+inline constexpr uint32_t NoObjectType = 0xFFFFFFFFu;
+
+extern NztObjectType* ObjectTypeTable;
+extern uint32_t ObjectTypeCount;
+
+// An animation shared by file name (LoadAnimFile).
+struct AnimNameRecord {
+    char Name[256];
+    uint32_t Checksum;
+    NztAnim* Anim;
+    uint32_t UserCount;
+};
+extern AnimNameRecord* AnimNameRecords;
+extern uint32_t AnimNameRecordCount;
+
+// One particle-effect type; the effect code fills and reads it.
+struct SfxTypeRecord {
+    char Name[256];
+    uint32_t Checksum;
+    SfxDef* Def;
+    int32_t InstanceCount;
+};
+extern SfxTypeRecord* SfxTypeTable;
+extern uint32_t SfxTypeCount;
+// A new zeroed record at the end of the table (grown by 100 when full).
+SfxTypeRecord* AppendSfxType();
+
+// The animation slots of a character type and the file-name suffix of each.
+inline constexpr uint32_t AnimNameCount = 236;
+extern const char* const AnimNameTable[AnimNameCount];
+struct AnimDefaultFlags {
+    uint32_t JumpStartFlag;
+    uint32_t DiveStartFlag;
+    uint32_t IdleFlag;
+    uint32_t LoopFlag;
+};
+extern AnimDefaultFlags AnimDefaults[AnimNameCount];
+// Clears AnimDefaults and sets the flags of the jump-start, dive-start, idle and looping slots.
+void ResetAnimDefaults();
+// Slot of a name in AnimNameTable (case-insensitive), -1 when none.
+int32_t FindAnimSlot(const char* name);
+
+// Index of the type (name, number), searched from the last; a new record when there is none.
+uint32_t GetObjectTypeIndex(const char* name, uint32_t number);
+// Index of the shared-animation record of the name, added when missing.
+uint32_t GetAnimNameIndex(const char* name);
+// Frees the type, effect-type and animation-name tables.
+void FreeTypeTables();
+
+// Mesh library.
+extern NztMesh** MeshList;
+extern uint32_t MeshCount;
+extern uint32_t MeshCapacity;
+NztMesh* CreateMeshData();
+void DeleteMeshData(uint32_t index, bool shrink);
+// Deletes the mesh when the library owns it; other pointers are left alone.
+void ReleaseMeshData(NztMesh* mesh);
+void DeleteAllMeshData();
+
+// Animation library.
+extern NztAnim** AnimList;
+extern uint32_t AnimCount;
+extern uint32_t AnimCapacity;
+// A new empty animation owned by the library.
+NztAnim* CreateAnim();
+// Frees an animation of the library and takes it off the list; pointers the library does not own
+// (or no longer owns) are left alone, so an animation shared by several slots is freed once.
+void DeleteAnim(NztAnim* anim);
+void DeleteAllAnims();
+
+// Light library, with the light selected by the editor.
+extern NztLight** LightList;
+extern uint32_t LightCount;
+extern uint32_t LightCapacity;
+extern int32_t SelectedLightIndex;
+NztLight* CreateLight(uint32_t lightKind);
+// Releases and destroys light index; the selected index stays within the list.
+void DeleteLightAt(uint32_t index);
+void DeleteAllLights();
+
+// Dynamic-object library.
+extern NztDynObject** DynObjectList;
+extern uint32_t DynObjectCount;
+extern uint32_t DynObjectCapacity;
+// A new dynamic object on the mesh; its collision radius is half the largest of the mesh's sizes.
+NztDynObject* CreateDynObject(NztMesh* mesh);
+void DeleteDynObjectAt(uint32_t index, bool shrink);
+void DeleteAllDynObjects();
+
+// Collision-object library (the collision code fills it).
+extern NztCollideObject** CollideObjectList;
+extern uint32_t CollideObjectCount;
+extern uint32_t CollideObjectCapacity;
+// Gives the object's mesh back, releases its collision data and destroys it.
+void DeleteCollideObject(NztCollideObject* object);
+void DeleteCollideObjectAt(uint32_t index, bool shrink);
+void DeleteAllCollideObjects();
+
+// Characters.
 extern NztEntity* PlayerEntity;
 extern NztEntity** EntityList;
 extern uint32_t EntityCount;
-
-uint32_t GetObjectTypeIndex(const char* name, uint32_t number);
-NztEntity* GetEntityType(const char* typeName);
+extern uint32_t EntityCapacity;
+NztEntity* CreateEntity(NztMesh* mesh);
+void RemoveEntityAt(uint32_t index, bool shrink);
+void RemoveEntity(NztEntity* entity);
+void RemoveAllEntities();
+// Keeps the player and the characters driven over the network.
+void RemoveNonPlayerEntities();
+// The old player gets its control fields reset and event 41; the new one is cleared and gets 40.
 void SetPlayerEntity(NztEntity* entity);
-void ResetAnimDefaults();
-void FreeTypeTables();
+
+// Scene objects.
+extern NztScnObject** ScnObjectList;
+extern uint32_t ScnObjectCount;
+extern uint32_t ScnObjectCapacity;
+NztScnObject* CreateScnObject(NztMesh* mesh);
+void RemoveScnObjectAt(uint32_t index, bool shrink);
+void RemoveScnObject(NztScnObject* object);
+void RemoveAllScnObjects();
+
+// Loading instances; each answers the new instance or null.
+// A character of the type name ("NZT1001"), loading the type on first use.
+NztEntity* GetEntityType(const char* typeName);
+NztEntity* LoadEntityType(uint32_t typeIndex, const char* baseName, uint32_t number);
+// Loads slot `slot` of the type's mesh from the type's animation folder; null (slot emptied) when
+// the file is missing or refused.
+NztAnim* LoadEntityAnim(uint32_t slot, uint32_t typeIndex);
+NztAnim* LoadEntityAnimByName(uint32_t slot, uint32_t typeIndex, const char* name);
+NztScnObject* GetScnObjectType(const char* typeName);
+NztScnObject* LoadScnObjectType(uint32_t typeIndex, uint32_t number);
+NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex);
+// A dynamic object of the type; its mesh file is named by the full type name.
+NztDynObject* LoadObjectFile(uint32_t typeIndex);
+// A scene object outside the type table with the mesh "OBJECTS/<name>.QVo".
+NztScnObject* CreateScnObjectFromFile(const char* name);
+// The animation "OBJECTS/<name>.QVa", shared by name; null for an empty name or a missing file.
+NztAnim* LoadAnimFile(const char* name);
+
+// Instance helpers.
+NztEntity* CloneEntity(NztEntity* entity);
+NztScnObject* CloneScnObject(NztScnObject* object);
+// Moves the old character's state onto the new one, re-points references and removes the old one.
+void CopyEntityState(NztEntity* old, NztEntity* replacement);
+void ReplaceEntityReferences(NztEntity* replacement, NztEntity* old);
+void ReplaceScnObject(NztScnObject* old, NztScnObject* replacement);
+NztEntity* FindNearestEntity(const float point[3]);
+NztEntity* FindEntityById(int32_t id);
+NztScnObject* FindScnObjectById(int32_t id);
+NztEntity* FindEntityType(const char* name, uint32_t number);
+NztScnObject* FindScnObjectByModel(const char* name, uint32_t number);
+int32_t IndexOfEntity(const NztEntity* entity);
+int32_t IndexOfScnObject(const NztScnObject* object);
+// Every character within the radius gets life + amount x (1 - d^2/r^2) and event 33.
+void ApplyRadialLifeChange(float amount, const float point[3], float radiusSq);
+// Event 34 to every registered scene object within the radius but self.
+void SendRadiusEvent(float radiusSq, const float point[3], const NztBaseObject* self);
+// Sums of the answers.
 uint32_t BroadcastEventToEntities(uint32_t code);
 uint32_t BroadcastEventToScnObjects(uint32_t code);
-void RemoveAllEntities();
-void RemoveAllScnObjects();
-void DeleteAllCollideObjects();
-void DeleteAllDynObjects();
-void DeleteAllLights();
+void ClearEntityContacts(NztBaseObject* object);
+void RestartAnimOnEntities(NztAnim* anim);
+void ResetCameraLinkedDynObjects(int32_t flag);
 
-class NztLight;
-class NztDynObject;
-// The light library and the dynamic-object library.
-extern NztLight** LightList;
-extern uint32_t LightCount;
-void DeleteLightAt(uint32_t index);
-extern NztDynObject** DynObjectList;
-extern uint32_t DynObjectCount;
-void DeleteAllMeshData();
-void DeleteAllAnims();
-
-struct NztAnim;
-// A new empty animation owned by the animation library.
-NztAnim* CreateAnim();
-// Frees an animation of the library and removes it from the list.
-void DeleteAnim(NztAnim* anim);
+// Event codes raised here.
+inline constexpr uint32_t EventLifeChanged = 33;
+inline constexpr uint32_t EventWithinRadius = 34;
+inline constexpr uint32_t EventBecomesPlayer = 40;
+inline constexpr uint32_t EventStopsBeingPlayer = 41;

@@ -4,6 +4,7 @@ NztEventObject GameEventObject;
 
 uint32_t NztEventObject::SendEvent(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
 void NztEventObject::ClearEvents() {}
+void NztEventObject::CopyEvents(const NztEventObject*) {}
 void RunDeferredActions() {}
 void UpdateDelayedActions() {}
 void FreeDeferredActionTables() {}

@@ -17,6 +17,8 @@ class NztEventObject : public NztBase3D {
 public:
     uint32_t SendEvent(uint32_t code, uint32_t a, uint32_t b, uint32_t c);
     void ClearEvents();
+    // Replaces the object's event records with a copy of other's.
+    void CopyEvents(const NztEventObject* other);
 
     int32_t eventRecordCount = 0;
     EventRecord* eventRecords = nullptr;

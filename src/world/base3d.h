@@ -91,6 +91,7 @@ public:
 // guard below that include, so either header may come first.
 #include "scene/events.h"
 
+class CNztCamera;
 class NztTrail;
 class NztSfx;
 struct RemotePlayerRecord;
@@ -163,6 +164,10 @@ public:
     void BindMeshData();
     // Points the shared mesh at this object's buffers and state.
     void BindRenderData();
+    // Creates what the mesh's attach points name: effects (#, !), lights (@L) and trails (@Trail<d>).
+    void SetupParts();
+    // Refreshes the object's shared state and copies owner, position and flags into its mesh.
+    void SyncModelState();
 
     // Attach points, trail list and user properties: the pieces a release needs.
     // Empties point i of the object's copy: an effect there loses its owner, an object hanging
@@ -259,6 +264,11 @@ private:
 class NztCollideObject : public NztBaseObject {
 public:
     NztCollideObject() { kind = ObjectKindCollide; }
+
+    void CopyCollision(NztMesh* mesh);
+    void ReleaseCollision();
+    // Ground-quad strength clamped to [0, 1]; a non-zero one gives the object its corner arrays.
+    void SetGroundQuad(float factor);
 };
 
 class NztScnObject : public NztCollideObject {
@@ -276,6 +286,10 @@ public:
     uint32_t followChanged = 0;               // set when the followed object was swapped or dropped
     float followPosition[3] = {0.0f, 0.0f, 0.0f};
     NztBaseObject* owner = nullptr;  // the object that launched it
+    float bodyRadius = 1.0f;         // radius of the swept collision sphere
+    CNztCamera* carrierCamera = nullptr;  // the camera the object rides on
+
+    void StopMovement(int32_t) {}
 };
 
 // Every reference that other objects hold to old moves to new, or is cleared when new is null.

@@ -34,4 +34,6 @@ public:
     int32_t followedPoint = 0;
     NztBaseObject* targetObject = nullptr;
     int32_t targetPoint = 0;
+
+    void Release() {}
 };

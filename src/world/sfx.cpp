@@ -5,3 +5,5 @@ uint32_t SfxCount = 0;
 
 void RemoveSfxAt(uint32_t) {}
 void RemoveAllSfx() {}
+NztSfx* AddSfxType(const char*) { return nullptr; }
+void NztSfx::AttachTo(NztBaseObject*, int32_t) {}

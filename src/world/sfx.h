@@ -16,7 +16,12 @@ public:
     SfxDef* definition = nullptr;
     float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     float referenceHeight = 0.0f;
+
+    void AttachTo(NztBaseObject* object, int32_t slot);
 };
+
+// A new effect type of the name with its effect.
+NztSfx* AddSfxType(const char* name);
 
 // The live effects.
 extern NztSfx** SfxList;

@@ -5,3 +5,4 @@ uint32_t TrailCount = 0;
 
 void RemoveTrailAt(uint32_t) {}
 void RemoveAllTrails() {}
+NztTrail* CreateTrail(NztBaseObject*, char) { return nullptr; }

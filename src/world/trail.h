@@ -10,7 +10,10 @@ public:
     NztTrail() { kind = ObjectKindTrail; }
 
     NztBaseObject* owner = nullptr;  // object whose attach points are followed
+    float widthFactor = 1.0f;
 };
+
+NztTrail* CreateTrail(NztBaseObject* object, char letter);
 
 // The live trails.
 extern NztTrail** TrailList;
