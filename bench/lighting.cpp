@@ -83,10 +83,10 @@ struct LitScene {
             list.push_back(l.get());
             lights.push_back(std::move(l));
         }
-        NearLightList.Objects = list.data();
-        NearLightList.Count = static_cast<int32_t>(list.size());
+        NearLightRegistry.objects = list.data();
+        NearLightRegistry.count = static_cast<int32_t>(list.size());
     }
-    ~LitScene() { NearLightList = {}; }
+    ~LitScene() { NearLightRegistry = {}; }
 };
 
 void Run(benchmark::State& state, void (*light)(NztMesh*)) {

@@ -1,5 +1,7 @@
 #include "character/entity.h"
 
+void NztEntity::SelectAction() {}
+
 void NztEntity::SetTarget(NztBaseObject* object) {
     target = object;
 }

@@ -5,9 +5,24 @@
 
 #include "world/base3d.h"
 
+class NztEntity;
+
+// One slot of a character's action stack: a member function run once per frame while it sits
+// there, and three adjustment words. An empty slot is {null, 0, 0, -1}.
+struct NztAction {
+    void (NztEntity::*callback)() = nullptr;
+    int32_t adjust1 = 0;
+    int32_t adjust2 = 0;
+    int32_t adjust3 = -1;
+};
+inline constexpr uint32_t EntityActionCapacity = 10;
+
 class NztEntity : public NztCollideObject {
 public:
     NztEntity() { kind = ObjectKindEntity; }
+
+    // The per-frame life and action step; pushes the action of the current animation.
+    void SelectAction();
 
     // Makes the object the character's target.
     void SetTarget(NztBaseObject* object);
@@ -31,6 +46,10 @@ public:
     void AddLife(float amount);
     void SetLife(float value);
     void SetMaxLife(float value);
+    float pickReach = 0.0f;  // 0: no limit; else compared with the squared distance of a picked point
+    float radius = 0.0f;     // used by hover picking
+    uint32_t actionCount = 0;  // used slots, the lowest ones; slot 0 the bottom
+    NztAction actionSlots[EntityActionCapacity];
 };
 
 // Events a character raises on a target it loses because the target went away.

@@ -439,14 +439,14 @@ void DrawMeshPreview(NztMesh* mesh) {
     const Vec3 savedPosition = SunPosition;
     const Vec3 savedDirection = SunDirection;
     const float savedColour[3] = {SunColour[0], SunColour[1], SunColour[2]};
-    const int32_t savedLights = NearLightList.Count;
+    const int32_t savedLights = NearLightRegistry.count;
 
     // A fixed sun from the lower front left, no near lights, the model fully opaque.
     SunPosition = {-1000.0f, -1000.0f, 1000.0f};
     const float length = std::sqrt(3000000.0f);
     SunDirection = SunPosition * (1.0f / length);
     for (float& c : SunColour) c = 0.75f;
-    NearLightList.Count = 0;
+    NearLightRegistry.count = 0;
     mesh->MeshAlpha = 1.0f;
     ComputeMeshLighting(mesh);
 
@@ -464,5 +464,5 @@ void DrawMeshPreview(NztMesh* mesh) {
     SunPosition = savedPosition;
     SunDirection = savedDirection;
     for (int c = 0; c < 3; ++c) SunColour[c] = savedColour[c];
-    NearLightList.Count = savedLights;
+    NearLightRegistry.count = savedLights;
 }

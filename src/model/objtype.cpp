@@ -159,7 +159,7 @@ void FreeList(T**& list, uint32_t& count, uint32_t& capacity) {
 
 // Appends a new instance to its owning list and registers it.
 template <typename T>
-T* AddInstance(T**& list, uint32_t& count, uint32_t& capacity, T* object, int32_t (*registerObject)(T*)) {
+T* AddInstance(T**& list, uint32_t& count, uint32_t& capacity, T* object, uint32_t (*registerObject)(T*)) {
     Append(list, count, capacity, object);
     registerObject(object);
     return object;
@@ -171,7 +171,7 @@ void ReleaseTypeInstance(NztMesh* mesh);
 // type know; the list is closed up first so that the release never sees the entry half gone.
 template <typename T, typename Release>
 void RemoveInstanceAt(T**& list, uint32_t& count, uint32_t& capacity, uint32_t index, bool shrink,
-                      int32_t (*unregisterObject)(T*), Release release) {
+                      uint32_t (*unregisterObject)(T*), Release release) {
     if (index >= count) return;
     T* object = list[index];
     CloseGap(list, count, index);

@@ -185,10 +185,10 @@ bool ReachesBox(const ShadingLight& l, const Vec3& lo, const Vec3& hi) {
 const std::vector<ShadingLight>& LightsReachingMesh(const NztMesh* m, uint32_t n) {
     static std::vector<ShadingLight> lights;
     lights.clear();
-    if (!NearLightList.Objects) return lights;
-    for (int32_t i = NearLightList.Count; i-- > 0;) {
+    if (!NearLightRegistry.objects) return lights;
+    for (int32_t i = NearLightRegistry.count; i-- > 0;) {
         ShadingLight l;
-        if (TakeLight(NearLightList.Objects[i], &l)) lights.push_back(l);
+        if (TakeLight(NearLightRegistry.objects[i], &l)) lights.push_back(l);
     }
     if (lights.empty()) return lights;
     const Vec3* v = m->PosedVertices;
@@ -216,10 +216,10 @@ void PrepareShadingArrays(NztMesh* mesh) {
 }
 
 void AddLightContributions(const Vec3& p, const Vec3& n, float colour[3]) {
-    if (!NearLightList.Objects) return;
-    for (int32_t i = NearLightList.Count; i-- > 0;) {
+    if (!NearLightRegistry.objects) return;
+    for (int32_t i = NearLightRegistry.count; i-- > 0;) {
         ShadingLight l;
-        if (TakeLight(NearLightList.Objects[i], &l)) ApplyLight(l, p, n, colour);
+        if (TakeLight(NearLightRegistry.objects[i], &l)) ApplyLight(l, p, n, colour);
     }
 }
 
@@ -230,7 +230,7 @@ void LightMeshPlainReference(NztMesh* mesh) {
     for (uint32_t i = 0; i < n; ++i) {
         float c[3];
         SunTerm(mesh->PosedNormals[i], BaseColour(mesh, i), sunLit, c);
-        if (NearLightList.Count > 0) AddLightContributions(mesh->PosedVertices[i], mesh->PosedNormals[i], c);
+        if (NearLightRegistry.count > 0) AddLightContributions(mesh->PosedVertices[i], mesh->PosedNormals[i], c);
         StoreColour(mesh->VertexColours + uint64_t{i} * 4, c, mesh->MeshAlpha);
     }
 }

@@ -2,3 +2,4 @@
 
 void InitPanelGlobals() {}
 void CloseImagePanel() {}
+void DrawObjectBars() {}

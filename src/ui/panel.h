@@ -3,3 +3,5 @@
 
 void InitPanelGlobals();
 void CloseImagePanel();
+// The bars above objects.
+void DrawObjectBars();

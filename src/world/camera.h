@@ -14,6 +14,10 @@ public:
     Vec3 lookAtPoint = {0.0f, 0.0f, 0.0f};  // the point the modes steer towards
     Vec3 aimPoint = {0.0f, 0.0f, 0.0f};     // the position the eye eases towards
     Vec3 lookTarget = {0.0f, 0.0f, 0.0f};   // the last point given to LookAt
+    // The last water test at the aim point: its floor and surface heights and its result.
+    float floorHeight = 0.0f;
+    float surfaceHeight = 0.0f;
+    int32_t belowSurfaceResult = 0;
     NztBaseObject* carriedObject = nullptr; // moved with the camera
     float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     float inverse[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};

@@ -1,19 +1,589 @@
 #include "world/registry.h"
 
-ObjectList NearLightList;
+#include <algorithm>
+#include <cstdio>
+#include <utility>
 
-void ClearObjectLists() {}
-void AllocObjectLists() {}
-void FreeObjectLists() {}
-void UpdateObjects() {}
-void LateUpdateObjects() {}
-void RenderObjects() {}
-NztEventObject* PickEntityOnRay(int32_t, int32_t) { return nullptr; }
-int32_t RegisterEntity(NztEntity*) { return 0; }
-int32_t UnregisterEntity(NztEntity*) { return 0; }
-int32_t RegisterScnObject(NztScnObject*) { return 0; }
-int32_t UnregisterScnObject(NztScnObject*) { return 0; }
-int32_t RegisterCollideObject(NztCollideObject*) { return 0; }
-int32_t UnregisterCollideObject(NztCollideObject*) { return 0; }
-int32_t RegisterDynObject(NztDynObject*) { return 0; }
-int32_t UnregisterDynObject(NztDynObject*) { return 0; }
+#include "character/entity.h"
+#include "core/frame.h"
+#include "core/paths.h"
+#include "model/mesh.h"
+#include "model/objtype.h"
+#include "render/glext.h"
+#include "render/projection.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
+#include "scene/events.h"
+#include "scene/scene.h"
+#include "scene/triggers.h"
+#include "ui/panel.h"
+#include "world/base3d.h"
+#include "world/camera.h"
+#include "world/light.h"
+#include "world/sfx.h"
+#include "world/sfxdef.h"
+#include "world/sky.h"
+#include "world/thunder.h"
+#include "world/trail.h"
+
+ObjectList ObjectRegistry;
+ObjectList EntityRegistry;
+ObjectList ScnObjectRegistry;
+ObjectList CollideObjectRegistry;
+ObjectList DynObjectRegistry;
+ObjectList SfxRegistry;
+ObjectList TrailRegistry;
+ObjectList ThunderRegistry;
+ObjectList TriggerRegistry;
+ObjectList NearLightRegistry;
+
+float CameraBelowSurfaceDepth = 0.0f;
+ScreenImageState ScreenImage;
+
+namespace {
+
+struct ListWithStep {
+    ObjectList* list;
+    int32_t step;
+};
+const ListWithStep AllLists[] = {
+    {&ObjectRegistry, MasterListStep},  {&EntityRegistry, KindListStep},
+    {&ScnObjectRegistry, KindListStep}, {&CollideObjectRegistry, KindListStep},
+    {&DynObjectRegistry, KindListStep}, {&SfxRegistry, KindListStep},
+    {&TrailRegistry, KindListStep},     {&ThunderRegistry, KindListStep},
+    {&TriggerRegistry, KindListStep},   {&NearLightRegistry, KindListStep},
+};
+
+// The array becomes `capacity` pointers, the entries kept and every other slot null.
+void Reallocate(ObjectList& list, int32_t capacity) {
+    auto** objects = new NztBase3D*[static_cast<size_t>(capacity)]();
+    if (list.objects != nullptr) std::copy(list.objects, list.objects + list.count, objects);
+    delete[] list.objects;
+    list.objects = objects;
+    list.capacity = capacity;
+}
+
+void Append(ObjectList& list, NztBase3D* object, int32_t step) {
+    // A list appended to before AllocObjectLists gets its array here rather than writing through null.
+    if (list.objects == nullptr || list.count >= list.capacity) Reallocate(list, list.count + step);
+    list.objects[list.count++] = object;
+    if (list.count == list.capacity) Reallocate(list, list.count + step);
+}
+
+// 1 when found (searched from the last entry) and removed; the entries above move down one place.
+uint32_t Remove(ObjectList& list, const NztBase3D* object) {
+    for (int32_t i = list.count - 1; i >= 0; --i) {
+        if (list.objects[i] != object) continue;
+        std::copy(list.objects + i + 1, list.objects + list.count, list.objects + i);
+        list.objects[--list.count] = nullptr;
+        return 1;
+    }
+    return 0;
+}
+
+uint32_t RegisterInKind(NztBase3D* object, ObjectList& kindList) {
+    if (RegisterObject(object) == 0) return 0;
+    Append(kindList, object, KindListStep);
+    return 1;
+}
+
+uint32_t UnregisterFromKind(NztBase3D* object, ObjectList& kindList) {
+    if (UnregisterObject(object) == 0) return 0;
+    return Remove(kindList, object);
+}
+
+uint32_t RegisterOwn(NztBase3D* object, ObjectList& list) {
+    if (object == nullptr || object->registered != 0) return 0;
+    object->registered = 1;
+    Append(list, object, KindListStep);
+    return 1;
+}
+
+uint32_t UnregisterOwn(NztBase3D* object, ObjectList& list) {
+    if (object == nullptr || object->registered == 0) return 0;
+    object->registered = 0;
+    return Remove(list, object);
+}
+
+// Calls f on every entry from the last to the first. f may register or unregister objects: the
+// count and the array are read again on every step, and slots that emptied meanwhile are skipped.
+template <typename T, typename F>
+void ForEachLastFirst(const ObjectList& list, F&& f) {
+    for (int32_t i = list.count - 1; i >= 0; --i) {
+        if (i >= list.count) continue;
+        NztBase3D* object = list.objects[i];
+        if (object != nullptr) f(static_cast<T*>(object));
+    }
+}
+
+template <typename T, typename F>
+void ForEachOwnedLastFirst(T** list, const uint32_t& count, F&& f) {
+    for (uint32_t i = count; i-- > 0;) {
+        if (i >= count) continue;
+        if (list[i] != nullptr) f(list[i]);
+    }
+}
+
+void RunActionStack(NztEntity* entity) {
+    // Read once: a callback that removes itself leaves an empty slot behind, which is skipped.
+    const uint32_t count = std::min(entity->actionCount, EntityActionCapacity);
+    for (uint32_t k = count; k-- > 0;) {
+        const auto callback = entity->actionSlots[k].callback;
+        if (callback != nullptr) (entity->*callback)();
+    }
+}
+
+void TestCameraBelowSurface() {
+    const CNztCamera& camera = MainCamera;
+    float depth = 0.0f;
+    if (camera.belowSurfaceResult != 0 && camera.surfaceHeight > camera.eye.y)
+        depth = camera.surfaceHeight - camera.eye.y;
+    if (CameraBelowSurfaceDepth == 0.0f && depth != 0.0f)
+        FramePassServices.broadcastEvent(CameraBelowSurfaceEvent);
+    else if (CameraBelowSurfaceDepth != 0.0f && depth == 0.0f)
+        FramePassServices.broadcastEvent(CameraAboveSurfaceEvent);
+    CameraBelowSurfaceDepth = depth;
+}
+
+void ReleaseScreenImageTexture() {
+    if (ScreenImage.params.texture != 0) ReleaseTexture(ScreenImage.params.texture);
+    ScreenImage.params.texture = 0;
+}
+
+uint32_t LoadScreenPicture(const char* name) {
+    char path[300];
+    if (!IsPlainName(name) || !FormatPath(path, sizeof path, "MAPS/%s.Img", name)) {
+        std::fprintf(stderr, "overlay: picture name \"%s\" is not a plain name\n", name);
+        return 0;
+    }
+    return LoadTexture(path, 1, 0);
+}
+
+// What the pick queries see: the camera of the render state, in the terms of the mesh picking
+// (rows right, up, forward; y counted upwards; the eye looking along -z of the GL camera matrix).
+MeshPickView PickViewFromRenderState() {
+    const NztRenderState& rs = RenderState;
+    const float* m = rs.cameraMatrix;
+    MeshPickView view;
+    view.Eye = {rs.cameraPosition[0], rs.cameraPosition[1], rs.cameraPosition[2]};
+    const float rows[9] = {m[0], m[4], m[8], m[1], m[5], m[9], -m[2], -m[6], -m[10]};
+    std::copy(rows, rows + 9, view.Rotation);
+    view.Focal = rs.focalLength;
+    view.CentreX = rs.viewportX + rs.halfViewportWidth;
+    view.CentreY = rs.viewportY + rs.halfViewportHeight;
+    return view;
+}
+
+struct PickResult {
+    NztBaseObject* object = nullptr;
+    MeshPickHit hit;
+};
+
+// The nearest object under the point among the entities, then the scene objects, that are in view,
+// shown and accepted by keep: the box test first, then the triangles of its posed mesh. A hit at a
+// negative distance never counts; a later hit replaces an earlier one only when strictly nearer.
+template <typename Keep>
+PickResult PickNearest(int32_t x, int32_t y, const MeshPickView& view, Keep&& keep) {
+    PickResult best;
+    auto consider = [&](NztBaseObject* object) {
+        if (object->visible == 0 || object->shown == 0 || object->mesh == nullptr || !keep(object)) return;
+        if (object->PickTest(x, y, nullptr) == 0) return;
+        object->BindRenderData();
+        MeshPickHit hit;
+        if (PickMeshTriangle(object->mesh, view, static_cast<float>(x), static_cast<float>(y), &hit) < 0)
+            return;
+        if (!(hit.Depth >= 0.0f)) return;
+        if (best.object == nullptr || hit.Depth < best.hit.Depth) best = {object, hit};
+    };
+    ForEachLastFirst<NztEntity>(EntityRegistry, consider);
+    ForEachLastFirst<NztScnObject>(ScnObjectRegistry, consider);
+    return best;
+}
+
+float DistanceSq(const float a[3], const float b[3]) {
+    const float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+    return dx * dx + dy * dy + dz * dz;
+}
+
+constexpr FramePassHooks DefaultHooks = {
+    [](NztEntity* entity) { entity->SelectAction(); },
+    UpdateSfxParticlesWorld,
+    UpdateSfxParticlesLocal,
+    TestSunVisibility,
+    DrawSunHalo,
+    DrawLensFlares,
+    DrawObjectBars,
+    BroadcastEvent,
+    [] { glPopMatrix(); },
+};
+
+}  // namespace
+
+FramePassHooks FramePassServices = DefaultHooks;
+
+void ResetFramePassHooks() {
+    FramePassServices = DefaultHooks;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lists
+
+void ClearObjectLists() {
+    for (const ListWithStep& l : AllLists) *l.list = ObjectList{};
+    ScreenImage = ScreenImageState{};
+    CameraBelowSurfaceDepth = 0.0f;
+}
+
+void AllocObjectLists() {
+    for (const ListWithStep& l : AllLists) {
+        delete[] l.list->objects;
+        *l.list = ObjectList{};
+        Reallocate(*l.list, l.step);
+    }
+}
+
+void FreeObjectLists() {
+    ReleaseScreenImageTexture();
+    for (const ListWithStep& l : AllLists) {
+        delete[] l.list->objects;
+        *l.list = ObjectList{};
+    }
+}
+
+uint32_t RegisterObject(NztBase3D* object) {
+    if (object == nullptr || object->registered != 0) return 0;
+    object->registered = 1;
+    Append(ObjectRegistry, object, MasterListStep);
+    return 1;
+}
+
+uint32_t UnregisterObject(NztBase3D* object) {
+    if (object == nullptr || object->registered == 0) return 0;
+    object->registered = 0;
+    return Remove(ObjectRegistry, object);
+}
+
+uint32_t RegisterEntity(NztEntity* object) {
+    return RegisterInKind(object, EntityRegistry);
+}
+uint32_t RegisterScnObject(NztScnObject* object) {
+    return RegisterInKind(object, ScnObjectRegistry);
+}
+uint32_t RegisterCollideObject(NztCollideObject* object) {
+    return RegisterInKind(object, CollideObjectRegistry);
+}
+uint32_t RegisterDynObject(NztDynObject* object) {
+    return RegisterInKind(object, DynObjectRegistry);
+}
+uint32_t RegisterSfx(NztSfx* object) {
+    return RegisterInKind(object, SfxRegistry);
+}
+uint32_t RegisterTrail(NztTrail* object) {
+    return RegisterInKind(object, TrailRegistry);
+}
+uint32_t RegisterThunder(NztThunder* object) {
+    return RegisterInKind(object, ThunderRegistry);
+}
+
+uint32_t UnregisterEntity(NztEntity* object) {
+    return UnregisterFromKind(object, EntityRegistry);
+}
+uint32_t UnregisterScnObject(NztScnObject* object) {
+    return UnregisterFromKind(object, ScnObjectRegistry);
+}
+uint32_t UnregisterCollideObject(NztCollideObject* object) {
+    return UnregisterFromKind(object, CollideObjectRegistry);
+}
+uint32_t UnregisterDynObject(NztDynObject* object) {
+    return UnregisterFromKind(object, DynObjectRegistry);
+}
+uint32_t UnregisterSfx(NztSfx* object) {
+    return UnregisterFromKind(object, SfxRegistry);
+}
+uint32_t UnregisterTrail(NztTrail* object) {
+    return UnregisterFromKind(object, TrailRegistry);
+}
+uint32_t UnregisterThunder(NztThunder* object) {
+    return UnregisterFromKind(object, ThunderRegistry);
+}
+
+uint32_t RegisterTrigger(NztEventTrigger* object) {
+    return RegisterOwn(object, TriggerRegistry);
+}
+uint32_t UnregisterTrigger(NztEventTrigger* object) {
+    return UnregisterOwn(object, TriggerRegistry);
+}
+uint32_t ActivateLight(NztLight* light) {
+    return RegisterOwn(light, NearLightRegistry);
+}
+uint32_t DeactivateLight(NztLight* light) {
+    return UnregisterOwn(light, NearLightRegistry);
+}
+
+uint32_t RegisterObjectByType(NztBase3D* object) {
+    if (object == nullptr) return 0;
+    switch (object->kind) {
+        case ObjectKindCollide:
+            return RegisterCollideObject(static_cast<NztCollideObject*>(object));
+        case ObjectKindScn:
+            return RegisterScnObject(static_cast<NztScnObject*>(object));
+        case ObjectKindEntity:
+            return RegisterEntity(static_cast<NztEntity*>(object));
+        case ObjectKindDyn:
+            return RegisterDynObject(static_cast<NztDynObject*>(object));
+        default:
+            return 0;
+    }
+}
+
+uint32_t UnregisterObjectByType(NztBase3D* object) {
+    if (object == nullptr) return 0;
+    switch (object->kind) {
+        case ObjectKindCollide:
+            return UnregisterCollideObject(static_cast<NztCollideObject*>(object));
+        case ObjectKindScn:
+            return UnregisterScnObject(static_cast<NztScnObject*>(object));
+        case ObjectKindEntity:
+            return UnregisterEntity(static_cast<NztEntity*>(object));
+        case ObjectKindDyn:
+            return UnregisterDynObject(static_cast<NztDynObject*>(object));
+        default:
+            return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Update passes
+
+void UpdateObjects() {
+    ForEachLastFirst<NztEntity>(EntityRegistry, [](NztEntity* entity) {
+        if (entity->networkRecord != nullptr) return;  // driven by a remote player
+        FramePassServices.selectAction(entity);
+        RunActionStack(entity);
+    });
+    ForEachLastFirst<NztBase3D>(ScnObjectRegistry, [](NztBase3D* o) { o->Update(); });
+    ForEachLastFirst<NztBase3D>(CollideObjectRegistry, [](NztBase3D* o) { o->Update(); });
+    ForEachLastFirst<NztBase3D>(EntityRegistry, [](NztBase3D* o) { o->Update(); });
+}
+
+void LateUpdateObjects() {
+    for (const ObjectList* list : {&EntityRegistry, &ScnObjectRegistry, &DynObjectRegistry, &ThunderRegistry,
+                                   &TrailRegistry, &SfxRegistry}) {
+        ForEachLastFirst<NztBase3D>(*list, [](NztBase3D* o) { o->LateUpdate(); });
+    }
+    ForEachOwnedLastFirst(SfxDefList, SfxDefCount, [](SfxDef* def) {
+        if (def->worldSpace != 0)
+            FramePassServices.sfxWorldPass(def);
+        else
+            FramePassServices.sfxLocalPass(def);
+    });
+    ForEachOwnedLastFirst(LightList, LightCount, [](NztLight* light) { light->Update(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Render pass
+
+void SortObjectsByDepth(NztBase3D** objects, int32_t left, int32_t right) {
+    // Partitions around the middle entry; the smaller part is sorted by recursion and the larger
+    // one by the loop, which keeps the stack shallow. The parts are independent, so the order
+    // in which they are sorted does not change the result.
+    while (left < right) {
+        int32_t i = left;
+        int32_t j = right;
+        const float pivot = objects[(left + right) >> 1]->sortDepth;
+        do {
+            while (pivot > objects[i]->sortDepth) ++i;
+            while (objects[j]->sortDepth > pivot) --j;
+            if (i < j) {
+                std::swap(objects[i], objects[j]);
+                ++i;
+                --j;
+            } else if (i == j) {
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (j - left < right - i) {
+            SortObjectsByDepth(objects, left, j);
+            left = i;
+        } else {
+            SortObjectsByDepth(objects, i, right);
+            right = j;
+        }
+    }
+}
+
+void DepthWriteOff() {
+    SwitchDepthTest(false);
+    SwitchDepthWrite(false);
+}
+
+void DepthWriteOn() {
+    SwitchDepthTest(true);
+    SwitchDepthWrite(true);
+}
+
+void RenderObjects() {
+    NztRenderState& rs = RenderState;
+    if (ObjectRegistry.count > 0) SortObjectsByDepth(ObjectRegistry.objects, 0, ObjectRegistry.count - 1);
+
+    SwitchBlend(false);
+    SwitchTexture2D(true);
+    BoundTextureId = 0;  // the next bind always goes out
+    SwitchTexCoordArray(true);
+    SwitchColorArray(true);
+    if (SceneFogSwitch != 0) EnableFog();
+    ForEachLastFirst<NztBase3D>(ObjectRegistry, [](NztBase3D* o) { o->RenderOpaque(); });
+
+    DisableFog();
+    SwitchBlend(true);
+    SwitchDepthWrite(false);
+    FramePassServices.testSunVisibility();
+
+    if (SceneFogSwitch != 0) EnableFog();
+    ForEachLastFirst<NztBase3D>(ObjectRegistry, [](NztBase3D* o) { o->Render(); });
+    DisableFog();
+
+    SetBlendMode(2);  // source alpha, one: the glows add up
+    SwitchColorArray(false);
+    ForEachOwnedLastFirst(LightList, LightCount, [](NztLight* light) { light->Render(); });
+
+    SwitchDepthTest(false);
+    FramePassServices.drawSunHalo();
+    // The flares and bars are drawn in the camera's space, unless a 2-D matrix is already pushed.
+    const bool pushed = rs.baseViewPushed == 0;
+    if (pushed) {
+        GlCore.PushMatrix();
+        GlCore.LoadMatrixf(rs.cameraMatrix);
+    }
+    FramePassServices.drawLensFlares();
+    FramePassServices.drawObjectBars();
+    TestCameraBelowSurface();
+    if (pushed) FramePassServices.popMatrix();
+
+    SwitchDepthTest(true);
+    SwitchDepthWrite(true);
+    SwitchBlend(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Picture overlay
+
+void ShowScreenImage(const ScreenImageParams* params) {
+    ScreenImageState& s = ScreenImage;
+    if (params == nullptr) {
+        if (s.state == ScreenImageShown && s.params.fadeTime != 0.0f) {
+            s.state = ScreenImageFadingOut;  // the picture stays for the fade out
+            s.params.elapsed = 0.0f;
+        } else {
+            s.state = ScreenImageOff;
+            ReleaseScreenImageTexture();
+        }
+        return;
+    }
+    const uint32_t kept = s.params.texture;
+    const uint32_t previous = s.state;
+    s.params = *params;
+    s.params.pictureName[sizeof s.params.pictureName - 1] = '\0';
+    s.params.texture = 0;
+    if (params->show != 0)
+        s.state = ScreenImageShown;
+    else if (previous == ScreenImageShown && s.params.fadeTime != 0.0f)
+        s.state = ScreenImageFadingOut;
+    else
+        s.state = ScreenImageOff;
+    s.layer = s.params.layer;
+    // The new picture is loaded before the old one is released, so that the same picture is
+    // never read again.
+    if (s.state != ScreenImageOff && s.params.pictureName[0] != '\0')
+        s.params.texture = LoadScreenPicture(s.params.pictureName);
+    if (kept != 0) ReleaseTexture(kept);
+    s.params.elapsed = 0.0f;
+}
+
+void DrawScreenImage(uint32_t layer) {
+    ScreenImageState& s = ScreenImage;
+    if (s.state == ScreenImageOff || s.layer != layer) return;
+    ScreenImageParams& p = s.params;
+    float color[4] = {p.color[0], p.color[1], p.color[2], p.color[3]};
+    const float total = p.fadeTime;
+    const float m = p.minFactor;
+    if (total != 0.0f && p.elapsed < total) {
+        float factor = 1.0f;
+        if (s.state == ScreenImageShown) {
+            p.elapsed = std::min(p.elapsed + FrameTiming.frameTime, total);
+            factor = m + (1.0f - m) * p.elapsed / total;
+        } else {
+            p.elapsed += FrameTiming.frameTime;
+            if (p.elapsed >= total) {
+                ReleaseScreenImageTexture();
+                s.state = ScreenImageOff;
+                return;
+            }
+            factor = m + (1.0f - m) * (1.0f - p.elapsed / total);
+        }
+        for (float& c : color) c *= factor;
+    }
+
+    NztRenderState& rs = RenderState;
+    const float w = rs.halfViewportWidth;
+    const float h = rs.halfViewportHeight;
+    DepthWriteOff();
+    SwitchBlend(true);
+    SetBlendMode(p.blendMode);
+    if (p.texture != 0) {
+        SwitchTexture2D(true);
+        SetTextureCached(p.texture);
+        BeginPrimitive(rs, 7);
+    } else {
+        BeginPrimitive(rs, 5);
+    }
+    glColor4f(color[0], color[1], color[2], color[3]);
+    static constexpr float Corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    static constexpr float TexCoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (int i = 0; i < 4; ++i) {
+        if (p.texture != 0) glTexCoord2f(TexCoords[i][0], TexCoords[i][1]);
+        glVertex3f(Corners[i][0] * w, Corners[i][1] * h, 1.0f);
+    }
+    glEnd();
+    rs.primitiveKind = 0;
+    DepthWriteOn();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Picking
+
+NztEventObject* PickEntityOnRay(int32_t x, int32_t y) {
+    const MeshPickView view = PickViewFromRenderState();
+    const PickResult best =
+        PickNearest(x, y, view, [](const NztBaseObject* o) { return o->eventRecordCount > 0; });
+    if (best.object == nullptr) return nullptr;
+    // The mesh is shared: the winner's buffers are bound again for the hit point.
+    best.object->BindRenderData();
+    Vec3 point;
+    if (!PickMeshHitPoint(best.object->mesh, view, best.hit.Material, best.hit.Triangle,
+                          static_cast<float>(x), static_cast<float>(y), &point))
+        return nullptr;
+    const NztEntity* player = PlayerEntity;
+    if (player == nullptr) return nullptr;
+    if (player->pickReach == 0.0f) return best.object;
+    const float p[3] = {point.x, point.y, point.z};
+    return player->pickReach >= DistanceSq(player->Position, p) ? best.object : nullptr;
+}
+
+NztEventObject* PickEntityOnRayInReach(int32_t x, int32_t y) {
+    const MeshPickView view = PickViewFromRenderState();
+    const NztEntity* player = PlayerEntity;
+    const bool limited = player != nullptr && player->radius != 0.0f;
+    const PickResult best = PickNearest(x, y, view, [&](const NztBaseObject* o) {
+        if (o->hoverFlag == 0) return false;
+        if (!limited) return true;
+        float reach = player->radius;
+        if (o->kind == ObjectKindEntity)
+            reach += static_cast<const NztEntity*>(o)->radius;
+        else
+            reach += o->mesh->CoreRadius;
+        return DistanceSq(o->Position, player->Position) <= reach * reach;
+    });
+    return best.object;
+}

@@ -29,3 +29,8 @@ extern uint32_t SfxCount;
 // Unregisters and destroys effect index; the tail moves down.
 void RemoveSfxAt(uint32_t index);
 void RemoveAllSfx();
+
+struct SfxDef;
+// The particle passes of one definition: particles in world coordinates, or relative to the emitter.
+void UpdateSfxParticlesWorld(SfxDef* def);
+void UpdateSfxParticlesLocal(SfxDef* def);

@@ -8,6 +8,9 @@ void UpdateSky() {}
 void RotateSkyObjects() {}
 void ResetWobble() {}
 void LoadLensFlares() {}
+void TestSunVisibility() {}
+void DrawSunHalo() {}
+void DrawLensFlares() {}
 void FreeEnvironmentZones() {}
 float SkyColor[3] = {0.0f, 0.0f, 0.0f};
 float WobbleVector[3] = {0.0f, 0.0f, 0.0f};

@@ -11,6 +11,9 @@ void UpdateSky();
 void RotateSkyObjects();
 void ResetWobble();
 void LoadLensFlares();
+void TestSunVisibility();
+void DrawSunHalo();
+void DrawLensFlares();
 void FreeEnvironmentZones();
 // Sky colour (r, g, b) of the current time of day; the fog follows it.
 extern float SkyColor[3];

@@ -239,13 +239,13 @@ protected:
         savedConfig_ = UserConfig;
         UserConfig.bumpMapping = 1;
         ResetShadingGlobals();
-        NearLightList = {};
+        NearLightRegistry = {};
     }
     void TearDown() override {
         MeshGl = MeshDrawGlCalls{};
         UserConfig = savedConfig_;
         ResetShadingGlobals();
-        NearLightList = {};
+        NearLightRegistry = {};
     }
     // A fresh fake GL and render-state cache, for each case of a table.
     static void Fresh() {
@@ -557,8 +557,8 @@ TEST_F(MeshDraw, PreviewLeavesTheSceneLightingAsItFoundIt) {
     NztLight light;
     light.LightKind = 4;
     NztBase3D* list[1] = {&light};
-    NearLightList.Objects = list;
-    NearLightList.Count = 1;
+    NearLightRegistry.objects = list;
+    NearLightRegistry.count = 1;
     DrawnMesh d;
     d.Init(kMixed);
     d.mesh.MeshAlpha = 0.3f;
@@ -568,8 +568,8 @@ TEST_F(MeshDraw, PreviewLeavesTheSceneLightingAsItFoundIt) {
     EXPECT_EQ(SunDirection.z, 1.0f);
     EXPECT_EQ(SunColour[0], 0.1f);
     EXPECT_EQ(SunColour[2], 0.3f);
-    EXPECT_EQ(NearLightList.Count, 1);
-    EXPECT_EQ(NearLightList.Objects, list);
+    EXPECT_EQ(NearLightRegistry.count, 1);
+    EXPECT_EQ(NearLightRegistry.objects, list);
     // Lit by the preview's own sun without the light, fully opaque: normal (0, 0, 1) against
     // direction (-1, -1, 1) / sqrt 3.
     const float w = 1.0f / std::sqrt(3.0f) + 1.25f;
@@ -617,7 +617,7 @@ protected:
         savedConfig_ = UserConfig;
         UserConfig.bumpMapping = 1;
         ResetShadingGlobals();
-        NearLightList = {};
+        NearLightRegistry = {};
         glViewport(0, 0, 32, 32);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -632,7 +632,7 @@ protected:
             if (t != 0) glDeleteTextures(1, &t);
         UserConfig = savedConfig_;
         ResetShadingGlobals();
-        NearLightList = {};
+        NearLightRegistry = {};
         InitRenderState();
         BoundTextureId = 0;
         if (context_) SDL_GL_DeleteContext(context_);
@@ -692,8 +692,8 @@ TEST_F(GlMeshDraw, LitTexturedQuadReadsBack) {
     ambient.Colour[1] = ambient.Colour[2] = 0.0f;
     ambient.InnerRange = 1000.0f;
     NztBase3D* list[1] = {&ambient};
-    NearLightList.Objects = list;
-    NearLightList.Count = 1;
+    NearLightRegistry.objects = list;
+    NearLightRegistry.count = 1;
     RenderState.normalizationCubeMap = CreateNormalizationCubeMap();
     RenderState.blankTexture = CreateBlankTexture();
     const int32_t layer1 = Solid(200, 100, 50), layer2 = Solid(0, 40, 80);

@@ -30,10 +30,10 @@ protected:
         savedConfig_ = UserConfig;
         savedRender_ = RenderState;
         for (int i = 0; i < 3; ++i) savedEye_[i] = CameraPositionCopy[i];
-        NearLightList = {};
+        NearLightRegistry = {};
     }
     void TearDown() override {
-        NearLightList = {};
+        NearLightRegistry = {};
         ResetShadingGlobals();
         UserConfig = savedConfig_;
         RenderState = savedRender_;
@@ -63,14 +63,14 @@ protected:
     NztLight* AddLight() {
         lights_.push_back(std::make_unique<NztLight>());
         list_.push_back(lights_.back().get());
-        NearLightList.Objects = list_.data();
-        NearLightList.Count = static_cast<int32_t>(list_.size());
+        NearLightRegistry.objects = list_.data();
+        NearLightRegistry.count = static_cast<int32_t>(list_.size());
         return lights_.back().get();
     }
     void ClearLights() {
         lights_.clear();
         list_.clear();
-        NearLightList = {};
+        NearLightRegistry = {};
     }
     Vec3 Colour(uint32_t i) const { return {colours[i * 4], colours[i * 4 + 1], colours[i * 4 + 2]}; }
 
