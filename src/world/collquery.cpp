@@ -15,3 +15,12 @@ uint32_t ComputeSurfaceTilt(NztBaseObject*, int32_t*, int32_t*) {
 uint32_t ComputeGroundTilt(NztBaseObject*, int32_t*, int32_t*) {
     return 0;
 }
+void CollideSegment(const float*, NztBase3D*) {}
+uint32_t CollideSegmentNearest(const float*, const float*, float*) {
+    return 0;
+}
+int32_t GroundHeightAt(const float*, float, float defaultHeight, float* floor, float* surface) {
+    *floor = defaultHeight;
+    *surface = defaultHeight;
+    return 0;
+}

@@ -1,4 +1,4 @@
-// Collision queries.
+// Collision queries over the collision grid and the characters.
 #pragma once
 
 #include <cstdint>
@@ -37,3 +37,11 @@ float NearestSurface(const Vec3& point, float range, float defaultHeight);
 uint32_t SweepCollisionBody(CollisionBody* body, Vec3* motion, SweepHitRecord* hit);
 uint32_t ComputeSurfaceTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll);
 uint32_t ComputeGroundTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll);
+
+// Fills the hit buffer with the triangles crossed by the segment (start x, y, z, end x, y, z).
+void CollideSegment(const float segment[6], NztBase3D* asker);
+// Hit type of the solid hit nearest to start in the buffer CollideSegment just filled, the point
+// written to point; 0 when there is none.
+uint32_t CollideSegmentNearest(const float start[3], const float end[3], float point[3]);
+// Floor and surface heights at point; 1 when a water surface lies above the floor.
+int32_t GroundHeightAt(const float point[3], float step, float defaultHeight, float* floor, float* surface);

@@ -1,3 +1,5 @@
 #include "world/gamelight.h"
 
 void DeleteAllGameLights() {}
+
+void NztGameLight::SyncLight() {}

@@ -6,6 +6,8 @@
 class NztGameLight : public NztEventObject {
 public:
     NztGameLight() { kind = ObjectKindGameLight; }
+
+    void SyncLight();
 };
 
 void DeleteAllGameLights();

@@ -136,7 +136,7 @@ void RunActionStack(NztEntity* entity) {
 void TestCameraBelowSurface() {
     const CNztCamera& camera = MainCamera;
     float depth = 0.0f;
-    if (camera.belowSurfaceResult != 0 && camera.surfaceHeight > camera.eye.y)
+    if (camera.belowSurface != 0 && camera.surfaceHeight > camera.eye.y)
         depth = camera.surfaceHeight - camera.eye.y;
     if (CameraBelowSurfaceDepth == 0.0f && depth != 0.0f)
         FramePassServices.broadcastEvent(CameraBelowSurfaceEvent);

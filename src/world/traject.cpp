@@ -311,7 +311,7 @@ void DeleteTraject(int32_t index) {
     if (index < 0 || index >= TrajectTable.count) return;
     NztTraject* t = TrajectTable.entries[index];
     if (TrajectTable.selected == t) TrajectTable.selected = nullptr;
-    if (CameraControl.traject == t) CameraControl.traject = nullptr;
+    ForgetCameraTraject(t);
     if (TrajectTable.selectedIndex == index) {
         TrajectTable.selectedIndex = -1;
     } else if (TrajectTable.selectedIndex > index) {

@@ -519,7 +519,7 @@ TEST_F(RecordedRenderPass, TheCameraGoingUnderASurfaceAndUpAgainIsBroadcastOnce)
     };
     for (const Frame& f : frames) {
         SCOPED_TRACE(f.what);
-        MainCamera.belowSurfaceResult = f.found;
+        MainCamera.belowSurface = f.found;
         MainCamera.surfaceHeight = f.surface;
         MainCamera.eye.y = f.eye;
         glrec::Calls().clear();
