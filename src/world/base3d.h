@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/nztmath.h"
+#include "world/collide.h"
 #include "world/controller.h"
 
 // Complete in model/mesh.h, which code that reaches into an object's mesh data includes.
@@ -261,12 +262,40 @@ private:
     void SetYawFromFloat(float yaw);
 };
 
+// A base object with world-space collision triangles and a grid over them (world/collide.cpp).
 class NztCollideObject : public NztBaseObject {
 public:
     NztCollideObject() { kind = ObjectKindCollide; }
+    ~NztCollideObject() override;
 
-    void CopyCollision(NztMesh* mesh);
+    // Takes the counts of the mesh's collision copy and sizes the arrays (the mesh is bound).
+    void CopyCollision(NztMesh* source);
+    // Clears the characters' contacts with the object, releases the base object and frees every
+    // collision array and the grid.
     void ReleaseCollision();
+    // Poses the collision copy, takes its box, rebuilds every triangle and the grid.
+    void UpdateCollision();
+    // Poses the collision copy and rebuilds every triangle; box and grid stay.
+    void RefreshTriangles();
+    void UpdateTriangle(uint32_t index);
+    void BuildGrid();
+    void FreeGrid();
+
+    uint32_t collisionVertexCount = 0;
+    int32_t collisionTriangleCount = 0;
+    std::vector<Vec3> worldVertices;  // the posed collision vertices
+    std::vector<CollisionTriangle> triangles;
+    uint32_t hasCollision = 0;   // 0: every query ignores the object
+    uint32_t inBox = 0;          // the last query's box pre-test against the object
+    float collisionBox[6] = {};  // min x, y, z, max x, y, z of the posed collision vertices
+    uint32_t gridCellCount = 0;
+    uint32_t cellsPerAxis[3] = {1, 1, 1};  // x, y (always 1), z
+    std::vector<CollisionCell> gridCells;  // only the cells that hold triangles
+    // Where each cell of the full nx x nz layout went in gridCells (-1: dropped), with the layout's
+    // corner and cell extents along x and z, so that a query finds its cell without a scan.
+    std::vector<int32_t> gridLookup;
+    Vec3 gridOrigin{0.0f, 0.0f, 0.0f};
+    float gridStep[2] = {0.0f, 0.0f};
     // Ground-quad strength clamped to [0, 1]; a non-zero one gives the object its corner arrays.
     void SetGroundQuad(float factor);
 };

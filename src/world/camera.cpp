@@ -627,16 +627,13 @@ int32_t NotAirborne(NztBase3D*) {
     return 0;
 }
 uint32_t EngineCollideSegment(const Vec3& start, const Vec3& end, NztBase3D* asker, Vec3* hit) {
-    const float segment[6] = {start.x, start.y, start.z, end.x, end.y, end.z};
-    CollideSegment(segment, asker);
-    float point[3] = {end.x, end.y, end.z};
-    const uint32_t type = CollideSegmentNearest(&start.x, &end.x, point);
-    *hit = FromArray(point);
-    return type;
+    CollideSegment(start, end, asker);
+    *hit = end;
+    return CollideSegmentNearest(start, end, hit);
 }
 int32_t EngineGroundHeightAt(const Vec3& point, float step, float defaultHeight, float* floor,
                              float* surface) {
-    return GroundHeightAt(&point.x, step, defaultHeight, floor, surface);
+    return static_cast<int32_t>(GroundHeightAt(point, step, defaultHeight, floor, surface));
 }
 
 constexpr CameraHooks DefaultCameraHooks = {

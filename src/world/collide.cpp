@@ -1,12 +1,256 @@
 #include "world/collide.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "character/entity.h"
+#include "core/paths.h"
+#include "model/mesh.h"
+#include "model/objtype.h"
+#include "model/posing.h"
 #include "world/base3d.h"
 
-void FreeCollideGrid() {}
-uint32_t BuildCollideGrid() { return 0; }
+uint32_t CollideGridCellCount = 0;
+std::vector<CollideGridCell> CollideGridCells;
+int32_t CurrentCollideCell = -1;
 
-void NztCollideObject::CopyCollision(NztMesh*) {}
+namespace {
+
+// Most cells an object grid has along one axis. A mesh with far-flung vertices would otherwise ask
+// for an unbounded grid; larger cells only give a query more triangles to test, never fewer.
+constexpr double kMaxCellsPerAxis = 256.0;
+// How far outside a cell's x and z ranges a point still belongs to the cell.
+constexpr float kCellTolerance = 0.1f;
+
+Vec3 Lower(const float box[6]) {
+    return {box[0], box[1], box[2]};
+}
+Vec3 Upper(const float box[6]) {
+    return {box[3], box[4], box[5]};
+}
+Vec3 Grown(const Vec3& v, float d) {
+    return {v.x + d, v.y + d, v.z + d};
+}
+
+// Number of cells along one axis of an object grid: the span in cells of size s, rounded, at
+// least 1.
+uint32_t CellsAlong(float span, float s) {
+    const double cells = std::min(std::max(1.0, double(span) / double(s)), kMaxCellsPerAxis);
+    return static_cast<uint32_t>(RoundToInt(cells));
+}
+
+void PoseCollisionCopy(NztCollideObject& object) {
+    NztMesh* mesh = object.mesh;
+    SkinCollisionVertices(mesh);
+    const std::vector<Vec3>& posed = mesh->PosedCollisionVertices;
+    const size_t n = std::min(object.worldVertices.size(), posed.size());
+    std::copy(posed.begin(), posed.begin() + static_cast<std::ptrdiff_t>(n), object.worldVertices.begin());
+}
+
+}  // namespace
+
+NztCollideObject::~NztCollideObject() {
+    RemoveFromCollideGrid(this);
+}
+
+void NztCollideObject::CopyCollision(NztMesh* source) {
+    if (source == nullptr) return;
+    collisionVertexCount = source->CollisionVertexCount;
+    collisionTriangleCount =
+        static_cast<int32_t>(std::min<uint32_t>(source->CollisionTriangleCount, INT32_MAX));
+    if (collisionTriangleCount > 0) {
+        hasCollision = 1;
+        worldVertices.assign(collisionVertexCount, Vec3{0.0f, 0.0f, 0.0f});
+        triangles.assign(static_cast<size_t>(collisionTriangleCount), CollisionTriangle{});
+    }
+}
 
 void NztCollideObject::ReleaseCollision() {
+    for (uint32_t i = EntityCount; i-- > 0;) {
+        if (EntityList[i] != nullptr) EntityList[i]->ClearContactsWith(this);
+    }
     ReleaseData();
+    worldVertices = {};
+    triangles = {};
+    collisionVertexCount = 0;
+    collisionTriangleCount = 0;
+    hasCollision = 0;
+    FreeGrid();
+    // The global grid is rebuilt only when the set of scene objects changes; until then it must
+    // not keep pointing at an object that is going away.
+    RemoveFromCollideGrid(this);
+}
+
+void NztCollideObject::UpdateCollision() {
+    if (mesh == nullptr) return;
+    PoseCollisionCopy(*this);
+    FreeGrid();
+    ComputeCollisionBounds(mesh);
+    std::copy(mesh->CollisionBounds, mesh->CollisionBounds + 6, collisionBox);
+    for (uint32_t i = 0; i < triangles.size(); ++i) UpdateTriangle(i);
+    BuildGrid();
+}
+
+void NztCollideObject::RefreshTriangles() {
+    if (mesh == nullptr) return;
+    PoseCollisionCopy(*this);
+    for (uint32_t i = 0; i < triangles.size(); ++i) UpdateTriangle(i);
+}
+
+void NztCollideObject::UpdateTriangle(uint32_t index) {
+    if (mesh == nullptr || index >= triangles.size()) return;
+    const std::vector<uint32_t>& indices = mesh->CollisionTriangles;
+    if (3ull * index + 2 >= indices.size()) return;
+    CollisionTriangle& t = triangles[index];
+    for (int k = 0; k < 3; ++k) {
+        const uint32_t v = indices[3ull * index + k];
+        t.v[k] = v < worldVertices.size() ? worldVertices[v] : Vec3{0.0f, 0.0f, 0.0f};
+    }
+    const std::vector<uint32_t>& words = mesh->CollisionTriangleWords;
+    t.material = index < words.size() ? words[index] : HitTypeNone;
+    const Vec3 n = Cross(t.v[0] - t.v[1], t.v[0] - t.v[2]);
+    const float length = std::sqrt(Dot(n, n));
+    t.normal = length != 0.0f ? Vec3{n.x / length, n.y / length, n.z / length} : n;
+}
+
+void NztCollideObject::BuildGrid() {
+    FreeGrid();
+    const float s = std::max(1.0f, 2.5f * (mesh != nullptr ? mesh->SizeClass : 1.0f));
+    const Vec3 lo = Lower(collisionBox);
+    const Vec3 hi = Upper(collisionBox);
+    const uint32_t nx = CellsAlong(hi.x - lo.x, s);
+    const uint32_t nz = CellsAlong(hi.z - lo.z, s);
+    cellsPerAxis[0] = nx;
+    cellsPerAxis[1] = 1;
+    cellsPerAxis[2] = nz;
+    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
+    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    gridOrigin = lo;
+    gridStep[0] = dx;
+    gridStep[1] = dz;
+    gridLookup.assign(static_cast<size_t>(nx) * nz, -1);
+
+    // Triangles are first sorted into columns by their x range, so that each cell tests only the
+    // triangles that can reach its column; the exact test is TriangleIntersectsBox either way.
+    std::vector<uint32_t> column;
+    float x0 = lo.x;
+    for (uint32_t i = 0; i < nx; ++i, x0 += dx) {
+        const float cx0 = x0 - CollisionCellMargin;
+        const float cx1 = x0 + dx + CollisionCellMargin;
+        column.clear();
+        for (uint32_t t = 0; t < triangles.size(); ++t) {
+            const CollisionTriangle& tri = triangles[t];
+            const float tx0 = std::min({tri.v[0].x, tri.v[1].x, tri.v[2].x});
+            const float tx1 = std::max({tri.v[0].x, tri.v[1].x, tri.v[2].x});
+            if (!(tx1 < cx0) && !(tx0 > cx1)) column.push_back(t);
+        }
+        float z0 = lo.z;
+        for (uint32_t k = 0; k < nz; ++k, z0 += dz) {
+            CollisionCell cell;
+            cell.boxMin = {x0, lo.y, z0};
+            cell.boxMax = {x0 + dx, hi.y, z0 + dz};
+            const Vec3 testMin = Grown(cell.boxMin, -CollisionCellMargin);
+            const Vec3 testMax = Grown(cell.boxMax, CollisionCellMargin);
+            for (const uint32_t t : column) {
+                const CollisionTriangle& tri = triangles[t];
+                if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2]))
+                    cell.entries.push_back(t);
+            }
+            if (cell.entries.empty()) continue;
+            cell.entries.shrink_to_fit();
+            gridLookup[static_cast<size_t>(i) * nz + k] = static_cast<int32_t>(gridCells.size());
+            gridCells.push_back(std::move(cell));
+        }
+    }
+    gridCells.shrink_to_fit();
+    gridCellCount = static_cast<uint32_t>(gridCells.size());
+}
+
+void NztCollideObject::FreeGrid() {
+    gridCells = {};
+    gridLookup = {};
+    gridCellCount = 0;
+}
+
+uint32_t BuildCollideGrid() {
+    CollideGridCellCount = 0;
+    bool any = false;
+    Vec3 lo{0.0f, 0.0f, 0.0f}, hi{0.0f, 0.0f, 0.0f};
+    for (uint32_t i = ScnObjectCount; i-- > 0;) {
+        const NztScnObject* o = ScnObjectList[i];
+        if (o == nullptr || o->hasCollision == 0) continue;
+        const Vec3 bmin = Lower(o->collisionBox), bmax = Upper(o->collisionBox);
+        if (!any) {
+            lo = bmin;
+            hi = bmax;
+            any = true;
+            continue;
+        }
+        lo = {std::min(lo.x, bmin.x), std::min(lo.y, bmin.y), std::min(lo.z, bmin.z)};
+        hi = {std::max(hi.x, bmax.x), std::max(hi.y, bmax.y), std::max(hi.z, bmax.z)};
+    }
+    if (!any) return 0;
+
+    const float dx = 0.2f * (hi.x - lo.x);
+    const float dz = 0.2f * (hi.z - lo.z);
+    CollideGridCells.assign(CollideGridCellCountFull, CollideGridCell{});
+    uint32_t c = 0;
+    float x0 = lo.x;
+    for (uint32_t i = 0; i < CollideGridSide; ++i, x0 += dx) {
+        float z0 = lo.z;
+        for (uint32_t k = 0; k < CollideGridSide; ++k, z0 += dz, ++c) {
+            CollideGridCell& cell = CollideGridCells[c];
+            cell.boxMin = {x0, lo.y, z0};
+            cell.boxMax = {x0 + dx, hi.y, z0 + dz};
+            const Vec3 testMin = Grown(cell.boxMin, -CollisionCellMargin);
+            const Vec3 testMax = Grown(cell.boxMax, CollisionCellMargin);
+            for (uint32_t j = ScnObjectCount; j-- > 0;) {
+                NztScnObject* o = ScnObjectList[j];
+                if (o == nullptr || o->hasCollision == 0) continue;
+                const Vec3 bmin = Lower(o->collisionBox), bmax = Upper(o->collisionBox);
+                const bool apart = testMin.x > bmax.x || bmin.x > testMax.x || testMin.y > bmax.y ||
+                                   bmin.y > testMax.y || testMin.z > bmax.z || bmin.z > testMax.z;
+                if (!apart) cell.entries.push_back(o);
+            }
+            cell.entries.shrink_to_fit();
+        }
+    }
+    CollideGridCellCount = CollideGridCellCountFull;
+    return CollideGridCellCount;
+}
+
+void FreeCollideGrid() {
+    CollideGridCells = {};
+    CollideGridCellCount = 0;
+}
+
+void RemoveFromCollideGrid(const NztCollideObject* object) {
+    for (CollideGridCell& cell : CollideGridCells) {
+        std::erase_if(cell.entries, [object](const NztScnObject* o) { return o == object; });
+    }
+}
+
+int32_t FindCollideCellAt(const Vec3& point) {
+    CurrentCollideCell = -1;
+    for (uint32_t i = std::min<size_t>(CollideGridCellCount, CollideGridCells.size()); i-- > 0;) {
+        const CollideGridCell& cell = CollideGridCells[i];
+        if (point.x >= cell.boxMin.x - kCellTolerance && point.x <= cell.boxMax.x + kCellTolerance &&
+            point.z >= cell.boxMin.z - kCellTolerance && point.z <= cell.boxMax.z + kCellTolerance) {
+            CurrentCollideCell = static_cast<int32_t>(i);
+            break;
+        }
+    }
+    return CurrentCollideCell;
+}
+
+int32_t FindCollideCellOnSegment(const Vec3& a, const Vec3& b) {
+    CurrentCollideCell = -1;
+    for (uint32_t i = std::min<size_t>(CollideGridCellCount, CollideGridCells.size()); i-- > 0;) {
+        const CollideGridCell& cell = CollideGridCells[i];
+        if (SegmentHitsBoxTopOrBottom(cell.boxMin, cell.boxMax, a, b)) {
+            CurrentCollideCell = static_cast<int32_t>(i);
+            break;
+        }
+    }
+    return CurrentCollideCell;
 }

@@ -1,26 +1,559 @@
 #include "world/collquery.h"
 
-uint32_t FindStandingSurface(const Vec3&, float, float, float*, float*, StandingProbe*, NztBase3D*) {
+#include <cmath>
+
+#include "character/entity.h"
+#include "core/paths.h"
+#include "model/objtype.h"
+#include "world/base3d.h"
+#include "world/collide.h"
+#include "world/registry.h"
+
+CollisionHit CollisionHits[CollisionHitCapacity];
+uint32_t CollisionHitCount = 0;
+
+namespace {
+
+// Tolerance of the box and cell pre-tests.
+constexpr float kBoxTolerance = 0.1f;
+// Starting bests of the ground probe: below and above anything a level holds.
+constexpr float kLowest = -4000000.0f;
+constexpr float kHighest = 4000000.0f;
+
+Vec3 Lower(const float box[6]) {
+    return {box[0], box[1], box[2]};
+}
+Vec3 Upper(const float box[6]) {
+    return {box[3], box[4], box[5]};
+}
+
+void Append(NztCollideObject* object, const CollisionTriangle& t, float height) {
+    if (CollisionHitCount >= CollisionHitCapacity) return;
+    CollisionHit& h = CollisionHits[CollisionHitCount++];
+    h.object = object;
+    h.height = height;
+    h.v[0] = t.v[0];
+    h.v[1] = t.v[1];
+    h.v[2] = t.v[2];
+    h.normal = t.normal;
+    h.hitType = t.material;
+}
+
+// Each collector answers the box pre-test (object box and grid cells alike) and appends the
+// triangles that pass its own test.
+struct SphereCollector {
+    Vec3 centre;
+    float radius;
+    Vec3 lo, hi;  // the body's box
+    SphereCollector(const CollisionBody& body) : centre(body.centre), radius(body.radius) {
+        const float r = body.radius + kBoxTolerance;
+        lo = {centre.x - r, centre.y - r, centre.z - r};
+        hi = {centre.x + r, centre.y + r, centre.z + r};
+    }
+    bool Box(const Vec3& bmin, const Vec3& bmax) const {
+        return !(lo.x > bmax.x || bmin.x > hi.x || lo.y > bmax.y || bmin.y > hi.y || lo.z > bmax.z ||
+                 bmin.z > hi.z);
+    }
+    Vec3 ReachMin() const { return lo; }
+    Vec3 ReachMax() const { return hi; }
+    void Take(NztCollideObject* o, const CollisionTriangle& t) const {
+        if (SphereTouchesTriangle(t.v[0], t.v[1], t.v[2], centre, radius)) Append(o, t, 0.0f);
+    }
+};
+
+struct SegmentCollector {
+    Vec3 a, b;
+    bool Box(const Vec3& bmin, const Vec3& bmax) const { return SegmentIntersectsBox(bmin, bmax, a, b); }
+    Vec3 ReachMin() const { return {std::fmin(a.x, b.x), 0.0f, std::fmin(a.z, b.z)}; }
+    Vec3 ReachMax() const { return {std::fmax(a.x, b.x), 0.0f, std::fmax(a.z, b.z)}; }
+    void Take(NztCollideObject* o, const CollisionTriangle& t) const {
+        Vec3 hit;
+        if (IntersectSegmentTriangle(t.v[0], t.v[1], t.v[2], a, b, hit)) Append(o, t, 0.0f);
+    }
+};
+
+// The vertical probes: the point lies strictly inside the triangle's x-z projection when the
+// edge function is negative on each edge, walked P0 P1 P2 for floors and P2 P1 P0 for ceilings.
+float EdgeXZ(const Vec3& a, const Vec3& b, const Vec3& p) {
+    return (b.x - a.x) * (p.z - a.z) - (b.z - a.z) * (p.x - a.x);
+}
+
+template <bool kFloor>
+struct VerticalCollector {
+    Vec3 p;
+    bool Box(const Vec3& bmin, const Vec3& bmax) const {
+        return p.x >= bmin.x - kBoxTolerance && p.x <= bmax.x + kBoxTolerance &&
+               p.z >= bmin.z - kBoxTolerance && p.z <= bmax.z + kBoxTolerance;
+    }
+    Vec3 ReachMin() const { return {p.x - kBoxTolerance, 0.0f, p.z - kBoxTolerance}; }
+    Vec3 ReachMax() const { return {p.x + kBoxTolerance, 0.0f, p.z + kBoxTolerance}; }
+    void Take(NztCollideObject* o, const CollisionTriangle& t) const {
+        if (kFloor) {
+            if (!(t.normal.y > 0.25f)) return;
+            if (!(EdgeXZ(t.v[0], t.v[1], p) < 0.0f && EdgeXZ(t.v[1], t.v[2], p) < 0.0f &&
+                  EdgeXZ(t.v[2], t.v[0], p) < 0.0f)) {
+                return;
+            }
+        } else {
+            if (!(t.normal.y < 0.0f)) return;
+            if (!(EdgeXZ(t.v[2], t.v[1], p) < 0.0f && EdgeXZ(t.v[1], t.v[0], p) < 0.0f &&
+                  EdgeXZ(t.v[0], t.v[2], p) < 0.0f)) {
+                return;
+            }
+        }
+        Vec3 hit;
+        if (!IntersectLinePlane(t.normal, t.v[0], p, Vec3{p.x, p.y - 100.0f, p.z}, hit)) return;
+        Append(o, t, hit.y);
+    }
+};
+using FloorCollector = VerticalCollector<true>;
+using CeilingCollector = VerticalCollector<false>;
+
+struct Exclusion {
+    const NztBase3D* asker;
+    const NztBaseObject* askerObject;  // the asker when it has an attachment link
+    explicit Exclusion(NztBase3D* a) : asker(a), askerObject(dynamic_cast<const NztBaseObject*>(a)) {}
+    bool Skips(const NztCollideObject* o) const {
+        if (static_cast<const NztBase3D*>(o) == asker || o->hasCollision == 0) return true;
+        return askerObject != nullptr && (o == askerObject->parent || o->parent == askerObject);
+    }
+};
+
+// The layout cells [first, last] along one axis that a query reaching from a to b may touch. The
+// cell corners were summed up cell by cell, so the estimate is widened by one cell each way; the
+// exact box test decides. A query with no finite reach looks at the whole axis.
+bool CellRange(float a, float b, float origin, float step, uint32_t n, uint32_t* first, uint32_t* last) {
+    *first = 0;
+    *last = n - 1;
+    if (!(step > 0.0f) || !std::isfinite(a) || !std::isfinite(b)) return true;
+    const double lo = std::floor((double(a) - origin) / step) - 1.0;
+    const double hi = std::floor((double(b) - origin) / step) + 1.0;
+    if (hi < 0.0 || lo > double(n - 1)) return false;
+    *first = lo > 0.0 ? static_cast<uint32_t>(lo) : 0;
+    *last = hi < double(n - 1) ? static_cast<uint32_t>(hi) : n - 1;
+    return true;
+}
+
+// The first cell of the object's grid, in array order, that passes the query's box test. Kept
+// cells follow the layout order (x outer, z inner), so walking the layout cells within the
+// query's reach in that order meets them in array order.
+template <class Collector>
+const CollisionCell* FirstCell(const NztCollideObject* o, const Collector& c) {
+    const uint32_t nx = o->cellsPerAxis[0], nz = o->cellsPerAxis[2];
+    if (nx == 0 || nz == 0 || o->gridLookup.size() != size_t(nx) * nz) {
+        for (const CollisionCell& cell : o->gridCells) {
+            if (c.Box(cell.boxMin, cell.boxMax)) return &cell;
+        }
+        return nullptr;
+    }
+    const Vec3 reachMin = c.ReachMin(), reachMax = c.ReachMax();
+    uint32_t i0, i1, k0, k1;
+    if (!CellRange(reachMin.x, reachMax.x, o->gridOrigin.x, o->gridStep[0], nx, &i0, &i1) ||
+        !CellRange(reachMin.z, reachMax.z, o->gridOrigin.z, o->gridStep[1], nz, &k0, &k1)) {
+        return nullptr;
+    }
+    for (uint32_t i = i0; i <= i1; ++i) {
+        for (uint32_t k = k0; k <= k1; ++k) {
+            const int32_t index = o->gridLookup[size_t(i) * nz + k];
+            if (index < 0 || size_t(index) >= o->gridCells.size()) continue;
+            const CollisionCell& cell = o->gridCells[size_t(index)];
+            if (c.Box(cell.boxMin, cell.boxMax)) return &cell;
+        }
+    }
+    return nullptr;
+}
+
+// Box pre-test (which sets the in-box flag), then the triangles of the first grid cell that
+// passes the same test, or of the whole object for the reference walk.
+template <class Collector, bool kUseGrid>
+void VisitObject(NztCollideObject* o, const Collector& c) {
+    o->inBox = c.Box(Lower(o->collisionBox), Upper(o->collisionBox)) ? 1 : 0;
+    if (o->inBox == 0) return;
+    if (!kUseGrid) {
+        for (const CollisionTriangle& t : o->triangles) {
+            if (t.material != HitTypeNone) c.Take(o, t);
+        }
+        return;
+    }
+    const CollisionCell* cell = FirstCell(o, c);
+    if (cell == nullptr) return;
+    for (const uint32_t index : cell->entries) {
+        if (index >= o->triangles.size()) continue;
+        const CollisionTriangle& t = o->triangles[index];
+        if (t.material != HitTypeNone) c.Take(o, t);
+    }
+}
+
+// The scene objects of the global cell (last entry first; -1: none), then every registered
+// character (last first).
+template <class Collector, bool kUseGrid>
+void Gather(const Collector& c, int32_t cell, NztBase3D* asker) {
+    CollisionHitCount = 0;
+    const Exclusion exclusion(asker);
+    if (kUseGrid) {
+        if (cell >= 0 && static_cast<uint32_t>(cell) < CollideGridCells.size()) {
+            const std::vector<NztScnObject*>& entries = CollideGridCells[static_cast<uint32_t>(cell)].entries;
+            for (size_t i = entries.size(); i-- > 0;) {
+                NztScnObject* o = entries[i];
+                if (exclusion.Skips(o) || o->registered == 0) continue;
+                VisitObject<Collector, kUseGrid>(o, c);
+            }
+        }
+    } else {
+        // The grid's cells list the scene objects from the end of the owning list and are walked
+        // from their end, so the walk is in list order.
+        for (uint32_t i = 0; i < ScnObjectCount; ++i) {
+            NztScnObject* o = ScnObjectList[i];
+            if (o == nullptr || exclusion.Skips(o) || o->registered == 0) continue;
+            VisitObject<Collector, kUseGrid>(o, c);
+        }
+    }
+    for (int32_t i = EntityRegistry.count; i-- > 0;) {
+        NztEntity* e = static_cast<NztEntity*>(EntityRegistry.objects[i]);
+        if (e == nullptr || exclusion.Skips(e)) continue;
+        VisitObject<Collector, kUseGrid>(e, c);
+    }
+}
+
+bool IsZero(const Vec3& v) {
+    return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
+}
+
+bool IsWater(const CollisionHit& h) {
+    return h.hitType == HitTypeWater;
+}
+
+// WaterHeightAt and NearestSurface over the floor probe's hits of one kind.
+float NearestOfKind(const Vec3& point, float range, float defaultHeight, bool water) {
+    if (CollisionHitCount == 1)
+        return IsWater(CollisionHits[0]) == water ? CollisionHits[0].height : defaultHeight;
+    bool above = false, below = false;
+    float bestAbove = 0.0f, bestBelow = 0.0f;
+    for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+        const CollisionHit& h = CollisionHits[i];
+        if (IsWater(h) != water) continue;
+        const float d = h.height - point.y;
+        if (d >= 0.0f && d < range) {
+            if (!above || h.height < bestAbove) bestAbove = h.height;
+            above = true;
+        } else if (d < 0.0f) {
+            if (!below || h.height > bestBelow) bestBelow = h.height;
+            below = true;
+        }
+    }
+    return above ? bestAbove : (below ? bestBelow : defaultHeight);
+}
+
+// The lowest (or highest) solid hit strictly between lo and hi, else the fallback; a lone hit
+// answers its height, or the fallback when it is water.
+float SolidBetween(float lo, float hi, bool lowest, float fallback) {
+    if (CollisionHitCount == 1) return IsWater(CollisionHits[0]) ? fallback : CollisionHits[0].height;
+    bool found = false;
+    float best = fallback;
+    for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+        const CollisionHit& h = CollisionHits[i];
+        if (IsWater(h) || !(h.height > lo && h.height < hi)) continue;
+        if (!found || (lowest ? h.height < best : h.height > best)) best = h.height;
+        found = true;
+    }
+    return best;
+}
+
+// The body of GroundHeightAt over the gathered floor hits; *chosen is the floor's hit or -1.
+uint32_t ReduceGround(const Vec3& point, float step, float defaultHeight, float* floor, float* surface,
+                      int32_t* chosen) {
+    *chosen = -1;
+    if (CollisionHitCount == 0) {
+        *floor = *surface = defaultHeight;
+        return 0;
+    }
+    if (CollisionHitCount == 1 && IsWater(CollisionHits[0])) {
+        *floor = kLowest;
+        *surface = CollisionHits[0].height;
+        return 1;
+    }
+    int32_t solidAbove = -1, solidBelow = -1, waterAbove = -1, waterBelow = -1;
+    float solidAboveH = kLowest, solidBelowH = kLowest, waterAboveH = kHighest, waterBelowH = kLowest;
+    for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+        const CollisionHit& h = CollisionHits[i];
+        const float d = h.height - point.y;
+        const int32_t index = static_cast<int32_t>(i);
+        if (!IsWater(h)) {
+            if (d >= 0.0f && d < step) {
+                if (solidAbove < 0 || h.height > solidAboveH) solidAbove = index, solidAboveH = h.height;
+            } else if (d < 0.0f) {
+                if (solidBelow < 0 || h.height > solidBelowH) solidBelow = index, solidBelowH = h.height;
+            }
+        } else if (d >= 0.0f) {
+            if (waterAbove < 0 || h.height < waterAboveH) waterAbove = index, waterAboveH = h.height;
+        } else if (waterBelow < 0 || h.height > waterBelowH) {
+            waterBelow = index, waterBelowH = h.height;
+        }
+    }
+    *chosen = solidAbove >= 0 ? solidAbove : solidBelow;
+    *floor = *chosen >= 0 ? CollisionHits[*chosen].height : defaultHeight;
+    *surface = *floor;
+    float water;
+    if (waterAbove >= 0 && (waterAboveH - point.y < step || waterBelow < 0)) {
+        water = waterAboveH;
+    } else if (waterBelow >= 0) {
+        water = waterBelowH;
+    } else {
+        return 0;
+    }
+    if (water > *floor) {
+        *surface = water;
+        return 1;
+    }
     return 0;
 }
-float NearestSurface(const Vec3&, float, float) {
-    return 0.0f;
+
+// Moves the body and gathers what it touches there; with no contact the move stands (true).
+bool MoveAndCollide(CollisionBody* body, const Vec3& motion, NztBase3D* asker) {
+    body->centre = body->centre + motion;
+    CollideSphere(body, asker);
+    if (CollisionHitCount == 0) return true;
+    body->centre = body->centre - motion;
+    return false;
 }
-uint32_t SweepCollisionBody(CollisionBody*, Vec3*, SweepHitRecord*) {
+
+template <bool kInWater>
+uint32_t Slide(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, float axisFlags[3], NztBase3D* asker) {
+    if (kInWater) axisFlags[0] = axisFlags[1] = axisFlags[2] = 1.0f;
+    if (IsZero(*motion)) return 0;
+    if (MoveAndCollide(body, *motion, asker)) return 0;
+    const Vec3 before = *motion;
+    uint32_t result = 0;
+    for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+        const CollisionHit& h = CollisionHits[i];
+        if (IsWater(h)) {
+            if (!kInWater) continue;
+            *motion = *motion * 0.9f;
+        } else if (h.hitType == HitTypeTouch) {
+            hit->touchedType = HitTypeTouch;
+            hit->touchedObject = h.object;
+            continue;
+        }
+        const float d = Dot(h.normal, *motion);
+        if (d < 0.0f) {
+            hit->hitType = h.hitType;
+            hit->normal = h.normal;
+            hit->object = h.object;
+            *motion = *motion - h.normal * d;
+            result = h.hitType;
+        }
+    }
+    body->centre = body->centre + *motion;
+    if (kInWater) {
+        const float b[3] = {before.x, before.y, before.z};
+        const float a[3] = {motion->x, motion->y, motion->z};
+        for (int k = 0; k < 3; ++k) {
+            const bool stopped = (b[k] > 0.0f && a[k] <= 0.1f) || (b[k] < 0.0f && a[k] >= -0.1f);
+            axisFlags[k] = stopped ? -1.0f : 1.0f;
+        }
+    }
+    return result;
+}
+
+// Most slides one sweep walks: a motion of absurd length for the body (from bad data or a tiny
+// radius) is walked this many diameters at most instead of stalling the frame.
+constexpr double kMaxSweepSlides = 65536.0;
+
+template <bool kInWater>
+uint32_t Sweep(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, float axisFlags[3], NztBase3D* asker) {
+    hit->touchedType = 0;
+    hit->touchedObject = nullptr;
+    hit->hitType = 0;
+    hit->object = nullptr;
+    if (IsZero(*motion)) return 0;
+    const float m = std::fmax(std::fabs(motion->x), std::fmax(std::fabs(motion->y), std::fabs(motion->z)));
+    const float diameter = 2.0f * body->radius;
+    uint32_t n = 1;
+    Vec3 step = *motion;
+    // A body without a positive radius slides the whole motion at once (the division below would
+    // ask for endless slides).
+    if (diameter > 0.0f && m > diameter) {
+        const float length = std::sqrt(Dot(*motion, *motion));
+        n = static_cast<uint32_t>(std::fmin(std::floor(double(length) / double(diameter)), kMaxSweepSlides));
+        step = *motion * (diameter / length);
+    }
+    *motion = {0.0f, 0.0f, 0.0f};
+    for (uint32_t i = 0; i < n; ++i) {
+        Vec3 part = step;
+        const uint32_t result = Slide<kInWater>(body, &part, hit, axisFlags, asker);
+        *motion = *motion + part;
+        if (result != 0) return result;
+    }
     return 0;
 }
-uint32_t ComputeSurfaceTilt(NztBaseObject*, int32_t*, int32_t*) {
-    return 0;
+
+int32_t RoundAngle(float h1, float h2) {
+    if (h1 == h2) return 0;
+    return RoundToInt(std::atan2(0.25f * (h1 - h2), 1.0f) * AngleUnitsPerRadian);
 }
-uint32_t ComputeGroundTilt(NztBaseObject*, int32_t*, int32_t*) {
-    return 0;
+
+uint32_t Tilt(NztBaseObject* object, int32_t* pitch, int32_t* roll, bool water) {
+    if (object == nullptr) return 0;  // a mesh posed without an owner has no ground to tilt to
+    const Vec3 p{object->Position[0], object->Position[1], object->Position[2]};
+    const Vec3 r0{object->rotation[0], object->rotation[1], object->rotation[2]};
+    const Vec3 r2{object->rotation[6], object->rotation[7], object->rotation[8]};
+    // The object is the asker: its own triangles (and what it carries) are not its ground.
+    auto probe = [&](const Vec3& at) {
+        return water ? WaterHeightAt(at, 10.0f, at.y, object) : NearestSurface(at, 10.0f, at.y, object);
+    };
+    *pitch = RoundAngle(probe(p + r2 * 2.0f), probe(p - r2 * 2.0f));
+    *roll = RoundAngle(probe(p + r0 * 2.0f), probe(p - r0 * 2.0f));
+    return 1;
 }
-void CollideSegment(const float*, NztBase3D*) {}
-uint32_t CollideSegmentNearest(const float*, const float*, float*) {
-    return 0;
+
+}  // namespace
+
+void CollideSphere(const CollisionBody* body, NztBase3D* asker) {
+    Gather<SphereCollector, true>(SphereCollector(*body), FindCollideCellAt(body->centre), asker);
 }
-int32_t GroundHeightAt(const float*, float, float defaultHeight, float* floor, float* surface) {
-    *floor = defaultHeight;
-    *surface = defaultHeight;
-    return 0;
+
+void CollideSegment(const Vec3& a, const Vec3& b, NztBase3D* asker) {
+    Gather<SegmentCollector, true>(SegmentCollector{a, b}, FindCollideCellOnSegment(a, b), asker);
+}
+
+void CollideFloorProbe(const Vec3& point, NztBase3D* asker) {
+    Gather<FloorCollector, true>(FloorCollector{point}, FindCollideCellAt(point), asker);
+}
+
+void CollideCeilingProbe(const Vec3& point, NztBase3D* asker) {
+    Gather<CeilingCollector, true>(CeilingCollector{point}, FindCollideCellAt(point), asker);
+}
+
+void CollideSphereReference(const CollisionBody* body, NztBase3D* asker) {
+    Gather<SphereCollector, false>(SphereCollector(*body), -1, asker);
+}
+
+void CollideSegmentReference(const Vec3& a, const Vec3& b, NztBase3D* asker) {
+    Gather<SegmentCollector, false>(SegmentCollector{a, b}, -1, asker);
+}
+
+void CollideFloorProbeReference(const Vec3& point, NztBase3D* asker) {
+    Gather<FloorCollector, false>(FloorCollector{point}, -1, asker);
+}
+
+void CollideCeilingProbeReference(const Vec3& point, NztBase3D* asker) {
+    Gather<CeilingCollector, false>(CeilingCollector{point}, -1, asker);
+}
+
+uint32_t GroundHeightAt(const Vec3& point, float step, float defaultHeight, float* floor, float* surface,
+                        NztBase3D* asker) {
+    CollideFloorProbe(point, asker);
+    int32_t chosen;
+    return ReduceGround(point, step, defaultHeight, floor, surface, &chosen);
+}
+
+uint32_t FindStandingSurface(const Vec3& point, float step, float defaultHeight, float* floor, float* surface,
+                             StandingProbe* probe, NztBase3D* asker) {
+    CollideFloorProbe(point, asker);
+    int32_t chosen;
+    const uint32_t result = ReduceGround(point, step, defaultHeight, floor, surface, &chosen);
+    *probe = StandingProbe{};
+    if (chosen >= 0) {
+        const CollisionHit& h = CollisionHits[chosen];
+        probe->hitType = h.hitType;
+        probe->normal[0] = h.normal.x;
+        probe->normal[1] = h.normal.y;
+        probe->normal[2] = h.normal.z;
+        probe->object = h.object;
+    }
+    return result;
+}
+
+float WaterHeightAt(const Vec3& point, float range, float defaultHeight, NztBase3D* asker) {
+    CollideFloorProbe(point, asker);
+    return NearestOfKind(point, range, defaultHeight, true);
+}
+
+float NearestSurface(const Vec3& point, float range, float defaultHeight) {
+    return NearestSurface(point, range, defaultHeight, nullptr);
+}
+
+float NearestSurface(const Vec3& point, float range, float defaultHeight, NztBase3D* asker) {
+    CollideFloorProbe(point, asker);
+    return NearestOfKind(point, range, defaultHeight, false);
+}
+
+float CeilingWithinHeight(const Vec3& point, float height, NztBase3D* asker) {
+    CollideFloorProbe(point, asker);
+    return SolidBetween(point.y, point.y + height, true, point.y + CollisionProbeReach);
+}
+
+float FloorBelow(const Vec3& point, float depth, NztBase3D* asker) {
+    CollideFloorProbe(point, asker);
+    return SolidBetween(point.y - depth, point.y, false, point.y - CollisionProbeReach);
+}
+
+float CeilingAbove(const Vec3& point, float height, NztBase3D* asker) {
+    CollideCeilingProbe(point, asker);
+    return SolidBetween(point.y, point.y + height, true, point.y + CollisionProbeReach);
+}
+
+uint32_t CollideSegmentNearest(const Vec3& start, const Vec3& end, Vec3* point) {
+    const Vec3 span = end - start;
+    float best = Dot(span, span);
+    uint32_t result = 0;
+    for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+        const CollisionHit& h = CollisionHits[i];
+        if (h.hitType == HitTypeWater || h.hitType == HitTypeTouch) continue;
+        // Only a real crossing counts: the plane point of a rejected test may lie anywhere.
+        Vec3 crossing;
+        if (!IntersectSegmentTriangle(h.v[0], h.v[1], h.v[2], start, end, crossing)) continue;
+        const Vec3 d = crossing - start;
+        const float distance = Dot(d, d);
+        if (distance < best) {
+            best = distance;
+            *point = crossing;
+            result = h.hitType;
+        }
+    }
+    return result;
+}
+
+NztCollideObject* FindWallAhead(CollisionBody* body, const Vec3& motion, uint32_t typeFilter, Vec3* normal,
+                                NztBase3D* asker) {
+    if (IsZero(motion)) return nullptr;
+    if (MoveAndCollide(body, motion, asker)) return nullptr;
+    for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+        const CollisionHit& h = CollisionHits[i];
+        if ((typeFilter == 0 || h.hitType == typeFilter) && Dot(h.normal, motion) < 0.0f) {
+            *normal = h.normal;
+            return h.object;
+        }
+    }
+    return nullptr;
+}
+
+uint32_t SlideStep(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, NztBase3D* asker) {
+    return Slide<false>(body, motion, hit, nullptr, asker);
+}
+
+uint32_t SlideStepInWater(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, float axisFlags[3],
+                          NztBase3D* asker) {
+    return Slide<true>(body, motion, hit, axisFlags, asker);
+}
+
+uint32_t SweepCollisionBody(CollisionBody* body, Vec3* motion, SweepHitRecord* hit) {
+    return SweepCollisionBody(body, motion, hit, nullptr);
+}
+
+uint32_t SweepCollisionBody(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, NztBase3D* asker) {
+    return Sweep<false>(body, motion, hit, nullptr, asker);
+}
+
+uint32_t SweepCollisionBodyInWater(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, float axisFlags[3],
+                                   NztBase3D* asker) {
+    return Sweep<true>(body, motion, hit, axisFlags, asker);
+}
+
+uint32_t ComputeSurfaceTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll) {
+    return Tilt(object, pitch, roll, false);
+}
+
+uint32_t ComputeGroundTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll) {
+    return Tilt(object, pitch, roll, true);
 }

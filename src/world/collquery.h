@@ -1,4 +1,14 @@
-// Collision queries over the collision grid and the characters.
+// Collision queries: what characters, dynamic objects, posing, ropes and the camera ask the world.
+// A gathering query fills the shared hit buffer with the triangles it meets among the scene objects
+// of one global grid cell and every registered character (one cell of each object's own grid);
+// the reducing queries gather and then pick one answer from the buffer.
+//
+// Heights are world y. Hit types are the triangles' material words (world/collide.h): 3 water,
+// 8 reported but never blocking, 0 never gathered, anything else solid. An asker is left out of
+// its own query together with the object it hangs on and the objects hanging on it.
+//
+// Main thread only: the hit buffer and the current grid cell are shared, so queries never nest.
+// No query allocates.
 #pragma once
 
 #include <cstdint>
@@ -7,41 +17,107 @@
 
 class NztBase3D;
 class NztBaseObject;
+class NztCollideObject;
+
+// One gathered triangle.
+struct CollisionHit {
+    NztCollideObject* object;
+    float height;  // where the vertical line through a probe point meets the triangle's plane
+    Vec3 v[3];     // the triangle, world space
+    Vec3 normal;
+    uint32_t hitType;
+};
+
+inline constexpr uint32_t CollisionHitCapacity = 1024;
+// The hit buffer. A query that meets more triangles keeps the first CollisionHitCapacity.
+extern CollisionHit CollisionHits[CollisionHitCapacity];
+extern uint32_t CollisionHitCount;
 
 // What the sphere queries move.
 struct CollisionBody {
     Vec3 centre{0.0f, 0.0f, 0.0f};
-    float heightOffset = 0.0f;
+    float heightOffset = 0.0f;  // kept for the owner; the queries do not read it
     float radius = 0.0f;
 };
 
-// Filled by the sweeps.
+// Filled by the slides and sweeps.
 struct SweepHitRecord {
-    uint32_t touchedType = 0;
+    uint32_t touchedType = 0;  // 8 when a type-8 surface was touched
     NztBase3D* touchedObject = nullptr;
-    uint32_t hitType = 0;
+    uint32_t hitType = 0;  // of the last blocking surface
     Vec3 normal{0.0f, 0.0f, 0.0f};
     NztBase3D* object = nullptr;
 };
 
-// Filled by FindStandingSurface.
+// Filled by FindStandingSurface: the floor it chose (type 0, zero normal, null without one).
 struct StandingProbe {
     uint32_t hitType = 0;
     float normal[3] = {};
     NztBase3D* object = nullptr;
 };
 
+// Vertical probes look this far when no range is given.
+inline constexpr float CollisionProbeReach = 40000.0f;
+
+// Gathering.
+void CollideSphere(const CollisionBody* body, NztBase3D* asker);
+void CollideSegment(const Vec3& a, const Vec3& b, NztBase3D* asker);
+// Upward-facing triangles (normal y above 0.25) under or over the point, seen from above.
+void CollideFloorProbe(const Vec3& point, NztBase3D* asker);
+// Downward-facing triangles (normal y below 0), seen from below.
+void CollideCeilingProbe(const Vec3& point, NztBase3D* asker);
+
+// The same gatherings over every registered colliding scene object and every triangle of each,
+// without either grid: the plain version the grid-driven ones are checked against.
+void CollideSphereReference(const CollisionBody* body, NztBase3D* asker);
+void CollideSegmentReference(const Vec3& a, const Vec3& b, NztBase3D* asker);
+void CollideFloorProbeReference(const Vec3& point, NztBase3D* asker);
+void CollideCeilingProbeReference(const Vec3& point, NztBase3D* asker);
+
+// Floor and water under a point. The floor is the highest solid surface less than step above the
+// point, else the highest below it, else the default; the surface is the floor, or the water
+// height when water lies above the floor (answer 1). A lone water hit gives floor -4000000.
+uint32_t GroundHeightAt(const Vec3& point, float step, float defaultHeight, float* floor, float* surface,
+                        NztBase3D* asker = nullptr);
+// GroundHeightAt that also records the chosen floor's type, normal and object.
 uint32_t FindStandingSurface(const Vec3& point, float step, float defaultHeight, float* floor, float* surface,
                              StandingProbe* probe, NztBase3D* asker);
+// The nearest water (or solid) surface at or above the point within range, else the highest below
+// it, else the default. A lone hit answers whatever its height.
+float WaterHeightAt(const Vec3& point, float range, float defaultHeight, NztBase3D* asker = nullptr);
 float NearestSurface(const Vec3& point, float range, float defaultHeight);
+float NearestSurface(const Vec3& point, float range, float defaultHeight, NztBase3D* asker);
+// Solid surfaces strictly within height above or depth below the point; y +/- CollisionProbeReach
+// when none. CeilingWithinHeight and FloorBelow look at floors, CeilingAbove at ceilings.
+float CeilingWithinHeight(const Vec3& point, float height, NztBase3D* asker = nullptr);
+float FloorBelow(const Vec3& point, float depth, NztBase3D* asker = nullptr);
+float CeilingAbove(const Vec3& point, float height, NztBase3D* asker = nullptr);
+
+// Over the buffer CollideSegment just filled: the crossing nearest to start (written to *point) of
+// a blocking triangle, and its hit type; 0 when none.
+uint32_t CollideSegmentNearest(const Vec3& start, const Vec3& end, Vec3* point);
+
+// The object of the first surface of the type (any when 0) that the body, moved by motion, would
+// touch while heading into it (its normal in *normal); null when none. With no contact at all the
+// body keeps the move.
+NztCollideObject* FindWallAhead(CollisionBody* body, const Vec3& motion, uint32_t typeFilter, Vec3* normal,
+                                NztBase3D* asker = nullptr);
+
+// One slide of the body: the motion loses its part into every blocking surface touched at the
+// moved position, and the body moves by what is left. The type of the last blocking surface, or 0.
+uint32_t SlideStep(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, NztBase3D* asker = nullptr);
+// The same in water: water slows the motion by 0.9 and blocks too; axisFlags[k] is -1.0 where the
+// slide stopped the motion along axis k, else 1.0.
+uint32_t SlideStepInWater(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, float axisFlags[3],
+                          NztBase3D* asker = nullptr);
+// A motion longer than the body's diameter is walked in diameter-long slides; *motion becomes the
+// displacement made (the remainder beyond the whole slides is not walked).
 uint32_t SweepCollisionBody(CollisionBody* body, Vec3* motion, SweepHitRecord* hit);
+uint32_t SweepCollisionBody(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, NztBase3D* asker);
+uint32_t SweepCollisionBodyInWater(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, float axisFlags[3],
+                                   NztBase3D* asker = nullptr);
+
+// Pitch and roll (angle units) of the solid surface (ComputeSurfaceTilt) or the water surface
+// (ComputeGroundTilt) under the object, from probes 2.0 ahead, behind, right and left of it; 1.
 uint32_t ComputeSurfaceTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll);
 uint32_t ComputeGroundTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll);
-
-// Fills the hit buffer with the triangles crossed by the segment (start x, y, z, end x, y, z).
-void CollideSegment(const float segment[6], NztBase3D* asker);
-// Hit type of the solid hit nearest to start in the buffer CollideSegment just filled, the point
-// written to point; 0 when there is none.
-uint32_t CollideSegmentNearest(const float start[3], const float end[3], float point[3]);
-// Floor and surface heights at point; 1 when a water surface lies above the floor.
-int32_t GroundHeightAt(const float point[3], float step, float defaultHeight, float* floor, float* surface);

@@ -1,0 +1,159 @@
+#include "world/collide.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "collision_fixture.h"
+
+namespace {
+
+TEST(CollideObject, TrianglesTakeUnitNormalsAndMaterialWords) {
+    struct Case {
+        const char* name;
+        CollisionTri tri;
+        Vec3 normal;
+    };
+    const Case cases[] = {
+        {"facing up", {{0, 0, 0}, {0, 0, 2}, {2, 0, 0}, 7}, {0, 1, 0}},
+        {"facing down", {{0, 0, 0}, {2, 0, 0}, {0, 0, 2}, 3}, {0, -1, 0}},
+        {"standing, facing +x", {{1, 0, 0}, {1, 4, 0}, {1, 0, 4}, 8}, {1, 0, 0}},
+        {"degenerate keeps a zero normal", {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, 1}, {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        CollisionWorld world;
+        NztScnObject* o = world.AddScn({c.tri});
+        ASSERT_EQ(o->triangles.size(), 1u) << c.name;
+        const CollisionTriangle& t = o->triangles[0];
+        EXPECT_FLOAT_EQ(t.normal.x, c.normal.x) << c.name;
+        EXPECT_FLOAT_EQ(t.normal.y, c.normal.y) << c.name;
+        EXPECT_FLOAT_EQ(t.normal.z, c.normal.z) << c.name;
+        EXPECT_EQ(t.material, c.tri.type) << c.name;
+        EXPECT_FLOAT_EQ(t.v[1].x, c.tri.b.x) << c.name;
+    }
+}
+
+TEST(CollideObject, MeshWithoutTrianglesNeverCollides) {
+    CollisionWorld world;
+    NztScnObject* o = world.AddScn({});
+    EXPECT_EQ(o->hasCollision, 0u);
+    EXPECT_TRUE(o->triangles.empty());
+    EXPECT_EQ(world.Build(), 0u);
+}
+
+TEST(CollideObject, GridCellsFollowTheSizeClassAndDropEmptyCells) {
+    // A strip 100 long with a triangle at each end. Size class 1 gives cells of 2.5: 40 along x,
+    // one along z; each end triangle reaches the five cells within the 10.0 margin.
+    CollisionWorld world;
+    NztScnObject* o =
+        world.AddScn({{{0, 0, 0}, {0, 0, 1}, {1, 0, 0}, 1}, {{99, 0, 0}, {99, 0, 1}, {100, 0, 0}, 0}});
+    EXPECT_EQ(o->cellsPerAxis[0], 40u);
+    EXPECT_EQ(o->cellsPerAxis[1], 1u);
+    EXPECT_EQ(o->cellsPerAxis[2], 1u);
+    ASSERT_EQ(o->gridCellCount, 10u);
+    ASSERT_EQ(o->gridCells.size(), 10u);
+    // Kept cells close up: the sixth kept cell is the 36th of the row.
+    EXPECT_FLOAT_EQ(o->gridCells[4].boxMin.x, 10.0f);
+    EXPECT_FLOAT_EQ(o->gridCells[5].boxMin.x, 87.5f);
+    EXPECT_EQ(o->gridCells[0].entries, std::vector<uint32_t>{0});
+    // Material 0 is binned like any other triangle.
+    EXPECT_EQ(o->gridCells[9].entries, std::vector<uint32_t>{1});
+
+    // Size class 4 makes cells of 10.0; an object smaller than that, even flat, gets one cell
+    // spanning its box (height included, here none).
+    CollisionWorld small;
+    NztScnObject* s = small.AddScn(Square(0, 0, 8, 8, 3, 1), 4.0f);
+    ASSERT_EQ(s->gridCellCount, 1u);
+    EXPECT_EQ(s->gridCells[0].entries.size(), 2u);
+    EXPECT_FLOAT_EQ(s->gridCells[0].boxMin.y, 3.0f);
+    EXPECT_FLOAT_EQ(s->gridCells[0].boxMax.y, 3.0f);
+    EXPECT_FLOAT_EQ(s->gridCells[0].boxMax.x, 8.0f);
+}
+
+TEST(CollideObject, FarFlungVerticesGiveABoundedGrid) {
+    CollisionWorld world;
+    NztScnObject* o =
+        world.AddScn({{{0, 0, 0}, {0, 0, 1}, {1e30f, 0, 0}, 1}, {{0, 0, 0}, {0, 0, 1e30f}, {1, 0, 0}, 1}});
+    EXPECT_LE(o->cellsPerAxis[0] * o->cellsPerAxis[2], 256u * 256u);
+    EXPECT_GE(o->gridCellCount, 1u);
+}
+
+TEST(CollideObject, ReleaseFreesEverythingAndLeavesTheGlobalGrid) {
+    CollisionWorld world;
+    NztScnObject* a = world.AddScn(Square(0, 0, 10, 10, 0, 1));
+    world.AddScn(Square(20, 0, 30, 10, 0, 1));
+    ASSERT_EQ(world.Build(), 25u);
+    a->ReleaseCollision();
+    EXPECT_EQ(a->hasCollision, 0u);
+    EXPECT_EQ(a->collisionTriangleCount, 0);
+    EXPECT_TRUE(a->triangles.empty());
+    EXPECT_TRUE(a->worldVertices.empty());
+    EXPECT_EQ(a->gridCellCount, 0u);
+    for (const CollideGridCell& cell : CollideGridCells) {
+        for (const NztScnObject* o : cell.entries) EXPECT_NE(o, a);
+    }
+}
+
+TEST(CollideGrid, FiveByFiveCellsOverTheCollidingSceneObjects) {
+    CollisionWorld world;
+    // Two squares: the grid spans x 0..110 in cells of 22, z 0..10 in cells of 2.
+    NztScnObject* left = world.AddScn(Square(0, 0, 15, 10, 0, 1));
+    NztScnObject* right = world.AddScn(Square(100, 0, 110, 10, 5, 1));
+    world.AddScn({});  // no collision: not in the grid
+    ASSERT_EQ(world.Build(), 25u);
+    ASSERT_EQ(CollideGridCells.size(), 25u);
+    // x outer, z inner.
+    EXPECT_FLOAT_EQ(CollideGridCells[6].boxMin.x, 22.0f);
+    EXPECT_FLOAT_EQ(CollideGridCells[6].boxMin.z, 2.0f);
+    EXPECT_FLOAT_EQ(CollideGridCells[6].boxMax.y, 5.0f);
+    // Cell 0 (x 0..22) holds the left square; cell 5 (x 22..44) still reaches it through the
+    // margin (12 < 15); cell 10 (44..66) holds nothing but is kept; cell 20 (88..110) the right one.
+    EXPECT_EQ(CollideGridCells[0].entries, std::vector<NztScnObject*>{left});
+    EXPECT_EQ(CollideGridCells[5].entries, std::vector<NztScnObject*>{left});
+    EXPECT_TRUE(CollideGridCells[10].entries.empty());
+    EXPECT_EQ(CollideGridCells[20].entries, std::vector<NztScnObject*>{right});
+
+    // Overlapping objects are listed from the end of the owning list.
+    CollisionWorld stacked;
+    NztScnObject* first = stacked.AddScn(Square(0, 0, 10, 10, 0, 1));
+    NztScnObject* second = stacked.AddScn(Square(0, 0, 10, 10, 4, 1));
+    stacked.Build();
+    EXPECT_EQ(CollideGridCells[12].entries, (std::vector<NztScnObject*>{second, first}));
+}
+
+TEST(CollideGrid, CellSearches) {
+    CollisionWorld world;
+    world.AddScn(Square(0, 0, 50, 50, 0, 1));  // cells of 10 x 10
+    ASSERT_EQ(world.Build(), 25u);
+    struct Case {
+        Vec3 point;
+        int32_t cell;
+    };
+    const Case cases[] = {
+        {{5, 0, 5}, 0},      {{5, 1000, 5}, 0},   // height does not count
+        {{10, 0, 5}, 5},                          // on a shared border: the later cell
+        {{10, 0, 10}, 6},    {{-0.1f, 0, 5}, 0},  // within 0.1 outside
+        {{-0.2f, 0, 5}, -1}, {{49, 0, 50.05f}, 24}, {{60, 0, 5}, -1},
+    };
+    for (const Case& c : cases) {
+        CurrentCollideCell = 99;
+        EXPECT_EQ(FindCollideCellAt(c.point), c.cell) << c.point.x << ' ' << c.point.z;
+        EXPECT_EQ(CurrentCollideCell, c.cell);
+    }
+    // A segment that passes through the top and bottom of cell 12 (x 20..30, z 20..30); a flat
+    // cell has no inside, so only a segment crossing its plane meets it.
+    EXPECT_EQ(FindCollideCellOnSegment({25, 10, 25}, {25, -10, 25}), 12);
+    EXPECT_EQ(FindCollideCellOnSegment({25, 10, 25}, {25, 5, 25}), -1);
+    EXPECT_EQ(FindCollideCellOnSegment({80, 10, 80}, {80, -10, 80}), -1);
+}
+
+TEST(CollideGrid, NoCollidingSceneObjectMeansNoCell) {
+    CollisionWorld world;
+    world.AddEntity(Square(0, 0, 10, 10, 0, 1));  // characters are not in the grid
+    EXPECT_EQ(world.Build(), 0u);
+    EXPECT_EQ(CollideGridCellCount, 0u);
+    EXPECT_EQ(FindCollideCellAt({5, 0, 5}), -1);
+    EXPECT_EQ(FindCollideCellOnSegment({5, 10, 5}, {5, -10, 5}), -1);
+}
+
+}  // namespace

@@ -1,0 +1,482 @@
+#include "world/collquery.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "collision_fixture.h"
+
+namespace {
+
+std::vector<CollisionTri> Join(std::initializer_list<std::vector<CollisionTri>> parts) {
+    std::vector<CollisionTri> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// Floors over x, z 0..10: solid at 0, a touch surface at 2, a type-0 surface at 3, water at 5,
+// solid at 20; ceilings at 30 and 50. Probes stand at x 3, z 4 (off the squares' diagonals).
+std::vector<CollisionTri> Storeys() {
+    return Join({Square(0, 0, 10, 10, 0, 1), Square(0, 0, 10, 10, 2, HitTypeTouch),
+                 Square(0, 0, 10, 10, 3, 0), Square(0, 0, 10, 10, 5, HitTypeWater),
+                 Square(0, 0, 10, 10, 20, 1), Square(0, 0, 10, 10, 30, 1, false),
+                 Square(0, 0, 10, 10, 50, 1, false)});
+}
+
+TEST(CollQuery, GroundHeightPicksFloorAndWater) {
+    CollisionWorld world;
+    NztScnObject* o = world.AddScn(Storeys(), 4.0f);
+    world.Build();
+    struct Case {
+        float y, step;
+        float floor, surface;
+        uint32_t result;
+        uint32_t floorType;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 5, 1, 1},        // floor below; water above, none below: the water
+        {1, 2, 2, 5, 1, 8},        // within a step above, the touch surface is the floor
+        {6, 1, 2, 5, 1, 8},        // water below lies above the floor
+        {19.5f, 1, 20, 20, 0, 1},  // the upper floor, water far below it
+        {25, 1, 20, 20, 0, 1},    {-10, 1, -77, 5, 1, 0},  // nothing solid in reach: the default floor
+    };
+    for (const Case& c : cases) {
+        float floor = 0, surface = 0;
+        EXPECT_EQ(GroundHeightAt({3, c.y, 4}, c.step, -77, &floor, &surface), c.result) << c.y;
+        EXPECT_FLOAT_EQ(floor, c.floor) << c.y;
+        EXPECT_FLOAT_EQ(surface, c.surface) << c.y;
+        StandingProbe probe;
+        probe.hitType = 99;
+        EXPECT_EQ(FindStandingSurface({3, c.y, 4}, c.step, -77, &floor, &surface, &probe, nullptr), c.result);
+        EXPECT_EQ(probe.hitType, c.floorType) << c.y;
+        EXPECT_EQ(probe.object, c.floorType != 0 ? static_cast<NztBase3D*>(o) : nullptr) << c.y;
+        EXPECT_EQ(probe.normal[1], c.floorType != 0 ? 1.0f : 0.0f) << c.y;
+    }
+}
+
+TEST(CollQuery, GroundHeightWithALoneWaterHitOrNothing) {
+    CollisionWorld world;
+    world.AddScn(Square(0, 0, 10, 10, 5, HitTypeWater));
+    world.Build();
+    float floor = 0, surface = 0;
+    EXPECT_EQ(GroundHeightAt({3, 100, 4}, 1, -77, &floor, &surface), 1u);
+    EXPECT_EQ(floor, -4000000.0f);
+    EXPECT_EQ(surface, 5.0f);
+    EXPECT_EQ(GroundHeightAt({30, 100, 4}, 1, -77, &floor, &surface), 0u);
+    EXPECT_EQ(floor, -77.0f);
+    EXPECT_EQ(surface, -77.0f);
+}
+
+TEST(CollQuery, SingleAnswerProbes) {
+    CollisionWorld world;
+    world.AddScn(Storeys(), 4.0f);
+    world.Build();
+    struct Case {
+        const char* name;
+        float (*probe)(float y, float arg);
+        float y, arg, expected;
+    };
+    const Case cases[] = {
+        {"water above",
+         [](float y, float r) {
+             return WaterHeightAt({3, y, 4}, r, -77);
+         },
+         1, 10, 5},
+        {"water below",
+         [](float y, float r) {
+             return WaterHeightAt({3, y, 4}, r, -77);
+         },
+         25, 10, 5},
+        {"no water in reach",
+         [](float y, float r) {
+             return WaterHeightAt({3, y, 4}, r, -77);
+         },
+         -20, 10, -77},
+        {"solid above",
+         [](float y, float r) {
+             return NearestSurface({3, y, 4}, r, -77);
+         },
+         1, 10, 2},
+        {"solid below",
+         [](float y, float r) {
+             return NearestSurface({3, y, 4}, r, -77);
+         },
+         25, 10, 20},
+        {"no solid in reach",
+         [](float y, float r) {
+             return NearestSurface({3, y, 4}, r, -77);
+         },
+         -20, 10, -77},
+        {"floor within height",
+         [](float y, float h) {
+             return CeilingWithinHeight({3, y, 4}, h);
+         },
+         1, 10, 2},
+        {"none within height",
+         [](float y, float h) {
+             return CeilingWithinHeight({3, y, 4}, h);
+         },
+         1, 0.5f, 40001},
+        {"floor below",
+         [](float y, float d) {
+             return FloorBelow({3, y, 4}, d);
+         },
+         10, 100, 2},
+        {"none below",
+         [](float y, float d) {
+             return FloorBelow({3, y, 4}, d);
+         },
+         1, 0.5f, -39999},
+        {"ceiling above",
+         [](float y, float h) {
+             return CeilingAbove({3, y, 4}, h);
+         },
+         1, 40, 30},
+        {"no ceiling within",
+         [](float y, float h) {
+             return CeilingAbove({3, y, 4}, h);
+         },
+         1, 10, 40001},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.probe(c.y, c.arg), c.expected) << c.name;
+
+    // A lone hit answers wherever it lies, unless the probe ignores its type.
+    CollisionWorld lone;
+    lone.AddScn(Square(0, 0, 10, 10, 100, 1));
+    lone.Build();
+    EXPECT_EQ(NearestSurface({3, 0, 4}, 10, -77), 100.0f);
+    EXPECT_EQ(FloorBelow({3, 0, 4}, 10), 100.0f);
+    EXPECT_EQ(WaterHeightAt({3, 0, 4}, 10, -77), -77.0f);
+}
+
+TEST(CollQuery, VerticalProbesSeeNeitherStandingTrianglesNorTypeZero) {
+    CollisionWorld world;
+    world.AddScn(
+        Join({WallX(5, 0, 10, 0, 10, true), Square(0, 0, 10, 10, 3, 0), Square(0, 0, 10, 10, 8, 0, false)}));
+    world.Build();
+    for (const Vec3& p : {Vec3{5, 5, 4}, Vec3{4.9f, 5, 4}, Vec3{3, 5, 4}}) {
+        CollideFloorProbe(p, nullptr);
+        EXPECT_EQ(CollisionHitCount, 0u);
+        CollideCeilingProbe(p, nullptr);
+        EXPECT_EQ(CollisionHitCount, 0u);
+    }
+}
+
+TEST(CollQuery, WhoTakesPartInAQuery) {
+    struct Case {
+        const char* name;
+        int asker;            // 0 none, 1 the character, 2 the scene object
+        int link;             // 0 none, 1 scene object hangs on the character, 2 the reverse
+        uint32_t registered;  // of the scene object
+        std::vector<float> heights;
+    };
+    const Case cases[] = {
+        {"everyone", 0, 0, 1, {1, 2}},
+        {"the asker is left out", 1, 0, 1, {1}},
+        {"an unregistered scene object is left out", 0, 0, 0, {2}},
+        {"what hangs on the asker is left out", 1, 1, 1, {}},
+        {"what the asker hangs on is left out", 1, 2, 1, {}},
+        {"links count only with an asker", 0, 1, 1, {1, 2}},
+        {"the asker may be the scene object", 2, 0, 1, {2}},
+    };
+    for (const Case& c : cases) {
+        CollisionWorld world;
+        NztScnObject* scn = world.AddScn(Square(0, 0, 10, 10, 1, 1));
+        NztEntity* entity = world.AddEntity(Square(0, 0, 10, 10, 2, 1));
+        world.Build();
+        scn->registered = c.registered;
+        entity->registered = 0;  // characters are taken from the registry whatever their flag
+        if (c.link == 1) scn->parent = entity;
+        if (c.link == 2) entity->parent = scn;
+        NztBase3D* asker = c.asker == 1 ? static_cast<NztBase3D*>(entity) : c.asker == 2 ? scn : nullptr;
+        CollideFloorProbe({3, 0, 4}, asker);
+        std::vector<float> heights;
+        for (uint32_t i = 0; i < CollisionHitCount; ++i) heights.push_back(CollisionHits[i].height);
+        EXPECT_EQ(heights, c.heights) << c.name;
+    }
+}
+
+TEST(CollQuery, OutsideEveryGlobalCellOnlyCharactersAreTested) {
+    CollisionWorld world;
+    world.AddScn(Square(0, 0, 10, 10, 1, 1));
+    NztEntity* far = world.AddEntity(Square(100, 100, 110, 110, 3, 1));
+    world.Build();
+    CollideFloorProbe({103, 10, 104}, nullptr);
+    EXPECT_EQ(CurrentCollideCell, -1);
+    ASSERT_EQ(CollisionHitCount, 1u);
+    EXPECT_EQ(CollisionHits[0].object, far);
+    EXPECT_EQ(CollisionHits[0].height, 3.0f);
+    EXPECT_EQ(far->inBox, 1u);
+    CollideFloorProbe({3, 10, 4}, nullptr);
+    ASSERT_EQ(CollisionHitCount, 1u);
+    EXPECT_EQ(CollisionHits[0].height, 1.0f);
+    EXPECT_EQ(far->inBox, 0u);
+}
+
+TEST(CollQuery, TheHitBufferKeepsTheFirst1024) {
+    std::vector<CollisionTri> stack;
+    for (int i = 0; i < 1100; ++i)
+        stack.push_back({{0, float(i), 0}, {0, float(i), 10}, {10, float(i), 0}, 1});
+    CollisionWorld world;
+    world.AddScn(stack, 4.0f);
+    world.Build();
+    CollideFloorProbe({2, 0, 3}, nullptr);
+    EXPECT_EQ(CollisionHitCount, CollisionHitCapacity);
+    EXPECT_FLOAT_EQ(CollisionHits[1023].height, 1023.0f);
+}
+
+TEST(CollQuery, SweepsWalkWholeDiametersOnly) {
+    CollisionWorld world;  // nothing to hit
+    struct Case {
+        float radius, length, walked;
+    };
+    const Case cases[] = {
+        {1, 2, 2},                                  // exactly the diameter: one slide
+        {1, 3, 2},                                  // one slide of a diameter, the rest is dropped
+        {1, 5, 4}, {1, 0.5f, 0.5f}, {0, 100, 100},  // no radius: one slide of the whole motion
+    };
+    for (const Case& c : cases) {
+        CollisionBody body;
+        body.centre = {0, 0, 0};
+        body.radius = c.radius;
+        Vec3 motion{c.length, 0, 0};
+        SweepHitRecord hit;
+        hit.touchedType = 8;
+        hit.hitType = 1;
+        EXPECT_EQ(SweepCollisionBody(&body, &motion, &hit), 0u);
+        EXPECT_FLOAT_EQ(motion.x, c.walked) << c.length;
+        EXPECT_FLOAT_EQ(body.centre.x, c.walked) << c.length;
+        EXPECT_EQ(hit.touchedType, 0u);
+        EXPECT_EQ(hit.hitType, 0u);
+    }
+}
+
+TEST(CollQuery, SlidesAlongWallsAndThroughTouchSurfaces) {
+    CollisionWorld world;
+    NztScnObject* walls = world.AddScn(Join({WallX(0, 0, 10, 0, 10, true), WallZ(0, 0, 10, 0, 10, true),
+                                             WallX(8, 0, 10, 0, 10, false, HitTypeTouch)}));
+    world.Build();
+
+    // Into the corner: both components go in one slide.
+    CollisionBody body;
+    body.centre = {1.5f, 5, 1.5f};
+    body.radius = 1;
+    Vec3 motion{-1, 0, -1};
+    SweepHitRecord hit;
+    EXPECT_EQ(SlideStep(&body, &motion, &hit), 1u);
+    EXPECT_NEAR(motion.x, 0.0f, 1e-6f);
+    EXPECT_NEAR(motion.z, 0.0f, 1e-6f);
+    EXPECT_NEAR(body.centre.x, 1.5f, 1e-6f);
+    EXPECT_EQ(hit.object, walls);
+    EXPECT_EQ(hit.normal.z, 1.0f);  // the last blocking wall
+
+    // Along one wall: only the part into it goes.
+    body.centre = {1.5f, 5, 5};
+    motion = {-1, 0, 1};
+    EXPECT_EQ(SlideStep(&body, &motion, &hit), 1u);
+    EXPECT_NEAR(motion.x, 0.0f, 1e-6f);
+    EXPECT_FLOAT_EQ(body.centre.z, 6.0f);
+
+    // A touch surface never stops the body but is reported.
+    body.centre = {6.5f, 5, 5};
+    motion = {1, 0, 0};
+    SweepHitRecord touch;
+    EXPECT_EQ(SweepCollisionBody(&body, &motion, &touch), 0u);
+    EXPECT_FLOAT_EQ(body.centre.x, 7.5f);
+    EXPECT_EQ(touch.touchedType, HitTypeTouch);
+    EXPECT_EQ(touch.touchedObject, walls);
+    EXPECT_EQ(touch.hitType, 0u);
+
+    // Nothing touched at the end of the move: it stands.
+    body.centre = {5, 5, 5};
+    motion = {0.5f, 0, 0};
+    EXPECT_EQ(SlideStep(&body, &motion, &hit), 0u);
+    EXPECT_FLOAT_EQ(body.centre.x, 5.5f);
+}
+
+TEST(CollQuery, SlideInWaterSlowsAndFlagsStoppedAxes) {
+    CollisionWorld world;
+    world.AddScn(Square(0, 0, 10, 10, 0, HitTypeWater));
+    world.Build();
+    CollisionBody body;
+    body.centre = {3, 1.5f, 4};
+    body.radius = 1;
+    Vec3 motion{0, -1, 0.05f};
+    SweepHitRecord hit;
+    float flags[3] = {0, 0, 0};
+    EXPECT_EQ(SlideStepInWater(&body, &motion, &hit, flags), HitTypeWater);
+    EXPECT_FLOAT_EQ(motion.y, 0.0f);
+    EXPECT_FLOAT_EQ(motion.z, 0.045f);
+    // x did not move; y was stopped; z still moves but by no more than 0.1.
+    EXPECT_EQ(flags[0], 1.0f);
+    EXPECT_EQ(flags[1], -1.0f);
+    EXPECT_EQ(flags[2], -1.0f);
+    // The dry slide passes through water.
+    body.centre = {3, 1.5f, 4};
+    motion = {0, -1, 0};
+    EXPECT_EQ(SlideStep(&body, &motion, &hit), 0u);
+    EXPECT_FLOAT_EQ(body.centre.y, 0.5f);
+}
+
+TEST(CollQuery, WallAhead) {
+    CollisionWorld world;
+    // The floor gives the global grid its extent: a body outside every cell would meet nothing.
+    NztScnObject* wall = world.AddScn(Join({Square(0, 0, 10, 10, 0, 1), WallX(5, 0, 10, 0, 10, false)}));
+    world.Build();
+    struct Case {
+        Vec3 motion;
+        uint32_t filter;
+        bool found;
+        float centreAfter;
+    };
+    const Case cases[] = {
+        {{1, 0, 0}, 0, true, 3.5f},                                 // heading into it: found, the body stays
+        {{1, 0, 0}, 1, true, 3.5f},   {{1, 0, 0}, 8, false, 3.5f},  // another type
+        {{-1, 0, 0}, 0, false, 2.5f},  // away from it: nothing touched, the move stands
+        {{0, 0, 0}, 0, false, 3.5f},
+    };
+    for (const Case& c : cases) {
+        CollisionBody body;
+        body.centre = {3.5f, 5, 5};
+        body.radius = 1;
+        Vec3 normal{0, 0, 0};
+        EXPECT_EQ(FindWallAhead(&body, c.motion, c.filter, &normal), c.found ? wall : nullptr) << c.motion.x;
+        EXPECT_FLOAT_EQ(body.centre.x, c.centreAfter);
+        if (c.found) EXPECT_EQ(normal.x, -1.0f);
+    }
+}
+
+TEST(CollQuery, NearestSegmentCrossing) {
+    CollisionWorld world;
+    world.AddScn(Join({Square(0, 0, 10, 10, 0, 1), WallX(5, 0, 10, 0, 10, false),
+                       WallX(6, 0, 10, 0, 10, false, HitTypeWater), WallX(8, 0, 10, 0, 10, false, 7)}));
+    world.Build();
+    Vec3 point{-1, -1, -1};
+    CollideSegment({1, 5, 4}, {9, 5, 4}, nullptr);
+    EXPECT_EQ(CollisionHitCount, 3u);
+    EXPECT_EQ(CollideSegmentNearest({1, 5, 4}, {9, 5, 4}, &point), 1u);
+    EXPECT_FLOAT_EQ(point.x, 5.0f);
+    EXPECT_EQ(CollideSegmentNearest({9, 5, 4}, {1, 5, 4}, &point), 7u);
+    EXPECT_FLOAT_EQ(point.x, 8.0f);
+
+    // Nothing gathered far away: nothing nearest.
+    CollideSegment({100, 5, 100}, {110, 5, 100}, nullptr);
+    ASSERT_EQ(CollisionHitCount, 0u);
+    point = {-1, -1, -1};
+    EXPECT_EQ(CollideSegmentNearest({100, 5, 100}, {110, 5, 100}, &point), 0u);
+    EXPECT_EQ(point.x, -1.0f);
+}
+
+TEST(CollQuery, TiltFollowsTheSurfaceOfItsKind) {
+    // A ramp rising one in one along z.
+    auto ramp = [](uint32_t type) {
+        return std::vector<CollisionTri>{{{0, 0, 0}, {0, 20, 20}, {20, 0, 0}, type},
+                                         {{20, 0, 0}, {0, 20, 20}, {20, 20, 20}, type}};
+    };
+    struct Case {
+        uint32_t type;
+        int32_t surfacePitch, groundPitch;
+    };
+    for (const Case& c : {Case{1, 512, 0}, Case{HitTypeWater, 0, 512}}) {
+        CollisionWorld world;
+        world.AddScn(ramp(c.type), 4.0f);
+        world.Build();
+        NztDynObject object;
+        const float p[3] = {7, 9, 9};
+        std::copy(p, p + 3, object.Position);
+        int32_t pitch = -1, roll = -1;
+        EXPECT_EQ(ComputeSurfaceTilt(&object, &pitch, &roll), 1u);
+        EXPECT_EQ(pitch, c.surfacePitch) << c.type;
+        EXPECT_EQ(roll, 0);
+        EXPECT_EQ(ComputeGroundTilt(&object, &pitch, &roll), 1u);
+        EXPECT_EQ(pitch, c.groundPitch) << c.type;
+        EXPECT_EQ(roll, 0);
+    }
+}
+
+TEST(CollQuery, TiltIgnoresTheObjectsOwnTriangles) {
+    // A character whose own collision mesh is a ramp, standing on flat ground.
+    CollisionWorld world;
+    world.AddScn(Square(0, 0, 20, 20, 0, 1));
+    NztEntity* character = world.AddEntity(
+        {{{0, 0, 0}, {0, 20, 20}, {20, 0, 0}, 1}, {{20, 0, 0}, {0, 20, 20}, {20, 20, 20}, 1}});
+    world.Build();
+    const float p[3] = {7, 9, 9};
+    std::copy(p, p + 3, character->Position);
+    int32_t pitch = -1, roll = -1;
+    ComputeSurfaceTilt(character, &pitch, &roll);
+    EXPECT_EQ(pitch, 0);
+    EXPECT_EQ(roll, 0);
+}
+
+// The grid-driven gatherings against the plain walk over every triangle, on a random world and
+// random queries short enough for the 10.0 cell margin.
+TEST(CollQuery, GridsGatherWhatThePlainWalkGathers) {
+    std::mt19937 rng(1234);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    const uint32_t types[] = {1, 1, 1, 2, HitTypeWater, HitTypeTouch, 0};
+    CollisionWorld world;
+    auto cluster = [&](float cx, float cz, int count) {
+        std::vector<CollisionTri> tris;
+        const float cy = uniform(0, 20);
+        for (int t = 0; t < count; ++t) {
+            auto vertex = [&] {
+                return Vec3{cx + uniform(-15, 15), cy + uniform(-5, 5), cz + uniform(-15, 15)};
+            };
+            tris.push_back({vertex(), vertex(), vertex(), types[rng() % 7]});
+        }
+        return tris;
+    };
+    for (int i = 0; i < 20; ++i)
+        world.AddScn(cluster(uniform(0, 200), uniform(0, 200), 150), float(1 + i % 4));
+    for (int i = 0; i < 3; ++i) world.AddEntity(cluster(uniform(0, 200), uniform(0, 200), 50));
+    ASSERT_EQ(world.Build(), 25u);
+
+    auto snapshot = [] {
+        std::vector<std::vector<float>> hits;
+        for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+            const CollisionHit& h = CollisionHits[i];
+            hits.push_back({float(reinterpret_cast<uintptr_t>(h.object) & 0xFFFFFF), h.height, h.v[0].x,
+                            h.v[1].y, h.v[2].z, h.normal.x, h.normal.y, h.normal.z, float(h.hitType)});
+        }
+        return hits;
+    };
+    size_t gathered = 0;
+    for (int q = 0; q < 3000; ++q) {
+        const Vec3 p{uniform(0, 200), uniform(-5, 25), uniform(0, 200)};
+        std::vector<std::vector<float>> fast, plain;
+        switch (q % 4) {
+            case 0:
+                CollideFloorProbe(p, nullptr);
+                fast = snapshot();
+                CollideFloorProbeReference(p, nullptr);
+                break;
+            case 1:
+                CollideCeilingProbe(p, nullptr);
+                fast = snapshot();
+                CollideCeilingProbeReference(p, nullptr);
+                break;
+            case 2: {
+                CollisionBody body;
+                body.centre = p;
+                body.radius = uniform(0.5f, 4);
+                CollideSphere(&body, nullptr);
+                fast = snapshot();
+                CollideSphereReference(&body, nullptr);
+                break;
+            }
+            default: {
+                const Vec3 e{p.x + uniform(-4, 4), uniform(-5, 25), p.z + uniform(-4, 4)};
+                CollideSegment(p, e, nullptr);
+                fast = snapshot();
+                CollideSegmentReference(p, e, nullptr);
+            }
+        }
+        plain = snapshot();
+        ASSERT_EQ(fast, plain) << "query " << q;
+        gathered += plain.size();
+    }
+    EXPECT_GT(gathered, 1000u);
+}
+
+}  // namespace
