@@ -327,16 +327,8 @@ const float* CameraOrientation() {
 }
 
 void QuatToRotation(const Quat& q, float out[9]) {
-    const float w = q.w, x = q.x, y = q.y, z = q.z;
-    out[0] = 1.0f - 2.0f * (y * y + z * z);
-    out[1] = 2.0f * (x * y + w * z);
-    out[2] = 2.0f * (x * z - w * y);
-    out[3] = 2.0f * (x * y - w * z);
-    out[4] = 1.0f - 2.0f * (x * x + z * z);
-    out[5] = 2.0f * (y * z + w * x);
-    out[6] = 2.0f * (x * z + w * y);
-    out[7] = 2.0f * (y * z - w * x);
-    out[8] = 1.0f - 2.0f * (x * x + y * y);
+    const float wxyz[4] = {q.w, q.x, q.y, q.z};
+    QuatToMatrix(out, wxyz);
 }
 
 void MultiplyMatrix3(const float a[9], const float b[9], float out[9]) {

@@ -12,6 +12,7 @@
 #include "datakit/mesh.h"
 #include "model/mesh.h"
 #include "model/objtype.h"
+#include "world/registry.h"
 #include "net/netclient.h"
 #include "temp_folder.h"
 #include "world/base3d.h"
@@ -45,6 +46,9 @@ protected:
         DeleteAllMeshData();
         DeleteAllAnims();
         FreeTypeTables();
+        // A test may unmark an object by hand; the registries start empty again either way.
+        FreeObjectLists();
+        ClearObjectLists();
         ResetObjectHooks();
         gSent.clear();
     }
