@@ -489,6 +489,7 @@ void ShutdownEngine() {
     DeleteAllGameLights();
     DeleteAllLights();
     FreeAllSfxDefs();
+    FreeSkyObjects();  // the sky meshes belong to the mesh library
     DeleteAllMeshData();
     DeleteAllAnims();
     ReleaseIfSet(BorderCinemaTexture);

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
     }
     if (!WriteSampleAudio(root.string())) return 1;
     if (!WriteSampleImages(root.string())) return 1;
+    if (!WriteSampleFlares(root.string())) return 1;
     if (!WriteSampleModels(root.string())) return 1;
     if (!WriteSampleCursors(root.string())) return 1;
     if (!WriteSampleText(root.string())) return 1;

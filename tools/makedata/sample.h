@@ -6,6 +6,8 @@
 bool WriteSampleAudio(const std::string& datasFolder);
 // The three textures the start-up loads and the six faces of the sky cube map, under "MAPS/".
 bool WriteSampleImages(const std::string& datasFolder);
+// The fourteen lens-flare sprites, "MAPS/LensFlare00.Img" to "MAPS/LensFlare13.Img".
+bool WriteSampleFlares(const std::string& datasFolder);
 // One cursor file, "CURSORS/Pointer.cur".
 bool WriteSampleCursors(const std::string& datasFolder);
 // The sample meshes, collision side files and animations (ground, props, a skinned character).
