@@ -93,6 +93,7 @@ public:
 #include "scene/events.h"
 
 class CNztCamera;
+class NztLight;
 class NztTrail;
 class NztSfx;
 struct RemotePlayerRecord;
@@ -181,6 +182,8 @@ public:
     void Detach();
     void RemoveTrailLink(int32_t index);
     void FreeUserProperties();
+    // World position of attach point `point`'s anchor vertex, or the object's position.
+    void GetPointPosition(int32_t point, float out[3]);
 
     int32_t word0 = 0;
     int32_t animating = 0;    // 1 while an animation is set
@@ -317,6 +320,7 @@ public:
     NztBaseObject* owner = nullptr;  // the object that launched it
     float bodyRadius = 1.0f;         // radius of the swept collision sphere
     CNztCamera* carrierCamera = nullptr;  // the camera the object rides on
+    NztLight* carriedLight = nullptr;     // moved with the object
 
     void StopMovement(int32_t) {}
 };

@@ -686,7 +686,7 @@ void CNztCamera::UpdateView() {
         for (int k = 0; k < 3; ++k)
             cornerDirections[3 * i + k] = c[0] * inverse[k] + c[1] * inverse[3 + k] + c[2] * inverse[6 + k];
     }
-    if (carriedLight != nullptr) carriedLight->SyncLight();
+    if (carriedLight != nullptr) carriedLight->UpdateDistance();
 }
 
 NztBaseObject* CNztCamera::SetCarriedObject(NztBaseObject* object) {

@@ -449,7 +449,7 @@ TEST_F(ObjectTypes, LightAttachPointsBecomeLights) {
     EXPECT_EQ(LightList[0]->followedObject, e);
     EXPECT_EQ(LightList[0]->followedPoint, 1);
     EXPECT_EQ(LightList[1]->followedPoint, 2);
-    EXPECT_FLOAT_EQ(LightList[0]->range, 10.0f);
+    EXPECT_FLOAT_EQ(LightList[0]->GetRange(), 10.0f);  // kept squared in the range word
     RemoveEntity(e);
 }
 
