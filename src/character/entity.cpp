@@ -15,3 +15,6 @@ void NztEntity::Release() {
 }
 
 void NztEntity::ClearContactsWith(NztBaseObject*) {}
+NztAnim* NztEntity::GetAnimByName(const char*) { return nullptr; }
+void NztEntity::FaceObject(const NztBase3D*) {}
+void NztEntity::ResetActions() {}

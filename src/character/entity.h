@@ -46,6 +46,12 @@ public:
     void AddLife(float amount);
     void SetLife(float value);
     void SetMaxLife(float value);
+    // The animation of the last slot whose name matches, ignoring case; null when none does.
+    NztAnim* GetAnimByName(const char* name);
+    void FaceObject(const NztBase3D* object);
+    void ResetActions();
+    int32_t controlWord = 0;
+    int32_t controlWordCopy = 0;
     float pickReach = 0.0f;  // 0: no limit; else compared with the squared distance of a picked point
     float radius = 0.0f;     // used by hover picking
     uint32_t actionCount = 0;  // used slots, the lowest ones; slot 0 the bottom

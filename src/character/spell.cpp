@@ -6,3 +6,9 @@ void InitSpellGlobals() {}
 uint32_t LoadSpellDefinitions() { return 0; }
 void LoadSpellSfx() {}
 void FreeSpells() {}
+
+SpellDefinitionTable* SpellDefinitions = nullptr;
+
+int32_t CastSpell(int32_t, SpellDefinitionTable*, NztBaseObject*, int32_t, const float*) {
+    return 0;
+}

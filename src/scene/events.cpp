@@ -14,3 +14,4 @@ void UpdateAllObjectEvents() {}
 void ClearDelayedActions() {}
 void ResetDeferredActions() {}
 void ForceFinishTimers() {}
+void AddUserProperty(UserPropertyList*) {}

@@ -37,6 +37,8 @@ struct UserProperty {
 struct UserPropertyList {
     std::vector<UserProperty> properties;
 };
+// Appends a property named "User Property <n>", n counted from 1.
+void AddUserProperty(UserPropertyList* list);
 
 void RunDeferredActions();
 void UpdateDelayedActions();

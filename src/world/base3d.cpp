@@ -317,7 +317,6 @@ void NztBaseObject::FreeUserProperties() {
     userProperties = nullptr;
 }
 
-void NztBaseObject::GetPointPosition(int32_t, float out[3]) { std::copy(Position, Position + 3, out); }
 
 // ---------------------------------------------------------------------------------------------
 // Mesh, range, size, level of detail

@@ -99,6 +99,7 @@ class NztSfx;
 struct RemotePlayerRecord;
 struct SpellInstance;
 struct UserPropertyList;
+struct TrailParams;
 
 class NztBaseObject : public NztEventObject, public NztController {
 public:
@@ -182,8 +183,40 @@ public:
     void Detach();
     void RemoveTrailLink(int32_t index);
     void FreeUserProperties();
-    // World position of attach point `point`'s anchor vertex, or the object's position.
-    void GetPointPosition(int32_t point, float out[3]);
+
+    // Animation cursor, layers, attach points, trails and user properties (world/baseanim.cpp).
+    // Grows the mesh's animation slot arrays to count slots and re-reads the slot array.
+    void ResizeAnimSlots(uint32_t count);
+    // One frame step of the current animation with the spells of the frames passed; a play-once
+    // animation hands over to its return animation, the object's own animation stops at its end.
+    void UpdateAnimEvents();
+    int32_t StepAnimFrame();  // the current frame after the step
+    void SetAnimFrame(int32_t frame);
+    int32_t IsAnimAtEnd() const;  // 1 with no animation or at the last frame
+    // mode 0: bone index alone; otherwise index 0 all bones, else bone index and the bones it carries.
+    void SetLayerBoneMask(int32_t index, uint8_t mode);
+    // Starts layer (0..4) with anim, or stops it for a null anim; the fields are those of NztAnimLayer.
+    void SetAnimLayer(int32_t layer, NztAnim* anim, int32_t blendMode, float weight, int32_t running,
+                      float secondFloat, int32_t boneIndex, uint8_t maskMode);
+    // The posed anchor of point index, or the object's position for an index outside the points.
+    void GetPointPosition(int32_t index, float out[3]) const;
+    void SetPointPosition(int32_t index, const float p[3]);
+    // The rotation of the bones carrying the point at the current frame; identity without them.
+    void GetPointRotation(int32_t index, float out[9]) const;
+    // Hangs the object on point index of newParent with the attach kind; it hangs on one point only.
+    void AttachTo(NztBaseObject* newParent, int32_t index, uint32_t attachKind);
+    NztBaseObject* GetAttachedObject(int32_t index) const;  // the object on a kind-4 point
+    // Detaches and takes the reference's place (moved along its forward axis) and rotation.
+    void MoveToObject(const NztBaseObject* reference);
+    void AddTrailLink(NztTrail* trail);
+    void SetTrailParams(const TrailParams& params);
+    void StopTrail(int32_t index);
+    void StopAllTrails();
+    void ResumeTrails();
+    // The new count of properties.
+    int32_t AddUserProperty();
+    // Property index, or null without a list or for an index outside it.
+    UserProperty* GetUserProperty(int32_t index);
 
     int32_t word0 = 0;
     int32_t animating = 0;    // 1 while an animation is set
@@ -323,6 +356,7 @@ public:
     NztLight* carriedLight = nullptr;     // moved with the object
 
     void StopMovement(int32_t) {}
+    int32_t IsWithinEffectRadius(const float point[3]) const;
 };
 
 // Every reference that other objects hold to old moves to new, or is cleared when new is null.

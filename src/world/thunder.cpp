@@ -4,3 +4,6 @@ NztThunder** ThunderList = nullptr;
 uint32_t ThunderCount = 0;
 
 void RemoveAllThunders() {}
+NztThunder* CreateThunder() {
+    return nullptr;
+}

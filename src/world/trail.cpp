@@ -6,3 +6,4 @@ uint32_t TrailCount = 0;
 void RemoveTrailAt(uint32_t) {}
 void RemoveAllTrails() {}
 NztTrail* CreateTrail(NztBaseObject*, char) { return nullptr; }
+void NztTrail::SetParams(const TrailParams&) {}
