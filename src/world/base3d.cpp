@@ -381,16 +381,21 @@ int32_t ChooseLod(float sizeClass, float distanceSq) {
     return 0;
 }
 
-void NztBaseObject::SyncModel() {
+void MeasureFromCamera(NztBase3D* object) {
     const NztRenderState& rs = RenderState;
-    viewDepth = (rs.cameraPosition[0] - Position[0]) * rs.viewAxis[0] +
-                (rs.cameraPosition[1] - Position[1]) * rs.viewAxis[1] +
-                (rs.cameraPosition[2] - Position[2]) * rs.viewAxis[2];
-    sortDepth = viewDepth;
-    const float dx = Position[0] - MainCamera.eye.x;
-    const float dy = Position[1] - MainCamera.eye.y;
-    const float dz = Position[2] - MainCamera.eye.z;
-    cameraDistanceSq = dx * dx + dy * dy + dz * dz;
+    const float* p = object->Position;
+    object->viewDepth = (rs.cameraPosition[0] - p[0]) * rs.viewAxis[0] +
+                        (rs.cameraPosition[1] - p[1]) * rs.viewAxis[1] +
+                        (rs.cameraPosition[2] - p[2]) * rs.viewAxis[2];
+    object->sortDepth = object->viewDepth;
+    const float dx = p[0] - MainCamera.eye.x;
+    const float dy = p[1] - MainCamera.eye.y;
+    const float dz = p[2] - MainCamera.eye.z;
+    object->cameraDistanceSq = dx * dx + dy * dy + dz * dz;
+}
+
+void NztBaseObject::SyncModel() {
+    MeasureFromCamera(this);
     UpdateLod();
     if (mesh == nullptr) return;
     BindRenderData();

@@ -289,8 +289,11 @@ public:
     float frameTime = 0.0f;  // fractional current frame
     int32_t previousFrame = -1;
     uint8_t frameUnchanged = 0;
-    float derivedFloat = 0.0f;
+    float swayStrength = 0.0f;  // wind sway of the posed vertices (scene objects); 0: none
     RemotePlayerRecord* networkRecord = nullptr;  // of a character driven over the network
+    float timer = 0.0f;  // seconds while timerRunning is set, else held at 0
+    uint32_t timerRunning = 0;
+    float age = 0.0f;  // seconds since the object was made
 
 private:
     // The animation steps shared by slots 11 and 12.
@@ -336,9 +339,40 @@ public:
     void SetGroundQuad(float factor);
 };
 
+// A static or key-animated mesh object of a scene (world/scnobject.cpp): collision kept in step
+// with its motion, fading in near the camera and out at range, an optional ground shadow and wind
+// sway. Free objects update in the first pass, objects hanging on a parent in the second.
 class NztScnObject : public NztCollideObject {
 public:
-    NztScnObject() { kind = ObjectKindScn; }
+    NztScnObject();
+
+    void Update() override;
+    void LateUpdate() override;
+    void RenderOpaque() override;
+    void Render() override;
+    void SyncModel() override;
+
+    // With the rotation-dirty flag set: the rotation rebuilt from the packed yaw alone.
+    void RefreshRotation();
+    // Angles about x, y and z of the rotation, in angle units.
+    float GetPitchFromMatrix() const;
+    float GetYawFromMatrix() const;
+    float GetRollFromMatrix() const;
+    // Takes the rotation and stores its three angles, rounded, in the packed words.
+    void CopyTransform(const float m[9]);
+
+    int32_t scnWords[2] = {0, 0};  // kept for the scene files, not read here
+    float depthBias = 0.0f;        // added to the sort depth and to every fade distance
+    uint32_t rotationDirty = 0;
+    uint32_t collisionDirty = 0;  // the collision volumes are rebuilt at the next update
+
+private:
+    // View depths, camera distance, level of detail and world box.
+    void Place();
+    // Shadow corners after a rebuild and the wind sway, for visible objects.
+    void FinishPose(int32_t rebuilt);
+    // The second pass, plain or faded by the opacity.
+    void DrawSecondPass(bool faded);
 };
 
 class NztDynObject : public NztBaseObject {
@@ -362,6 +396,10 @@ public:
 // Every reference that other objects hold to old moves to new, or is cleared when new is null.
 // Trails of old are destroyed either way; its particle effects are destroyed, or handed to new.
 void ReplaceObjectReferences(NztBaseObject* old, NztBaseObject* replacement);
+
+// View depth (both copies) along the render state's view direction and squared distance from
+// the main camera's eye.
+void MeasureFromCamera(NztBase3D* object);
 
 // Level of detail for a size class s and a squared distance d: 5 beyond 250000 s, 4 beyond
 // 160000 s, 3 beyond 90000 s, 2 beyond 40000 s, 1 beyond 10000 s, else 0.

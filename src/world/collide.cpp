@@ -254,3 +254,4 @@ int32_t FindCollideCellOnSegment(const Vec3& a, const Vec3& b) {
     }
     return CurrentCollideCell;
 }
+

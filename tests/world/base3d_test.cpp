@@ -174,12 +174,13 @@ TEST_F(WorldObjects, EveryClassHasItsKindAndItsBases) {
         std::function<NztBase3D*()> make;
         int32_t kind;
         bool eventObject, controller, baseObject, collide;
+        float range = 500.0f;
     };
     const Case cases[] = {
         {"NztBaseObject", [] { return new NztBaseObject; }, 1, true, true, true, false},
         {"NztSfx", [] { return new NztSfx; }, 2, false, false, false, false},
         {"NztCollideObject", [] { return new NztCollideObject; }, 3, true, true, true, true},
-        {"NztScnObject", [] { return new NztScnObject; }, 4, true, true, true, true},
+        {"NztScnObject", [] { return new NztScnObject; }, 4, true, true, true, true, 1000.0f},
         {"NztEntity", [] { return new NztEntity; }, 5, true, true, true, true},
         {"NztGameLight", [] { return new NztGameLight; }, 6, true, false, false, false},
         {"NztDynObject", [] { return new NztDynObject; }, 7, true, true, true, false},
@@ -201,7 +202,7 @@ TEST_F(WorldObjects, EveryClassHasItsKindAndItsBases) {
         EXPECT_EQ(dynamic_cast<NztCollideObject*>(o.get()) != nullptr, c.collide) << c.name;
         EXPECT_EQ(o->id, -1) << c.name;
         EXPECT_EQ(o->registered, 0) << c.name;
-        EXPECT_EQ(o->range, 500.0f) << c.name;
+        EXPECT_EQ(o->range, c.range) << c.name;
     }
 }
 
