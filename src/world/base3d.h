@@ -388,6 +388,7 @@ public:
     float bodyRadius = 1.0f;         // radius of the swept collision sphere
     CNztCamera* carrierCamera = nullptr;  // the camera the object rides on
     NztLight* carriedLight = nullptr;     // moved with the object
+    NztSfx* carriedEffect = nullptr;      // particle effect moved with the object
 
     void StopMovement(int32_t) {}
     int32_t IsWithinEffectRadius(const float point[3]) const;

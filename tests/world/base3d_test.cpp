@@ -178,7 +178,7 @@ TEST_F(WorldObjects, EveryClassHasItsKindAndItsBases) {
     };
     const Case cases[] = {
         {"NztBaseObject", [] { return new NztBaseObject; }, 1, true, true, true, false},
-        {"NztSfx", [] { return new NztSfx; }, 2, false, false, false, false},
+        {"NztSfx", [] { return new NztSfx; }, 2, false, false, false, false, 2000.0f},
         {"NztCollideObject", [] { return new NztCollideObject; }, 3, true, true, true, true},
         {"NztScnObject", [] { return new NztScnObject; }, 4, true, true, true, true, 1000.0f},
         {"NztEntity", [] { return new NztEntity; }, 5, true, true, true, true},
