@@ -493,7 +493,7 @@ NztDynObject* CreateDynObject(NztMesh* mesh) {
     NztDynObject* object = new NztDynObject();
     if (mesh != nullptr) {
         object->SetMesh(mesh);
-        object->bodyRadius = 0.5f * std::max({mesh->Size.x, mesh->Size.y, mesh->Size.z});
+        object->body.radius = 0.5f * std::max({mesh->Size.x, mesh->Size.y, mesh->Size.z});
     }
     return AddInstance(DynObjectList, DynObjectCount, DynObjectCapacity, object, RegisterDynObject);
 }

@@ -375,24 +375,8 @@ private:
     void DrawSecondPass(bool faded);
 };
 
-class NztDynObject : public NztBaseObject {
-public:
-    NztDynObject() { kind = ObjectKindDyn; }
-
-    NztBaseObject* targetObject = nullptr;    // homing target
-    NztBaseObject* followedObject = nullptr;  // the object it sticks to
-    int32_t followedPoint = 0;                // attach point of the followed object; < 0 its position
-    uint32_t followChanged = 0;               // set when the followed object was swapped or dropped
-    float followPosition[3] = {0.0f, 0.0f, 0.0f};
-    NztBaseObject* owner = nullptr;  // the object that launched it
-    float bodyRadius = 1.0f;         // radius of the swept collision sphere
-    CNztCamera* carrierCamera = nullptr;  // the camera the object rides on
-    NztLight* carriedLight = nullptr;     // moved with the object
-    NztSfx* carriedEffect = nullptr;      // particle effect moved with the object
-
-    void StopMovement(int32_t) {}
-    int32_t IsWithinEffectRadius(const float point[3]) const;
-};
+// NztDynObject needs NztBaseObject complete; world/dynobject.h includes this file for it.
+#include "world/dynobject.h"
 
 // Every reference that other objects hold to old moves to new, or is cleared when new is null.
 // Trails of old are destroyed either way; its particle effects are destroyed, or handed to new.

@@ -317,7 +317,3 @@ void OnThunderEnd(NztThunder* bolt) {
     // start the same bolts anew.
     if (StartSpellEffects(noted, bolt->spellIndex, at) != 0) RunObjectEffects(noted, nullptr);
 }
-
-int32_t NztDynObject::IsWithinEffectRadius(const float*) const {
-    return 0;
-}

@@ -397,7 +397,7 @@ void NztSfx::Detach() {
     }
     for (uint32_t i = 0; i < DynObjectCount; ++i) {
         NztDynObject* d = DynObjectList[i];
-        if (d != nullptr && d->carriedEffect == this) d->carriedEffect = nullptr;
+        if (d != nullptr && d->carriedSfx == this) d->carriedSfx = nullptr;
     }
 }
 

@@ -404,7 +404,7 @@ TEST_F(SampleTypes, SceneAndDynamicObjectTypes) {
 
     NztDynObject* barrel = LoadObjectFile(GetObjectTypeIndex("Barrel", 0));
     ASSERT_NE(barrel, nullptr);
-    EXPECT_FLOAT_EQ(barrel->bodyRadius, 6.0f);  // half the height of an 8 x 12 x 8 box
+    EXPECT_FLOAT_EQ(barrel->body.radius, 6.0f);  // half the height of an 8 x 12 x 8 box
     ::testing::internal::CaptureStderr();
     NztDynObject* ghost = LoadObjectFile(GetObjectTypeIndex("Ghost", 0));
     ::testing::internal::GetCapturedStderr();

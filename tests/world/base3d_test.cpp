@@ -183,7 +183,7 @@ TEST_F(WorldObjects, EveryClassHasItsKindAndItsBases) {
         {"NztScnObject", [] { return new NztScnObject; }, 4, true, true, true, true, 1000.0f},
         {"NztEntity", [] { return new NztEntity; }, 5, true, true, true, true},
         {"NztGameLight", [] { return new NztGameLight; }, 6, true, false, false, false},
-        {"NztDynObject", [] { return new NztDynObject; }, 7, true, true, true, false},
+        {"NztDynObject", [] { return new NztDynObject; }, 7, true, true, true, false, 2000.0f},
         {"NztLight", [] { return new NztLight; }, 8, false, true, false, false},
         {"NztThunder", [] { return new NztThunder; }, 9, false, false, false, false},
         {"NztTrail", [] { return new NztTrail; }, 10, false, false, false, false},

@@ -395,7 +395,7 @@ TEST_F(SfxEffects, AttachingTakesTheSlotTheRotationAndTheRange) {
     EXPECT_EQ(a.attachPoints[2].Target, sfx);
 
     NztDynObject carrier;
-    carrier.carriedEffect = sfx;
+    carrier.carriedSfx = sfx;
     std::vector<NztDynObject*> dyn = {&carrier};
     NztDynObject** savedList = DynObjectList;
     const uint32_t savedCount = DynObjectCount;
@@ -405,7 +405,7 @@ TEST_F(SfxEffects, AttachingTakesTheSlotTheRotationAndTheRange) {
     DynObjectList = savedList, DynObjectCount = savedCount;
     EXPECT_EQ(sfx->owner, nullptr);
     EXPECT_EQ(a.attachPoints[2].Target, nullptr);
-    EXPECT_EQ(carrier.carriedEffect, nullptr);
+    EXPECT_EQ(carrier.carriedSfx, nullptr);
     EXPECT_EQ(sfx->referenceHeight, 0.0f);
     a.attachPoints.clear();
 }
