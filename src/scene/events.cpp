@@ -14,4 +14,3 @@ void UpdateAllObjectEvents() {}
 void ClearDelayedActions() {}
 void ResetDeferredActions() {}
 void ForceFinishTimers() {}
-void AddUserProperty(UserPropertyList*) {}

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/userprop.h"
+
 struct EventRecord;
 
 class NztEventObject : public NztBase3D {
@@ -28,17 +30,6 @@ public:
 };
 
 extern NztEventObject GameEventObject;
-
-struct UserProperty {
-    char name[256];
-    int32_t intValue;
-    float floatValue;
-};
-struct UserPropertyList {
-    std::vector<UserProperty> properties;
-};
-// Appends a property named "User Property <n>", n counted from 1.
-void AddUserProperty(UserPropertyList* list);
 
 void RunDeferredActions();
 void UpdateDelayedActions();
