@@ -3,3 +3,4 @@
 CNztWnd* ConsoleWnd = nullptr;
 
 void RegisterConsoleCommands() {}
+void ConsolePrint(const char*) {}

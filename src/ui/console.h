@@ -6,3 +6,5 @@ class CNztWnd;
 extern CNztWnd* ConsoleWnd;
 
 void RegisterConsoleCommands();
+// Writes a line into the console.
+void ConsolePrint(const char* text);

@@ -1,0 +1,485 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "character/entity.h"
+#include "core/frame.h"
+#include "core/paths.h"
+#include "datakit/mesh.h"
+#include "model/anim.h"
+#include "model/mesh.h"
+#include "model/objtype.h"
+#include "net/netclient.h"
+#include "world/registry.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutU32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void PutF32(Bytes& b, size_t at, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    PutU32(b, at, bits);
+}
+uint32_t GetU32(const uint8_t* p) { return uint32_t{p[0]} | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
+float GetF32(const uint8_t* p) {
+    const uint32_t bits = GetU32(p);
+    float v;
+    std::memcpy(&v, &bits, 4);
+    return v;
+}
+
+Bytes Message(uint8_t id, uint32_t size, uint32_t sender) {
+    Bytes b(size, 0);
+    b[0] = id;
+    if (size >= 8) PutU32(b, 4, sender);
+    return b;
+}
+Bytes State(uint32_t sender, float x, float y, float z, int32_t anim = 0) {
+    Bytes b = Message(NetMsgState, NetStateMessageSize, sender);
+    PutU32(b, 8, static_cast<uint32_t>(anim));
+    PutF32(b, 20, x);
+    PutF32(b, 24, y);
+    PutF32(b, 28, z);
+    PutF32(b, 32, 1.0f);
+    return b;
+}
+Bytes FullState(uint32_t sender, int32_t parentId, int32_t point) {
+    Bytes b = Message(NetMsgFullState, NetFullStateMessageSize, sender);
+    PutU32(b, 20, static_cast<uint32_t>(parentId));
+    PutU32(b, 36, static_cast<uint32_t>(point));
+    PutF32(b, 52, 1.0f);
+    return b;
+}
+Bytes Model(uint32_t sender, const char* name, uint32_t set) {
+    Bytes b = Message(ID_LGNET_NETOBJ_MESH, NetMeshMessageSize, sender);
+    std::memcpy(b.data() + 8, name, std::min<size_t>(std::strlen(name), NetModelNameLength));
+    PutU32(b, 40, set);
+    return b;
+}
+
+void Deliver(Bytes bytes, uint32_t about = 0) {
+    NetPacket packet;
+    packet.playerId.binaryAddress = about;
+    packet.length = static_cast<uint32_t>(bytes.size());
+    packet.data = bytes.empty() ? nullptr : bytes.data();
+    HandleNetworkPacket(packet);
+}
+
+// Sample characters in a data folder of the test's own; every table empty before and after.
+class RemotePlayers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clear();
+        std::string pattern = ::testing::TempDir() + "qv_net_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern + "/";
+        for (const auto& [name, bytes] : datakit::SampleModelFiles())
+            ASSERT_TRUE(datakit::WriteModelFile(folder + name, bytes));
+        ASSERT_TRUE(SetDataFolder(folder.c_str()));
+        FrameTiming.frameTime = 0.02f;
+    }
+    void TearDown() override {
+        Clear();
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    static void Clear() {
+        InitNetworkGlobals();
+        PlayerEntity = nullptr;
+        RemoveAllEntities();
+        DeleteAllMeshData();
+        DeleteAllAnims();
+        FreeTypeTables();
+        FreeObjectLists();
+        ClearObjectLists();
+    }
+    std::string folder;
+};
+// The same on the loopback network.
+class NetSession : public RemotePlayers {};
+
+// ---------------------------------------------------------------------------------------------
+// Packets
+
+TEST_F(RemotePlayers, PacketTable) {
+    NztEntity* carrier = CreateEntity(nullptr);
+    carrier->id = 42;
+    carrier->attachPoints.resize(3);
+    Bytes unterminatedName = Model(7, "", 1);
+    std::memset(unterminatedName.data() + 8, 'A', NetModelNameLength);
+    Bytes unterminatedText = Message(NetMsgText, 20, 7);
+    std::memset(unterminatedText.data() + 8, 'x', 12);
+    Bytes stateCut = State(7, 5, 5, 5);
+    stateCut.pop_back();
+    Bytes fullCut = FullState(7, 42, 1);
+    fullCut.pop_back();
+    Bytes modelCut = Model(7, "HERO", 1);
+    modelCut.pop_back();
+
+    struct Step {
+        const char* what;
+        Bytes bytes;
+        uint32_t about;
+        std::function<void()> check;
+    };
+    auto record = [] { return FindRemotePlayer(7); };
+    const std::vector<Step> steps = {
+        {"empty packet", {}, 0, [] { EXPECT_EQ(RemotePlayerCount, 0u); }},
+        {"state before the announcement", State(7, 1, 1, 1), 0, [] { EXPECT_EQ(RemotePlayerCount, 0u); }},
+        {"one-byte state", {NetMsgState}, 0, [] {}},
+        {"one-byte full state", {NetMsgFullState}, 0, [] {}},
+        {"one-byte model", {ID_LGNET_NETOBJ_MESH}, 0, [] {}},
+        {"one-byte text", {NetMsgText}, 0, [] {}},
+        {"unknown id", {200, 1, 2}, 0, [] { EXPECT_EQ(RemotePlayerCount, 0u); }},
+        {"announcement", Message(NetIdRemoteNewConnection, 12, 7), 7, [] { ASSERT_EQ(RemotePlayerCount, 1u); }},
+        {"state cut short", stateCut, 0, [&] { EXPECT_EQ(record()->animationChanged, 0); }},
+        {"full state cut short", fullCut, 0, [&] { EXPECT_EQ(record()->parentId, -1); }},
+        {"model cut short", modelCut, 0, [&] { EXPECT_EQ(record()->object, nullptr); }},
+        {"text without terminator", unterminatedText, 0, [] {}},
+        {"model name without terminator", unterminatedName, 0, [&] { EXPECT_EQ(record()->object->mesh->Name[31], 0); }},
+        {"model", Model(7, "HERO", 1), 0, [&] {
+             ASSERT_NE(record()->object, nullptr);
+             EXPECT_STREQ(record()->object->mesh->Name, "HERO");
+         }},
+        {"state", State(7, 3, 4, 5, 2), 0, [&] {
+             EXPECT_EQ(record()->position[1], 4.0f);
+             EXPECT_EQ(record()->animation, 2);
+             EXPECT_EQ(record()->animationChanged, 1);
+         }},
+        {"full state", FullState(7, 42, 1), 0, [&] {
+             EXPECT_EQ(record()->parentId, 42);
+             EXPECT_EQ(record()->attachPoint, 1);
+             EXPECT_EQ(record()->parentChanged, 1);
+         }},
+        {"state for another id", State(8, 9, 9, 9), 0, [&] { EXPECT_EQ(record()->position[0], 0.0f); }},
+        {"departure of another id", Message(NetIdDisconnection, 12, 8), 8, [] { EXPECT_EQ(RemotePlayerCount, 1u); }},
+        {"departure", Message(NetIdConnectionLost, 12, 7), 7, [] { EXPECT_EQ(RemotePlayerCount, 0u); }},
+    };
+    ::testing::internal::CaptureStderr();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        Deliver(step.bytes, step.about);
+        step.check();
+    }
+    ::testing::internal::GetCapturedStderr();
+    // The departed participant's characters went with it; the carrier stays.
+    ASSERT_EQ(EntityCount, 1u);
+    EXPECT_EQ(EntityList[0], carrier);
+}
+
+TEST_F(RemotePlayers, LaterAnnouncementOfAnIdTakesTheStates) {
+    Deliver(Message(NetIdRemoteExistingConnection, 12, 7), 7);
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    ASSERT_EQ(RemotePlayerCount, 2u);
+    Deliver(State(7, 1, 2, 3));
+    EXPECT_EQ(::RemotePlayers[0]->animationChanged, 0);
+    EXPECT_EQ(::RemotePlayers[1]->animationChanged, 1);
+}
+
+TEST_F(RemotePlayers, SameModelKeepsTheCharacterAnotherReplacesIt) {
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    NztBaseObject* first = FindRemotePlayer(7)->object;
+    ASSERT_NE(first, nullptr);
+    Deliver(Model(7, "hero", 1));
+    EXPECT_EQ(FindRemotePlayer(7)->object, first);
+    EXPECT_EQ(EntityCount, 1u);
+    Deliver(Model(7, "NZT", 1));
+    ASSERT_NE(FindRemotePlayer(7)->object, nullptr);
+    EXPECT_STREQ(FindRemotePlayer(7)->object->mesh->Name, "NZT");
+    EXPECT_EQ(EntityCount, 1u);
+}
+
+TEST_F(RemotePlayers, ReleasedCharacterLeavesNoDanglingRecord) {
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    RemoveAllEntities();
+    EXPECT_EQ(FindRemotePlayer(7)->object, nullptr);
+    Deliver(State(7, 1, 2, 3));
+    ApplyRemoteStates();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Remote characters
+
+TEST_F(RemotePlayers, RemoteCharacterClosesTheGapOrJumps) {
+    struct Case {
+        float frameTime;
+        float target;
+        float expected;
+    };
+    const Case cases[] = {
+        {0.02f, 100.0f, 20.0f},   // 20 % a frame at 50 frames per second
+        {0.1f, 100.0f, 100.0f},   // at 10 frames per second the whole gap
+        {0.5f, 100.0f, 100.0f},
+        {0.02f, 999.0f, 199.8f},  // just inside the jump distance
+        {0.02f, 1000.0f, 1000.0f},
+    };
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    NztBaseObject* character = FindRemotePlayer(7)->object;
+    ASSERT_NE(character, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        const float origin[3] = {0, 0, 0};
+        character->SetPosition(origin);
+        FrameTiming.frameTime = c.frameTime;
+        Deliver(State(7, c.target, 0, 0));
+        ApplyRemoteStates();
+        EXPECT_NEAR(character->Position[0], c.expected, 1e-3f);
+    }
+    EXPECT_EQ(character->networkRecord, FindRemotePlayer(7));
+}
+
+TEST_F(RemotePlayers, StateAfterFullStatesDetaches) {
+    NztEntity* carrier = CreateEntity(nullptr);
+    carrier->id = 42;
+    carrier->attachPoints.resize(3);
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    NztBaseObject* character = FindRemotePlayer(7)->object;
+    ASSERT_NE(character, nullptr);
+    Deliver(FullState(7, 42, 2));
+    ApplyRemoteStates();
+    EXPECT_EQ(character->parent, carrier);
+    EXPECT_EQ(FindRemotePlayer(7)->parent, carrier);
+    Deliver(FullState(7, 42, 2));
+    ApplyRemoteStates();
+    EXPECT_EQ(character->parent, carrier);
+    Deliver(State(7, 0, 0, 0));
+    ApplyRemoteStates();
+    EXPECT_EQ(character->parent, nullptr);
+    EXPECT_EQ(carrier->attachPoints[2].Target, nullptr);
+}
+
+TEST_F(RemotePlayers, AttachingToItselfIsRefused) {
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    NztBaseObject* character = FindRemotePlayer(7)->object;
+    ASSERT_NE(character, nullptr);
+    character->id = 5;
+    Deliver(FullState(7, 5, 0));
+    ApplyRemoteStates();
+    EXPECT_EQ(character->parent, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sending (an interface that never connected takes the sends and drops them)
+
+TEST_F(RemotePlayers, UnchangedStateIsNotSentAgain) {
+    NetClient = new NetClientInterface;
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    ASSERT_GT(player->layers.size(), 3u);
+    PlayerEntity = player;
+    const float at[3] = {1, 2, 3};
+    player->SetPosition(at);
+    uint8_t* sent = Network.stateMessage;
+    auto mark = [&] { sent[20] = 0xEE; };
+    auto resent = [&] { return sent[20] != 0xEE; };
+
+    SendObjectStates(1);
+    EXPECT_EQ(GetF32(sent + 24), 2.0f);
+    mark();
+    SendObjectStates(0);
+    EXPECT_FALSE(resent()) << "standing still";
+    player->layers[3].BoneIndex += 3;
+    SendObjectStates(0);
+    EXPECT_FALSE(resent()) << "bone group alone";
+    SendObjectStates(1);
+    EXPECT_TRUE(resent()) << "forced";
+    EXPECT_EQ(static_cast<int32_t>(GetU32(sent + 16)), player->layers[3].BoneIndex);
+    mark();
+    const float moved[3] = {1, 2, 4};
+    player->SetPosition(moved);
+    SendObjectStates(0);
+    EXPECT_TRUE(resent()) << "moved";
+}
+
+TEST_F(RemotePlayers, PlayerWithoutLayersSendsMinusOne) {
+    NetClient = new NetClientInterface;
+    PlayerEntity = CreateEntity(nullptr);
+    SendObjectStates(1);
+    for (int at : {8, 12, 16}) EXPECT_EQ(GetU32(Network.stateMessage + at), 0xFFFFFFFFu) << at;
+}
+
+TEST_F(RemotePlayers, LongNamesAndTextsKeepTheirTerminator) {
+    NetClient = new NetClientInterface;
+    NztEntity* player = CreateEntity(nullptr);
+    PlayerEntity = player;
+    NztMesh mesh;
+    std::memset(mesh.Name, 'M', 40);
+    player->mesh = &mesh;
+    SendNetObjMesh();
+    player->mesh = nullptr;
+    EXPECT_EQ(strnlen(reinterpret_cast<const char*>(Network.meshMessage + 8), 32), 31u);
+    const std::string text(2000, 't');
+    SendNetworkText(text.c_str());
+    EXPECT_EQ(strnlen(reinterpret_cast<const char*>(Network.textMessage + 8), 1024), 1023u);
+}
+
+TEST_F(RemotePlayers, NothingIsSentWithoutAPlayerOrAConnection) {
+    SendObjectStates(1);
+    SendNetObjMesh();
+    NetClient = new NetClientInterface;
+    SendObjectStates(1);
+    SendObjectStatesFull(1);
+    SendNetObjMesh();
+    EXPECT_EQ(Network.stateMessage[8], 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sessions on loopback
+
+// Services the relay and the game's client until done() or two seconds have passed.
+bool PumpUntil(NetRelayHost& relay, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+        relay.Service(1);
+        ProcessNetworkPackets();
+        if (done()) return true;
+    }
+    return false;
+}
+
+TEST_F(NetSession, TwoClientsSeeEachOthersStates) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    PlayerEntity = player;
+    const float at[3] = {1, 2, 3};
+    player->SetPosition(at);
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+
+    // The other participant speaks the wire format directly.
+    NetClientInterface other;
+    ASSERT_TRUE(other.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    std::vector<Bytes> heard;
+    auto listen = [&] {
+        while (NetPacket* p = other.Receive()) {
+            heard.emplace_back(p->data, p->data + p->length);
+            other.DeallocatePacket(p);
+        }
+    };
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        listen();
+        return other.GetPlayerID().binaryAddress != 0 && RemotePlayerCount == 1;
+    }));
+    const uint32_t otherId = other.GetPlayerID().binaryAddress;
+    EXPECT_NE(otherId, Network.ownId);
+    ASSERT_NE(FindRemotePlayer(otherId), nullptr);
+
+    Bytes model = Model(otherId, "HERO", 1);
+    other.Send(model.data(), static_cast<uint32_t>(model.size()));
+    Bytes state = State(otherId, 7, 8, 9);
+    other.Send(state.data(), static_cast<uint32_t>(state.size()));
+    FrameTiming.frameTime = 0.1f;
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        listen();
+        const RemotePlayerRecord* r = FindRemotePlayer(otherId);
+        return r != nullptr && r->object != nullptr && r->object->Position[1] == 8.0f;
+    }));
+    EXPECT_EQ(FindRemotePlayer(otherId)->object->networkRecord, FindRemotePlayer(otherId));
+
+    // What the game sent on the arrival: its model and its state, with its own id.
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        listen();
+        for (const Bytes& b : heard)
+            if (b.size() == NetStateMessageSize && b[0] == NetMsgState) return true;
+        return false;
+    }));
+    bool sawModel = false;
+    for (const Bytes& b : heard) {
+        if (b.empty() || (b[0] != NetMsgState && b[0] != ID_LGNET_NETOBJ_MESH)) continue;
+        EXPECT_EQ(GetU32(b.data() + 4), Network.ownId);
+        if (b[0] == ID_LGNET_NETOBJ_MESH) {
+            sawModel = true;
+            EXPECT_STREQ(reinterpret_cast<const char*>(b.data() + 8), "HERO");
+        } else {
+            EXPECT_EQ(GetF32(b.data() + 20), 1.0f);
+            EXPECT_EQ(GetF32(b.data() + 28), 3.0f);
+        }
+    }
+    EXPECT_TRUE(sawModel);
+
+    // The other leaves: its record and its character go.
+    other.Disconnect(0, 0);
+    ASSERT_TRUE(PumpUntil(relay, [] { return RemotePlayerCount == 0; }));
+    EXPECT_EQ(EntityCount, 1u);
+}
+
+TEST_F(NetSession, ShutdownClearsEverything) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+    Deliver(Message(NetIdRemoteNewConnection, 12, 99), 99);
+    Deliver(Model(99, "HERO", 1));
+    ASSERT_EQ(EntityCount, 1u);
+
+    NetClient->Disconnect(0, 0);
+    DestroyNetClientInterface(NetClient);
+    EXPECT_EQ(NetClient, nullptr);
+    EXPECT_EQ(RemotePlayerCount, 0u);
+    EXPECT_EQ(EntityCount, 0u);
+    EXPECT_EQ(Network.ownId, 0u);
+    ASSERT_TRUE(PumpUntil(relay, [&] { return relay.ClientCount() == 0; }));
+}
+
+TEST_F(NetSession, NewSessionReplacesTheCurrentOne) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [&] { return relay.ClientCount() == 1 && Network.ownId != 0; }));
+    Deliver(Message(NetIdRemoteNewConnection, 12, 99), 99);
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    EXPECT_EQ(RemotePlayerCount, 0u);
+    EXPECT_EQ(Network.ownId, 0u);
+    // The first connection is closed: the host ends up with the new one alone.
+    ASSERT_TRUE(PumpUntil(relay, [&] { return relay.ClientCount() == 1 && Network.ownId != 0; }));
+    const auto settle = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (std::chrono::steady_clock::now() < settle) relay.Service(1);
+    EXPECT_EQ(relay.ClientCount(), 1u);
+}
+
+TEST_F(NetSession, RefusedConnectionIsReportedAndKeepsPolling) {
+    NetRelayHost probe;
+    ASSERT_TRUE(probe.Start(0, true));
+    NetServerPort = probe.Port();
+    probe.Stop();  // nothing listens there now
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    bool failed = false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!failed && std::chrono::steady_clock::now() < end) {
+        NetPacket* p = NetClient->Receive();
+        if (p == nullptr) continue;
+        failed = p->length == 1 && p->data[0] == NetIdConnectionFailed;
+        NetClient->DeallocatePacket(p);
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_NE(NetClient, nullptr);
+    ProcessNetworkPackets();
+}
+
+TEST_F(NetSession, BadHostNameFails) {
+    EXPECT_FALSE(StartNetworkSession("no such host.invalid"));
+    EXPECT_EQ(NetClient, nullptr);
+}
+
+}  // namespace
