@@ -18,3 +18,4 @@ void NztEntity::ClearContactsWith(NztBaseObject*) {}
 NztAnim* NztEntity::GetAnimByName(const char*) { return nullptr; }
 void NztEntity::FaceObject(const NztBase3D*) {}
 void NztEntity::ResetActions() {}
+float NztEntity::GetSpeed() { return 0.0f; }

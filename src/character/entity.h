@@ -50,6 +50,7 @@ public:
     NztAnim* GetAnimByName(const char* name);
     void FaceObject(const NztBase3D* object);
     void ResetActions();
+    float GetSpeed();
     int32_t controlWord = 0;
     int32_t controlWordCopy = 0;
     float pickReach = 0.0f;  // 0: no limit; else compared with the squared distance of a picked point

@@ -21,6 +21,7 @@ public:
     void ClearEvents();
     // Replaces the object's event records with a copy of other's.
     void CopyEvents(const NztEventObject* other);
+    uint32_t TestThresholdEvents(float x, float a, float b);
 
     int32_t eventRecordCount = 0;
     EventRecord* eventRecords = nullptr;

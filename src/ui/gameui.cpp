@@ -1,5 +1,8 @@
 #include "ui/gameui.h"
 
+NztGameUI** GameUIList = nullptr;
+int32_t GameUICount = 0;
+
 void DestroyAllGameUIs() {}
 void RefreshHudTextSizes() {}
 void LayoutGameScreens() {}
