@@ -6,6 +6,7 @@ void InitSpellGlobals() {}
 uint32_t LoadSpellDefinitions() { return 0; }
 void LoadSpellSfx() {}
 void FreeSpells() {}
+bool ReloadSpells() { return false; }
 
 SpellDefinitionTable* SpellDefinitions = nullptr;
 

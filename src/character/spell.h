@@ -72,6 +72,7 @@ void InitSpellGlobals();
 uint32_t LoadSpellDefinitions();
 void LoadSpellSfx();
 void FreeSpells();
+bool ReloadSpells();
 
 // The loaded spell definitions.
 extern SpellDefinitionTable* SpellDefinitions;

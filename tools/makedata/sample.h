@@ -14,3 +14,5 @@ bool WriteSampleCursors(const std::string& datasFolder);
 bool WriteSampleModels(const std::string& datasFolder);
 // The text table the game loads at start, "TEXT/Default.Gtx".
 bool WriteSampleText(const std::string& datasFolder);
+// The sample plug-in module, "PLUGIN/Sample.QVm".
+bool WriteSamplePlugins(const std::string& datasFolder);

@@ -1,0 +1,173 @@
+#include "plugin/services.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "audio/openal.h"
+#include "audio/sound.h"
+#include "core/entry.h"
+#include "core/nztmath.h"
+#include "core/paths.h"
+#include "model/mesh.h"
+#include "model/objtype.h"
+#include "world/base3d.h"
+
+namespace {
+
+// The slot order is the interface: anchors across the table.
+TEST(PluginServiceTable, SlotsKeepTheirOrder) {
+    struct Case {
+        size_t offset;
+        size_t slot;
+    };
+    const Case cases[] = {
+        {offsetof(QvPluginServiceTable, GetMainWindow), 0},
+        {offsetof(QvPluginServiceTable, DispatchRequest), 2},
+        {offsetof(QvPluginServiceTable, Identity), 6},
+        {offsetof(QvPluginServiceTable, FillFloats), 13},
+        {offsetof(QvPluginServiceTable, OpenFile), 17},
+        {offsetof(QvPluginServiceTable, LoadWholeFile), 29},
+        {offsetof(QvPluginServiceTable, ActivateObject), 37},
+        {offsetof(QvPluginServiceTable, FindEntityProperty), 43},
+        {offsetof(QvPluginServiceTable, PlaySound), 52},
+        {offsetof(QvPluginServiceTable, ShowScreenMessage), 54},
+    };
+    const size_t first = offsetof(QvPluginServiceTable, GetMainWindow);
+    for (const Case& c : cases) EXPECT_EQ((c.offset - first) / sizeof(void*), c.slot);
+    EXPECT_EQ(PluginServices.version, QV_PLUGIN_API_VERSION);
+    EXPECT_EQ(PluginServices.count, 55u);
+    // Every slot is filled.
+    const auto* slots = reinterpret_cast<void* const*>(reinterpret_cast<const char*>(&PluginServices) + first);
+    for (size_t i = 0; i < PluginServices.count; ++i) EXPECT_NE(slots[i], nullptr) << "slot " << i;
+}
+
+TEST(PluginServiceTable, SimpleServicesAnswer) {
+    EXPECT_EQ(PluginServices.Identity(-7), -7);
+    EXPECT_EQ(PluginServices.GetBaseFolder(), DataFolder);
+    EXPECT_EQ(PluginServices.DispatchRequest(0, 1024), 0);
+    EXPECT_EQ(PluginServices.DispatchRequest(0, 1029), 0);
+    // No GL context yet: handled, nothing done.
+    EXPECT_EQ(PluginServices.DispatchRequest(0, QV_PLUGIN_REQ_MAKE_GL_CURRENT), 1);
+    EXPECT_EQ(PluginServices.FileExists("/nonexistent/qv/file"), 0);
+    EXPECT_EQ(PluginServices.GetFileSize("/nonexistent/qv/file"), -1);
+    EXPECT_EQ(PluginServices.LoadWholeFile("/nonexistent/qv/file"), nullptr);
+    EXPECT_EQ(PluginServices.OpenFile("/nonexistent/qv/file", 9), nullptr);
+
+    uint16_t words[3] = {};
+    PluginServices.FillWords(words, 0x12345, 2);
+    EXPECT_EQ(words[0], 0x2345);
+    EXPECT_EQ(words[1], 0x2345);
+    EXPECT_EQ(words[2], 0);
+    float floats[2] = {};
+    PluginServices.FillFloats(floats, 2.5f, 2);
+    EXPECT_EQ(floats[1], 2.5f);
+
+    char out[256];
+    PluginServices.GetPathFileName("C:\\Games\\PLUGIN\\Sample.QVm", out);
+    EXPECT_STREQ(out, "Sample");
+    PluginServices.GetPathExtension("dir/Sample.QVm", out);
+    EXPECT_STREQ(out, ".QVm");
+}
+
+TEST(PluginServiceTable, FilesRoundTrip) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "qv_plugin_services.bin";
+    void* f = PluginServices.OpenFile(path.c_str(), QV_PLUGIN_FILE_WB);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(PluginServices.WriteFile(f, "abcdef", 6), 6u);
+    EXPECT_EQ(PluginServices.CloseFile(f), 0);
+    EXPECT_EQ(PluginServices.FileExists(path.c_str()), 1);
+    EXPECT_EQ(PluginServices.GetFileSize(path.c_str()), 6);
+    auto* whole = static_cast<char*>(PluginServices.LoadWholeFile(path.c_str()));
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(std::memcmp(whole, "abcdef", 6), 0);
+    PluginServices.Free(whole);
+    std::filesystem::remove(path);
+}
+
+TEST(PluginServiceTable, RandomIntWithEqualBoundsStillAdvances) {
+    BuildRandomTable();
+    const uint32_t before = PluginIntRandomIndex;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(PluginServices.RandomInt(5, 5), 5);
+    EXPECT_EQ(PluginIntRandomIndex, before + 3);
+    const int32_t r = PluginServices.RandomInt(-10, 10);
+    EXPECT_GE(r, -10);
+    EXPECT_LE(r, 10);
+    const float f = PluginServices.RandomFloat(1.0f, 2.0f);
+    EXPECT_GE(f, 1.0f);
+    EXPECT_LE(f, 2.0f);
+}
+
+std::vector<uint32_t> stoppedSources;
+void RecordStop(ALuint source) { stoppedSources.push_back(source); }
+
+TEST(PluginServiceTable, StopSoundClampsTheSlot) {
+    const auto savedStop = OpenAL.alSourceStop;
+    const uint32_t saved[2] = {SoundTable.slots[0].source, SoundTable.slots[SoundSlotCount - 1].source};
+    OpenAL.alSourceStop = RecordStop;
+    SoundTable.slots[0].source = 70;
+    SoundTable.slots[SoundSlotCount - 1].source = 71;
+    struct Case {
+        int32_t slot;
+        uint32_t source;
+    };
+    for (const Case c : {Case{5000, 71}, Case{-3, 70}, Case{1055, 71}}) {
+        stoppedSources.clear();
+        PluginServices.StopSound(c.slot);
+        ASSERT_EQ(stoppedSources.size(), 1u) << c.slot;
+        EXPECT_EQ(stoppedSources[0], c.source) << c.slot;
+    }
+    OpenAL.alSourceStop = savedStop;
+    SoundTable.slots[0].source = saved[0];
+    SoundTable.slots[SoundSlotCount - 1].source = saved[1];
+}
+
+TEST(PluginServiceTable, FindByModelAnswersTheLastMatch) {
+    NztMesh rock, tree;
+    std::strcpy(rock.Name, "Rock");
+    std::strcpy(tree.Name, "Tree");
+    NztScnObject a, b, c;
+    a.mesh = &rock;
+    b.mesh = &tree;
+    c.mesh = &rock;
+    NztScnObject* list[] = {&a, &b, &c};
+    NztScnObject** savedList = ScnObjectList;
+    const uint32_t savedCount = ScnObjectCount;
+    ScnObjectList = list;
+    ScnObjectCount = 3;
+    EXPECT_EQ(PluginServices.FindScnObjectByModel("ROCK"), 2);
+    EXPECT_EQ(PluginServices.FindScnObjectByModel("tree"), 1);
+    EXPECT_EQ(PluginServices.FindScnObjectByModel("Bush"), -1);
+
+    c.id = 42;
+    c.word0 = 9;
+    c.attachPoints.resize(2);
+    std::strcpy(c.attachPoints[1].Name, "Hand");
+    c.attachPoints[1].Anchor = 17;
+    QvPluginObjectInfo info;
+    PluginServices.GetScnObjectInfo(2, &info);
+    EXPECT_EQ(info.id, 42);
+    EXPECT_EQ(info.word, 9u);
+    EXPECT_EQ(info.attachCount, 2);
+    QvPluginAttachInfo point;
+    PluginServices.GetScnObjectEntry(2, 1, &point);
+    EXPECT_EQ(point.anchor, 17);
+    EXPECT_STREQ(point.name, "Hand");
+    // Positions outside the lists leave the output alone.
+    struct Case {
+        int32_t object, attach;
+    };
+    for (const Case k : {Case{3, 0}, Case{-1, 0}, Case{2, 2}, Case{2, -1}}) {
+        std::memset(&point, 0x5A, sizeof point);
+        PluginServices.GetScnObjectEntry(k.object, k.attach, &point);
+        EXPECT_EQ(static_cast<uint8_t>(point.name[0]), 0x5A) << k.object << " " << k.attach;
+    }
+    ScnObjectList = savedList;
+    ScnObjectCount = savedCount;
+    a.mesh = b.mesh = c.mesh = nullptr;
+}
+
+}  // namespace
