@@ -22,6 +22,7 @@
 #include "model/objtype.h"
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
+#include "ui/screenmsg.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/objeffects.h"
@@ -260,8 +261,13 @@ void StopSound(int32_t slot) {
     const uint32_t source = SoundTable.slots[index].source;
     if (OpenAL.alSourceStop && source) OpenAL.alSourceStop(source);
 }
-void ShowScreenMessageSvc(const char*, float, float, float, float, int32_t, int32_t, int32_t, int32_t, int32_t,
-                          int32_t) {}
+// The six values are hold time, x, y, shadow, show game interface and linked; no game interface.
+void ShowScreenMessageSvc(const char* text, float red, float green, float blue, float alpha, int32_t holdTime,
+                          int32_t x, int32_t y, int32_t shadow, int32_t showGameUI, int32_t linked) {
+    const float colour[4] = {red, green, blue, alpha};
+    ShowScreenMessage(text, colour, -1, static_cast<float>(holdTime), static_cast<float>(x), static_cast<float>(y),
+                      static_cast<uint32_t>(shadow), static_cast<uint32_t>(showGameUI), static_cast<uint32_t>(linked));
+}
 
 }  // namespace
 

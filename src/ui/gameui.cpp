@@ -7,3 +7,6 @@ void DestroyAllGameUIs() {}
 void RefreshHudTextSizes() {}
 void LayoutGameScreens() {}
 void RefreshGameUITexts() {}
+void ShowGameUI(NztGameUI*) {}
+void HideGameUI(NztGameUI*) {}
+void NztGameUI::SetOpacity(float) {}

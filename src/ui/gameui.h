@@ -8,6 +8,7 @@ class CNztWnd;
 class NztGameUI : public NztEventObject {
 public:
     NztGameUI() { kind = ObjectKindGameUI; }
+    void SetOpacity(float alpha);
     CNztWnd* mainWnd = nullptr;
 };
 
@@ -18,3 +19,6 @@ void DestroyAllGameUIs();
 void RefreshHudTextSizes();
 void LayoutGameScreens();
 void RefreshGameUITexts();
+
+void ShowGameUI(NztGameUI* object);
+void HideGameUI(NztGameUI* object);

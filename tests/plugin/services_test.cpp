@@ -14,6 +14,8 @@
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "model/objtype.h"
+#include "render/renderstate.h"
+#include "ui/screenmsg.h"
 #include "world/base3d.h"
 
 namespace {
@@ -123,6 +125,32 @@ TEST(PluginServiceTable, StopSoundClampsTheSlot) {
     OpenAL.alSourceStop = savedStop;
     SoundTable.slots[0].source = saved[0];
     SoundTable.slots[SoundSlotCount - 1].source = saved[1];
+}
+
+// The colour floats and the six values reach a free screen message in their order.
+TEST(PluginServiceTable, ShowScreenMessageMakesAFreeMessage) {
+    const NztRenderState saved = RenderState;
+    ApplyScreenSize(RenderState, 800, 600);
+    ResetScreenMessages();
+    PluginServices.ShowScreenMessage("hello#there", 1.0f, 0.5f, 0.25f, 0.75f, 3, 512, 384, 1, 0, 1);
+    const ScreenMessage& m = ScreenMessages[ScreenMessageIndex];
+    EXPECT_EQ(ScreenMessageActiveCount, 1u);
+    EXPECT_STREQ(m.lines[0].text, "hello");
+    EXPECT_STREQ(m.lines[1].text, "there");
+    EXPECT_EQ(m.gameUI, -1);
+    EXPECT_EQ(m.holdTime, 3.0f);
+    EXPECT_EQ(m.shadow, 1u);
+    EXPECT_EQ(m.linked, 1u);
+    const float colour[4] = {1.0f, 0.5f, 0.25f, 0.75f};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(m.colour[i], colour[i]) << i;
+    // No font: zero-sized text, so the position is the screen centre plus the grid offsets.
+    EXPECT_EQ(m.x, 400.0f + 512.0f * 800.0f / 1024.0f);
+    EXPECT_EQ(m.y, 300.0f + 384.0f * 600.0f / 768.0f);
+    PluginServices.ShowScreenMessage(nullptr, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(m.colour[3], 0.0f);
+    EXPECT_EQ(ScreenMessageActiveCount, 0u);
+    ResetScreenMessages();
+    RenderState = saved;
 }
 
 TEST(PluginServiceTable, FindByModelAnswersTheLastMatch) {

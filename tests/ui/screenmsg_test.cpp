@@ -1,0 +1,220 @@
+#include "ui/screenmsg.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/frame.h"
+#include "render/renderstate.h"
+#include "render/text.h"
+
+namespace {
+
+constexpr float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+
+// Every test starts with empty records and leaves the render state and timing as it found them.
+class ScreenMessageFixture : public ::testing::Test {
+ protected:
+    void SetUp() override {
+        savedRender = RenderState;
+        savedTiming = FrameTiming;
+        ResetScreenMessages();
+    }
+    void TearDown() override {
+        ResetScreenMessages();
+        RenderState = savedRender;
+        FrameTiming = savedTiming;
+    }
+    static void Show(const char* text, int32_t gameUI = -1, float hold = 1.0f) {
+        ShowScreenMessage(text, kWhite, gameUI, hold, 0.0f, 0.0f, 0, 0, 0);
+    }
+    // The first line of each record, "" for a free record.
+    static std::vector<std::string> Texts() {
+        std::vector<std::string> texts;
+        for (const ScreenMessage& m : ScreenMessages) texts.emplace_back(m.colour[3] > 0.0f ? m.text : "");
+        return texts;
+    }
+    NztRenderState savedRender;
+    FrameTimingState savedTiming;
+};
+
+using ScreenMessageRecords = ScreenMessageFixture;
+
+TEST_F(ScreenMessageRecords, RecordsFilledInTurnAndDuplicatesRefusedPerOwner) {
+    struct Step {
+        const char* text;
+        int32_t gameUI;
+        std::vector<std::string> texts;
+        uint32_t index;
+        uint32_t count;
+    };
+    const Step steps[] = {
+        {"a", -1, {"", "a", ""}, 1, 1},
+        {"a", -1, {"", "a", ""}, 1, 1},  // the same text for the same owner shows once
+        {"a", 5, {"", "a", "a"}, 2, 2},  // another owner (even one that does not exist) is apart
+        {"b", -1, {"b", "a", "a"}, 0, 3},
+        {"c", -1, {"b", "c", "a"}, 1, 4},  // the oldest slot in turn, though still visible
+        {"a", -1, {"b", "c", "a"}, 2, 5},  // the free "a" is gone, so it shows again
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::string(s.text) + " for " + std::to_string(s.gameUI));
+        Show(s.text, s.gameUI);
+        EXPECT_EQ(Texts(), s.texts);
+        EXPECT_EQ(ScreenMessageIndex, s.index);
+        EXPECT_EQ(ScreenMessageActiveCount, s.count);
+    }
+    EXPECT_EQ(ScreenMessages[2].gameUI, -1);
+}
+
+TEST_F(ScreenMessageRecords, OlderMessagesOfTheSameOwnerMoveUp) {
+    RenderState.gameFontSize = 20.0f;
+    Show("one#two");
+    Show("other", 4);
+    const float firstY = ScreenMessages[1].y;
+    const float otherY = ScreenMessages[2].y;
+    Show("three");
+    EXPECT_EQ(ScreenMessages[1].y, firstY - 2 * 20.0f) << "two lines of one font size";
+    EXPECT_EQ(ScreenMessages[2].y, otherY) << "another owner stays";
+    EXPECT_EQ(RenderState.currentFontSize, 20.0f) << "the game font is made current";
+}
+
+TEST_F(ScreenMessageRecords, LongTextsAreCutAndLinesStayBounded) {
+    const std::string letters(300, 'x');
+    Show(letters.c_str());
+    const ScreenMessage& m = ScreenMessages[ScreenMessageIndex];
+    EXPECT_EQ(std::strlen(m.text), 255u);
+    EXPECT_EQ(m.lineCount, 1u);
+    // The kept text is what counts as the same message.
+    Show(letters.substr(0, 255).c_str());
+    EXPECT_EQ(ScreenMessageActiveCount, 1u);
+
+    const std::string hashes(300, '#');
+    Show(hashes.c_str());
+    const ScreenMessage& cut = ScreenMessages[ScreenMessageIndex];
+    ASSERT_EQ(cut.lineCount, MaxTextLines);
+    for (uint32_t i = 0; i < cut.lineCount; ++i) {
+        EXPECT_STREQ(cut.lines[i].text, "") << i;
+        EXPECT_TRUE(cut.lines[i].text >= cut.text && cut.lines[i].text < cut.text + sizeof cut.text) << i;
+    }
+}
+
+TEST_F(ScreenMessageRecords, NullTextAndClearEmptyEveryRecord) {
+    Show("a", -1, 3.0f);
+    Show("b", -1, 3.0f);
+    ClearScreenMessages();
+    EXPECT_EQ(Texts(), std::vector<std::string>(3, ""));
+    EXPECT_EQ(ScreenMessageActiveCount, 0u);
+    EXPECT_EQ(ScreenMessageIndex, 2u) << "clearing keeps the turn";
+    for (const ScreenMessage& m : ScreenMessages) EXPECT_EQ(m.holdTime, 0.0f);
+
+    Show("c", -1, 3.0f);
+    ShowScreenMessage(nullptr, kWhite, -1, 0.0f, 0.0f, 0.0f, 0, 0, 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>(3, ""));
+    EXPECT_EQ(ScreenMessageActiveCount, 0u);
+    EXPECT_EQ(ScreenMessageIndex, 0u) << "a null text restarts the turn";
+    EXPECT_EQ(ScreenMessages[0].holdTime, 3.0f) << "a null text leaves the hold time";
+}
+
+// ---------------------------------------------------------------- drawing, holding and fading
+
+const char* const kSans = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+class GlScreenMessages : public ScreenMessageFixture {
+ protected:
+    static void SetUpTestSuite() {
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        window_ = SDL_CreateWindow("screenmsg", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (window_ != nullptr) context_ = SDL_GL_CreateContext(window_);
+    }
+    static void TearDownTestSuite() {
+        if (context_ != nullptr) SDL_GL_DeleteContext(context_);
+        if (window_ != nullptr) SDL_DestroyWindow(window_);
+        context_ = nullptr;
+        window_ = nullptr;
+        // SDL stays initialised: quitting unloads the GL driver, whose kept allocations then
+        // read as leaks from an unknown module.
+    }
+    void SetUp() override {
+        ScreenMessageFixture::SetUp();
+        ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();
+        ApplyScreenSize(RenderState, kWidth, kHeight);
+        RenderState.threadCodePage = 0;
+        RenderState.depthTestOn = RenderState.blendOn = RenderState.texture2DOn = 0;
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glDisable(GL_TEXTURE_2D);
+        glViewport(0, 0, kWidth, kHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        ASSERT_NE(LoadGameFont(kSans, 24.0f), nullptr);
+        SwitchTexture2D(true);
+    }
+    void TearDown() override {
+        FreeTextFonts();
+        ScreenMessageFixture::TearDown();
+    }
+    // Grey pixels that the last draw changed.
+    static size_t DrawnPixels() {
+        glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        DrawScreenMessages();
+        std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        size_t drawn = 0;
+        for (size_t i = 0; i < pixels.size(); i += 4) drawn += pixels[i] != 128 && pixels[i] != 127;
+        return drawn;
+    }
+
+    static inline SDL_Window* window_ = nullptr;
+    static inline SDL_GLContext context_ = nullptr;
+};
+
+TEST_F(GlScreenMessages, LinesStackInTextOrderAroundTheCentre) {
+    Show("Upper#Lower");
+    const ScreenMessage& m = ScreenMessages[ScreenMessageIndex];
+    ASSERT_EQ(m.lineCount, 2u);
+    EXPECT_STREQ(m.lines[0].text, "Upper");
+    EXPECT_STREQ(m.lines[1].text, "Lower");
+    // Each line is measured on its own; the last one gives the height used to place the block.
+    float width = 0.0f, lowerWidth = 0.0f, height = 0.0f;
+    MeasureText("Upper", &width, nullptr, nullptr);
+    MeasureText("Lower", &lowerWidth, &height, nullptr);
+    ASSERT_GT(height, 0.0f);
+    EXPECT_EQ(m.lines[0].y, 0.0f);
+    EXPECT_EQ(m.lines[1].y, height) << "the second line one measured height below the first";
+    const float widest = width > lowerWidth ? width : lowerWidth;
+    EXPECT_FLOAT_EQ(m.x, kWidth / 2.0f - widest / 2.0f);
+    EXPECT_FLOAT_EQ(m.y, kHeight / 2.0f - 3.0f * height);
+    EXPECT_GT(DrawnPixels(), 0u);
+}
+
+TEST_F(GlScreenMessages, HoldsAtFullStrengthThenFadesInFourTenths) {
+    // 1/32 s frames are exact in binary: 64 frames hold 2 s, then 2.5 per second fades 1.0 in 12.8.
+    FrameTiming.frameTime = 1.0f / 32.0f;
+    Show("Fading", -1, 2.0f);
+    ScreenMessage& m = ScreenMessages[ScreenMessageIndex];
+    for (int frame = 0; frame < 64; ++frame) ASSERT_GT(DrawnPixels(), 0u) << frame;
+    EXPECT_EQ(m.colour[3], 1.0f);
+    EXPECT_EQ(m.holdTime, 0.0f);
+    for (int frame = 0; frame < 12; ++frame) DrawnPixels();
+    EXPECT_GT(m.colour[3], 0.0f);
+    EXPECT_EQ(ScreenMessageActiveCount, 1u);
+    DrawnPixels();
+    EXPECT_EQ(m.colour[3], 0.0f);
+    EXPECT_EQ(ScreenMessageActiveCount, 0u);
+    EXPECT_EQ(DrawnPixels(), 0u);
+}
+
+}  // namespace
