@@ -37,6 +37,7 @@ public:
     float life = 0.0f;
     float maxLife = 0.0f;
     float invMaxLife = 0.0f;
+    uint32_t barSwitch = 0;  // 1: a health bar is drawn above the character
     uint32_t receivesBroadcasts = 0;  // takes part in BroadcastEventToEntities
 
     void SetupFromType(NztMesh* mesh);

@@ -1,5 +1,206 @@
 #include "ui/panel.h"
 
-void InitPanelGlobals() {}
-void CloseImagePanel() {}
-void DrawObjectBars() {}
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "character/entity.h"
+#include "core/frame.h"
+#include "model/objtype.h"
+#include "render/projection.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
+#include "ui/wnd.h"
+#include "world/base3d.h"
+#include "world/registry.h"
+
+ImagePanelState PanelState;
+
+namespace {
+
+// Blend mode of SelectBlendMode: (source alpha, one minus source alpha).
+constexpr uint32_t kAlphaBlend = 6;
+// Untextured quads of BeginPrimitive.
+constexpr uint32_t kQuads = 5;
+// Window messages handled by the panel.
+constexpr uint32_t kMsgDraw = 5;
+constexpr uint32_t kMsgLButtonUp = 101;
+// 1/1024 and 1/768: panel rectangles are in units of a 1024x768 screen.
+constexpr float kPerWidthUnit = 0.0009765625f;
+constexpr float kPerHeightUnit = 0.0013020834f;
+// 1 / PanelAnimTime: the per-frame step finishes the change in 0.15 s at the current frame rate.
+constexpr float kAnimRate = 6.6666665f;
+// Bars: 50 x 2 pixels, centred 25 pixels left and 26 up of the projected head point.
+constexpr float kBarWidth = 50.0f;
+constexpr float kBarHeight = 2.0f;
+constexpr float kBarOffsetX = 25.0f;
+constexpr float kBarOffsetY = 26.0f;
+constexpr float kBarColour[4] = {1.0f, 0.25f, 0.0f, 1.0f};
+
+// r in 1024x768 units, applied to the panel window in pixels.
+void PlaceWindow(const float r[4]) {
+    CNztWnd* window = PanelState.window;
+    if (window == nullptr) return;
+    const NztRenderState& rs = RenderState;
+    window->SetPos(r[0] * rs.screenWidthF * kPerWidthUnit, r[1] * rs.screenHeightF * kPerHeightUnit);
+    window->SetSize(r[2] * rs.screenWidthF * kPerWidthUnit, r[3] * rs.screenHeightF * kPerHeightUnit);
+}
+
+void ApplyCurrentRect() { PlaceWindow(PanelState.currentRect); }
+
+void StepCurrentRect() {
+    for (int i = 0; i < 4; ++i) PanelState.currentRect[i] += PanelState.step[i];
+}
+
+// Colours shaded over the four corners by 1, 0.75, 0.5 and 0.75, inside glBegin(GL_QUADS).
+void EmitShadedQuad(const float r[4], const float colour[4]) {
+    static constexpr float kShade[4] = {1.0f, 0.75f, 0.5f, 0.75f};
+    const float corners[4][2] = {{r[0], r[1]}, {r[2], r[1]}, {r[2], r[3]}, {r[0], r[3]}};
+    for (int i = 0; i < 4; ++i) {
+        glColor4f(colour[0] * kShade[i], colour[1] * kShade[i], colour[2] * kShade[i], colour[3]);
+        glVertex3f(corners[i][0], corners[i][1], 0.0f);
+    }
+}
+
+void EmitFlatQuad(const float r[4]) {
+    glVertex3f(r[0], r[1], 0.0f);
+    glVertex3f(r[2], r[1], 0.0f);
+    glVertex3f(r[2], r[3], 0.0f);
+    glVertex3f(r[0], r[3], 0.0f);
+}
+
+}  // namespace
+
+void InitPanelGlobals() { PanelState = ImagePanelState{}; }
+
+void LoadPanelSettings(const PanelSettings* settings) {
+    ImagePanelState& p = PanelState;
+    if (settings != nullptr) {
+        // The record's text fields need not end in zero.
+        std::snprintf(p.imageName, sizeof p.imageName, "%.*s", static_cast<int>(sizeof settings->imageName),
+                      settings->imageName);
+        std::snprintf(p.objectName, sizeof p.objectName, "%.*s", static_cast<int>(sizeof settings->objectName),
+                      settings->objectName);
+        std::memcpy(p.rect, settings->rect, sizeof p.rect);
+    }
+    LayoutPanelWnd();
+}
+
+void LayoutPanelWnd() { PlaceWindow(PanelState.rect); }
+
+void CloseImagePanel() {
+    ImagePanelState& p = PanelState;
+    if (p.object != nullptr && p.objectOwned != 0) {
+        ReleaseMeshData(p.object->mesh);
+        p.object->mesh = nullptr;
+        p.object->ReleaseCollision();
+        delete p.object;
+    }
+    if (p.window != nullptr) {
+        p.window->image = 0;
+        DestroyWnd(p.window, 1);
+    }
+    p.window = nullptr;
+    p.object = nullptr;
+    p.objectOwned = 0;
+    if (p.image != 0) ReleaseTexture(p.image);
+    p.image = 0;
+}
+
+void StartPanelClose() {
+    ImagePanelState& p = PanelState;
+    p.closingLeft = PanelAnimTime;
+    const float scale = FrameTiming.frameTime * kAnimRate;
+    for (int i = 0; i < 4; ++i) {
+        p.step[i] = (p.endRect[i] - p.rect[i]) * scale;
+        p.currentRect[i] = p.rect[i];
+    }
+}
+
+void UpdateImagePanel() {
+    ImagePanelState& p = PanelState;
+    const float dt = FrameTiming.frameTime;
+    if (p.openingLeft != 0.0f) {
+        p.openingLeft -= dt;
+        if (p.openingLeft > 0.0f) {
+            StepCurrentRect();
+        } else {
+            p.openingLeft = 0.0f;
+            std::memcpy(p.currentRect, p.rect, sizeof p.currentRect);
+        }
+        ApplyCurrentRect();
+        return;
+    }
+    if (p.closingLeft == 0.0f) {
+        if (p.showTime != 0.0f) {
+            p.timeLeft -= dt;
+            if (p.timeLeft <= 0.0f) {
+                p.timeLeft = 0.0f;
+                StartPanelClose();
+            }
+        }
+        return;
+    }
+    p.closingLeft -= dt;
+    if (p.closingLeft > 0.0f) {
+        StepCurrentRect();
+        ApplyCurrentRect();
+    } else {
+        p.closingLeft = 0.0f;
+    }
+}
+
+uint32_t PanelWndCallback(uint32_t message, CNztWnd*, float, float, float) {
+    if (message == kMsgDraw) {
+        UpdateImagePanel();
+    } else if (message == kMsgLButtonUp) {
+        StartPanelClose();
+        return 1;
+    }
+    return 0;
+}
+
+bool ComputeObjectBar(const NztEntity& e, const NztRenderState& rs, ObjectBar* out) {
+    if (e.registered == 0 || e.barSwitch == 0 || e.order != EntityOrderKeepOffset || !(e.life > 0.0f) ||
+        e.visible == 0)
+        return false;
+    float point[3] = {e.Position[0], e.Position[1] + e.headHeight, e.Position[2]};
+    ProjectToScreenInPlace(rs, point);
+    const float x = point[0] - kBarOffsetX;
+    const float y = point[1] - kBarOffsetY;
+    // A stale or infinite inverse maximum must not push the fill past the frame.
+    float fraction = e.life * e.invMaxLife;
+    if (!(fraction <= 1.0f)) fraction = 1.0f;
+    out->frame[0] = x - 1.0f;
+    out->frame[1] = y - 1.0f;
+    out->frame[2] = x + kBarWidth + 1.0f;
+    out->frame[3] = y + kBarHeight + 1.0f;
+    out->fill[0] = x;
+    out->fill[1] = y;
+    out->fill[2] = x + kBarWidth * fraction;
+    out->fill[3] = y + kBarHeight;
+    return true;
+}
+
+void DrawObjectBars() {
+    NztRenderState& rs = RenderState;
+    SwitchBlend(true);
+    SelectBlendMode(kAlphaBlend);
+    SwitchDepthTest(false);
+    SwitchDepthWrite(false);
+    PushBaseViewMatrix(rs);
+    BeginPrimitive(rs, kQuads);
+    for (int32_t i = EntityRegistry.count - 1; i >= 0; --i) {
+        NztBase3D* object = EntityRegistry.objects[i];
+        if (object == nullptr || object->kind != ObjectKindEntity) continue;
+        ObjectBar bar;
+        if (!ComputeObjectBar(*static_cast<NztEntity*>(object), rs, &bar)) continue;
+        glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+        EmitFlatQuad(bar.frame);
+        EmitShadedQuad(bar.fill, kBarColour);
+    }
+    glEnd();
+    SwitchDepthTest(true);
+    SwitchDepthWrite(true);
+}
