@@ -22,6 +22,7 @@
 #include "render/texture.h"
 #include "world/light.h"
 #include "world/registry.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -605,12 +606,8 @@ TEST_F(MeshDraw, NothingBoundNothingDrawn) {
 class GlMeshDraw : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("mesh drawing test", 0, 0, 32, 32, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("mesh drawing test", 32, 32, &window_, &context_))
+            << SDL_GetError();
         InitGlExtensions();
         InitRenderState();
         ClearTextureTable();

@@ -16,6 +16,7 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -71,11 +72,8 @@ constexpr int kHeight = 480;
 class GlText : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    window_ = SDL_CreateWindow("text", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window_ != nullptr) context_ = SDL_GL_CreateContext(window_);
+    // SetUp reports a missing context.
+    OpenHiddenGlWindow("text", kWidth, kHeight, &window_, &context_);
   }
   static void TearDownTestSuite() {
     if (context_ != nullptr) SDL_GL_DeleteContext(context_);

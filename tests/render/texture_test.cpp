@@ -15,6 +15,7 @@
 #include "render/image.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -25,12 +26,8 @@ using datakit::Rgba;
 class GlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("texture test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("texture test", 64, 64, &window_, &context_))
+            << SDL_GetError();
         // The engine's own entry-point loader, as the game runs it.
         InitGlExtensions();
         getCompressed_ = reinterpret_cast<PFNGLGETCOMPRESSEDTEXIMAGEARBPROC>(

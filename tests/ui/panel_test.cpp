@@ -14,6 +14,7 @@
 #include "render/renderstate.h"
 #include "ui/wnd.h"
 #include "world/registry.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -196,11 +197,8 @@ constexpr int kHeight = 480;
 class GlObjectBars : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        window_ = SDL_CreateWindow("bars", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window_ != nullptr) context_ = SDL_GL_CreateContext(window_);
+        // SetUp reports a missing context.
+        OpenHiddenGlWindow("bars", kWidth, kHeight, &window_, &context_);
     }
     static void TearDownTestSuite() {
         if (context_ != nullptr) SDL_GL_DeleteContext(context_);

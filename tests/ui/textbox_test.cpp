@@ -22,6 +22,7 @@
 #include "render/text.h"
 #include "render/texture.h"
 #include "world/base3d.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -363,11 +364,8 @@ constexpr float kFont = 24.0f;
 class GlTextBoxes : public TextBoxFixture {
  protected:
     static void SetUpTestSuite() {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        window_ = SDL_CreateWindow("textbox", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window_ != nullptr) context_ = SDL_GL_CreateContext(window_);
+        // SetUp reports a missing context.
+        OpenHiddenGlWindow("textbox", kWidth, kHeight, &window_, &context_);
     }
     static void TearDownTestSuite() {
         if (context_ != nullptr) SDL_GL_DeleteContext(context_);

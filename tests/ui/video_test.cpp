@@ -18,6 +18,7 @@
 #include "platform/wincodes.h"
 #include "render/glext.h"
 #include "render/texture.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -121,12 +122,8 @@ public:
 class GlVideo : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("video test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("video test", 64, 64, &window_, &context_))
+            << SDL_GetError();
         InitGlExtensions();
         ClearTextureTable();
         BoundTextureId = 0;

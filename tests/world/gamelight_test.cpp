@@ -22,6 +22,7 @@
 #include "world/light.h"
 #include "world/registry.h"
 #include "world/lightworld.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -212,10 +213,8 @@ TEST_F(GameLights, DeletingAllTakesTheirLightsAlong) {
 class GlGameLightMaps : public GameLights {
 protected:
     static void SetUpTestSuite() {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("gamelight", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window_ != nullptr) context_ = SDL_GL_CreateContext(window_);
+        // SetUp reports a missing context.
+        OpenHiddenGlWindow("gamelight", 64, 64, &window_, &context_);
     }
     static void TearDownTestSuite() {
         if (context_ != nullptr) SDL_GL_DeleteContext(context_);

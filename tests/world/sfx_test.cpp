@@ -21,6 +21,7 @@
 #include "world/sfx.h"
 #include "world/sfxdef.h"
 #include "world/thunder.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -439,12 +440,8 @@ TEST_F(SfxEffects, AVisibleOwnerMakesTheEffectVisibleAndTheOwnerWinsThePlacement
 class GlSfxDraw : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("sfx test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("sfx test", 64, 64, &window_, &context_))
+            << SDL_GetError();
         InitRenderState();
         ClearTextureTable();
         BoundTextureId = 0;

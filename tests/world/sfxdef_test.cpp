@@ -20,6 +20,7 @@
 #include "datakit/sfxdef.h"
 #include "render/texture.h"
 #include "world/sfxdef.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -515,12 +516,8 @@ class GlSfxDefTexture : public SfxDefTest {
 protected:
     void SetUp() override {
         SfxDefTest::SetUp();
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("sfxdef test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("sfxdef test", 64, 64, &window_, &context_))
+            << SDL_GetError();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         BoundTextureId = 0;
         TextureSizeSetting = 0;

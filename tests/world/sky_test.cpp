@@ -25,6 +25,7 @@
 #include "render/projection.h"
 #include "render/texture.h"
 #include "world/camera.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -547,12 +548,8 @@ TEST_F(SkyFiles, TheHaloComesWithTheFirstSunOnly) {
 class GlSky : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("sky test", 0, 0, 256, 256, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("sky test", 256, 256, &window_, &context_))
+            << SDL_GetError();
         InitGlExtensions();
         InitRenderState();
         ClearTextureTable();

@@ -18,6 +18,7 @@
 #include "world/registry.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
+#include "support/gl_window.h"
 
 namespace {
 
@@ -321,12 +322,8 @@ class GlThunder : public Thunder {
 protected:
     void SetUp() override {
         Thunder::SetUp();
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        window_ = SDL_CreateWindow("thunder test", 0, 0, 32, 32, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        ASSERT_TRUE(OpenHiddenGlWindow("thunder test", 32, 32, &window_, &context_))
+            << SDL_GetError();
         InitGlExtensions();
         InitRenderState();
         ClearTextureTable();
