@@ -635,7 +635,7 @@ NztEntity* LoadEntityType(uint32_t typeIndex, const char* baseName, uint32_t num
         if (FormatPath(path, "OBJECTS/ENTITIES/%s0%03u.QVc", baseName, number)) LoadMeshSideFile(path, mesh);
         char folder[256];
         FolderPart(type->Name, folder);
-        std::snprintf(type->AnimFolder, sizeof type->AnimFolder, "%sANIMS/%s", folder, mesh->AnimSetName);
+        if (!FormatPath(type->AnimFolder, sizeof type->AnimFolder, "%sANIMS/%s", folder, mesh->AnimSetName)) type->AnimFolder[0] = 0;
         NameMeshForType(mesh, typeIndex);
         if (LoadEntityAnim(0, typeIndex) == nullptr) mesh->AnimSlots[0] = CreateIdentityAnim();
         SetMeshRestPose(mesh, mesh->AnimSlots[0]);
@@ -689,12 +689,15 @@ NztScnObject* LoadScnObjectType(uint32_t typeIndex, uint32_t number) {
                 // Older files carry no set name: the file's name less its level digit and number.
                 const char* file = std::strrchr(type->Name, '/');
                 file = file != nullptr ? file + 1 : type->Name;
-                std::snprintf(mesh->AnimSetName, sizeof mesh->AnimSetName, "%s", file);
+                // Cut to the field (31 characters and the terminator), as stored set names are.
+                std::snprintf(mesh->AnimSetName, sizeof mesh->AnimSetName, "%.*s",
+                              static_cast<int>(sizeof mesh->AnimSetName - 1), file);
                 mesh->AnimSetNameLength = static_cast<uint32_t>(std::strlen(mesh->AnimSetName));
             }
             char folder[256];
             FolderPart(type->Name, folder);
-            std::snprintf(type->AnimFolder, sizeof type->AnimFolder, "%sANIMS/%s/", folder, mesh->AnimSetName);
+            // A folder that does not fit is no folder: the animations then fail to load.
+            if (!FormatPath(type->AnimFolder, sizeof type->AnimFolder, "%sANIMS/%s/", folder, mesh->AnimSetName)) type->AnimFolder[0] = 0;
         }
         NameMeshForType(mesh, typeIndex);
     }

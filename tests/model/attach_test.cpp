@@ -421,7 +421,9 @@ TEST_F(Attach, SettlingCharacterFallsFasterAndLandsExactlyOnTheTarget) {
         const float y = body.position.y;
         SettleOnGround(&body.mesh);
         const float drop = y - body.position.y;
-        if (body.airborne) EXPECT_GE(drop, lastDrop);
+        if (body.airborne) {
+            EXPECT_GE(drop, lastDrop);
+        }
         lastDrop = drop;
         ++steps;
     }

@@ -488,7 +488,9 @@ TEST_F(MeshDraw, ThreeUnitBumpPassSecondDraw) {
             EXPECT_EQ(base.units[1].bound2D, c.texture);
             EXPECT_EQ(base.units[1].coords, d.mesh.Layer2TexCoords.data());
         }
-        if (c.unit1 != 0) EXPECT_EQ(base.units[1].env, GL_MODULATE);
+        if (c.unit1 != 0) {
+            EXPECT_EQ(base.units[1].env, GL_MODULATE);
+        }
         EXPECT_EQ(Gl().units[0].env, GL_MODULATE);
         ExpectUnitsReset();
     }

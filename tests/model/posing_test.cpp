@@ -215,7 +215,9 @@ TEST_F(Posing, BindingClampsBonesAndNeedsASkinnedMesh) {
         EXPECT_EQ(BindAnimToMesh(c.anim, &rig.mesh), c.bones);
         EXPECT_EQ(rig.mesh.SkinActive, c.active);
         EXPECT_EQ(rig.mesh.CurrentAnim, c.bound ? &anim : nullptr);
-        if (c.bound) EXPECT_EQ(rig.mesh.AnimFrameCount, 3u);
+        if (c.bound) {
+            EXPECT_EQ(rig.mesh.AnimFrameCount, 3u);
+        }
     }
 }
 
@@ -388,7 +390,9 @@ TEST_F(Posing, RigidStateDecidesWhenStaticMeshesArePosed) {
             else
                 result = rig.mesh.UpdateRigid();
             EXPECT_EQ(rig.posed[0].x == 11.0f, c.posed);
-            if (!rigid) EXPECT_EQ(result, c.posed ? 1 : 0);
+            if (!rigid) {
+                EXPECT_EQ(result, c.posed ? 1 : 0);
+            }
             EXPECT_EQ(rig.mesh.RigidState, c.after);
         }
     }

@@ -34,7 +34,9 @@ TEST(UserReg, KeyPathsNormalise) {
         std::string out;
         bool ok = NormaliseUserRegKey(c.key, &out);
         EXPECT_EQ(ok, c.normal != nullptr);
-        if (ok) EXPECT_EQ(out, c.normal);
+        if (ok) {
+            EXPECT_EQ(out, c.normal);
+        }
     }
 }
 

@@ -321,7 +321,9 @@ TEST(CounterSave, ParseAcceptsOnlyAWholeCurrentSave) {
         const std::vector<uint8_t> bytes = datakit::MakeCounterSave(k.spec);
         float v = -1.0f;
         EXPECT_EQ(ParseCounterSave(bytes.data(), bytes.size(), &v), k.ok) << k.spec.version << " " << k.spec.keepBytes;
-        if (k.ok) EXPECT_EQ(v, k.spec.value);
+        if (k.ok) {
+            EXPECT_EQ(v, k.spec.value);
+        }
     }
 }
 

@@ -452,7 +452,9 @@ TEST_F(WorldObjects, PickingHitsStrictlyInsideTheProjectedBox) {
         o.SetPosition(p);
         float depth = -1.0f;
         EXPECT_EQ(o.PickTest(c.x, c.y, &depth), c.hit) << c.what;
-        if (c.hit) EXPECT_FLOAT_EQ(depth, 100.0f) << c.what;
+        if (c.hit) {
+            EXPECT_FLOAT_EQ(depth, 100.0f) << c.what;
+        }
     }
 }
 

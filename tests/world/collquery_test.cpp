@@ -342,7 +342,9 @@ TEST(CollQuery, WallAhead) {
         Vec3 normal{0, 0, 0};
         EXPECT_EQ(FindWallAhead(&body, c.motion, c.filter, &normal), c.found ? wall : nullptr) << c.motion.x;
         EXPECT_FLOAT_EQ(body.centre.x, c.centreAfter);
-        if (c.found) EXPECT_EQ(normal.x, -1.0f);
+        if (c.found) {
+            EXPECT_EQ(normal.x, -1.0f);
+        }
     }
 }
 

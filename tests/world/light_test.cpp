@@ -145,7 +145,9 @@ TEST_F(Lights, CameraDistanceDecidesNearnessAndFade) {
         light->Update();
         EXPECT_EQ(Near(light), c.near);
         EXPECT_EQ(light->registered != 0, c.near);
-        if (c.near) EXPECT_NEAR(light->Intensity, c.intensity, 1e-4f);
+        if (c.near) {
+            EXPECT_NEAR(light->Intensity, c.intensity, 1e-4f);
+        }
         EXPECT_NEAR(light->cameraDistanceSq, c.distance * c.distance, 1e-3f);
         DeleteAllLights();
     }

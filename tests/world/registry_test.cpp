@@ -205,9 +205,13 @@ TEST_F(Registries, RegistrationByTypeDispatchesOnTheKind) {
         const uint32_t expected = c.list != nullptr ? 1u : 0u;
         EXPECT_EQ(RegisterObjectByType(c.object), expected);
         EXPECT_EQ(c.object->registered, static_cast<int32_t>(expected));
-        if (c.list != nullptr) EXPECT_EQ(Entries(*c.list), std::vector<NztBase3D*>{c.object});
+        if (c.list != nullptr) {
+            EXPECT_EQ(Entries(*c.list), std::vector<NztBase3D*>{c.object});
+        }
         EXPECT_EQ(UnregisterObjectByType(c.object), expected);
-        if (c.list != nullptr) EXPECT_EQ(c.list->count, 0);
+        if (c.list != nullptr) {
+            EXPECT_EQ(c.list->count, 0);
+        }
         EXPECT_EQ(ObjectRegistry.count, 0);
     }
     EXPECT_EQ(RegisterObjectByType(nullptr), 0u);
@@ -618,8 +622,9 @@ TEST_F(RecordedRenderPass, HidingTheOverlayFadesOnlyWhenItWasShownWithAFadeTime)
             ShowScreenImage(&hide);
         }
         EXPECT_EQ(ScreenImage.state, c.state);
-        if (c.state == ScreenImageFadingOut)
+        if (c.state == ScreenImageFadingOut) {
             EXPECT_EQ(ScreenImage.params.elapsed, 0.0f);  // from full strength
+        }
     }
 }
 

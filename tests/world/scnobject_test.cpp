@@ -192,7 +192,9 @@ TEST_F(ScnObjects, EachPassPlacesItsOwnObjectsAndAddsTheDepthBias) {
         if (c.hanging) o.parent = &parent;
         (o.*c.pass)();
         EXPECT_EQ(o.sortDepth, c.sortDepth);
-        if (c.sortDepth >= 0.0f) EXPECT_EQ(o.cameraDistanceSq, 6400.0f);
+        if (c.sortDepth >= 0.0f) {
+            EXPECT_EQ(o.cameraDistanceSq, 6400.0f);
+        }
     }
 }
 

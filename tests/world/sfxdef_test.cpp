@@ -501,7 +501,9 @@ TEST(SfxDefFileNames, PlainNamesOnly) {
         bool ok = SfxDefFileName(out, sizeof out, c.name);
         std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(ok, c.path != nullptr) << (c.name ? c.name : "(null)");
-        if (c.path) EXPECT_STREQ(out, c.path);
+        if (c.path) {
+            EXPECT_STREQ(out, c.path);
+        }
         EXPECT_EQ(err.empty(), ok) << err;
     }
     char small[16];

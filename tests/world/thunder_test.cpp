@@ -379,7 +379,9 @@ TEST_F(GlThunder, BothShapesLightTheirPathAdditively) {
         EXPECT_GT(Red(8, 16), lit);
         EXPECT_EQ(Red(16, 2), 0);
         EXPECT_EQ(Red(16, 30), 0);
-        if (style == ThunderStyleRibbon) EXPECT_EQ(BoundTextureId, texture);
+        if (style == ThunderStyleRibbon) {
+            EXPECT_EQ(BoundTextureId, texture);
+        }
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
