@@ -634,8 +634,7 @@ protected:
         NearLightRegistry = {};
         InitRenderState();
         BoundTextureId = 0;
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
         // No SDL_Quit: it unloads the GL driver, whose own allocations would then be reported as
         // leaks of an unknown module.
     }

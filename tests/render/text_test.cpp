@@ -76,12 +76,7 @@ class GlText : public ::testing::Test {
     OpenHiddenGlWindow("text", kWidth, kHeight, &window_, &context_);
   }
   static void TearDownTestSuite() {
-    if (context_ != nullptr) SDL_GL_DeleteContext(context_);
-    if (window_ != nullptr) SDL_DestroyWindow(window_);
-    context_ = nullptr;
-    window_ = nullptr;
-    // SDL stays initialised until the process ends: quitting unloads the GL driver, and the
-    // allocations it keeps after textured drawing then read as leaks from an unknown module.
+    CloseHiddenGlWindow(&window_, &context_);
   }
 
   void SetUp() override {

@@ -41,8 +41,7 @@ protected:
     }
     void TearDown() override {
         DeleteAllTextures();
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
         // No SDL_Quit: it unloads the GL driver, whose own allocations (llvmpipe's compiled
         // shaders) would then be reported as leaks of an unknown module.
     }

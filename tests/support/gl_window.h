@@ -19,3 +19,11 @@ inline bool OpenHiddenGlWindow(const char* title, int width, int height, SDL_Win
     *context = SDL_GL_CreateContext(*window);
     return *context != nullptr;
 }
+
+// Deletes the context and destroys the window (either may be null); SDL's video stays up.
+inline void CloseHiddenGlWindow(SDL_Window** window, SDL_GLContext* context) {
+    if (*context != nullptr) SDL_GL_DeleteContext(*context);
+    if (*window != nullptr) SDL_DestroyWindow(*window);
+    *context = nullptr;
+    *window = nullptr;
+}

@@ -201,10 +201,7 @@ protected:
         OpenHiddenGlWindow("bars", kWidth, kHeight, &window_, &context_);
     }
     static void TearDownTestSuite() {
-        if (context_ != nullptr) SDL_GL_DeleteContext(context_);
-        if (window_ != nullptr) SDL_DestroyWindow(window_);
-        context_ = nullptr;
-        window_ = nullptr;
+        CloseHiddenGlWindow(&window_, &context_);
     }
     void SetUp() override {
         ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();

@@ -368,12 +368,7 @@ class GlTextBoxes : public TextBoxFixture {
         OpenHiddenGlWindow("textbox", kWidth, kHeight, &window_, &context_);
     }
     static void TearDownTestSuite() {
-        if (context_ != nullptr) SDL_GL_DeleteContext(context_);
-        if (window_ != nullptr) SDL_DestroyWindow(window_);
-        context_ = nullptr;
-        window_ = nullptr;
-        // SDL stays initialised: quitting unloads the GL driver, whose kept allocations then
-        // read as leaks from an unknown module.
+        CloseHiddenGlWindow(&window_, &context_);
     }
 
     void SetUp() override {

@@ -143,8 +143,7 @@ protected:
         RunMode = savedRunMode_;
         FrameFunction = savedFrameFunction_;
         DeleteAllTextures();
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
     }
     void Make(const char* name) {
         MakeVideo(data_.Data(std::string("VIDEOS/") + name + ".avi"), kMjpeg);

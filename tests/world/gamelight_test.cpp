@@ -217,10 +217,7 @@ protected:
         OpenHiddenGlWindow("gamelight", 64, 64, &window_, &context_);
     }
     static void TearDownTestSuite() {
-        if (context_ != nullptr) SDL_GL_DeleteContext(context_);
-        if (window_ != nullptr) SDL_DestroyWindow(window_);
-        context_ = nullptr;
-        window_ = nullptr;
+        CloseHiddenGlWindow(&window_, &context_);
     }
     void SetUp() override {
         GameLights::SetUp();

@@ -462,8 +462,7 @@ protected:
         DeleteAllTextures();
         InitRenderState();
         BoundTextureId = 0;
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
     }
     // Particles at (-0.5, -0.5) and (0.5, 0.5), a quarter of the view wide.
     void TwoParticles(SfxDef* def) {

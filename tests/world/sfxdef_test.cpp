@@ -527,8 +527,7 @@ protected:
     void TearDown() override {
         SfxDefTest::TearDown();
         DeleteAllTextures();
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
     }
 
     static std::vector<uint8_t> Texels(uint32_t id, size_t bytes) {

@@ -569,8 +569,7 @@ protected:
         ResetSkyState();
         InitRenderState();
         BoundTextureId = 0;
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
     }
     // Red of the pixel x, y from the centre, y downwards.
     static int Red(int x, int y) {

@@ -345,8 +345,7 @@ protected:
         DeleteAllTextures();
         InitRenderState();
         BoundTextureId = 0;
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        CloseHiddenGlWindow(&window_, &context_);
         Thunder::TearDown();
     }
     static int Red(int x, int y) {
