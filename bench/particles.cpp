@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "world/base3d.h"
 #include "world/sfx.h"

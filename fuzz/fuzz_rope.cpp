@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztfile.h"
 #include "model/objtype.h"
 #include "world/base3d.h"

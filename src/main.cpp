@@ -1,3 +1,3 @@
-#include "core/entry.h"
+#include "game/entry.h"
 
 int main(int argc, char** argv) { return RunQuorvane(argc, argv); }

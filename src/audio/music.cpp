@@ -9,7 +9,7 @@
 #include "audio/oggstream.h"
 #include "core/paths.h"
 #include "core/thread.h"
-#include "scene/events.h"
+#include "world/events.h"
 #include "ui/menu.h"
 
 std::vector<MusicPlaylist*> MusicPlaylists;

@@ -12,7 +12,7 @@
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/text.h"
-#include "scene/events.h"
+#include "world/events.h"
 #include "scene/scene.h"
 #include "ui/gameui.h"
 #include "ui/textbox.h"

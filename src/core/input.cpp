@@ -13,7 +13,7 @@
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "platform/wincodes.h"
-#include "scene/events.h"
+#include "world/events.h"
 #include "ui/wnd.h"
 #include "world/camera.h"
 #include "world/registry.h"

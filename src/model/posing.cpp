@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/anim.h"
 #include "model/attach.h"
 #include "model/mesh.h"

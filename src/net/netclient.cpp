@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "model/objtype.h"

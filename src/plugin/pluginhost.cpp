@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/entry.h"
+#include "game/entry.h"
 #include "core/paths.h"
 #include "plugin/services.h"
 

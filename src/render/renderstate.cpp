@@ -1,6 +1,6 @@
 #include "render/renderstate.h"
 
-#include "core/entry.h"
+#include "game/entry.h"
 
 #include <FTGL/ftgl.h>
 

@@ -7,7 +7,7 @@
 
 #include "character/entity.h"
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
 #include "model/objtype.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "scene/events.h"
+#include "world/events.h"
 
 class CNztWnd;
 class CNztWnd_Info;

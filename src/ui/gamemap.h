@@ -1,7 +1,7 @@
 // Game maps.
 #pragma once
 
-#include "scene/events.h"
+#include "world/events.h"
 
 class NztGameMap : public NztEventObject {
 public:

@@ -1,7 +1,7 @@
 // Game interfaces.
 #pragma once
 
-#include "scene/events.h"
+#include "world/events.h"
 
 class CNztWnd;
 

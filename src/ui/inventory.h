@@ -1,7 +1,7 @@
 // Inventories.
 #pragma once
 
-#include "scene/events.h"
+#include "world/events.h"
 
 class NztInventory : public NztEventObject {
 public:

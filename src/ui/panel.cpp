@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/objtype.h"
 #include "render/projection.h"
 #include "render/renderstate.h"

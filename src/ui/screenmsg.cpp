@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "render/renderstate.h"
 #include "render/text.h"

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "render/projection.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "platform/avi.h"

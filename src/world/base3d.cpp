@@ -5,7 +5,7 @@
 
 #include "audio/sound.h"
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "model/attach.h"
 #include "model/mesh.h"

@@ -3,7 +3,7 @@
 // take part in events) derives from NztBase3D and answers its table of virtual operations:
 //
 //   NztBase3D                      slots 0-9 (range, size, update passes, render passes, flat colour)
-//     NztEventObject               (scene/events.h) event records
+//     NztEventObject               (world/events.h) event records
 //       NztBaseObject + controller kind 1; slots 10-15 (animation, SyncModel)
 //         NztCollideObject         kind 3
 //           NztScnObject           kind 4
@@ -88,9 +88,9 @@ public:
     float sortDepth = 0.0f;         // the view depth, or the nearest box corner once UpdateLod tested it
 };
 
-// NztEventObject needs NztBase3D complete; scene/events.h includes this file for it and keeps its
+// NztEventObject needs NztBase3D complete; world/events.h includes this file for it and keeps its
 // guard below that include, so either header may come first.
-#include "scene/events.h"
+#include "world/events.h"
 
 class CNztCamera;
 class NztLight;

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "character/spell.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"

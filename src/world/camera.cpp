@@ -6,7 +6,7 @@
 
 #include "audio/sound.h"
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "model/mesh.h"
@@ -14,7 +14,7 @@
 #include "platform/wincodes.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
-#include "scene/events.h"
+#include "world/events.h"
 #include "world/collquery.h"
 #include "world/gamelight.h"
 #include "world/traject.h"

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/frame.h"
-#include "scene/triggers.h"
+#include "game/frame.h"
+#include "world/triggers.h"
 #include "world/base3d.h"
 
 namespace {

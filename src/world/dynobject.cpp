@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/anim.h"

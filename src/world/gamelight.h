@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/binio.h"
-#include "scene/events.h"
+#include "world/events.h"
 
 class NztLight;
 

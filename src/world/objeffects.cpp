@@ -10,7 +10,7 @@
 #include "model/mesh.h"
 #include "model/objtype.h"
 #include "world/base3d.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "world/camera.h"
 #include "world/thunder.h"
 

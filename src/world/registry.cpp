@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "model/objtype.h"
@@ -13,9 +13,9 @@
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "scene/events.h"
+#include "world/events.h"
 #include "scene/scene.h"
-#include "scene/triggers.h"
+#include "world/triggers.h"
 #include "ui/panel.h"
 #include "world/base3d.h"
 #include "world/camera.h"

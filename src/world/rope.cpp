@@ -6,7 +6,7 @@
 
 #include "character/entity.h"
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/mesh.h"
 #include "model/objtype.h"
 #include "world/base3d.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/mesh.h"
 #include "model/objtype.h"
 #include "core/paths.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "model/meshdraw.h"
@@ -22,7 +22,7 @@
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "scene/events.h"
+#include "world/events.h"
 #include "character/entity.h"
 #include "world/camera.h"
 

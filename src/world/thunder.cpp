@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "model/meshdraw.h"
 #include "render/renderstate.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "render/renderstate.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "core/paths.h"

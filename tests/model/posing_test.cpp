@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "model/posing.h"

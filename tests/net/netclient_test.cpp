@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "model/anim.h"

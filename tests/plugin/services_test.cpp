@@ -9,7 +9,7 @@
 
 #include "audio/openal.h"
 #include "audio/sound.h"
-#include "core/entry.h"
+#include "game/entry.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/entry.h"
+#include "game/entry.h"
 #include "platform/window.h"
 #include "render/glext.h"
 #include "render/renderstate.h"

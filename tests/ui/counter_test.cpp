@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/paths.h"
 #include "datakit/counter.h"
 #include "datakit/datakit.h"

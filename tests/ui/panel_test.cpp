@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "ui/wnd.h"

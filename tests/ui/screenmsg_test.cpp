@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "support/gl_window.h"

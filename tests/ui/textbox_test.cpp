@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/pack.h"
 #include "core/scratch.h"
 #include "datakit/gtx.h"

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "model/objtype.h"
 #include "net/netclient.h"
 #include "render/renderstate.h"
-#include "scene/triggers.h"
+#include "world/triggers.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/base3d.h"

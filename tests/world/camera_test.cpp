@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"

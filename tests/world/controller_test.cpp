@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
-#include "scene/triggers.h"
+#include "world/triggers.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "datakit/mesh.h"
 #include "model/mesh.h"
@@ -26,7 +26,7 @@
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "scene/scene.h"
-#include "scene/triggers.h"
+#include "world/triggers.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/light.h"

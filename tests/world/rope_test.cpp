@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztfile.h"
 #include "datakit/rope.h"
 #include "model/mesh.h"

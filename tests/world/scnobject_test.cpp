@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "model/attach.h"
 #include "model/mesh.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"
 #include "model/objtype.h"

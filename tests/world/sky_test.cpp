@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "core/scratch.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "render/glext.h"

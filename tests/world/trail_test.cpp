@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"

@@ -1,4 +1,4 @@
-#include "core/frame.h"
+#include "game/frame.h"
 
 #include <GL/gl.h>
 
@@ -21,8 +21,8 @@
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "scene/events.h"
-#include "scene/triggers.h"
+#include "world/events.h"
+#include "world/triggers.h"
 #include "ui/console.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"

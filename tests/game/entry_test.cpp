@@ -6,8 +6,8 @@
 
 #include "core/config.h"
 #include "core/input.h"
-#include "core/entry.h"
-#include "core/frame.h"
+#include "game/entry.h"
+#include "game/frame.h"
 #include "ui/wnd.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/entry.h"
+#include "game/entry.h"
 
 #include <FTGL/ftgl.h>
 #include <GL/gl.h>
@@ -14,7 +14,7 @@
 #include "audio/sound.h"
 #include "character/spell.h"
 #include "core/config.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "core/thread.h"
@@ -23,7 +23,7 @@
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "scene/hover.h"
+#include "world/hover.h"
 #include "ui/gameui.h"
 #include "ui/menu.h"
 #include "ui/panel.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/frame.h"
+#include "game/frame.h"
 #include "core/input.h"
 #include "platform/timer.h"
 #include "platform/wincodes.h"

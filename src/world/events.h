@@ -5,13 +5,13 @@
 // first.
 #include "world/base3d.h"
 
-#ifndef QUORVANE_SCENE_EVENTS_H
-#define QUORVANE_SCENE_EVENTS_H
+#ifndef QUORVANE_WORLD_EVENTS_H
+#define QUORVANE_WORLD_EVENTS_H
 
 #include <cstdint>
 #include <vector>
 
-#include "scene/userprop.h"
+#include "world/userprop.h"
 
 struct EventRecord;
 
@@ -43,4 +43,4 @@ void ClearDelayedActions();
 void ResetDeferredActions();
 void ForceFinishTimers();
 
-#endif  // QUORVANE_SCENE_EVENTS_H
+#endif  // QUORVANE_WORLD_EVENTS_H

@@ -1,5 +1,5 @@
 // User property lists: appends, copies and element access.
-#include "scene/userprop.h"
+#include "world/userprop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scene/events.h"
+#include "world/events.h"
 
 NztEventObject GameEventObject;
 

@@ -1,4 +1,4 @@
-#include "scene/userprop.h"
+#include "world/userprop.h"
 
 #include <cstdio>
 

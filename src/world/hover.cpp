@@ -1,3 +1,3 @@
-#include "scene/hover.h"
+#include "world/hover.h"
 
 void UpdateMouseHover(int32_t, int32_t) {}

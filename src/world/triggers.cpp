@@ -1,4 +1,4 @@
-#include "scene/triggers.h"
+#include "world/triggers.h"
 
 void UpdateRegisteredTriggers() {}
 uint32_t BroadcastToRegisteredTriggers(uint32_t) { return 0; }
