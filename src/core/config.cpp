@@ -188,6 +188,7 @@ void StartLevel(const char* name, uint8_t forced, uint8_t flag) {
     char level[QvPathMax];
     if (!FormatPath(level, sizeof level, "%s", name)) return;
     BroadcastEvent(BeforeLevelLoadEvent);
+    ClearDelayedActions();
     ResetDeferredActions();
     LoadScene(level, flag, nullptr);
     AfterLevelLoad();

@@ -15,6 +15,7 @@
 #include "character/spell.h"
 #include "core/config.h"
 #include "game/frame.h"
+#include "game/eventwiring.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "core/thread.h"
@@ -135,7 +136,7 @@ const WindowMessageTargets EngineMessageTargets = {
     SendKeyUpToFocusWnd,
     SendCharToFocusWnd,
     DispatchMouseMoveToWnds,
-    UpdateMouseHover,
+    [](int32_t x, int32_t y) { UpdateMouseHover(x, y); },
     OnMouseButtonDown,
     OnMouseDoubleClick,
     DispatchLButtonUpToWnds,
@@ -411,6 +412,7 @@ uint32_t InitApplication() {
     if (LoadSpellDefinitions() != 0) LoadSpellSfx();
     InitCursors();
     InitInput();
+    InstallEventWiring();
     // The window keeps the mouse while a button is held (the platform's automatic capture).
     ShowDefaultCursor();
     LoadAllPlugins();

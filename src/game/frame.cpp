@@ -295,7 +295,7 @@ void GameFrame() {
     SendObjectStatesEvery(gGameSendTimer);
     DrawFrame();
     RunDeferredActions();
-    UpdateDelayedActions();
+    UpdateDelayedActions(FrameTiming.frameTime);
     MouseWheelDelta = 0;
 }
 

@@ -26,6 +26,7 @@
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/objeffects.h"
+#include "world/objlookup.h"
 
 uint32_t PluginIntRandomIndex = 0;
 uint32_t PluginFloatRandomIndex = 0;
@@ -173,8 +174,12 @@ void GetScnObjectEntry(int32_t index, int32_t attach, QvPluginAttachInfo* out) {
 void GetEntityEntry(int32_t index, int32_t attach, QvPluginAttachInfo* out) {
     FillAttachInfo(ListObject(EntityList, EntityCount, index), attach, out);
 }
-void ActivateObjectSvc(int32_t, int32_t) {}
-void DeactivateObjectSvc(int32_t, int32_t) {}
+void ActivateObjectSvc(int32_t id, int32_t kind) {
+    if (NztEventObject* o = FindSceneObject(kind, id)) ActivateObject(o);
+}
+void DeactivateObjectSvc(int32_t id, int32_t kind) {
+    if (NztEventObject* o = FindSceneObject(kind, id)) DeactivateObject(o);
+}
 
 NztBaseObject* FindByIdKind(int32_t id, int32_t kind) {
     if (kind == QV_PLUGIN_KIND_SCNOBJECT) return FindScnObjectById(id);

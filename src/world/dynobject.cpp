@@ -199,8 +199,8 @@ void NztDynObject::Impact(bool hitEvent, bool callbackFirst) {
     }
     if (hitEvent && sweepHit.object != nullptr && sweepHit.object != owner) {
         if (auto* target = dynamic_cast<NztEventObject*>(sweepHit.object)) {
-            const uint32_t ownerId = owner != nullptr ? static_cast<uint32_t>(owner->id) : 0xFFFFFFFFu;
-            ObjectServices.sendEvent(target, EventHitByDynObject, ownerId, 0, 0);
+            // The launcher travels as its handle, so that a condition on it can find it.
+            ObjectServices.sendEvent(target, EventHitByDynObject, EventObjectHandle(owner), 0, 0);
         }
     }
 }

@@ -223,8 +223,8 @@ TEST_F(WorldObjects, ABaseObjectStartsWithItsDefaults) {
     EXPECT_EQ(o.previousFrame, -1);
     EXPECT_EQ(o.spareWord, 1);
     EXPECT_EQ(o.hoverFlag, 0);
-    EXPECT_EQ(o.eventWord1, 0);
-    EXPECT_EQ(o.eventWord2, 0);
+    EXPECT_EQ(o.pointedObject, 0u);
+    EXPECT_EQ(o.destroyWhenDeactivated, 0);
     const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     ExpectRows(o.rotation, identity, "rotation");
     ExpectRows(o.secondRotation, identity, "second rotation");

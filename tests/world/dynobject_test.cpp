@@ -56,8 +56,10 @@ protected:
         FrameAccumulators.halfSecond = 0.3f;
         Log() = FlightLog{};
         ObjectServices.sendEvent = [](NztEventObject* o, uint32_t code, uint32_t a, uint32_t, uint32_t) {
+            // The launcher travels as its handle.
+            const NztEventObject* from = ResolveEventObject(a);
             Log().calls.push_back("event " + std::to_string(code) + " to " + std::to_string(o->id) + " from " +
-                                  std::to_string(static_cast<int32_t>(a)));
+                                  std::to_string(from ? from->id : -1));
             return 1u;
         };
         ObjectServices.removeSfxAt = [](uint32_t i) {
