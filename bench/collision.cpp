@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "model/mesh.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 #include "world/base3d.h"
 #include "world/collide.h"
 #include "world/collquery.h"

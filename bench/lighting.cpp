@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/mesh.h"
-#include "model/shading.h"
+#include "world/shading.h"
 #include "world/light.h"
 #include "world/registry.h"
 

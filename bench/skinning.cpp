@@ -17,7 +17,7 @@
 #include "core/nztmath.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "model/posing.h"
+#include "world/posing.h"
 
 #ifdef QV_HAVE_IRRLICHT
 #include <fcntl.h>

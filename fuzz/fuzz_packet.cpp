@@ -7,8 +7,8 @@
 
 #include "character/entity.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "net/netclient.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -10,8 +10,8 @@
 #include "character/entity.h"
 #include "game/frame.h"
 #include "core/nztfile.h"
-#include "model/objtype.h"
 #include "world/base3d.h"
+#include "world/objtype.h"
 #include "world/rope.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/userreg.h"
+#include "core/userreg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > UserRegFileMax) return 0;

@@ -7,15 +7,15 @@
 #include <mutex>
 
 #include "audio/oggstream.h"
+#include "audio/volume.h"
 #include "core/paths.h"
 #include "core/thread.h"
-#include "world/events.h"
-#include "ui/menu.h"
 
 std::vector<MusicPlaylist*> MusicPlaylists;
 MusicPlaylist* CurrentPlaylist = nullptr;
 char CurrentMusicTrack[256] = "";
 GainFade MusicFade;
+void (*MusicEventSender)(uint32_t code) = nullptr;
 
 namespace {
 
@@ -23,7 +23,7 @@ void (*eventObserver)(uint32_t) = nullptr;
 
 void SendMusicEvent(uint32_t code) {
     if (eventObserver) eventObserver(code);
-    GameEventObject.SendEvent(code, 0, 0, 0);
+    if (MusicEventSender) MusicEventSender(code);
 }
 
 void SetMusicGain(float gain) {

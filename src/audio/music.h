@@ -43,5 +43,9 @@ void OnMusicEnded();
 // ended by itself calls the end-of-track callback (OnMusicEnded). The frame calls it every frame.
 void DispatchMusicEvents();
 
+// Sends a music event (0 a track started, 1 a track ended) to the game event object; the game
+// installs it at start-up. Null sends nothing.
+extern void (*MusicEventSender)(uint32_t code);
+
 // Sees every music event sent to the game event object (tests; null for none).
 void SetMusicEventObserver(void (*observer)(uint32_t code));

@@ -5,7 +5,10 @@
 
 #include "audio/openal.h"
 #include "core/paths.h"
-#include "ui/menu.h"
+
+float SoundVolume = 1.0f;
+float MusicVolume = 1.0f;
+#include "audio/volume.h"
 
 SoundTableData SoundTable;
 float MasterSoundGain = 1.0f;

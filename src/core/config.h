@@ -1,6 +1,6 @@
 // The user configuration (display and feature settings, in the user folder, read before the window
-// exists and written back at exit), the game settings (read from the data folder) and the level
-// start with the player's scene slots.
+// exists and written back at exit) and the game settings (read from the data folder). The level
+// start and the player's scene slots are the game's (game/level.h).
 #pragma once
 
 #include <cstddef>
@@ -32,9 +32,6 @@ struct GameSettingsData {
 };
 extern GameSettingsData GameSettings;
 
-// The memory snapshot of the live scene made by save-slot code 0 (null when none).
-extern void* SceneSnapshot;
-
 enum class ConfigRead { Loaded, UnknownVersion, Truncated };
 
 // "QuorvaneGame.cfg" in the user folder, versions 10001 to 10009; anything else keeps the defaults.
@@ -51,18 +48,7 @@ bool ReadGameConfig();
 // Reads a game configuration into settings (which the caller zeroed); name fields always end in a
 // zero. Changes settings only when the result is Loaded.
 ConfigRead ParseGameConfig(BinReader& in, GameSettingsData* settings);
-// Defaults, the file, then the game font and the text table.
+// Defaults, then the file; names that are not plain are refused. ApplyGameSettings (game/level.h)
+// loads the font and the text table they name.
 void LoadGameSettings();
 void ResetGameSettings();
-
-// Loads a scene as the current level. Unless forced, "NoLevel" (any case) does nothing.
-void StartLevel(const char* name, uint8_t forced, uint8_t flag);
-// Scene slots "USER/<name>.Scn" under the data folder; a name that is not plain is refused.
-void SaveUserScene(const char* name);
-void LoadUserScene(const char* name);
-void DeleteUserScene(const char* name);
-// 0 snapshot the scene in memory, 1 restore the snapshot, 2 save, 3 load, 4 delete the named slot.
-void DoSaveSlotAction(int code, const char* name);
-void FreeSceneSnapshot();
-// The full path of a scene slot; false (one line on stderr) for a name with '/', '\\' or "..".
-bool UserScenePath(const char* name, char* out, size_t outBytes);

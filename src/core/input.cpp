@@ -5,18 +5,12 @@
 #include <cstring>
 #include <utility>
 
-#include "character/entity.h"
 #include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
-#include "model/objtype.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "platform/wincodes.h"
-#include "world/events.h"
-#include "ui/wnd.h"
-#include "world/camera.h"
-#include "world/registry.h"
 
 KeyStateTables KeyStates = {{}, {}, KeyStates.keyTables[0], KeyStates.keyTables[1],
                             KeyStates.actionTables[0], KeyStates.actionTables[1]};
@@ -38,39 +32,28 @@ namespace {
 // Set while a pad was open at the last read, so that pulling it out releases its controls once.
 bool g_padWasOpen = false;
 
-NztEventObject* DefaultPick(int32_t x, int32_t y) { return PickEntityOnRay(x, y); }
-
-NztEventObject* DefaultWheelTarget() {
-    if (!PlayerEntity) return nullptr;
-    if (PlayerEntity->riddenEntity) return PlayerEntity->riddenEntity;
-    return PlayerEntity;
-}
-
-void DefaultSendEvent(NztEventObject* object, uint32_t code) { object->SendEvent(code, 0, 0, 0); }
-
-// The window toolkit takes (x, y, flags); the input handlers are given (flags, x, y).
-int32_t DefaultDispatchLButtonDown(uint32_t flags, int32_t x, int32_t y) {
-    return static_cast<int32_t>(DispatchLButtonDownToWnds(x, y, flags));
-}
-int32_t DefaultDispatchLButtonDblClk(uint32_t flags, int32_t x, int32_t y) {
-    return static_cast<int32_t>(DispatchLButtonDblClkToWnds(x, y, flags));
-}
-int32_t DefaultDispatchMouseWheel(int32_t x, int32_t y, int32_t delta) {
-    return static_cast<int32_t>(DispatchMouseWheelToWnds(x, y, delta));
-}
+// Until the game installs its half: no window takes a click, no object is picked or told, and the
+// camera is in its start mode.
+int32_t NoWindowTakesButton(uint32_t, int32_t, int32_t) { return 0; }
+int32_t NoWindowTakesWheel(int32_t, int32_t, int32_t) { return 0; }
+NztEventObject* NoObjectPicked(int32_t, int32_t) { return nullptr; }
+NztEventObject* NoWheelTarget() { return nullptr; }
+void NoEventSent(NztEventObject*, uint32_t) {}
+int32_t StartCameraMode() { return 1; }
 
 constexpr InputHooks kDefaultHooks = {
-    PlatformGetKeyboardState,  PlatformGetCursorPos,        PlatformSetCursorPos,
-    PlatformGetDesktopSize,    DefaultDispatchLButtonDown,  DefaultDispatchLButtonDblClk,
-    DefaultDispatchMouseWheel,  DefaultPick,                 DefaultWheelTarget,
-    DefaultSendEvent,
+    PlatformGetKeyboardState,  PlatformGetCursorPos,  PlatformSetCursorPos,
+    PlatformGetDesktopSize,    NoWindowTakesButton,   NoWindowTakesButton,
+    NoWindowTakesWheel,        NoObjectPicked,        NoWheelTarget,
+    NoEventSent,               StartCameraMode,
 };
 
 }  // namespace
 
+InputHooks EngineInputHooks = kDefaultHooks;
 InputHooks InputServices = kDefaultHooks;
 
-void ResetInputHooks() { InputServices = kDefaultHooks; }
+void ResetInputHooks() { InputServices = EngineInputHooks; }
 
 // ---------------------------------------------------------------------------------------------
 // Keys, actions and the pad
@@ -192,7 +175,7 @@ uint8_t PollKeyboard() {
     std::swap(KeyStates.keys, KeyStates.previousKeys);
     InputServices.getKeyboardState(KeyStates.keys);
     std::swap(KeyStates.actions, KeyStates.previousActions);
-    ComputeGameActions(KeyStates.keys, *PadStates.current, CameraMode, ActionEnabled,
+    ComputeGameActions(KeyStates.keys, *PadStates.current, InputServices.cameraMode(), ActionEnabled,
                        KeyStates.actions);
     return KeyStates.actions[kActionRightButton];
 }

@@ -129,8 +129,10 @@ struct CursorImage {
 // returns false and points *fault at a description.
 bool DecodeCursorFile(const uint8_t* data, size_t size, CursorImage* image, const char** fault);
 
-// The services outside this file that input reaches. They start as the engine's own; tests put
-// fakes in their place and call ResetInputHooks afterwards.
+// The services outside this file that input reaches. The platform half is input's own; the game
+// half (the window toolkit, picking, the player, the camera mode) is installed by the game at
+// start-up into EngineInputHooks. Tests put fakes in InputServices and call ResetInputHooks
+// afterwards.
 struct InputHooks {
     void (*getKeyboardState)(uint8_t table[256]);
     bool (*getCursorPos)(int32_t* x, int32_t* y);
@@ -142,6 +144,9 @@ struct InputHooks {
     NztEventObject* (*pickEntityOnRay)(int32_t x, int32_t y);
     NztEventObject* (*wheelTarget)();  // the player, or the character it rides; null without one
     void (*sendEvent)(NztEventObject* object, uint32_t code);
+    int32_t (*cameraMode)();  // the camera mode the pad's forward action depends on
 };
 extern InputHooks InputServices;
+// The engine's own services, which ResetInputHooks puts back into InputServices.
+extern InputHooks EngineInputHooks;
 void ResetInputHooks();

@@ -1,6 +1,5 @@
 #include "core/paths.h"
 
-#include <GL/gl.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,9 +19,6 @@
 
 #include "core/config.h"
 #include "platform/window.h"
-#include "render/image.h"
-#include "render/projection.h"
-#include "render/texture.h"
 
 char UserFolder[QvPathMax];
 char DataFolder[QvPathMax];
@@ -462,19 +458,6 @@ bool NextScreenshotName(const char* path, char* out, size_t outBytes) {
     return false;
 }
 
-int MakeScreenshotName(const char* path, int width, int height) {
-    if (width <= 0 || height <= 0) return 1;
-    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-    ReadFramePixels(height, width, pixels.data());
-    char target[QvPathMax];
-    if (!CopyOut(target, sizeof target, path)) return 1;
-    MakePathFolders(target);
-    char name[QvPathMax];
-    if (NextScreenshotName(target, name, sizeof name)) SaveTgaFile(pixels.data(), width, height, name);
-    else std::fprintf(stderr, "paths: no free screenshot name for %s\n", target);
-    return 1;
-}
-
 void SwapRgbaBytes(uint8_t* pixels, int width, int height) {
     if (width <= 0 || height <= 0) return;
     size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -526,15 +509,6 @@ void FillDwords(void* dest, uint32_t value, size_t n) {
 }
 
 void SetDwords(void* dest, size_t n, uint32_t value) { FillDwords(dest, value, n); }
-
-void BindTextureRepeat(uint32_t texture) {
-    if (BoundTextureId != texture) {
-        glBindTexture(GL_TEXTURE_2D, texture);
-        BoundTextureId = texture;
-    }
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-}
 
 float SqrtF(float x) { return std::sqrt(x); }
 

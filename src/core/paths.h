@@ -85,10 +85,8 @@ bool MatchFilePattern(const char* pattern, const char* name);
 // Translates and dispatches every pending window message; non-zero when there was one.
 int PumpMessages();
 
-// Writes the current frame as a TGA under path, or under the next free numbered name when path
-// exists (Shot000.tga, Shot001.tga, ...). Returns 1.
-int MakeScreenshotName(const char* path, int width, int height);
-// The name MakeScreenshotName writes to; false when none can be formed.
+// The name a screenshot of path is written to: path itself, or the next free numbered name when
+// path exists (Shot000.tga, Shot001.tga, ...); false when none can be formed.
 bool NextScreenshotName(const char* path, char* out, size_t outBytes);
 // Exchanges the first and third byte of every 4-byte pixel (RGBA <-> BGRA).
 void SwapRgbaBytes(uint8_t* pixels, int width, int height);
@@ -105,8 +103,6 @@ void FillBytes(void* dest, uint8_t value, size_t n);
 void CopyBytes(size_t n, const void* source, void* dest);
 void FillDwords(void* dest, uint32_t value, size_t n);
 void SetDwords(void* dest, size_t n, uint32_t value);
-// Binds the texture (unless already bound) with wrapping on in both directions.
-void BindTextureRepeat(uint32_t texture);
 float SqrtF(float x);
 // Nearest integer in the current rounding mode (ties to even); INT32_MIN when out of range.
 int32_t RoundToInt(double x);

@@ -19,6 +19,8 @@
 #include "core/input.h"
 #include "core/paths.h"
 #include "core/thread.h"
+#include "game/hooks.h"
+#include "game/level.h"
 #include "net/netclient.h"
 #include "platform/glcontext.h"
 #include "plugin/pluginhost.h"
@@ -36,7 +38,6 @@
 #include "world/sky.h"
 
 uint32_t RunningFlag = 1;
-WindowHandle MainWindow = nullptr;
 uint32_t GlReady = 0;
 uint32_t DesktopWidth = 0;
 uint32_t DesktopHeight = 0;
@@ -169,6 +170,8 @@ const ProgramSteps EngineProgramSteps = {
 };
 
 void InitProgramDefaults() {
+    // The calls lower floors make up into the game, the ui and the world.
+    InstallEngineHooks();
     // The platform's screen saver is on until the video system starts and the engine says otherwise.
     SavedScreenSaverActive = IsScreenSaverEnabled() ? 1 : 0;
     SavedPowerOffActive = SavedScreenSaverActive;

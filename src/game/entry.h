@@ -13,7 +13,6 @@ class CNztWnd;
 
 // The loop runs while this is non-zero; a close request, a destroy or a quit clears it.
 extern uint32_t RunningFlag;
-extern WindowHandle MainWindow;
 // 0 until the end of InitApplication; until then moves, sizes and paints are left alone.
 extern uint32_t GlReady;
 extern uint32_t DesktopWidth;

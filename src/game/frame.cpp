@@ -10,7 +10,7 @@
 #include "core/nztmath.h"
 #include "core/pack.h"
 #include "core/paths.h"
-#include "model/objtype.h"
+#include "game/level.h"
 #include "net/netclient.h"
 #include "platform/glcontext.h"
 #include "platform/timer.h"
@@ -20,8 +20,10 @@
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
+#include "render/screenshot.h"
 #include "render/texture.h"
 #include "world/events.h"
+#include "world/objtype.h"
 #include "world/triggers.h"
 #include "ui/console.h"
 #include "ui/counter.h"
@@ -45,13 +47,7 @@
 #include "world/traject.h"
 #include "world/trail.h"
 
-FrameFn FrameFunction = GameFrame;
-RunModeState RunMode;
-FrameClockState FrameClock;
-FrameTimingState FrameTiming;
-FrameAccumulatorState FrameAccumulators;
 uint32_t SunReflectTexture = 0;
-uint32_t ThunderTexture = 0;
 uint32_t BorderCinemaTexture = 0;
 uint32_t LaunchEffectTypeIndex = 0;
 
@@ -70,12 +66,6 @@ constexpr ButtonEvents kButtonEvents[] = {
     {kButtonShift, 85, 104, 123},
     {kButtonRightMouse, 86, 105, 124},
 };
-
-struct EditorAveraging {
-    uint32_t frameCount = 0;
-    float rateSum = 0.0f;
-};
-EditorAveraging gEditorAveraging;
 
 // Object states go to the network every send period, each frame function with its own timer.
 float gGameSendTimer = 0.0f;
@@ -147,12 +137,8 @@ const FunctionKeyTargets EngineFunctionKeyTargets = {
 };
 
 void InitFrameDefaults() {
+    ResetFrameClock();
     FrameFunction = GameFrame;
-    RunMode = RunModeState{};
-    FrameClock = FrameClockState{};
-    FrameTiming = FrameTimingState{};
-    FrameAccumulators = FrameAccumulatorState{};
-    gEditorAveraging = EditorAveraging{};
     gGameSendTimer = 0.0f;
     gEditorSendTimer = 0.0f;
     gSendPeriod = 0.1f;
@@ -206,15 +192,6 @@ void EnterGameMode() {
     StartLevel(GameSettings.startScene, 0, 1);
 }
 
-void InitTimer() {
-    FrameTiming.rate = 50.0f;
-    FrameTiming.frameTime = 0.02f;
-    FrameTiming.frameFactor = 1.0f;
-    FrameTiming.inverseFrameFactor = 1.0f;
-    FrameClock.frequency = static_cast<double>(QueryPerformanceFrequency());
-    FrameClock.inverseFrequency = 1.0 / FrameClock.frequency;
-    FrameClock.startCount = QueryPerformanceCounter();
-}
 
 void InitMathTables() {
     BuildSinCosTables();
@@ -224,53 +201,9 @@ void InitMathTables() {
     gSendPeriod = 0.1f;
 }
 
-bool StepFrameClock(float* measuredRate) {
-    const double now = static_cast<double>(QueryPerformanceCounter() - FrameClock.startCount);
-    double delta = now - FrameClock.lastFrameTime;
-    if (delta < FrameClock.frameCap) return false;
-    FrameClock.lastFrameTime = now;
-    if (FrameTiming.timeScale != 0.0f) delta *= FrameTiming.timeScale;
-    float rate = static_cast<float>(FrameClock.frequency / delta);
-    // At least one frame a second, so that dt never exceeds a second (a NaN counts as too slow).
-    if (!(rate > 1.0f)) rate = 1.0f;
-    FrameTiming.measuredRate = rate;
-    *measuredRate = rate;
-    return true;
-}
 
-void SetFrameRate(float rate) {
-    FrameTiming.rate = rate;
-    FrameTiming.frameTime = 1.0f / rate;
-    FrameTiming.frameFactor = FrameTiming.frameTime * 50.0f;
-    FrameTiming.inverseFrameFactor = 1.0f / FrameTiming.frameFactor;
-}
 
-void AverageEditorFrameRate(float measuredRate) {
-    gEditorAveraging.frameCount += 1;
-    gEditorAveraging.rateSum += measuredRate;
-    if (gEditorAveraging.frameCount >= 5) {
-        SetFrameRate(gEditorAveraging.rateSum * 0.2f);
-        gEditorAveraging = EditorAveraging{};
-    }
-}
 
-void AdvanceAccumulators(float dt) {
-    FrameAccumulatorState& a = FrameAccumulators;
-    a.twentieth += dt;
-    a.tickA += dt;
-    a.tickB += dt;
-    if (a.twentieth < 0.05f) return;
-    a.twentieth = 0.0f;
-    if (a.resetANext != 0) {
-        a.lastTickA = a.tickA;
-        a.tickA = 0.0f;
-        a.resetANext = 0;
-    } else {
-        a.lastTickB = a.tickB;
-        a.tickB = 0.0f;
-        a.resetANext = 1;
-    }
-}
 
 void GameFrame() {
     float rate = 0.0f;
@@ -423,6 +356,7 @@ void InitEngineResources() {
     OpenDataPacks();
     ResetWobble();
     LoadGameSettings();
+    ApplyGameSettings();
     RenderState.currentFont = RenderState.gameFont;
     RenderState.currentFontSize = RenderState.gameFontSize;
     RenderState.normalizationCubeMap = CreateNormalizationCubeMap();

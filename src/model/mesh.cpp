@@ -11,8 +11,7 @@
 #include "core/binio.h"
 #include "core/pack.h"
 #include "core/paths.h"
-#include "model/objtype.h"
-#include "model/posing.h"
+#include "model/animlib.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 
@@ -775,31 +774,8 @@ void ComputeMeshBounds(NztMesh* mesh) {
     if (mesh) BoundsFrom(mesh, mesh->Vertices, mesh->VertexCount, true);
 }
 
-void SetMeshRestPose(NztMesh* mesh, NztAnim* anim) {
-    if (!mesh) return;
-    const uint32_t n = mesh->VertexCount;
-    const Vec3 position = *mesh->Position;
-    const uint32_t visible = mesh->Visible;
-    Vec3* boundVertices = mesh->PosedVertices;
-    Vec3* boundNormals = mesh->PosedNormals;
-    // Without an object bound the pose goes into scratch buffers that start at the rest pose.
-    std::vector<Vec3> vertices, normals;
-    if (!boundVertices || !boundNormals) {
-        vertices.assign(mesh->Vertices, mesh->Vertices + n);
-        normals.assign(mesh->Normals, mesh->Normals + n);
-        mesh->PosedVertices = vertices.data();
-        mesh->PosedNormals = normals.data();
-    }
-    *mesh->Position = Vec3{0.0f, 0.0f, 0.0f};
-    mesh->Visible = 1;
-    mesh->Frame = 0;
-    BindAnimToMesh(anim, mesh);
-    PoseMeshRest(mesh);
-    BoundsFrom(mesh, mesh->PosedVertices, n, false);
-    *mesh->Position = position;
-    mesh->Visible = visible;
-    mesh->PosedVertices = boundVertices;
-    mesh->PosedNormals = boundNormals;
+void ComputeMeshBoundsFrom(NztMesh* mesh, const Vec3* vertices, uint32_t count) {
+    if (mesh) BoundsFrom(mesh, vertices, count, false);
 }
 
 void ResizeMeshAnimSlots(NztMesh* mesh, uint32_t n) {

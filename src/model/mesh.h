@@ -353,9 +353,9 @@ void ReleaseMeshTextures(NztMesh* mesh);
 int32_t LoadMapTexture(NztMesh* mesh, const char* name);
 
 void ComputeMeshBounds(NztMesh* mesh);
-// Poses the mesh at the animation's rest pose and takes the box, extents and core radius from
-// the posed vertices (SizeClass and the texture-wave rates stay).
-void SetMeshRestPose(NztMesh* mesh, NztAnim* anim);
+// The box, extents and core radius from the given vertices (SizeClass and the texture-wave rates
+// stay); SetMeshRestPose (world/posing.h) takes them from the rest pose.
+void ComputeMeshBoundsFrom(NztMesh* mesh, const Vec3* vertices, uint32_t count);
 // Grows the slot arrays to n slots (new ones empty); never shrinks.
 void ResizeMeshAnimSlots(NztMesh* mesh, uint32_t n);
 // Deletes every slot's animation from the animation library and frees the slot arrays.

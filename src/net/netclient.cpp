@@ -7,12 +7,12 @@
 #include <cstring>
 
 #include "character/entity.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "ui/console.h"
 #include "world/camera.h"
+#include "world/objtype.h"
 
 NetworkState Network;
 NetClientInterface* NetClient = nullptr;
@@ -160,6 +160,11 @@ NetworkState::NetworkState()
     meshMessage[0] = ID_LGNET_NETOBJ_MESH;
     stateMessage[0] = NetMsgState;
     fullStateMessage[0] = NetMsgFullState;
+}
+
+void DetachNetworkRecord(RemotePlayerRecord* record) {
+    record->detached = 1;
+    record->object = nullptr;
 }
 
 void InitNetworkGlobals() {
@@ -455,6 +460,7 @@ void ApplyNetObjMesh(const uint8_t* data, uint32_t length, uint32_t senderId) {
     if (entity == nullptr) return;
     record->object = entity;
     // Linked at once, so that a release before the next frame clears the record.
+    ReleaseNetworkRecord = DetachNetworkRecord;
     entity->networkRecord = record;
     record->objectChanged = 1;
 }
@@ -513,6 +519,7 @@ void ApplyCharacterState(RemotePlayerRecord* record) {
     NztBaseObject* character = record->object;
     if (record->objectChanged != 0) {
         record->objectChanged = 0;
+        ReleaseNetworkRecord = DetachNetworkRecord;
         character->networkRecord = record;
     }
     if (record->animationChanged != 0) {

@@ -72,6 +72,9 @@ extern RemotePlayerRecord** RemotePlayers;
 extern uint32_t RemotePlayerCount;
 extern uint32_t RemotePlayerCapacity;
 
+// Lets go of a record whose character is released: detached, and pointing at no object. Installed as
+// the world's ReleaseNetworkRecord when a record is bound to a character.
+void DetachNetworkRecord(RemotePlayerRecord* record);
 void InitNetworkGlobals();
 // True when the connection attempt started.
 bool StartNetworkSession(const char* host);

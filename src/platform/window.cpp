@@ -11,6 +11,7 @@
 
 #include "platform/joystick.h"
 #include "platform/keymap.h"
+WindowHandle MainWindow = nullptr;
 
 namespace {
 

@@ -49,6 +49,8 @@ void ShutdownPlatform();
 WindowHandle CreatePlatformWindow(const char* title, int32_t width, int32_t height, bool fullScreen,
                                   WindowProc procedure);
 void DestroyPlatformWindow(WindowHandle window);
+// The program's main window (null while there is none); the program sets it when it creates it.
+extern WindowHandle MainWindow;
 
 // The message queue. Peek removes the oldest message into *message (pumping SDL first when the
 // queue is empty) and answers whether there was one. Dispatch hands it to the procedure of the

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game/entry.h"
 #include "core/paths.h"
+#include "platform/window.h"
 #include "plugin/services.h"
 
 PluginRecord* PluginRecords = nullptr;

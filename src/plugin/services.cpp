@@ -13,13 +13,12 @@
 #include "audio/sound.h"
 #include "character/entity.h"
 #include "character/spell.h"
-#include "game/entry.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
+#include "platform/window.h"
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
@@ -27,6 +26,7 @@
 #include "world/camera.h"
 #include "world/objeffects.h"
 #include "world/objlookup.h"
+#include "world/objtype.h"
 
 uint32_t PluginIntRandomIndex = 0;
 uint32_t PluginFloatRandomIndex = 0;

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "render/glext.h"
-#include "world/sky.h"
 
 float CameraPositionCopy[3] = {0.0f, 0.0f, 0.0f};
 
@@ -225,11 +224,6 @@ void SetFogColorRgba(const float color[4], float rate) {
   rs.fogColorRate = 0.0f;
   for (int i = 0; i < 4; ++i) rs.fogColor[i] = color[i];
   GlCore.Fogfv(GL_FOG_COLOR, rs.fogColor);
-}
-
-void SetFogColorToSkyLight(float rate) {
-  const float color[4] = {SkyColor[0], SkyColor[1], SkyColor[2], 1.0f};
-  SetFogColorRgba(color, rate);
 }
 
 void UpdateFogTransitions() {

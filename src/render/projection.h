@@ -54,8 +54,6 @@ void DisableFog();
 // applies the value at once.
 void SetFogDensity(float density, float rate);
 void SetFogColorRgba(const float color[4], float rate);
-// The sky colour with alpha 1.
-void SetFogColorToSkyLight(float rate);
 // One step of the running transitions (called once per sky update).
 void UpdateFogTransitions();
 

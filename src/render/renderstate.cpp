@@ -1,7 +1,5 @@
 #include "render/renderstate.h"
 
-#include "game/entry.h"
-
 #include <FTGL/ftgl.h>
 
 #include <cmath>

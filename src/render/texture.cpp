@@ -434,3 +434,12 @@ uint32_t LoadSkyCubeMap() {
     SetCubeParameters();
     return name;
 }
+
+void BindTextureRepeat(uint32_t texture) {
+    if (BoundTextureId != texture) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        BoundTextureId = texture;
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}

@@ -28,6 +28,8 @@ extern uint32_t TextureCount;
 // GL name last bound to GL_TEXTURE_2D on the current unit, 0 when none is recorded. Binds are sent
 // only when the name differs; code that binds or deletes textures directly resets it.
 extern uint32_t BoundTextureId;
+// Binds the texture (unless already bound) with wrapping on in both directions.
+void BindTextureRepeat(uint32_t texture);
 // 0: no cap; n >= 1 caps the larger side at 4096 >> (n - 1) pixels. Values above 13 act as 13.
 extern uint32_t TextureSizeSetting;
 

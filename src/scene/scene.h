@@ -3,8 +3,7 @@
 
 #include <cstdint>
 
-// Non-zero: the loaded scene switches fog on when the level starts.
-extern uint32_t SceneFogSwitch;
+// The scene's fog switch, SceneFogSwitch, is the object drawing's (world/registry.h).
 
 // Reads a scene by name or full path, or from a memory snapshot when one is given.
 int LoadScene(const char* name, int flag, void* snapshot);

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "core/paths.h"
+#include "core/userreg.h"
 #include "platform/shell.h"
-#include "platform/userreg.h"
 
 RegistryPath* OpenRegistryPath(const char* text) {
     if (text == nullptr) return nullptr;

@@ -7,14 +7,14 @@
 
 #include "character/entity.h"
 #include "core/binio.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
-#include "model/objtype.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "ui/gameui.h"
 #include "ui/wnd.h"
+#include "world/objtype.h"
 #include "world/sky.h"
 
 NztCounter** CounterList = nullptr;

@@ -1,7 +1,6 @@
 // The pause menu and the settings screen.
 #pragma once
 
-extern float SoundVolume;
-extern float MusicVolume;
+#include "audio/volume.h"
 
 void LayoutSettingsScreen();

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "character/entity.h"
-#include "game/frame.h"
-#include "model/objtype.h"
+#include "core/frameclock.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "ui/wnd.h"
 #include "world/base3d.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 ImagePanelState PanelState;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
 #include "render/renderstate.h"
 #include "render/text.h"

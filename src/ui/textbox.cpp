@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core/binio.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "render/projection.h"

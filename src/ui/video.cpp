@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "platform/avi.h"
@@ -104,7 +104,7 @@ void UpdateVideoFrame() {
     const int64_t frame = (ClockMs() - Video.startMs) / Video.msPerFrame;
     if (KeyReleased(VK_ESCAPE) || KeyReleased(VK_RETURN) || frame >= Video.frameCount) {
         CloseVideo();
-        SetRunMode(RunMode.previous);
+        if (RunModeChanger) RunModeChanger(RunMode.previous);
         return;
     }
     Video.currentFrame = static_cast<int32_t>(frame);

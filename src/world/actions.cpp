@@ -3,7 +3,7 @@
 #include "character/entity.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 #include "world/objlookup.h"
 #include "world/registry.h"
 #include "world/triggers.h"

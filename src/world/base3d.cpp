@@ -5,14 +5,12 @@
 
 #include "audio/sound.h"
 #include "character/entity.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
-#include "model/attach.h"
 #include "model/mesh.h"
-#include "model/meshdraw.h"
-#include "model/objtype.h"
-#include "model/posing.h"
-#include "net/netclient.h"
+#include "world/attach.h"
+#include "world/meshdraw.h"
+#include "world/objtype.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
@@ -20,11 +18,14 @@
 #include "render/visibility.h"
 #include "world/camera.h"
 #include "world/light.h"
+#include "world/posing.h"
 #include "world/rope.h"
 #include "world/sfx.h"
 #include "world/sky.h"
 #include "world/thunder.h"
 #include "world/trail.h"
+
+void (*ReleaseNetworkRecord)(RemotePlayerRecord* record) = nullptr;
 
 // The mesh binds the object's float[3] placement fields as Vec3.
 static_assert(sizeof(Vec3) == 3 * sizeof(float) && alignof(Vec3) == alignof(float));
@@ -126,8 +127,7 @@ void NztBaseObject::ReleaseData() {
     for (int32_t i = static_cast<int32_t>(trails.size()) - 1; i >= 0; --i) RemoveTrailLink(i);
     FreeUserProperties();
     if (networkRecord != nullptr) {
-        networkRecord->detached = 1;
-        networkRecord->object = nullptr;
+        if (ReleaseNetworkRecord != nullptr) ReleaseNetworkRecord(networkRecord);
         networkRecord = nullptr;
     }
     ClearAllAttachPoints();

@@ -98,6 +98,10 @@ class NztTrail;
 class NztSfx;
 struct RemotePlayerRecord;
 struct SpellInstance;
+
+// Lets go of the network record of an object that is released, so that the record keeps no pointer
+// to it. The network client installs it when it binds a record to an object; null does nothing.
+extern void (*ReleaseNetworkRecord)(RemotePlayerRecord* record);
 struct UserPropertyList;
 struct TrailParams;
 

@@ -5,13 +5,13 @@
 #include <algorithm>
 
 #include "character/spell.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "model/posing.h"
 #include "world/base3d.h"
 #include "world/objeffects.h"
+#include "world/posing.h"
 #include "world/trail.h"
 
 namespace {

@@ -6,17 +6,17 @@
 
 #include "audio/sound.h"
 #include "character/entity.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "platform/wincodes.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "world/events.h"
 #include "world/collquery.h"
 #include "world/gamelight.h"
+#include "world/objtype.h"
 #include "world/traject.h"
 
 CNztCamera MainCamera;

@@ -6,9 +6,9 @@
 #include "character/entity.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
-#include "model/posing.h"
+#include "world/objtype.h"
 #include "world/base3d.h"
+#include "world/posing.h"
 
 uint32_t CollideGridCellCount = 0;
 std::vector<CollideGridCell> CollideGridCells;

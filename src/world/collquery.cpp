@@ -4,9 +4,9 @@
 
 #include "character/entity.h"
 #include "core/paths.h"
-#include "model/objtype.h"
 #include "world/base3d.h"
 #include "world/collide.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 CollisionHit CollisionHits[CollisionHitCapacity];

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "world/triggers.h"
 #include "world/base3d.h"
 

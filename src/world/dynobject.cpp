@@ -3,21 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/anim.h"
-#include "model/attach.h"
 #include "model/mesh.h"
-#include "model/meshdraw.h"
-#include "model/objtype.h"
-#include "model/posing.h"
-#include "model/shading.h"
+#include "world/attach.h"
+#include "world/meshdraw.h"
+#include "world/objtype.h"
+#include "world/posing.h"
 #include "render/renderstate.h"
 #include "world/camera.h"
 #include "world/light.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
+#include "world/shading.h"
 #include "world/sky.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 #include "world/actions.h"
 #include "world/objlookup.h"
 #include "world/triggers.h"

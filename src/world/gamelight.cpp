@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "core/paths.h"
-#include "model/objtype.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/camera.h"
 #include "world/light.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 NztGameLight** GameLightList = nullptr;

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/meshdraw.h"
-#include "model/objtype.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/camera.h"
+#include "world/meshdraw.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 namespace {

@@ -6,12 +6,12 @@
 #include "audio/sound.h"
 #include "character/entity.h"
 #include "character/spell.h"
+#include "core/frameclock.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "world/base3d.h"
-#include "game/frame.h"
 #include "world/camera.h"
+#include "world/objtype.h"
 #include "world/thunder.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "character/entity.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 #include "world/base3d.h"
 #include "world/collide.h"
 #include "world/gamelight.h"

@@ -5,18 +5,16 @@
 #include <utility>
 
 #include "character/entity.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/events.h"
-#include "scene/scene.h"
+#include "world/objtype.h"
 #include "world/triggers.h"
-#include "ui/panel.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/light.h"
@@ -38,6 +36,8 @@ ObjectList TriggerRegistry;
 ObjectList NearLightRegistry;
 
 float CameraBelowSurfaceDepth = 0.0f;
+void (*ObjectBarsDrawer)() = nullptr;
+uint32_t SceneFogSwitch = 0;
 ScreenImageState ScreenImage;
 
 namespace {
@@ -212,7 +212,9 @@ constexpr FramePassHooks DefaultHooks = {
     TestSunVisibility,
     DrawSunHalo,
     DrawLensFlares,
-    DrawObjectBars,
+    [] {
+        if (ObjectBarsDrawer) ObjectBarsDrawer();
+    },
     BroadcastEvent,
     [] { glPopMatrix(); },
 };

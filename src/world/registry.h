@@ -159,3 +159,9 @@ struct FramePassHooks {
 };
 extern FramePassHooks FramePassServices;
 void ResetFramePassHooks();
+// The bars the ui draws over objects, called by the engine's drawObjectBars; the game installs it
+// at start-up (null draws none).
+extern void (*ObjectBarsDrawer)();
+
+// Non-zero: the loaded scene switches fog on while the objects are drawn (the scene loader sets it).
+extern uint32_t SceneFogSwitch;

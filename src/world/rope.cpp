@@ -6,11 +6,11 @@
 
 #include "character/entity.h"
 #include "core/binio.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "world/base3d.h"
 #include "world/collquery.h"
+#include "world/objtype.h"
 
 RopeSettingsRecord RopeSettings = {};
 RopeParticle RopeParticles[RopePoolSize];

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/anim.h"
-#include "model/attach.h"
 #include "model/mesh.h"
-#include "model/meshdraw.h"
-#include "model/posing.h"
-#include "model/shading.h"
+#include "world/attach.h"
+#include "world/meshdraw.h"
+#include "world/posing.h"
 #include "world/camera.h"
+#include "world/shading.h"
 
 namespace {
 

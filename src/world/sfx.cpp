@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "core/paths.h"
 #include "render/renderstate.h"
 #include "render/visibility.h"
 #include "world/camera.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 #include "world/sfxdef.h"
 #include "world/thunder.h"

@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/meshdraw.h"
-#include "model/objtype.h"
-#include "model/posing.h"
-#include "model/shading.h"
+#include "world/meshdraw.h"
+#include "world/objtype.h"
+#include "world/posing.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
@@ -25,6 +24,7 @@
 #include "world/events.h"
 #include "character/entity.h"
 #include "world/camera.h"
+#include "world/shading.h"
 
 namespace {
 
@@ -296,6 +296,11 @@ void FreeSkyObjects() {
 void SetTimeOfDayAngle(float degrees) { TimeOfDay = degrees >= 360.0f ? std::fmod(degrees, 360.0f) : degrees; }
 
 void SetTimeOfDayHours(float hours) { SetTimeOfDayAngle(hours * 360.0f / 24.0f); }
+
+void SetFogColorToSkyLight(float rate) {
+    const float color[4] = {SkyColor[0], SkyColor[1], SkyColor[2], 1.0f};
+    SetFogColorRgba(color, rate);
+}
 
 void ComputeSkyColor(float angle, float out[3]) {
     struct Key {

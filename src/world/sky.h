@@ -72,6 +72,8 @@ void SetTimeOfDayAngle(float degrees);
 void SetTimeOfDayHours(float hours);
 // The colour keys at angle (degrees, 0 to 360).
 void ComputeSkyColor(float angle, float out[3]);
+// The fog colour set to the sky colour with alpha 1 (the rate as SetFogColorRgba takes it).
+void SetFogColorToSkyLight(float rate);
 // Sun, halo and moon placed and the sky, clear and fog colours set from TimeOfDay at once,
 // without moving SkyLight.
 void UpdateSkyColors();

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
-#include "model/meshdraw.h"
 #include "render/renderstate.h"
+#include "world/meshdraw.h"
 #include "world/registry.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
@@ -16,6 +16,7 @@
 NztThunder** ThunderList = nullptr;
 uint32_t ThunderCount = 0;
 uint32_t ThunderCapacity = 0;
+uint32_t ThunderTexture = 0;
 
 namespace {
 

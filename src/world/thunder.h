@@ -75,6 +75,8 @@ private:
 extern NztThunder** ThunderList;
 extern uint32_t ThunderCount;
 extern uint32_t ThunderCapacity;
+// The bolt texture, loaded with the engine's resources (0 until then).
+extern uint32_t ThunderTexture;
 
 // A new inactive bolt, initialised, registered and appended to the list.
 NztThunder* CreateThunder();

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "render/renderstate.h"

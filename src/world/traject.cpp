@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/binio.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "core/paths.h"

@@ -5,7 +5,7 @@
 
 #include "character/entity.h"
 #include "core/nztmath.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 NztEventTrigger** EventTriggerList = nullptr;

@@ -14,11 +14,11 @@
 #include "audio/oggstream.h"
 #include "audio/openal.h"
 #include "audio/sound.h"
+#include "audio/volume.h"
 #include "audio_fixture.h"
 #include "core/thread.h"
 #include "datakit/ogg.h"
 #include "datakit/wav.h"
-#include "ui/menu.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "audio/music.h"
 #include "audio/oggstream.h"
 #include "audio/openal.h"
+#include "audio/volume.h"
 #include "audio_fixture.h"
 #include "datakit/ogg.h"
 #include "datakit/wav.h"
-#include "ui/menu.h"
 
 namespace {
 

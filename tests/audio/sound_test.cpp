@@ -4,7 +4,7 @@
 
 #include "audio/openal.h"
 #include "audio/sound.h"
-#include "ui/menu.h"
+#include "audio/volume.h"
 
 namespace {
 

@@ -10,8 +10,9 @@
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
+#include "model/animlib.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
+#include "world/posing.h"  // the rest pose of a parsed mesh
 #include "render/renderstate.h"
 #include "temp_folder.h"
 

@@ -15,8 +15,8 @@
 #include "datakit/mesh.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "net/netclient.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 namespace {

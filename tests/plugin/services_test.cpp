@@ -13,10 +13,10 @@
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
 #include "world/base3d.h"
+#include "world/objtype.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/scratch.h"
+#include "core/userreg.h"
 #include "platform/shell.h"
-#include "platform/userreg.h"
 
 namespace {
 

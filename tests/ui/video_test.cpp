@@ -131,6 +131,7 @@ protected:
         SetPerformanceCounterSource(&clock_);
         savedRunMode_ = RunMode;
         savedFrameFunction_ = FrameFunction;
+        RunModeChanger = SetRunMode;  // as start-up installs it
         RunMode = {RunModeVideo, RunModeEditor};
         FrameFunction = VideoFrame;
         KeyStates.keys = KeyStates.keyTables[0];
@@ -142,6 +143,7 @@ protected:
         SetPerformanceCounterSource(nullptr);
         RunMode = savedRunMode_;
         FrameFunction = savedFrameFunction_;
+        RunModeChanger = nullptr;
         DeleteAllTextures();
         CloseHiddenGlWindow(&window_, &context_);
     }

@@ -17,9 +17,9 @@
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "net/netclient.h"
 #include "render/renderstate.h"
+#include "world/objtype.h"
 #include "world/triggers.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
@@ -700,6 +700,7 @@ struct Entangled {
         old->parent = &parent;
         old->parentPoint = 1;
         record.object = old;
+        ReleaseNetworkRecord = DetachNetworkRecord;  // as the network client does when it binds one
         old->networkRecord = &record;
         old->userProperties = new UserPropertyList;
         old->userProperties->properties.resize(2);

@@ -11,10 +11,10 @@
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "platform/wincodes.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
+#include "world/objtype.h"
 #include "world/traject.h"
 
 namespace {

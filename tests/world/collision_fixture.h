@@ -9,9 +9,9 @@
 
 #include "character/entity.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "world/base3d.h"
 #include "world/collide.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 struct CollisionTri {

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <vector>
 
-#include "model/meshdraw.h"
-#include "model/objtype.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/camera.h"
+#include "world/meshdraw.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 #include "world/lightworld.h"
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "model/objtype.h"
 #include "render/renderstate.h"
 #include "world/camera.h"
 #include "world/gamelight.h"
 #include "world/light.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 
 class LightWorld : public ::testing::Test {

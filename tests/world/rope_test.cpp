@@ -19,8 +19,8 @@
 #include "core/nztfile.h"
 #include "datakit/rope.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
 #include "world/base3d.h"
+#include "world/objtype.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 
 #include "game/frame.h"
 #include "core/nztmath.h"
-#include "model/attach.h"
 #include "model/mesh.h"
-#include "model/meshdraw.h"
+#include "world/attach.h"
 #include "render/glrecorder.h"
 #include "render/renderstate.h"
 #include "world/camera.h"
+#include "world/meshdraw.h"
 
 namespace {
 

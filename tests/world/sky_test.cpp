@@ -18,14 +18,14 @@
 #include "datakit/image.h"
 #include "datakit/mesh.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
-#include "model/shading.h"
+#include "world/objtype.h"
 #include "render/glext.h"
 #include "render/glrecorder.h"
 #include "render/projection.h"
 #include "render/texture.h"
 #include "world/camera.h"
 #include "support/gl_window.h"
+#include "world/shading.h"
 
 namespace {
 

@@ -274,7 +274,7 @@ TEST_F(TriggersTest, Hover) {
 }  // namespace
 
 #include "character/entity.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/meshdraw.h"
+#include "world/meshdraw.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -14,7 +14,6 @@
 
 #include "core/config.h"
 #include "model/mesh.h"
-#include "model/shading.h"
 #include "render/glext.h"
 #include "render/glrecorder.h"
 #include "render/projection.h"
@@ -23,6 +22,7 @@
 #include "world/light.h"
 #include "world/registry.h"
 #include "support/gl_window.h"
+#include "world/shading.h"
 
 namespace {
 

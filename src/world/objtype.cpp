@@ -1,4 +1,4 @@
-#include "model/objtype.h"
+#include "world/objtype.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,28 +9,26 @@
 #include <strings.h>
 
 #include "character/entity.h"
+#include "core/ownedlist.h"
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/light.h"
+#include "world/posing.h"
 #include "world/registry.h"
 #include "world/sfx.h"
 #include "world/trail.h"
 
 NztObjectType* ObjectTypeTable = nullptr;
 uint32_t ObjectTypeCount = 0;
-AnimNameRecord* AnimNameRecords = nullptr;
-uint32_t AnimNameRecordCount = 0;
 SfxTypeRecord* SfxTypeTable = nullptr;
 uint32_t SfxTypeCount = 0;
 AnimDefaultFlags AnimDefaults[AnimNameCount] = {};
 
 NztMesh** MeshList = nullptr;
 uint32_t MeshCount = 0;
-NztAnim** AnimList = nullptr;
-uint32_t AnimCount = 0;
 NztLight** LightList = nullptr;
 uint32_t LightCount = 0;
 int32_t SelectedLightIndex = 0;
@@ -44,7 +42,6 @@ uint32_t EntityCount = 0;
 NztScnObject** ScnObjectList = nullptr;
 uint32_t ScnObjectCount = 0;
 uint32_t MeshCapacity = 0;
-uint32_t AnimCapacity = 0;
 uint32_t LightCapacity = 0;
 uint32_t DynObjectCapacity = 0;
 uint32_t CollideObjectCapacity = 0;
@@ -96,66 +93,10 @@ const char* const AnimNameTable[AnimNameCount] = {
 namespace {
 
 uint32_t ObjectTypeCapacity = 0;
-uint32_t AnimNameRecordCapacity = 0;
 uint32_t SfxTypeCapacity = 0;
 
-// Record tables grow by this many zeroed records.
-constexpr uint32_t TableStep = 100;
 // Mesh files of levels 0 to 5 carry the digits 1 to 6.
 constexpr uint32_t LodDigitCount = 6;
-
-template <typename T>
-void GrowTable(T*& table, uint32_t count, uint32_t& capacity) {
-    if (count < capacity) return;
-    T* grown = new T[capacity + TableStep]();
-    if (count != 0) std::memcpy(static_cast<void*>(grown), table, sizeof(T) * count);
-    delete[] table;
-    table = grown;
-    capacity += TableStep;
-}
-
-template <typename T>
-void FreeTable(T*& table, uint32_t& count, uint32_t& capacity) {
-    delete[] table;
-    table = nullptr;
-    count = capacity = 0;
-}
-
-// Owning pointer lists: capacity becomes count + 10, new slots null.
-template <typename T>
-void ResizeList(T**& list, uint32_t count, uint32_t& capacity) {
-    const uint32_t wanted = count + 10;
-    T** resized = new T*[wanted]();
-    std::copy(list, list + std::min(count, wanted), resized);
-    delete[] list;
-    list = resized;
-    capacity = wanted;
-}
-
-template <typename T>
-void Append(T**& list, uint32_t& count, uint32_t& capacity, T* item) {
-    if (count >= capacity) ResizeList(list, count, capacity);
-    list[count++] = item;
-}
-
-// Closes the gap at index: the tail moves down one place and the freed last slot is cleared.
-template <typename T>
-void CloseGap(T** list, uint32_t& count, uint32_t index) {
-    std::copy(list + index + 1, list + count, list + index);
-    list[--count] = nullptr;
-}
-
-template <typename T>
-void ShrinkIfAsked(T**& list, uint32_t count, uint32_t& capacity, bool shrink) {
-    if (shrink && capacity > count + 20) ResizeList(list, count, capacity);
-}
-
-template <typename T>
-void FreeList(T**& list, uint32_t& count, uint32_t& capacity) {
-    delete[] list;
-    list = nullptr;
-    count = capacity = 0;
-}
 
 // Appends a new instance to its owning list and registers it.
 template <typename T>
@@ -183,13 +124,6 @@ void RemoveInstanceAt(T**& list, uint32_t& count, uint32_t& capacity, uint32_t i
         ReleaseTypeInstance(mesh);
     }
     ShrinkIfAsked(list, count, capacity, shrink);
-}
-
-template <typename T>
-int32_t IndexIn(T* const* list, uint32_t count, const T* item) {
-    for (int32_t i = static_cast<int32_t>(count) - 1; i >= 0; --i)
-        if (list[i] == item) return i;
-    return -1;
 }
 
 void CopyName(char (&out)[256], const char* name) {
@@ -390,23 +324,10 @@ uint32_t GetObjectTypeIndex(const char* name, uint32_t number) {
     return ObjectTypeCount++;
 }
 
-uint32_t GetAnimNameIndex(const char* name) {
-    if (name == nullptr) name = "";
-    const uint32_t checksum = NameChecksum(name);
-    for (uint32_t i = AnimNameRecordCount; i-- > 0;)
-        if (AnimNameRecords[i].Checksum == checksum) return i;
-    GrowTable(AnimNameRecords, AnimNameRecordCount, AnimNameRecordCapacity);
-    AnimNameRecord& record = AnimNameRecords[AnimNameRecordCount];
-    record = AnimNameRecord{};
-    CopyName(record.Name, name);
-    record.Checksum = checksum;
-    return AnimNameRecordCount++;
-}
-
 void FreeTypeTables() {
     FreeTable(ObjectTypeTable, ObjectTypeCount, ObjectTypeCapacity);
     FreeTable(SfxTypeTable, SfxTypeCount, SfxTypeCapacity);
-    FreeTable(AnimNameRecords, AnimNameRecordCount, AnimNameRecordCapacity);
+    FreeAnimNameRecords();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -436,31 +357,6 @@ void ReleaseMeshData(NztMesh* mesh) {
 void DeleteAllMeshData() {
     while (MeshCount != 0) DeleteMeshData(MeshCount - 1, false);
     FreeList(MeshList, MeshCount, MeshCapacity);
-}
-
-NztAnim* CreateAnim() {
-    NztAnim* anim = new NztAnim();
-    Append(AnimList, AnimCount, AnimCapacity, anim);
-    return anim;
-}
-
-void DeleteAnim(NztAnim* anim) {
-    const int32_t index = anim != nullptr ? IndexIn(AnimList, AnimCount, anim) : -1;
-    if (index < 0) return;
-    // A shared animation loaded by name loses its record's pointer with it.
-    if (anim->NameIndex >= 0 && static_cast<uint32_t>(anim->NameIndex) < AnimNameRecordCount &&
-        AnimNameRecords[anim->NameIndex].Anim == anim) {
-        AnimNameRecords[anim->NameIndex].Anim = nullptr;
-        AnimNameRecords[anim->NameIndex].UserCount = 0;
-    }
-    delete anim;
-    CloseGap(AnimList, AnimCount, static_cast<uint32_t>(index));
-    ShrinkIfAsked(AnimList, AnimCount, AnimCapacity, true);
-}
-
-void DeleteAllAnims() {
-    while (AnimCount != 0) DeleteAnim(AnimList[AnimCount - 1]);
-    FreeList(AnimList, AnimCount, AnimCapacity);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "model/animlib.h"
+
 struct NztAnim;
 struct NztMesh;
 struct SfxDef;
@@ -37,16 +39,6 @@ inline constexpr uint32_t NoObjectType = 0xFFFFFFFFu;
 
 extern NztObjectType* ObjectTypeTable;
 extern uint32_t ObjectTypeCount;
-
-// An animation shared by file name (LoadAnimFile).
-struct AnimNameRecord {
-    char Name[256];
-    uint32_t Checksum;
-    NztAnim* Anim;
-    uint32_t UserCount;
-};
-extern AnimNameRecord* AnimNameRecords;
-extern uint32_t AnimNameRecordCount;
 
 // One particle-effect type; the effect code fills and reads it.
 struct SfxTypeRecord {
@@ -77,8 +69,6 @@ int32_t FindAnimSlot(const char* name);
 
 // Index of the type (name, number), searched from the last; a new record when there is none.
 uint32_t GetObjectTypeIndex(const char* name, uint32_t number);
-// Index of the shared-animation record of the name, added when missing.
-uint32_t GetAnimNameIndex(const char* name);
 // Frees the type, effect-type and animation-name tables.
 void FreeTypeTables();
 
@@ -92,16 +82,7 @@ void DeleteMeshData(uint32_t index, bool shrink);
 void ReleaseMeshData(NztMesh* mesh);
 void DeleteAllMeshData();
 
-// Animation library.
-extern NztAnim** AnimList;
-extern uint32_t AnimCount;
-extern uint32_t AnimCapacity;
-// A new empty animation owned by the library.
-NztAnim* CreateAnim();
-// Frees an animation of the library and takes it off the list; pointers the library does not own
-// (or no longer owns) are left alone, so an animation shared by several slots is freed once.
-void DeleteAnim(NztAnim* anim);
-void DeleteAllAnims();
+// The animation library and the animations shared by name are model/animlib.h.
 
 // Light library, with the light selected by the editor.
 extern NztLight** LightList;

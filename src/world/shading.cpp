@@ -1,4 +1,4 @@
-#include "model/shading.h"
+#include "world/shading.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,10 +6,10 @@
 
 #include "core/config.h"
 #include "model/mesh.h"
-#include "model/posing.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "world/light.h"
+#include "world/posing.h"
 #include "world/registry.h"
 
 Vec3 SunPosition{0.0f, 16000.0f, 0.0f};

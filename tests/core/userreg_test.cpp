@@ -1,6 +1,6 @@
 // The current user's registry file: key paths, the text format, reads that create nothing and
 // writes that replace the file whole.
-#include "platform/userreg.h"
+#include "core/userreg.h"
 
 #include <gtest/gtest.h>
 

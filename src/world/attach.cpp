@@ -1,16 +1,16 @@
-#include "model/attach.h"
+#include "world/attach.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "model/posing.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/collquery.h"
+#include "world/posing.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
 

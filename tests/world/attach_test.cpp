@@ -6,11 +6,11 @@
 
 #include "game/frame.h"
 #include "model/anim.h"
-#include "model/attach.h"
 #include "model/mesh.h"
-#include "model/posing.h"
+#include "world/attach.h"
 #include "world/base3d.h"
 #include "world/collquery.h"
+#include "world/posing.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
 

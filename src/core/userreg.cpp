@@ -1,4 +1,4 @@
-#include "platform/userreg.h"
+#include "core/userreg.h"
 
 #include <strings.h>
 

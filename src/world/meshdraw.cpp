@@ -1,4 +1,4 @@
-#include "model/meshdraw.h"
+#include "world/meshdraw.h"
 
 #include <GL/glext.h>
 
@@ -8,11 +8,11 @@
 
 #include "core/config.h"
 #include "model/mesh.h"
-#include "model/shading.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/registry.h"
+#include "world/shading.h"
 
 MeshDrawGlCalls MeshGl;
 

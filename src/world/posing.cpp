@@ -1,18 +1,18 @@
-#include "model/posing.h"
+#include "world/posing.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "model/anim.h"
-#include "model/attach.h"
 #include "model/mesh.h"
-#include "model/shading.h"
+#include "world/attach.h"
 #include "render/renderstate.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/collquery.h"
+#include "world/shading.h"
 
 PoseWorldCalls PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
                             ComputeGroundTilt};
@@ -651,4 +651,31 @@ void SetMeshWave(float spread, NztMesh* mesh) {
         BuildMeshWavePhases(lod, mesh, spread);
     std::vector<float>& current = mesh->Lods[mesh->CurrentLod].VertexWavePhases;
     mesh->VertexWavePhases = current.empty() ? nullptr : current.data();
+}
+
+void SetMeshRestPose(NztMesh* mesh, NztAnim* anim) {
+    if (!mesh) return;
+    const uint32_t n = mesh->VertexCount;
+    const Vec3 position = *mesh->Position;
+    const uint32_t visible = mesh->Visible;
+    Vec3* boundVertices = mesh->PosedVertices;
+    Vec3* boundNormals = mesh->PosedNormals;
+    // Without an object bound the pose goes into scratch buffers that start at the rest pose.
+    std::vector<Vec3> vertices, normals;
+    if (!boundVertices || !boundNormals) {
+        vertices.assign(mesh->Vertices, mesh->Vertices + n);
+        normals.assign(mesh->Normals, mesh->Normals + n);
+        mesh->PosedVertices = vertices.data();
+        mesh->PosedNormals = normals.data();
+    }
+    *mesh->Position = Vec3{0.0f, 0.0f, 0.0f};
+    mesh->Visible = 1;
+    mesh->Frame = 0;
+    BindAnimToMesh(anim, mesh);
+    PoseMeshRest(mesh);
+    ComputeMeshBoundsFrom(mesh, mesh->PosedVertices, n);
+    *mesh->Position = position;
+    mesh->Visible = visible;
+    mesh->PosedVertices = boundVertices;
+    mesh->PosedNormals = boundNormals;
 }

@@ -11,10 +11,10 @@
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "model/mesh.h"
-#include "model/objtype.h"
+#include "world/objtype.h"
 #include "world/registry.h"
 #include "net/netclient.h"
-#include "temp_folder.h"
+#include "model/temp_folder.h"
 #include "world/base3d.h"
 #include "world/light.h"
 
@@ -202,6 +202,7 @@ TEST_F(ObjectTypes, RemovingNonPlayersKeepsThePlayerAndRemotePlayers) {
     Entity(1);
     NztEntity* remote = Entity(2);
     RemotePlayerRecord record;
+    ReleaseNetworkRecord = DetachNetworkRecord;  // as the network client does when it binds one
     remote->networkRecord = &record;
     Entity(3);
     SetPlayerEntity(player);

@@ -1,4 +1,4 @@
-#include "model/shading.h"
+#include "world/shading.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include "core/config.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"
-#include "model/posing.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "world/light.h"
+#include "world/posing.h"
 #include "world/registry.h"
 
 namespace {

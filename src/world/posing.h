@@ -39,6 +39,9 @@ uint32_t BindAnimToMesh(NztAnim* anim, NztMesh* mesh);
 // Position and motions zeroed; the bones of frame Frame (or none) applied and turned by M, with
 // no translation.
 void PoseMeshRest(NztMesh* mesh);
+// Poses the mesh at the animation's rest pose and takes the box, extents and core radius from
+// the posed vertices (SizeClass and the texture-wave rates stay).
+void SetMeshRestPose(NztMesh* mesh, NztAnim* anim);
 // One world transform: posed = M.rest + Position, normal = M.rest normal.
 void TransformMeshStatic(NztMesh* mesh);
 // TransformMeshStatic unless the static pose already stands (RigidState 1, same LOD), or the mesh

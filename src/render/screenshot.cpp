@@ -1,0 +1,22 @@
+#include "render/screenshot.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "core/paths.h"
+#include "render/image.h"
+#include "render/projection.h"
+
+int MakeScreenshotName(const char* path, int width, int height) {
+    if (width <= 0 || height <= 0) return 1;
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    ReadFramePixels(height, width, pixels.data());
+    char target[QvPathMax];
+    if (!FormatPath(target, sizeof target, "%s", path)) return 1;
+    MakePathFolders(target);
+    char name[QvPathMax];
+    if (NextScreenshotName(target, name, sizeof name)) SaveTgaFile(pixels.data(), width, height, name);
+    else std::fprintf(stderr, "paths: no free screenshot name for %s\n", target);
+    return 1;
+}

@@ -1,0 +1,40 @@
+#include "render/screenshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/scratch.h"
+#include "render/image.h"
+
+namespace {
+
+TEST(Screenshots, WritesNumberedTgaFilesIntoANewFolder) {
+    ScratchDir dir;
+    std::string path = dir / "SCREENSHOTS/Shot000.tga";
+    EXPECT_EQ(MakeScreenshotName(path.c_str(), 4, 2), 1);
+    EXPECT_EQ(MakeScreenshotName(path.c_str(), 4, 2), 1);
+    std::vector<uint8_t> first = dir.Read("SCREENSHOTS/Shot000.tga");
+    ASSERT_EQ(first.size(), 18u + 4 * 2 * 4);
+    EXPECT_TRUE(dir.Exists("SCREENSHOTS/Shot001.tga"));
+    EXPECT_EQ(first[2], 2);    // uncompressed true colour
+    EXPECT_EQ(first[12], 4);   // width
+    EXPECT_EQ(first[14], 2);   // height
+    EXPECT_EQ(first[16], 32);
+    EXPECT_EQ(first[17], 0);   // bottom-left origin
+}
+
+TEST(Screenshots, TgaRowsAreStoredBottomUp) {
+    ScratchDir dir;
+    const uint8_t pixels[] = {1, 2, 3, 4, 5, 6, 7, 8};  // two rows of one pixel, top row first
+    ASSERT_EQ(SaveTgaFile(pixels, 1, 2, (dir / "t.tga").c_str()), 0);
+    std::vector<uint8_t> file = dir.Read("t.tga");
+    ASSERT_EQ(file.size(), 26u);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 18, file.end()), (std::vector<uint8_t>{5, 6, 7, 8, 1, 2, 3, 4}));
+    EXPECT_EQ(SaveTgaFile(pixels, 1, 2, (dir / "missing/t.tga").c_str()), -1);
+    EXPECT_EQ(SaveTgaFile(pixels, 70000, 1, (dir / "wide.tga").c_str()), -1);
+}
+
+}  // namespace
