@@ -14,10 +14,20 @@
 #include <cstdint>
 #include <vector>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "character/entity.h"
 #include "core/nztmath.h"
+#include "core/paths.h"
+#include "datakit/mesh.h"
 #include "model/anim.h"
 #include "model/mesh.h"
+#include "world/objtype.h"
 #include "world/posing.h"
+#include "world/registry.h"
 
 #ifdef QV_HAVE_IRRLICHT
 #include <fcntl.h>
@@ -140,6 +150,67 @@ void BM_SkinDynObject(benchmark::State& state) {
 BENCHMARK(BM_SkinKernel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SkinReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SkinDynObject)->Unit(benchmark::kMillisecond);
+
+// A crowd of 100 sample heroes, each walking with the idle mixed in as a layer at half weight:
+// one iteration updates and poses every character once (behaviour, animation step, layer mix,
+// skinning, ground). Items are characters; items per second / 1000 is characters per millisecond.
+constexpr int CrowdSize = 100;
+
+struct Crowd {
+    std::string folder;
+    std::vector<NztEntity*> characters;
+
+    Crowd() {
+        BuildSinCosTables();
+        BuildRandomTable();
+        char pattern[] = "/tmp/qv_bench_crowd_XXXXXX";
+        if (mkdtemp(pattern) == nullptr) return;
+        folder = std::string(pattern) + "/";
+        for (const auto& [name, bytes] : datakit::SampleModelFiles()) datakit::WriteModelFile(folder + name, bytes);
+        SetDataFolder(folder.c_str());
+        AllocObjectLists();
+        ResetAnimDefaults();
+        for (int i = 0; i < CrowdSize; ++i) {
+            NztEntity* e = GetEntityType("Hero1001");
+            if (e == nullptr) break;
+            e->Position[0] = e->PreviousPosition[0] = static_cast<float>(i % 10) * 10.0f;
+            e->Position[2] = e->PreviousPosition[2] = static_cast<float>(i / 10) * 10.0f;
+            e->visibilityTest = 0;
+            NztAnim* idle = e->GetAnim(0);
+            NztAnim* walk = e->GetAnimByName("MoveWalk");
+            e->SetAnim(walk, 0, nullptr, i % 24);
+            e->SetAnimLayer(0, idle, 0, 0.5f, 0, 1.0f, 0, 0);
+            characters.push_back(e);
+        }
+    }
+    ~Crowd() {
+        RemoveAllEntities();
+        DeleteAllMeshData();
+        DeleteAllAnims();
+        FreeTypeTables();
+        FreeObjectLists();
+        std::error_code ignored;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+void BM_CharacterUpdate(benchmark::State& state) {
+    static Crowd crowd;
+    if (crowd.characters.size() != CrowdSize) {
+        state.SkipWithError("the sample hero did not load");
+        return;
+    }
+    for (auto _ : state) {
+        for (NztEntity* e : crowd.characters) {
+            e->SelectAction();
+            e->Update();
+        }
+        benchmark::DoNotOptimize(crowd.characters.back()->vertices.data());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * CrowdSize);
+}
+
+BENCHMARK(BM_CharacterUpdate)->Unit(benchmark::kMillisecond);
 
 #ifdef QV_HAVE_IRRLICHT
 namespace irr_peer {

@@ -378,6 +378,7 @@ void InitEngineResources() {
         player->inputDriven = 1;
         player->animStateMachine = 1;
         if (player->riddenEntity != nullptr) player->riddenEntity->steeredByRider = 1;
+        SetCameraMode(4);  // behind the player until a scene chooses otherwise
     }
     LoadLensFlares();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -232,6 +232,8 @@ struct NztMesh {
     Vec3 BoneScale{0.0f, 0.0f, 0.0f};
     Vec3 BonePivot{0.0f, 0.0f, 0.0f};
     uint32_t RigidState = 0;
+    float BlendWords[2] = {0.0f, 0.0f};  // bound to and from the object's two blend words
+    uint32_t InstanceCount = 0;          // objects bound to the mesh with SetMesh
     uint32_t Skinned = 0;
     uint32_t SkinActive = 0;
     uint32_t CollisionSkinned = 0;

@@ -115,6 +115,7 @@ NztBaseObject::NztBaseObject() {
 NztBaseObject::~NztBaseObject() {
     // Owners call ReleaseData first; what it would have freed is not left behind otherwise.
     UnbindMesh(mesh, this);
+    if (mesh != nullptr && mesh->InstanceCount != 0) --mesh->InstanceCount;
     FreeUserProperties();
     delete ownAnim;
 }
@@ -217,6 +218,8 @@ void ReplaceObjectReferences(NztBaseObject* old, NztBaseObject* replacement) {
         NztEntity* e = EntityList[i];
         if (e == nullptr || e->target != old) continue;
         if (replacement != nullptr && replacement->kind == ObjectKindEntity) {
+            // Handed over, not lost: the old object hears nothing.
+            e->target = nullptr;
             e->SetTarget(replacement);
             continue;
         }
@@ -324,8 +327,12 @@ void NztBaseObject::FreeUserProperties() {
 void NztBaseObject::SetMesh(NztMesh* newMesh) {
     if (newMesh == nullptr) return;
     if (newMesh != mesh) {
-        if (mesh != nullptr) UnbindMesh(mesh, this);
+        if (mesh != nullptr) {
+            UnbindMesh(mesh, this);
+            if (mesh->InstanceCount != 0) --mesh->InstanceCount;
+        }
         mesh = newMesh;
+        ++newMesh->InstanceCount;
         std::copy(&newMesh->OwnPosition.x, &newMesh->OwnPosition.x + 3, Position);
         std::copy(newMesh->OwnMatrix, newMesh->OwnMatrix + 9, rotation);
     }
@@ -654,7 +661,11 @@ int32_t NztBaseObject::BlendToAnimIndex(uint32_t slot, int32_t speed, uint32_t r
 void NztBaseObject::BindMeshData() {
     if (mesh == nullptr) return;
     poseState = static_cast<int32_t>(mesh->RigidState);
+    blendWords[0] = mesh->BlendWords[0];
+    blendWords[1] = mesh->BlendWords[1];
     visible = static_cast<int32_t>(mesh->Visible);
+    // The blended run is materials 0 to FirstLayer3Material - 1 of the level of detail in view.
+    hasTransparent = mesh->FirstLayer3Material != 0 ? 1 : 0;
     vertexCount = static_cast<int32_t>(mesh->VertexCount);
 }
 
@@ -684,6 +695,8 @@ void NztBaseObject::BindRenderData() {
     m.ObjectAttachPoints = attachPoints.empty() ? nullptr : attachPoints.data();
     m.MeshAlpha = opacity;
     m.RigidState = static_cast<uint32_t>(poseState);
+    m.BlendWords[0] = blendWords[0];
+    m.BlendWords[1] = blendWords[1];
     m.Visible = static_cast<uint32_t>(visible);
     m.SelectLod(static_cast<uint32_t>(std::max(lod, 0)));
     m.PreviousLod = static_cast<uint32_t>(std::max(previousLod, 0));

@@ -17,6 +17,7 @@
 #include "world/collquery.h"
 #include "world/gamelight.h"
 #include "world/objtype.h"
+#include "world/registry.h"
 #include "world/traject.h"
 
 CNztCamera MainCamera;
@@ -613,18 +614,21 @@ void ReadCameraInput(CameraInputState* input) {
     input->mouseY = static_cast<float>(dy);
     input->wheel = static_cast<float>(MouseWheelDelta);
 }
-NztBase3D* const* NoCharacters(int32_t* count) {
-    *count = 0;
+NztBase3D* const* RegisteredCharacters(int32_t* count) {
+    *count = EntityRegistry.count;
+    return EntityRegistry.objects;
+}
+NztBase3D* FindObjectById(int32_t objectKind, int32_t id) {
+    if (objectKind == ObjectKindScn) return FindScnObjectById(id);
+    if (objectKind == ObjectKindEntity) return FindEntityById(id);
     return nullptr;
 }
-NztBase3D* NoObject(int32_t, int32_t) {
-    return nullptr;
+int32_t PlayerControlState() {
+    return PlayerEntity != nullptr ? PlayerEntity->controlWord : 0;
 }
-int32_t NoControlState() {
-    return 0;
-}
-int32_t NotAirborne(NztBase3D*) {
-    return 0;
+int32_t IsCharacterAirborne(NztBase3D* object) {
+    if (object == nullptr || object->kind != ObjectKindEntity) return 0;
+    return static_cast<NztEntity*>(object)->airborne != 0 ? 1 : 0;
 }
 uint32_t EngineCollideSegment(const Vec3& start, const Vec3& end, NztBase3D* asker, Vec3* hit) {
     CollideSegment(start, end, asker);
@@ -637,7 +641,7 @@ int32_t EngineGroundHeightAt(const Vec3& point, float step, float defaultHeight,
 }
 
 constexpr CameraHooks DefaultCameraHooks = {
-    ReadCameraInput,      NoCharacters,         NoObject, NoControlState, NotAirborne, FindTrajectByName,
+    ReadCameraInput,      RegisteredCharacters, FindObjectById, PlayerControlState, IsCharacterAirborne, FindTrajectByName,
     EngineCollideSegment, EngineGroundHeightAt,
 };
 

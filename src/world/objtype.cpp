@@ -10,6 +10,7 @@
 
 #include "character/entity.h"
 #include "core/ownedlist.h"
+#include "character/record.h"
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
@@ -746,6 +747,8 @@ NztEntity* CloneEntity(NztEntity* entity) {
     NztEntity* clone = LoadEntityType(entity->mesh->TypeIndex, base, type->Number);
     if (clone == nullptr) return nullptr;
     CopyCloneState(entity, clone);
+    CharacterRecord record;
+    clone->ApplyCharacterRecord(entity->FillCharacterRecord(record));
     clone->maxLife = entity->maxLife;
     clone->invMaxLife = entity->invMaxLife;
     clone->life = entity->life;
@@ -766,6 +769,9 @@ void CopyEntityState(NztEntity* old, NztEntity* replacement) {
     if (old == nullptr || replacement == nullptr || old == replacement) return;
     CopyPlacement(old, replacement);
     std::copy(old->motion, old->motion + 3, replacement->motion);
+    CharacterRecord record;
+    replacement->ApplyCharacterRecord(old->FillCharacterRecord(record));
+    replacement->CopyLinkSlots(old);
     replacement->maxLife = old->maxLife;
     replacement->invMaxLife = old->invMaxLife;
     replacement->life = old->life;

@@ -111,6 +111,8 @@ void NztThunder::LateUpdate() {
         return;
     }
     BuildBolt();
+    // Measured again from the start just taken.
+    if (active != 0) MeasureFromCamera(this);
 }
 
 void NztThunder::BuildBolt() {
@@ -124,6 +126,8 @@ void NztThunder::BuildBolt() {
     }
     TakeEnd(startObject, startPoint, startPosition);
     TakeEnd(endObject, endPoint, endPosition);
+    // The bolt stands at its start, so that it sorts by depth where it is drawn.
+    std::copy(startPosition, startPosition + 3, Position);
     // A bolt made without Init has nowhere to put its points.
     if (pointCount == 0 || points.size() < size_t{2} * pointCount || texCoords.size() < size_t{4} * pointCount)
         return;

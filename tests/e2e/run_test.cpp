@@ -190,6 +190,21 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     EXPECT_EQ(byte(14) | byte(15) << 8, 480);
     EXPECT_EQ(byte(16), 32);
     EXPECT_EQ(std::system(("identify " + (shots / "Shot000.tga").string() + " > /dev/null").c_str()), 0);
+    // The player's character stands in the middle of the view: around the centre of the shot a
+    // good share of the pixels differ from the background (the colour of the shot's corner).
+    {
+        const size_t first = 18 + byte(0);
+        auto pixel = [&](int x, int y) { return shot.substr(first + (size_t(y) * 640 + size_t(x)) * 4, 3); };
+        const std::string background = pixel(0, 0);
+        int differing = 0, total = 0;
+        for (int y = 140; y < 340; y += 4) {
+            for (int x = 240; x < 400; x += 4) {
+                ++total;
+                if (pixel(x, y) != background) ++differing;
+            }
+        }
+        EXPECT_GT(differing * 10, total) << differing << " of " << total << " pixels show something";
+    }
     // The user configuration is written back at exit, into the user folder, in the current form.
     const std::string saved = ReadFile(root_ / "user" / "QuorvaneGame.cfg");
     ASSERT_EQ(saved.size(), 40u) << ReadFile(root_ / "game.err");

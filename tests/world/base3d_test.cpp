@@ -181,7 +181,7 @@ TEST_F(WorldObjects, EveryClassHasItsKindAndItsBases) {
         {"NztSfx", [] { return new NztSfx; }, 2, false, false, false, false, 2000.0f},
         {"NztCollideObject", [] { return new NztCollideObject; }, 3, true, true, true, true},
         {"NztScnObject", [] { return new NztScnObject; }, 4, true, true, true, true, 1000.0f},
-        {"NztEntity", [] { return new NztEntity; }, 5, true, true, true, true},
+        {"NztEntity", [] { return new NztEntity; }, 5, true, true, true, true, 250.0f},
         {"NztGameLight", [] { return new NztGameLight; }, 6, true, false, false, false},
         {"NztDynObject", [] { return new NztDynObject; }, 7, true, true, true, false, 2000.0f},
         {"NztLight", [] { return new NztLight; }, 8, false, true, false, false},

@@ -515,6 +515,10 @@ QvaAnim MakeHeroIdle() {
 
 }  // namespace
 
+QvoMesh SampleHeroMesh() { return MakeHero(); }
+QvaAnim SampleHeroWalk() { return MakeHeroWalk(); }
+QvaAnim SampleHeroIdle() { return MakeHeroIdle(); }
+
 std::vector<std::pair<std::string, Bytes>> SampleModelFiles() {
     std::vector<std::pair<std::string, Bytes>> files;
 

@@ -147,5 +147,10 @@ QvaAnim MakeSwingAnim(uint32_t frames, uint32_t bones, uint32_t every);
 // a tree with two LODs, a barrel for dynamic objects), their collision side files, and a skinned
 // character "Hero" with a skeleton, attach points, an idle and a walk cycle.
 std::vector<std::pair<std::string, Bytes>> SampleModelFiles();
+// The sample character's mesh (14 bones, set name "Hero"), its 24-frame walk cycle and its
+// 50-frame idle, for the sample characters and the benchmarks.
+QvoMesh SampleHeroMesh();
+QvaAnim SampleHeroWalk();
+QvaAnim SampleHeroIdle();
 
 }  // namespace datakit

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     // No scene loads until scenes can be written: the game starts on an empty world.
     datakit::GameConfigSpec config;
     config.startScene = "NoLevel";
+    config.playerType = "Hero1001";  // the sample character
     if (!datakit::WriteGameConfig(root.string(), config)) {
         std::fprintf(stderr, "makedata: cannot write the game configuration in %s\n", root.c_str());
         return 1;
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     if (!WriteSampleImages(root.string())) return 1;
     if (!WriteSampleFlares(root.string())) return 1;
     if (!WriteSampleModels(root.string())) return 1;
+    if (!WriteSampleCharacters(root.string())) return 1;
     if (!WriteSampleCursors(root.string())) return 1;
     if (!WriteSampleText(root.string())) return 1;
     if (!WriteSamplePlugins(root.string())) return 1;

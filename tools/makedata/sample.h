@@ -12,6 +12,8 @@ bool WriteSampleFlares(const std::string& datasFolder);
 bool WriteSampleCursors(const std::string& datasFolder);
 // The sample meshes, collision side files and animations (ground, props, a skinned character).
 bool WriteSampleModels(const std::string& datasFolder);
+// The sample characters: the hero's turns and a guard with idle, walk and turns.
+bool WriteSampleCharacters(const std::string& datasFolder);
 // The text table the game loads at start, "TEXT/Default.Gtx".
 bool WriteSampleText(const std::string& datasFolder);
 // The sample plug-in module, "PLUGIN/Sample.QVm".
