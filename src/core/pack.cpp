@@ -14,6 +14,7 @@
 const char* const PackCategoryNames[PackCategoryCount] = {"Objects", "Anims",    "Maps",   "Sfx", "Scn",
                                                           "Spell",   "Trajects", "Sounds", "Text"};
 PackList* DataPackList = nullptr;
+uint32_t PackUnpackFailures = 0;
 QvzPackTree* PackTrees[PackCategoryCount] = {};
 
 namespace {
@@ -122,6 +123,23 @@ bool ReadEntry(BinReader& in, FILE* lazyFile, QvzPackEntry* e, std::string* faul
         return false;
     }
     return true;
+}
+
+// Every entry of the tree names the tree's file in its messages.
+void LinkEntries(QvzPackFolder& folder, const std::string* pack) {
+    for (auto& entry : folder.entries) entry->pack = pack;
+    for (const auto& child : folder.children.folders()) LinkEntries(*child, pack);
+}
+
+// The entry's data is damaged: the game cannot go on without it, but it leaves in order, through
+// the quit message, so that the user configuration is saved and the display given back.
+void ReportUnpackFailure(const QvzPackEntry& entry) {
+    const char* pack = entry.pack && !entry.pack->empty() ? entry.pack->c_str() : "(pack in memory)";
+    std::fprintf(stderr, "pack: %s: entry %s: cannot unpack its %u bytes; the program ends\n", pack,
+                 entry.name.c_str(), entry.size);
+    if (PackUnpackFailures++ != 0) return;
+    ShowMessageBox(nullptr, "Decompresion Error", "QVZ Packing Error");
+    PostQuitMessage(1);
 }
 
 bool ReadFolder(BinReader& in, FILE* lazyFile, int depth, QvzPackFolder* folder, std::string* fault) {
@@ -302,10 +320,7 @@ PackBytes QvzPackEntry::GetData() {
         out.size = size;
         out.found = true;
     } else if (mode == QvzZlib && !Unpack(&out)) {
-        std::fprintf(stderr, "pack: %s: cannot unpack %u bytes\n", name.c_str(), size);
-        ShowMessageBox(nullptr, "Decompresion Error", "QVZ Packing Error");
-        // The data the game needs is damaged: stop, and tell the caller of the process it failed.
-        std::exit(1);
+        ReportUnpackFailure(*this);
     }
     return out;
 }
@@ -329,11 +344,13 @@ bool QvzPackTree::Serialize(BinReader& in, FILE* lazy, std::string* fault) {
         }
         AddFolder(std::move(folder));
     }
+    for (const auto& root : roots.folders()) LinkEntries(*root, &path);
     return true;
 }
 
 bool QvzPackTree::LoadFile(const char* path, bool lazy, std::string* fault) {
     Free();
+    this->path = path ? path : "";
     NztFile file;
     if (!file.OpenFile(path, NztFileRead)) {
         *fault = "cannot open the file";
@@ -398,6 +415,7 @@ PackList* CreatePackList() {
 void OpenDataPacks() {
     if (DataPackList) CloseDataPacks(DataPackList);
     CreatePackList();
+    PackUnpackFailures = 0;
     for (int i = 0; i < PackCategoryCount; ++i) PackTrees[i] = OpenPackCategory(PackCategoryNames[i]);
 }
 
@@ -419,6 +437,7 @@ QvzPackTree* OpenPack(const char* category, const char* path) {
 bool LoadPack(const char* category, PackInfo* info, const char* path) {
     info->name = category;
     info->tree.Free();
+    info->tree.path = path ? path : "";
     NztFile file;
     if (!file.OpenFile(path, NztFileRead)) {
         // Listed with an empty tree: every look-up falls back to the loose files.
@@ -453,4 +472,5 @@ void DeletePackList() {
     CloseDataPacks(DataPackList);
     delete DataPackList;
     DataPackList = nullptr;
+    PackUnpackFailures = 0;
 }

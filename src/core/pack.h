@@ -52,12 +52,14 @@ struct QvzPackEntry {
     uint32_t loaded = 0;
     uint32_t dataOffset = 0;
     FILE* source = nullptr;   // where a lazily loaded entry's data is read from
+    const std::string* pack = nullptr;  // the file of the pack that holds the entry, for messages
     std::string secondName;
     int64_t time = 0;         // seconds since 1970
     std::string name;
 
-    // A copy of the file's bytes. A zlib entry that cannot be unpacked shows the packing-error box
-    // and ends the program with exit code 1.
+    // A copy of the file's bytes. A zlib entry that cannot be unpacked gives nothing (found false);
+    // the first such entry since the packs were opened shows the packing-error box and posts a quit
+    // with exit code 1, so the program leaves through its ordinary shutdown.
     PackBytes GetData();
     // Reads the data of a lazily loaded entry.
     bool LoadData();
@@ -112,6 +114,7 @@ struct QvzPackTree {
     QvzFolderList roots{false};
     QvzPackFolder* found = nullptr;  // the folder of the last lookup
     FILE* lazyFile = nullptr;        // the pack file, kept open for lazily loaded entries
+    std::string path;                // the file the tree was read from ("" when read from memory)
 
     QvzPackTree() = default;
     QvzPackTree(const QvzPackTree&) = delete;
@@ -166,6 +169,9 @@ enum PackCategory {
 extern const char* const PackCategoryNames[PackCategoryCount];
 
 extern PackList* DataPackList;
+// Entries that could not be unpacked since the packs were last opened (OpenDataPacks and
+// DeletePackList set it to 0); the first one posts the quit.
+extern uint32_t PackUnpackFailures;
 // The tree of each category's pack, null when the category is read from loose files.
 extern QvzPackTree* PackTrees[PackCategoryCount];
 

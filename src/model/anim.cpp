@@ -213,6 +213,9 @@ int NztAnim::Parse(const char* sourceName, uint32_t minBones) {
         bad = "frame count is 0";
     else if (frames > MaxAnimFrames || uint64_t{frames} * keyBones > MaxAnimKeys)
         bad = "frame or bone count too large";
+    else if (uint64_t{frames} * std::max(bones, 1u) >
+             std::max(AnimSlotsAnySize, AnimSlotsPerFileByte * r.Length()))
+        bad = "frame and bone counts far beyond what the file holds";
     else if (!r.Fits(stored, frameBytes))
         bad = "stored frame count runs past the end of the file";
     if (bad) {

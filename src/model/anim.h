@@ -70,6 +70,13 @@ inline constexpr uint32_t QvaLastVersion = 10002;
 // (only some frames are stored), so it is capped, and so is frames x bones.
 inline constexpr uint32_t MaxAnimFrames = 65536;
 inline constexpr uint64_t MaxAnimKeys = uint64_t{1} << 20;
+// Within those caps, what a file makes the loader build is tied to the file's size: frames x
+// bones (bones counted as at least 1) at most AnimSlotsPerFileByte per byte of the file, or
+// AnimSlotsAnySize whatever its size. A stored frame of B bones takes 20 + 52 x B bytes, so one
+// stored frame may stand for thousands of filled-in frames; only a file that declares far more
+// than it holds (a 28-byte header asking for a million keys) is refused.
+inline constexpr uint64_t AnimSlotsPerFileByte = 64;
+inline constexpr uint64_t AnimSlotsAnySize = 4096;
 
 struct NztAnim {
     uint32_t Version = 0;

@@ -5,9 +5,16 @@
 // on as the packet's data. Clients send bare messages; the host relays messages 81 to 84 to the
 // other clients byte for byte and reports arrivals and departures with its own 12-byte messages
 // (id byte, 3 zero bytes, u32 participant id, u16 port, u16 index).
+//
+// The host keeps every participant within a budget of relayed messages and bytes, and refuses
+// messages that are not one of the four with its own size and its sender's id; a participant over
+// its budget, or one that keeps sending such messages, is disconnected, and the others are told it
+// is gone (message 21). A client whose link to the host ends reports every participant the host had
+// announced as gone (message 21 about each) before the lost link itself, so no stale entry is left.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -43,6 +50,17 @@ enum NetMessageId : uint8_t {
 inline constexpr uint32_t NetEnvelopeSize = 8;
 inline constexpr uint32_t NetHostMessageSize = 12;
 
+// The relay's budget for each participant: a bucket of messages and one of bytes, filled at a
+// steady rate up to a burst. A client sends a state ten times a second and now and then its model
+// or a line of text (1032 bytes), well inside both. Malformed messages have a small bucket of
+// their own: a few are forgiven, a stream of them is not.
+inline constexpr double NetRelayMessagesPerSecond = 60.0;
+inline constexpr double NetRelayMessageBurst = 120.0;
+inline constexpr double NetRelayBytesPerSecond = 24.0 * 1024.0;
+inline constexpr double NetRelayByteBurst = 48.0 * 1024.0;
+inline constexpr double NetRelayMalformedPerSecond = 1.0;
+inline constexpr double NetRelayMalformedBurst = 8.0;
+
 class NetClientInterface {
 public:
     NetClientInterface();
@@ -60,9 +78,18 @@ public:
     void DeallocatePacket(NetPacket* packet);
     NetPlayerID GetPlayerID() const { return ownId_; }
     uint16_t GetPlayerIndex() const { return ownIndex_; }
+    // True from the host's answer to the attempt until the link ends.
+    bool IsConnected() const { return connected_; }
 
 private:
+    struct Participant {
+        NetPlayerID id;
+        uint16_t index;
+    };
     NetPacket* MakePacket(const uint8_t* data, uint32_t length, NetPlayerID from, uint16_t index);
+    // Follows the host's arrivals and departures, so a lost link can report each one gone.
+    void NoteHostMessage(const uint8_t* message, uint32_t length);
+    void ClearPending();
 
     _ENetHost* host_ = nullptr;
     _ENetPeer* peer_ = nullptr;
@@ -70,6 +97,8 @@ private:
     NetPlayerID serverId_;
     NetPlayerID ownId_;
     uint16_t ownIndex_ = 0;
+    std::vector<Participant> participants_;
+    std::deque<NetPacket*> pending_;  // made by the transport, handed out before the next event
 };
 
 // The relay host: clients connect to it and see each other's messages.
@@ -87,17 +116,28 @@ public:
     void Service(uint32_t timeoutMs);
     void Stop();
     size_t ClientCount() const { return clients_.size(); }
+    // Participants disconnected by the host for going over their budget, since Start.
+    uint32_t DroppedCount() const { return dropped_; }
 
 private:
     struct Client {
         _ENetPeer* peer;
         NetPlayerID id;
         uint16_t index;
+        // What is left of the budget, and when it was last filled (ENet milliseconds).
+        double messages;
+        double bytes;
+        double malformed;
+        uint32_t filledAt;
     };
     void SendTo(_ENetPeer* peer, const Client& about, const uint8_t* data, uint32_t length);
     void SendHostMessage(_ENetPeer* peer, uint8_t id, const Client& about);
+    // Relays one message of clients_[from], or drops that participant; false when it was dropped.
+    bool Relay(size_t from, const uint8_t* data, size_t length);
+    void Drop(size_t index, const char* why);
 
     _ENetHost* host_ = nullptr;
     std::vector<Client> clients_;
     uint32_t nextId_ = 1;
+    uint32_t dropped_ = 0;
 };

@@ -131,6 +131,12 @@ int32_t LoadPlugin(const char* path) {
     if (!r) return 0;
     std::memcpy(r->name, name, sizeof name);
     const int32_t index = PluginCount - 1;
+    // The loader maps what the headers promise; a cut or damaged file must not get that far.
+    if (const char* fault = CheckDynLibFile(path)) {
+        std::fprintf(stderr, "plugin: %s: not a loadable library (%s)\n", path, fault);
+        UnloadPlugin(index);
+        return 0;
+    }
     DynLibHandle module = OpenDynLib(path);
     if (!module) {
         std::fprintf(stderr, "plugin: %s: cannot load (%s)\n", path, DynLibError());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/pack.h"
 #include "datakit/datakit.h"
 #include "datakit/userconfig.h"
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -218,6 +220,64 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     EXPECT_EQ(word(1), 640u);
     EXPECT_EQ(word(2), 480u);
     EXPECT_EQ(word(5), 0u);  // windowed
+}
+
+// Every zlib entry of a pack keeps its place in the directory but has its data overwritten, so
+// that the pack opens and the first entry the game reads from it cannot be unpacked.
+int DamagePackedData(const fs::path& pack) {
+    QvzPackTree tree;
+    std::string fault;
+    if (!tree.LoadFile(pack.c_str(), false, &fault)) return 0;
+    std::vector<std::pair<uint32_t, uint32_t>> spans;
+    std::function<void(const QvzPackFolder&)> visit = [&](const QvzPackFolder& folder) {
+        for (const auto& e : folder.entries)
+            if (e->mode == QvzZlib && e->packedSize > 0) spans.emplace_back(e->dataOffset, e->packedSize);
+        for (const auto& child : folder.children.folders()) visit(*child);
+    };
+    for (const auto& root : tree.roots.folders()) visit(*root);
+    std::fstream f(pack, std::ios::in | std::ios::out | std::ios::binary);
+    for (const auto& [offset, size] : spans) {
+        const std::string noise(size, '\xFF');
+        f.seekp(offset);
+        f.write(noise.data(), static_cast<std::streamsize>(noise.size()));
+    }
+    return f.good() ? static_cast<int>(spans.size()) : 0;
+}
+
+// A damaged pack entry met at start-up: the game names the pack and the entry, leaves through its
+// ordinary shutdown (the user configuration is written back) and reports the failure in its code.
+TEST_F(E2eRun, ADamagedPackEntryEndsTheRunInOrderWithFailure) {
+    {
+        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string(), "--packs"}, root_, {},
+                       root_ / "makedata.err");
+        ASSERT_TRUE(makedata.started());
+        ASSERT_TRUE(makedata.WaitFor(60s)) << "makedata did not finish";
+        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
+            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
+    }
+    ASSERT_GT(DamagePackedData(root_ / "Datas" / "Maps.QVz"), 0);
+    datakit::UserConfigSpec config;
+    config.version = 10008;
+    config.width = 640;
+    config.height = 480;
+    config.fullScreen = 0;
+    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+
+    Child game(BinaryDir() / "quorvane", {}, root_ / "work",
+               {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1"}, root_ / "game.err");
+    ASSERT_TRUE(game.started());
+    ASSERT_TRUE(game.WaitFor(60s)) << "the game did not end by itself\n" << ReadFile(root_ / "game.err");
+    const std::string err = ReadFile(root_ / "game.err");
+    EXPECT_TRUE(WIFEXITED(game.status()) && WEXITSTATUS(game.status()) == 1) << Describe(game.status()) << "\n" << err;
+    // The sanitizers exit with 1 as well: the code must be the game's own.
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+    EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
+    EXPECT_NE(err.find("Maps.QVz: entry "), std::string::npos) << err;
+    EXPECT_NE(err.find("cannot unpack"), std::string::npos) << err;
+    // Written back at exit: the current version word replaces the older one.
+    const std::string saved = ReadFile(root_ / "user" / "QuorvaneGame.cfg");
+    ASSERT_EQ(saved.size(), 40u) << err;
+    EXPECT_EQ(static_cast<uint8_t>(saved[0]) | static_cast<uint8_t>(saved[1]) << 8, 10009) << err;
 }
 
 }  // namespace

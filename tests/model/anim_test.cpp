@@ -216,6 +216,7 @@ TEST(AnimFile, MalformedFilesAreRefusedAndChangeNothing) {
     cases.push_back({"zero frames", patched("F", 0)});
     cases.push_back({"huge frame count", patched("F", 0xFFFFFFFFu)});
     cases.push_back({"huge bone count", patched("B", 0x7FFFFFFFu)});
+    cases.push_back({"frame count far beyond what the file holds", patched("F", MaxAnimFrames)});
     cases.push_back({"stored count past the end", patched("S", 0x10000000u)});
     cases.push_back({"one stored frame too many", patched("S", 3)});
     cases.push_back({"frame index at the frame count", patched("frame 1 index", 5)});
@@ -241,6 +242,44 @@ TEST(AnimFile, MalformedFilesAreRefusedAndChangeNothing) {
         EXPECT_EQ(anim.BoneCount, 1u);
         EXPECT_STREQ(anim.Name, "Old");
         EXPECT_FALSE(anim.Stream.IsOpen());
+    }
+}
+
+// The frame count is not backed by stored frames, but what a file may make the loader build is
+// backed by its size: sparse and empty animations of sane length load; a header that asks for
+// far more than the file could ever have held is refused before anything is allocated.
+TEST(AnimFile, DeclaredCountsAreTiedToTheFileSize) {
+    struct Case {
+        uint32_t frames, bones;
+        bool stored;
+        int loads;
+    } cases[] = {
+        {2000, 60, true, 1},    // two stored frames of 60 bones standing for 2000
+        {4096, 1, false, 1},    // nothing stored: up to 4096 frames x bones whatever the size
+        {100, 40, false, 1},
+        {4097, 1, false, 0},
+        {65536, 16, false, 0},  // a million keys from a 28-byte header
+        {30000, 1, true, 0},    // two stored frames of one bone (172 bytes) for 30000
+    };
+    for (const Case& c : cases) {
+        QvaAnim a;
+        a.frameCount = c.frames;
+        a.boneCount = c.bones;
+        if (c.stored) {
+            QvaFrame first, last;
+            first.index = 0;
+            last.index = c.frames - 1;
+            first.keys.assign(c.bones, Key(QuatIdentity, {0, 0, 0}));
+            last.keys.assign(c.bones, Key(TurnX(0.5f), {1, 0, 0}));
+            a.frames = {first, last};
+        }
+        NztAnim anim;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ParseBytes(anim, datakit::WriteQva(a)), c.loads) << c.frames << " x " << c.bones;
+        ::testing::internal::GetCapturedStderr();
+        if (c.loads) {
+            EXPECT_EQ(anim.FrameCount, c.frames);
+        }
     }
 }
 

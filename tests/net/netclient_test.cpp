@@ -1,12 +1,20 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "character/entity.h"
@@ -465,7 +473,8 @@ TEST_F(NetSession, RefusedConnectionIsReportedAndKeepsPolling) {
     probe.Stop();  // nothing listens there now
     ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
     bool failed = false;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    // A silent host is given about 5 s to answer.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (!failed && std::chrono::steady_clock::now() < end) {
         NetPacket* p = NetClient->Receive();
         if (p == nullptr) continue;
@@ -480,6 +489,193 @@ TEST_F(NetSession, RefusedConnectionIsReportedAndKeepsPolling) {
 TEST_F(NetSession, BadHostNameFails) {
     EXPECT_FALSE(StartNetworkSession("no such host.invalid"));
     EXPECT_EQ(NetClient, nullptr);
+}
+
+// The host's link ends: every participant it had announced leaves the table with it.
+TEST_F(NetSession, ALostHostTakesEveryParticipantWithIt) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+    NetClientInterface a, b;
+    ASSERT_TRUE(a.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    ASSERT_TRUE(b.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    auto drain = [&] {
+        for (NetClientInterface* c : {&a, &b})
+            while (NetPacket* p = c->Receive()) c->DeallocatePacket(p);
+    };
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        drain();
+        return RemotePlayerCount == 2;
+    }));
+    relay.Stop();
+    ASSERT_TRUE(PumpUntil(relay, [] { return RemotePlayerCount == 0; }));
+    EXPECT_NE(NetClient, nullptr);  // the interface stays and keeps polling
+    EXPECT_FALSE(NetClient->IsConnected());
+}
+
+// One participant floods the host with messages of every kind as fast as it can, reconnecting
+// whenever it is thrown out, while raw datagrams of noise hit the host's port; two honest
+// participants (the game's client and a bare one) go on exchanging states. After ten seconds both
+// are still connected and up to date, the flooder has been thrown out, and it is not left in the
+// game's table.
+TEST_F(NetSession, AFloodingParticipantIsDroppedAndTheOthersCarryOn) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    PlayerEntity = player;
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+
+    NetClientInterface other;
+    ASSERT_TRUE(other.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    uint32_t heardFromGame = 0;
+    float lastHeardX = -1.0f;
+    auto listen = [&] {
+        while (NetPacket* p = other.Receive()) {
+            if (p->length == NetStateMessageSize && p->data[0] == NetMsgState && GetU32(p->data + 4) == Network.ownId) {
+                ++heardFromGame;
+                lastHeardX = GetF32(p->data + 20);
+            }
+            other.DeallocatePacket(p);
+        }
+    };
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        listen();
+        return other.GetPlayerID().binaryAddress != 0 && RemotePlayerCount == 1;
+    }));
+    const uint32_t otherId = other.GetPlayerID().binaryAddress;
+
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> flooderSent{0};
+    const uint16_t port = relay.Port();
+    std::thread flooder([&] {
+        std::mt19937 random(20261210);
+        NetClientInterface f;
+        const int udp = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::vector<uint8_t> m(2048);
+        bool linked = false;
+        auto lastAttempt = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+        while (!stop) {
+            while (NetPacket* p = f.Receive()) f.DeallocatePacket(p);
+            if (!f.IsConnected() && std::chrono::steady_clock::now() - lastAttempt > std::chrono::milliseconds(200)) {
+                // Thrown out (or never in): come back.
+                linked = f.Connect("127.0.0.1", port, 0, 0, 100);
+                lastAttempt = std::chrono::steady_clock::now();
+            }
+            for (int i = 0; i < 64 && linked && f.IsConnected(); ++i) {
+                const uint32_t kind = random() % 4;
+                uint32_t length = 0;
+                if (kind == 0) {  // anything at all
+                    length = 1 + random() % 1500;
+                    for (uint32_t k = 0; k < length; ++k) m[k] = static_cast<uint8_t>(random());
+                } else {  // one of the relayed messages, well-formed, cut, or in another's name
+                    static const uint32_t sizes[] = {NetTextMessageSize, NetMeshMessageSize, NetStateMessageSize,
+                                                     NetFullStateMessageSize};
+                    const uint32_t which = random() % 4;
+                    length = kind == 1 ? sizes[which] : 1 + random() % sizes[which];
+                    std::fill(m.begin(), m.begin() + length, 0);
+                    m[0] = static_cast<uint8_t>(NetMsgText + which);
+                    if (length >= 8) {
+                        const uint32_t sender = kind == 3 ? otherId : f.GetPlayerID().binaryAddress;
+                        for (int k = 0; k < 4; ++k) m[4 + k] = static_cast<uint8_t>(sender >> (8 * k));
+                    }
+                    if (which == 2 && length >= 24)
+                        for (int k = 0; k < 4; ++k) m[20 + k] = 0xFF;  // a position no honest state has
+                }
+                if (f.Send(m.data(), length)) ++flooderSent;
+            }
+            for (int i = 0; i < 8 && udp >= 0; ++i) {
+                const size_t n = 1 + random() % 512;
+                for (size_t k = 0; k < n; ++k) m[k] = static_cast<uint8_t>(random());
+                sendto(udp, m.data(), n, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            }
+        }
+        f.Disconnect(0, 0);
+        if (udp >= 0) close(udp);
+    });
+
+    // Ten seconds of play: both honest participants move and send a state every 0.1 s.
+    FrameTiming.frameTime = 0.1f;
+    float otherX = 0.0f, gameX = 0.0f;
+    auto nextSend = std::chrono::steady_clock::now();
+    const auto end = nextSend + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        relay.Service(1);
+        ProcessNetworkPackets();
+        listen();
+        if (std::chrono::steady_clock::now() >= nextSend) {
+            nextSend += std::chrono::milliseconds(100);
+            otherX += 1.0f;
+            Bytes state = State(otherId, otherX, 0, 0);
+            other.Send(state.data(), static_cast<uint32_t>(state.size()));
+            gameX += 1.0f;
+            const float at[3] = {gameX, 0.0f, 0.0f};
+            player->SetPosition(at);
+            SendObjectStates(0);
+        }
+    }
+    stop = true;
+    flooder.join();
+
+    EXPECT_GT(flooderSent.load(), 500u);
+    EXPECT_GE(relay.DroppedCount(), 1u);
+    ASSERT_NE(NetClient, nullptr);
+    EXPECT_TRUE(NetClient->IsConnected());
+    EXPECT_TRUE(other.IsConnected());
+    // What each honest participant sent last reaches the other, and only it moved the character.
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        listen();
+        const RemotePlayerRecord* r = FindRemotePlayer(otherId);
+        return r != nullptr && r->position[0] == otherX && lastHeardX == gameX && RemotePlayerCount == 1;
+    })) << "game heard x=" << (FindRemotePlayer(otherId) ? FindRemotePlayer(otherId)->position[0] : -1.0f)
+        << " of " << otherX << ", other heard x=" << lastHeardX << " of " << gameX << " (" << heardFromGame
+        << " states), participants " << RemotePlayerCount;
+    EXPECT_GT(heardFromGame, 50u);
+    EXPECT_EQ(relay.ClientCount(), 2u);
+}
+
+// Well-formed states, but far more than anyone sends: the host relays the burst it allows, then
+// disconnects the sender with one line naming it, and the others drop it from their tables.
+TEST_F(NetSession, AParticipantOverItsBudgetIsDisconnectedAndForgotten) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+    NetClientInterface loud;
+    ASSERT_TRUE(loud.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    auto drain = [&] {
+        while (NetPacket* p = loud.Receive()) loud.DeallocatePacket(p);
+    };
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        drain();
+        return loud.GetPlayerID().binaryAddress != 0 && RemotePlayerCount == 1;
+    }));
+    const uint32_t loudId = loud.GetPlayerID().binaryAddress;
+    const Bytes state = State(loudId, 1, 2, 3);
+    for (int i = 0; i < 4 * static_cast<int>(NetRelayMessageBurst); ++i)
+        loud.Send(state.data(), static_cast<uint32_t>(state.size()));
+    ::testing::internal::CaptureStderr();
+    const bool dropped = PumpUntil(relay, [&] {
+        drain();
+        return relay.DroppedCount() == 1 && RemotePlayerCount == 0;
+    });
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(dropped) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("net: relay: participant " + std::to_string(loudId) + " at 127.0.0.1:"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("over its budget"), std::string::npos) << err;
+    EXPECT_EQ(relay.ClientCount(), 1u);
+    EXPECT_TRUE(NetClient->IsConnected());
 }
 
 }  // namespace

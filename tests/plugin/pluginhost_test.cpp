@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <elf.h>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -163,6 +166,40 @@ TEST_F(PluginHostTest, BrokenAndDuplicateModulesAreSkipped) {
     EXPECT_EQ(FindPlugin("NoEntries"), -1);
     EXPECT_EQ(LoadPlugin((dir_ / "PLUGIN" / "SAMPLE.QVg").c_str()), 0);
     EXPECT_EQ(PluginCount, 1);
+}
+
+// A library cut short or with damaged program headers would be mapped past its end by the loader
+// (a bus error on first touch); the host names each such file and goes on with the others.
+TEST_F(PluginHostTest, CutAndDamagedLibrariesAreNamedAndSkipped) {
+    Install("Sample.QVm", "Good.QVm");
+    const fs::path cut = Install("Sample.QVm", "Cut.QVm");
+    fs::resize_file(cut, fs::file_size(cut) / 2);
+    const fs::path damaged = Install("Sample.QVm", "Damaged.QVm");
+    {
+        std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        Elf64_Ehdr header;
+        f.read(reinterpret_cast<char*>(&header), sizeof header);
+        ASSERT_TRUE(f.good());
+        // Every segment's file offset points far past the end of the file.
+        for (uint16_t i = 0; i < header.e_phnum; ++i) {
+            const auto at = static_cast<std::streamoff>(header.e_phoff + uint64_t{i} * header.e_phentsize +
+                                                        offsetof(Elf64_Phdr, p_offset));
+            const uint64_t far = uint64_t{1} << 40;
+            f.seekp(at);
+            f.write(reinterpret_cast<const char*>(&far), sizeof far);
+        }
+        ASSERT_TRUE(f.good());
+    }
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(LoadAllPlugins(), 1);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_STREQ(PluginRecords[0].name, "Good");
+    EXPECT_EQ(FindPlugin("Cut"), -1);
+    EXPECT_EQ(FindPlugin("Damaged"), -1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+    EXPECT_NE(err.find("plugin: " + cut.string() + ": not a loadable library"), std::string::npos) << err;
+    EXPECT_NE(err.find("plugin: " + damaged.string() + ": not a loadable library"), std::string::npos) << err;
+    EXPECT_EQ(EnablePlugin("Good"), 11);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // relayhost [port]: the multiplayer relay host. Port 0 picks a free port; the port in use is
-// printed on the first line of the output. Runs until interrupted.
+// printed on the first line of the output. Runs until interrupted. A participant that sends more
+// than its budget of messages, or keeps sending malformed ones, is disconnected with one line on
+// stderr naming it, and the others are told it is gone.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
