@@ -9,6 +9,7 @@
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/pack.h"
+#include "game/consolecmds.h"
 #include "core/paths.h"
 #include "game/level.h"
 #include "net/netclient.h"

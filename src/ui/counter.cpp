@@ -583,6 +583,12 @@ uint32_t CounterWndCallback(uint32_t message, CNztWnd* window, float f1, float f
     auto* c = window ? static_cast<NztCounter*>(window->owner) : nullptr;
     if (!c) return 1;
     switch (message) {
+    case WndMsgDestroyed:
+        // The windows went (with a parent, or at shutdown): the counter must not reach them.
+        c->mainWnd = nullptr;
+        c->imageWnd = nullptr;
+        c->textWnd = nullptr;
+        break;
     case MsgBeforeDraw:
         if (c->interval != 0.0f && c->mainWnd && c->mainWnd->enabled && RunMode.current != RunModeEditor)
             c->Update();

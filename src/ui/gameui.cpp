@@ -4,8 +4,6 @@ NztGameUI** GameUIList = nullptr;
 int32_t GameUICount = 0;
 
 void DestroyAllGameUIs() {}
-void RefreshHudTextSizes() {}
-void LayoutGameScreens() {}
 void RefreshGameUITexts() {}
 void ShowGameUI(NztGameUI*) {}
 void HideGameUI(NztGameUI*) {}

@@ -10,7 +10,11 @@
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
+#include "model/mesh.h"
+#include "ui/counter.h"
+#include "ui/gameui.h"
 #include "ui/wnd.h"
+#include "world/scnobject.h"
 #include "world/base3d.h"
 #include "world/objtype.h"
 #include "world/registry.h"
@@ -24,6 +28,7 @@ constexpr uint32_t kAlphaBlend = 6;
 // Untextured quads of BeginPrimitive.
 constexpr uint32_t kQuads = 5;
 // Window messages handled by the panel.
+constexpr uint32_t kMsgDestroyed = 2;
 constexpr uint32_t kMsgDraw = 5;
 constexpr uint32_t kMsgLButtonUp = 101;
 // 1/1024 and 1/768: panel rectangles are in units of a 1024x768 screen.
@@ -42,6 +47,8 @@ constexpr float kBarColour[4] = {1.0f, 0.25f, 0.0f, 1.0f};
 void PlaceWindow(const float r[4]) {
     CNztWnd* window = PanelState.window;
     if (window == nullptr) return;
+    // The panel grows out of a point: nothing may hold it at a minimum size.
+    window->minimumWidth = window->minimumHeight = 0.0f;
     const NztRenderState& rs = RenderState;
     window->SetPos(r[0] * rs.screenWidthF * kPerWidthUnit, r[1] * rs.screenHeightF * kPerHeightUnit);
     window->SetSize(r[2] * rs.screenWidthF * kPerWidthUnit, r[3] * rs.screenHeightF * kPerHeightUnit);
@@ -98,14 +105,68 @@ void CloseImagePanel() {
         delete p.object;
     }
     if (p.window != nullptr) {
-        p.window->image = 0;
-        DestroyWnd(p.window, 1);
+        CNztWnd* window = p.window;
+        window->image = 0;
+        if (auto* view = dynamic_cast<CNztWnd_3D*>(window)) view->shownObject = nullptr;
+        p.window = nullptr;
+        DestroyWnd(window, 1);
     }
     p.window = nullptr;
     p.object = nullptr;
     p.objectOwned = 0;
     if (p.image != 0) ReleaseTexture(p.image);
     p.image = 0;
+}
+
+void OpenImagePanel(NztBaseObject* object, float showTime) {
+    ImagePanelState& p = PanelState;
+    const NztRenderState& rs = RenderState;
+    p.showTime = p.timeLeft = showTime;
+    p.openingLeft = p.closingLeft = 0.0f;
+    if (p.window == nullptr) {
+        if (p.image != 0) ReleaseTexture(p.image);
+        p.image = 0;
+        char path[300];
+        if (p.imageName[0] != 0 &&
+            std::snprintf(path, sizeof path, "MAPS/UI/%s.Img", p.imageName) < static_cast<int>(sizeof path))
+            p.image = LoadTexture(path, 0, 0);
+        CNztWnd_3D* w = Create3DWnd(p.rect[0] * rs.screenWidthF * kPerWidthUnit, p.rect[1] * rs.screenHeightF * kPerHeightUnit,
+                                    p.rect[2] * rs.screenWidthF * kPerWidthUnit, p.rect[3] * rs.screenHeightF * kPerHeightUnit,
+                                    nullptr, nullptr);
+        if (w == nullptr) return;
+        w->eventCallback = PanelWndCallback;
+        w->owner = &p;
+        // The window shows the panel's texture; the panel releases it, not the window.
+        w->image = p.image;
+        if (p.image == 0) w->colour[3] = 0.0f;
+        p.window = w;
+    }
+    auto* w = dynamic_cast<CNztWnd_3D*>(p.window);
+    if (w == nullptr) return;
+    if (p.object != nullptr && p.objectOwned != 0) {
+        if (w->shownObject == p.object) w->shownObject = nullptr;
+        DeleteCollideObject(p.object);
+    }
+    p.object = nullptr;
+    // The model shown is "<mesh name>1<number>" of the object's mesh.
+    char model[300];
+    const NztMesh* mesh = object != nullptr ? object->mesh : nullptr;
+    if (mesh != nullptr &&
+        std::snprintf(model, sizeof model, "%s1%03u", mesh->Name, mesh->Number) < static_cast<int>(sizeof model)) {
+        if (NztScnObject* shown = CreateScnObjectFromFile(model)) {
+            p.object = shown;
+            w->shownObject = shown;
+            w->FrameObject(shown);
+        }
+    }
+    p.objectOwned = 1;
+    p.openingLeft = PanelAnimTime;
+    const float scale = FrameTiming.frameTime * kAnimRate;
+    for (int i = 0; i < 4; ++i) {
+        p.step[i] = (p.rect[i] - p.startRect[i]) * scale;
+        p.currentRect[i] = p.startRect[i];
+    }
+    ApplyCurrentRect();
 }
 
 void StartPanelClose() {
@@ -147,12 +208,22 @@ void UpdateImagePanel() {
         StepCurrentRect();
         ApplyCurrentRect();
     } else {
+        // The shrinking is over: the panel closes. The toolkit frees the window only once the
+        // drawing pass that called us is done with it.
         p.closingLeft = 0.0f;
+        CloseImagePanel();
     }
 }
 
-uint32_t PanelWndCallback(uint32_t message, CNztWnd*, float, float, float) {
-    if (message == kMsgDraw) {
+uint32_t PanelWndCallback(uint32_t message, CNztWnd* window, float, float, float) {
+    if (message == kMsgDestroyed) {
+        // Destroyed by someone else (a parent, shutdown): forget the window. The background is
+        // the panel's texture, released by the panel, not by the window.
+        if (window == PanelState.window) {
+            window->image = 0;
+            PanelState.window = nullptr;
+        }
+    } else if (message == kMsgDraw) {
         UpdateImagePanel();
     } else if (message == kMsgLButtonUp) {
         StartPanelClose();
@@ -203,4 +274,17 @@ void DrawObjectBars() {
     glEnd();
     SwitchDepthTest(true);
     SwitchDepthWrite(true);
+}
+
+void LayoutGameScreens() {
+    LayoutAllCounters();
+    LayoutPanelWnd();
+}
+
+void RefreshHudTextSizes() {
+    RenderState.currentFont = RenderState.gameFont;
+    RenderState.currentFontSize = RenderState.gameFontSize;
+    RefreshGameUITexts();
+    for (int32_t i = CounterCount; i-- > 0;)
+        if (CounterList[i] != nullptr) CounterList[i]->RefreshTextSize();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class CNztWnd;
+class NztBaseObject;
 class NztCollideObject;
 class NztEntity;
 struct NztRenderState;
@@ -44,6 +45,9 @@ void InitPanelGlobals();
 // settings may be null: only the layout is refreshed.
 void LoadPanelSettings(const PanelSettings* settings);
 void LayoutPanelWnd();
+// Opens the panel for an object (or refreshes it: the window stays, the model is replaced and
+// the growing starts again). showTime in seconds, 0 = until closed.
+void OpenImagePanel(NztBaseObject* object, float showTime);
 void CloseImagePanel();
 void StartPanelClose();
 // One drawn frame of the panel's animation.

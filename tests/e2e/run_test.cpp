@@ -127,6 +127,19 @@ bool PressUntilFile(const std::string& key, const fs::path& path, std::chrono::s
     return false;
 }
 
+// Pixels of a 32-bit TGA of width 640 in the screen rows [top, bottom), top-down whatever the
+// file's row order.
+std::string TgaRows(const std::string& tga, int top, int bottom) {
+    constexpr int kWidth = 640, kHeight = 480;
+    const bool topDown = (static_cast<uint8_t>(tga[17]) & 0x20) != 0;
+    std::string rows;
+    for (int y = top; y < bottom; ++y) {
+        const int row = topDown ? y : kHeight - 1 - y;
+        rows += tga.substr(18 + static_cast<size_t>(row) * kWidth * 4, kWidth * 4);
+    }
+    return rows;
+}
+
 class E2eRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -179,6 +192,42 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     ASSERT_EQ(std::system("xdotool mousemove 20 20"), 0);
     EXPECT_TRUE(PressUntilFile("F11", shots / "Shot000.tga", 60s)) << ReadFile(root_ / "game.err");
     EXPECT_TRUE(PressUntilFile("F11", shots / "Shot001.tga", 60s)) << ReadFile(root_ / "game.err");
+
+    // Ctrl+C shows the console at the bottom-left corner and gives it the keys; a click on the
+    // world takes the focus back, so that F11 reaches the game again.
+    ASSERT_EQ(std::system("xdotool keydown ctrl+c sleep 0.3 keyup ctrl+c"), 0);
+    ASSERT_EQ(std::system("xdotool sleep 0.3 click 1"), 0);
+    EXPECT_TRUE(PressUntilFile("F11", shots / "Shot002.tga", 60s)) << ReadFile(root_ / "game.err");
+    // The console is dragged up by its caption strip and made taller from its bottom-right grip,
+    // so that more than the input line shows: it then spans x 2..452, y 220..425.
+    ASSERT_EQ(std::system("xdotool mousemove 200 428 mousedown 1 sleep 0.2 mousemove 200 300 sleep 0.2 "
+                          "mousemove 200 228 sleep 0.2 mouseup 1 sleep 0.2"),
+              0);
+    ASSERT_EQ(std::system("xdotool mousemove 445 265 mousedown 1 sleep 0.2 mousemove 445 350 sleep 0.2 "
+                          "mousemove 445 420 sleep 0.2 mouseup 1 sleep 0.2 mousemove 20 20 click 1"),
+              0);
+    EXPECT_TRUE(PressUntilFile("F11", shots / "Shot003.tga", 60s)) << ReadFile(root_ / "game.err");
+    // "?" typed into the console (a click on it gives it the focus) lists the commands.
+    ASSERT_EQ(std::system("xdotool mousemove 100 300 click 1 sleep 0.3 type --delay 100 '?'"), 0);
+    ASSERT_EQ(std::system("xdotool key --delay 100 Return sleep 0.3 mousemove 20 20 click 1"), 0);
+    EXPECT_TRUE(PressUntilFile("F11", shots / "Shot004.tga", 60s)) << ReadFile(root_ / "game.err");
+    {
+        const std::string before = ReadFile(shots / "Shot001.tga");
+        const std::string shown = ReadFile(shots / "Shot002.tga");
+        const std::string moved = ReadFile(shots / "Shot003.tga");
+        const std::string listed = ReadFile(shots / "Shot004.tga");
+        for (const std::string* shot : {&before, &shown, &moved, &listed})
+            ASSERT_GE(shot->size(), 18u + 640u * 480u * 4u);
+        EXPECT_TRUE(TgaRows(before, 420, 470) != TgaRows(shown, 420, 470)) << "the console did not show";
+        EXPECT_TRUE(TgaRows(shown, 220, 420) != TgaRows(moved, 220, 420)) << "the console did not move";
+        EXPECT_TRUE(TgaRows(moved, 240, 420) != TgaRows(listed, 240, 420)) << "the command list did not show";
+        if (HasFailure()) {
+            // Kept for a look: the test folder is removed at the end.
+            for (const char* name : {"Shot001.tga", "Shot002.tga", "Shot003.tga", "Shot004.tga"})
+                fs::copy_file(shots / name, fs::temp_directory_path() / (std::string("quorvane-e2e-") + name),
+                              fs::copy_options::overwrite_existing);
+        }
+    }
     game.Signal(SIGTERM);
     ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(root_ / "game.err");
     EXPECT_TRUE(WIFEXITED(game.status()) && WEXITSTATUS(game.status()) == 0)

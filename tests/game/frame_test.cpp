@@ -251,7 +251,9 @@ TEST_F(FrameTest, FunctionKeys) {
 }
 
 TEST_F(FrameTest, ConsoleKeyFlipsTheConsoleBeforeCtrlIsLookedAt) {
-    CNztWnd console;
+    CNztWnd_Edit console;
+    console.visible = 0;
+    CNztWnd_Edit* registered = ConsoleWnd;
     ConsoleWnd = &console;
     // Ctrl+C released together with a Ctrl release that a handler takes.
     SetKeys({{kButtonConsole, kButtonCtrl}, {}});
@@ -262,7 +264,7 @@ TEST_F(FrameTest, ConsoleKeyFlipsTheConsoleBeforeCtrlIsLookedAt) {
     EXPECT_EQ(gCalls, (std::vector<std::string>{"ctrl"}));
     HandleFunctionKeysWith(kRecordingTargets);
     EXPECT_EQ(console.visible, 0u);
-    ConsoleWnd = nullptr;
+    ConsoleWnd = registered;
     gCtrlAnswer = 0;
 }
 

@@ -293,3 +293,34 @@ TEST_F(GlObjectBars, FramedFillShowsTheHealthOfEachCharacter) {
 }
 
 }  // namespace
+
+TEST_F(PanelTest, OpeningGrowsFromTheStartPointAndTheEndOfShrinkingCloses) {
+    const float start[4] = {512.0f, 384.0f, 0.0f, 0.0f};
+    const float end[4] = {1000.0f, 700.0f, 0.0f, 0.0f};
+    std::memcpy(PanelState.startRect, start, sizeof start);
+    std::memcpy(PanelState.endRect, end, sizeof end);
+    OpenImagePanel(nullptr, 0.1f);
+    ASSERT_NE(PanelState.window, nullptr);
+    EXPECT_EQ(WndCount, 1u);
+    CNztWnd* const window = PanelState.window;
+    ExpectWindowAt(512.0f, 384.0f, 0.0f, 0.0f);
+    // A second opening keeps the window and starts the growing again.
+    Frames(1);
+    OpenImagePanel(nullptr, 0.1f);
+    EXPECT_EQ(PanelState.window, window);
+    ExpectWindowAt(512.0f, 384.0f, 0.0f, 0.0f);
+    // 0.15 s of growing at 0.05 s a frame (a fourth frame when the sums fall a hair short).
+    for (int i = 0; i < 5 && PanelState.openingLeft != 0.0f; ++i) Frames(1);
+    ExpectWindowAt(256.0f, 192.0f, 512.0f, 384.0f);
+    // The show time runs out: the shrinking starts, and at its end the panel closes.
+    for (int i = 0; i < 5 && PanelState.closingLeft == 0.0f; ++i) Frames(1);
+    EXPECT_GT(PanelState.closingLeft, 0.0f);
+    int frames = 0;
+    while (PanelState.window != nullptr && frames < 10) {
+        Frames(1);
+        ++frames;
+    }
+    EXPECT_EQ(PanelState.window, nullptr) << "the panel stayed open at its end point";
+    EXPECT_EQ(WndCount, 0u);
+    EXPECT_LE(frames, 4);
+}

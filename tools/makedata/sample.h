@@ -18,3 +18,5 @@ bool WriteSampleCharacters(const std::string& datasFolder);
 bool WriteSampleText(const std::string& datasFolder);
 // The sample plug-in module, "PLUGIN/Sample.QVm".
 bool WriteSamplePlugins(const std::string& datasFolder);
+// The images of the settings screen, "MAPS/UI/Setting*.Img".
+bool WriteSampleInterface(const std::string& datasFolder);

@@ -32,7 +32,12 @@ EXPORT void InitLGp(const QvPluginServiceTable* table, QvPluginInfo* info) {
     if (!table || table->version != QV_PLUGIN_API_VERSION || table->count < QV_PLUGIN_SERVICE_COUNT) {
         services = 0;
         Note('!');
+        return;
     }
+    /* Greets the player: a white message in the middle of the screen, held 6 seconds, then faded. */
+    if (services->ShowScreenMessage)
+        services->ShowScreenMessage("Quorvane sample world#Ctrl+C opens the console", 1.0f, 1.0f, 1.0f, 1.0f, 6, 0, 0, 1,
+                                    0, 0);
 }
 
 EXPORT int32_t CreateLGp(void) {

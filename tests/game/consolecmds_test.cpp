@@ -1,0 +1,229 @@
+// The console's commands, typed into the console window through the toolkit's key routing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "character/entity.h"
+#include "game/consolecmds.h"
+#include "world/objtype.h"
+#include "net/netclient.h"
+#include "platform/enetclient.h"
+#include "platform/wincodes.h"
+#include "ui/console.h"
+#include "ui/menu.h"
+#include "ui/wnd.h"
+#include "world/base3d.h"
+#include "world/registry.h"
+
+namespace {
+
+std::vector<std::string> gCalls;
+void FakeQuit() { gCalls.push_back("quit"); }
+bool FakeConnect(const char* host) {
+    gCalls.push_back(std::string("connect ") + host);
+    return true;
+}
+void FakeChat(const char* line) { gCalls.push_back(std::string("chat ") + line); }
+constexpr ConsoleCommandTargets kFakes = {FakeQuit, FakeConnect, FakeChat};
+
+class ConsoleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DestroyAllWnds();
+        ResetConsoleCommands();
+        RegisterConsoleCommands();
+        SetConsoleCommandTargets(kFakes);
+        gCalls.clear();
+    }
+    void TearDown() override {
+        ResetConsoleCommands();
+        DestroyAllWnds();
+    }
+    // Typed as the window procedure hands characters on: to the focus window.
+    static void Type(const char* line) {
+        ToggleConsoleIfHidden();
+        for (const char* c = line; *c != 0; ++c) SendCharToFocusWnd(FocusWnd, static_cast<uint8_t>(*c));
+        SendCharToFocusWnd(FocusWnd, 13);
+    }
+    static void ToggleConsoleIfHidden() {
+        if (ConsoleWnd->visible == 0) ToggleConsole();
+    }
+    // The log from the line that was the input line when `lineCount` was read, without the new
+    // input line.
+    static std::vector<std::string> Log(uint32_t lineCount) {
+        const uint32_t from = lineCount - 1;
+        std::vector<std::string> out;
+        for (uint32_t i = from; i + 1 < ConsoleWnd->lineCount; ++i) out.emplace_back(ConsoleWnd->lines[i]);
+        return out;
+    }
+};
+
+TEST_F(ConsoleTest, StartsHiddenWithTheTwelveCommandsInOrder) {
+    ASSERT_NE(ConsoleWnd, nullptr);
+    EXPECT_EQ(ConsoleWnd->visible, 0u);
+    EXPECT_EQ(ConsoleWnd->depthKey, 1000.0f);
+    EXPECT_STREQ(ConsoleWnd->text, "Console");
+    const char* names[] = {"?", "Edit", "Exit", "Bump", "Zik", "Pos", "List", "StartState", "StopState",
+                           "SetSpeed", "Connect", ""};
+    ASSERT_EQ(ConsoleWnd->commandCount, 12u);
+    for (uint32_t i = 0; i < 12; ++i) EXPECT_STREQ(ConsoleWnd->commands[i].name, names[i]);
+    // Registered once per run.
+    RegisterConsoleCommands();
+    EXPECT_EQ(ConsoleWnd->commandCount, 12u);
+    EXPECT_EQ(WndCount, 1u);
+}
+
+TEST_F(ConsoleTest, QuestionMarkListsEveryCommand) {
+    const uint32_t before = ConsoleWnd->lineCount;
+    Type("?");
+    const std::vector<std::string> log = Log(before);
+    ASSERT_EQ(log.size(), 15u);  // the typed line, the header, twelve entries, the footer
+    EXPECT_EQ(log[0], "?");
+    EXPECT_EQ(log[1], "--------------------- Command List ---------------------");
+    EXPECT_EQ(log[2], "? ( List all Commands )");
+    EXPECT_EQ(log[11], "SetSpeed ( Arg: float factor mul. Set the Speed Factor of MainPlayer )");
+    EXPECT_EQ(log[13], " ( Send your message to all connected Player )");
+    EXPECT_EQ(log[14], "--------------------------------------------------------");
+}
+
+TEST_F(ConsoleTest, CommandsChangeWhatTheyName) {
+    NztEntity* player = CreateEntity(nullptr);
+    ASSERT_NE(player, nullptr);
+    PlayerEntity = player;
+    struct Case {
+        const char* line;
+        std::vector<std::string> calls;
+    };
+    UserConfig.bumpMapping = 1;
+    Type("Bump");  // no argument: nothing
+    EXPECT_EQ(UserConfig.bumpMapping, 1u);
+    Type("bump Off");
+    EXPECT_EQ(UserConfig.bumpMapping, 0u);
+    Type("Bump On");
+    EXPECT_EQ(UserConfig.bumpMapping, 1u);
+
+    Type("Pos 3");
+    EXPECT_EQ(player->Position[0], 650.0f);
+    EXPECT_EQ(player->Position[1], 410.0f);
+    EXPECT_EQ(player->Position[2], 390.0f);
+    EXPECT_EQ(player->PreviousPosition[0], 650.0f);
+    for (const char* line : {"Pos 0", "Pos 10", "Pos"}) {
+        Type(line);
+        EXPECT_EQ(player->Position[0], 650.0f) << line;
+    }
+    Type("SetSpeed 2.5");
+    EXPECT_EQ(PlayerSpeedFactor, 2.5f);
+    Type("SetSpeed");
+    EXPECT_EQ(PlayerSpeedFactor, 2.5f);
+
+    const Case cases[] = {
+        {"eXiT", {"quit"}},
+        {"Connect 10.1.2.3", {"connect 10.1.2.3"}},
+        {"Connect", {}},
+        {"Edit", {}},
+        {"StartState 1", {}},
+        {"hello there", {"chat hello there"}},  // no command: the whole line to chat
+        {" Exit", {"chat  Exit"}},              // a leading blank: the word is empty
+        {"", {"chat "}},
+    };
+    for (const Case& c : cases) {
+        gCalls.clear();
+        Type(c.line);
+        EXPECT_EQ(gCalls, c.calls) << c.line;
+    }
+    PlayerEntity = nullptr;
+    RemoveAllEntities();
+}
+
+TEST_F(ConsoleTest, ListingsAndPrintingReplaceTheTypedText) {
+    const uint32_t before = ConsoleWnd->lineCount;
+    Type("List Entities");
+    const std::vector<std::string> log = Log(before);
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[1], std::string(57, '-'));
+    EXPECT_EQ(log[2], "Nb Entities: 0");
+
+    ToggleConsoleIfHidden();
+    for (const char* c = "half typ"; *c != 0; ++c) SendCharToFocusWnd(FocusWnd, static_cast<uint8_t>(*c));
+    ConsolePrint("news");
+    EXPECT_STREQ(ConsoleWnd->lines[ConsoleWnd->lineCount - 2], "news");
+    EXPECT_STREQ(ConsoleWnd->lines[ConsoleWnd->inputLine], "");
+}
+
+TEST_F(ConsoleTest, ClosingTheConsoleHidesItAndCtrlCBringsItBack) {
+    ToggleConsole();
+    ASSERT_EQ(FocusWnd, ConsoleWnd);
+    const int32_t closeX = static_cast<int32_t>(ConsoleWnd->screenRight) - 8;
+    const int32_t closeY = static_cast<int32_t>(ConsoleWnd->screenTop) + 8;
+    DispatchLButtonDownToWnds(closeX, closeY, MK_LBUTTON);
+    DispatchLButtonUpToWnds(closeX, closeY, 0);
+    ASSERT_NE(ConsoleWnd, nullptr);
+    EXPECT_EQ(ConsoleWnd->visible, 0u);
+    ToggleConsole();
+    EXPECT_EQ(ConsoleWnd->visible, 1u);
+    // Destroyed with every window: nothing points at it afterwards.
+    DestroyAllWnds();
+    EXPECT_EQ(ConsoleWnd, nullptr);
+}
+
+// Services the relay and the game's client until done() or two seconds have passed.
+bool PumpUntil(NetRelayHost& relay, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+        relay.Service(1);
+        ProcessNetworkPackets();
+        if (done()) return true;
+    }
+    return false;
+}
+
+class NetConsole : public ConsoleTest {
+protected:
+    void SetUp() override {
+        ConsoleTest::SetUp();
+        InitNetworkGlobals();
+        SetConsoleCommandTargets(EngineConsoleTargets);
+    }
+    void TearDown() override {
+        if (NetClient != nullptr) {
+            NetClient->Disconnect(0, 0);
+            DestroyNetClientInterface(NetClient);
+        }
+        InitNetworkGlobals();
+        ConsoleTest::TearDown();
+    }
+};
+
+TEST_F(NetConsole, ConnectReachesTheRelayAndChatReachesTheOtherPlayer) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    Type("Connect 127.0.0.1");
+    ASSERT_TRUE(PumpUntil(relay, [&] { return relay.ClientCount() == 1 && Network.ownId != 0; }));
+
+    NetClientInterface other;
+    ASSERT_TRUE(other.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        while (NetPacket* p = other.Receive()) other.DeallocatePacket(p);
+        return relay.ClientCount() == 2 && other.GetPlayerID().binaryAddress != 0;
+    }));
+    Type("hello from the console");
+    std::string heard;
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        while (NetPacket* p = other.Receive()) {
+            if (p->length > 8 && p->data[0] == NetMsgText)
+                heard.assign(reinterpret_cast<const char*>(p->data + 8), strnlen(reinterpret_cast<const char*>(p->data + 8), p->length - 8));
+            other.DeallocatePacket(p);
+        }
+        return !heard.empty();
+    }));
+    EXPECT_EQ(heard, "hello from the console");
+    other.Disconnect(0, 0);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// The pause menu and the settings screen, driven by clicks, drags and key releases through the
+// toolkit's dispatchers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "platform/wincodes.h"
+#include "render/renderstate.h"
+#include "ui/menu.h"
+#include "ui/wnd.h"
+
+namespace {
+
+int gQuits = 0;
+void CountQuit() { ++gQuits; }
+
+class MenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DestroyAllWnds();
+        ApplyScreenSize(RenderState, 1024, 768);
+        MusicVolume = 0.5f;
+        SoundVolume = 0.8f;
+        MusicFade = GainFade{0.0f, 0.0f, 0};
+        MasterSoundFade = GainFade{0.0f, 0.0f, 0};
+        PauseMenuQuitHook = CountQuit;
+        gQuits = 0;
+    }
+    void TearDown() override {
+        DestroyAllWnds();
+        PauseMenuQuitHook = nullptr;
+        MusicVolume = SoundVolume = 1.0f;
+        ApplyScreenSize(RenderState, 800, 600);
+    }
+    static void Sort() {
+        if (WndCount > 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
+    }
+    static void ClickOn(const CNztWnd* w) {
+        const auto x = static_cast<int32_t>((w->screenLeft + w->screenRight) * 0.5f);
+        const auto y = static_cast<int32_t>((w->screenTop + w->screenBottom) * 0.5f);
+        Sort();
+        DispatchLButtonDownToWnds(x, y, MK_LBUTTON);
+        DispatchLButtonUpToWnds(x, y, 0);
+    }
+    // Drags a slider's thumb to a client x.
+    static void DragSlider(const CNztWnd_Slider* s, float clientX) {
+        const auto y = static_cast<int32_t>((s->screenTop + s->screenBottom) * 0.5f);
+        Sort();
+        DispatchLButtonDownToWnds(static_cast<int32_t>(s->screenLeft + s->thumbPosition), y, MK_LBUTTON);
+        DispatchMouseMoveToWnds(static_cast<int32_t>(s->screenLeft + clientX), y, MK_LBUTTON);
+        DispatchLButtonUpToWnds(static_cast<int32_t>(s->screenLeft + clientX), y, 0);
+    }
+};
+
+TEST_F(MenuTest, PauseMenuOpensOnceAndContinueClosesIt) {
+    CreateWnd("game", 0, 0, 100, 100, nullptr);
+    ASSERT_EQ(OpenPauseMenu(), 1u);
+    EXPECT_EQ(OpenPauseMenu(), 0u);
+    ASSERT_NE(PauseMenuWnd, nullptr);
+    EXPECT_EQ(FocusWnd, PauseMenuWnd);
+    EXPECT_EQ(PauseMenuWnd->left, 437.0f);
+    // Without a font only "Quit" exists.
+    EXPECT_EQ(PauseContinueButton, nullptr);
+    ASSERT_NE(PauseQuitButton, nullptr);
+    EXPECT_EQ(WndCount, 3u);
+    // Escape released on the focused menu: Continue.
+    SendKeyUpToFocusWnd(FocusWnd, 27);
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+    EXPECT_EQ(PauseQuitButton, nullptr);
+    EXPECT_EQ(WndCount, 1u);  // the menu and its button went; the game's window stays
+    EXPECT_EQ(gQuits, 0);
+}
+
+TEST_F(MenuTest, QuitByButtonAndByEnterClosesTheMenuAndQuits) {
+    ASSERT_EQ(OpenPauseMenu(), 1u);
+    ClickOn(PauseQuitButton);  // destroys its own parent from its click handler
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+    EXPECT_EQ(WndCount, 0u);
+    EXPECT_EQ(gQuits, 1);
+    ASSERT_EQ(OpenPauseMenu(), 1u);
+    SendKeyUpToFocusWnd(FocusWnd, 13);
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+    EXPECT_EQ(gQuits, 2);
+}
+
+TEST_F(MenuTest, SettingsOpenAboveEveryWindowWithTheVolumesShown) {
+    CNztWnd* high = CreateWnd("high", 0, 0, 100, 100, nullptr);
+    high->depthKey = 500.0f;
+    ASSERT_EQ(OpenSettingsScreen(), 1u);
+    EXPECT_EQ(OpenSettingsScreen(), 0u);
+    ASSERT_NE(SettingsWnd, nullptr);
+    EXPECT_EQ(SettingsWnd->depthKey, 501.0f);
+    EXPECT_EQ(SettingsYesButton->depthKey, 501.0f);
+    EXPECT_EQ(MusicValueLabel->depthKey, 501.0f);
+    EXPECT_STREQ(MusicValueLabel->label, " 50.0 %");
+    EXPECT_STREQ(SoundValueLabel->label, " 80.0 %");
+    EXPECT_EQ(FocusWnd, SettingsWnd);
+    EXPECT_FLOAT_EQ(SavedMusicVolume, 0.5f);
+    Sort();
+    EXPECT_EQ(WndList[0]->depthKey, 501.0f);
+}
+
+TEST_F(MenuTest, YesKeepsTheNewVolumesAndNoFadesBack) {
+    struct Case {
+        bool accept;
+        bool byKey;
+    };
+    for (const Case c : {Case{true, false}, Case{false, false}, Case{true, true}, Case{false, true}}) {
+        MusicVolume = 0.5f;
+        SoundVolume = 0.8f;
+        MasterSoundFade = GainFade{0.0f, 0.0f, 0};
+        ASSERT_EQ(OpenSettingsScreen(), 1u);
+        DragSlider(MusicSlider, MusicSlider->highestThumb + 50.0f);
+        DragSlider(SoundSlider, 0.0f);
+        EXPECT_FLOAT_EQ(MusicVolume, 1.0f);
+        EXPECT_FLOAT_EQ(SoundVolume, 0.0f);
+        EXPECT_STREQ(MusicValueLabel->label, " 100.0 %");
+        if (c.byKey) {
+            SetFocusWnd(SettingsWnd);
+            SendKeyUpToFocusWnd(FocusWnd, c.accept ? 13 : 27);
+        } else {
+            ClickOn(c.accept ? static_cast<CNztWnd*>(SettingsYesButton) : SettingsNoButton);
+        }
+        EXPECT_EQ(SettingsWnd, nullptr);
+        EXPECT_EQ(MusicSlider, nullptr);
+        EXPECT_EQ(SoundValueLabel, nullptr);
+        EXPECT_EQ(WndCount, 0u);  // the sliders, labels and buttons went with the screen
+        if (c.accept) {
+            EXPECT_FLOAT_EQ(MusicVolume, 1.0f);
+            EXPECT_FLOAT_EQ(SoundVolume, 0.0f);
+        } else {
+            // The settings go back; the sound gain rises there over 10 fade ticks.
+            EXPECT_FLOAT_EQ(MusicVolume, 0.5f);
+            EXPECT_FLOAT_EQ(SoundVolume, 0.8f);
+            EXPECT_EQ(MasterSoundFade.state, static_cast<uint32_t>(FadeRise));
+            EXPECT_NEAR(MasterSoundFade.step, 0.08f, 1e-6f);
+            EXPECT_EQ(MusicFade.state, static_cast<uint32_t>(FadeFall));
+        }
+    }
+}
+
+TEST_F(MenuTest, SettingsOverThePauseMenuCloseIndependently) {
+    ASSERT_EQ(OpenPauseMenu(), 1u);
+    OnPauseSettings(nullptr);
+    ASSERT_NE(SettingsWnd, nullptr);
+    ASSERT_NE(PauseMenuWnd, nullptr);
+    CloseSettingsScreen();
+    EXPECT_EQ(SettingsWnd, nullptr);
+    EXPECT_NE(PauseMenuWnd, nullptr);
+    CloseSettingsScreen();  // closed: nothing
+    OnPauseContinue(nullptr);
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+    EXPECT_EQ(WndCount, 0u);
+    // Shutdown with both open clears every global.
+    OpenPauseMenu();
+    OpenSettingsScreen();
+    DestroyAllWnds();
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+    EXPECT_EQ(PauseQuitButton, nullptr);
+    EXPECT_EQ(SettingsWnd, nullptr);
+    EXPECT_EQ(SettingsYesButton, nullptr);
+}
+
+}  // namespace
