@@ -97,6 +97,10 @@ uint32_t BroadcastEscapeReleased();
 // The clock step: false when less than the frame cap has passed since the last frame (the pass
 // then does nothing); otherwise the frame time is taken and *measuredRate is the scaled rate.
 bool StepFrameClock(float* measuredRate);
+// The whole milliseconds the main loop may sleep before the frame clock lets the next frame run:
+// a millisecond short of the time left, rounded down; 0 when less than two are left, and 0 when
+// the current frame function does not run on the clock.
+uint32_t FrameWaitMilliseconds();
 // Derives the frame time, the frame factor and its inverse from a rate.
 void SetFrameRate(float rate);
 // The editor frame's rate: the average of five measured rates, applied every fifth frame.
