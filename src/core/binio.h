@@ -56,7 +56,7 @@ class BinReader {
             failed_ = true;
             return false;
         }
-        if (file_ && !file_->Seek(static_cast<uint32_t>(position_ + n))) {
+        if (file_ && !file_->Skip(static_cast<uint32_t>(n))) {
             failed_ = true;
             return false;
         }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -147,6 +148,29 @@ bool NztFile::Seek(uint32_t pos) {
     if (!file || pos > Length() || std::fseek(file, pos, SEEK_SET) != 0) return false;
     filePosition = pos;
     lastOperation = 0;
+    return true;
+}
+
+bool NztFile::Skip(uint32_t n) {
+    if (memoryStream) {
+        if (n > size - std::min(memoryPosition, size)) return false;
+        memoryPosition += n;
+        cursor = memoryBlock + memoryPosition;
+        return true;
+    }
+    if (!file) return false;
+    if (mode != NztFileRead) return Seek(Tell() + n);
+    // A short hop is read through the stream's buffer, which usually holds it already; a long one
+    // is a seek from here.
+    constexpr uint32_t ReadThrough = 4096;
+    if (n <= ReadThrough) {
+        uint8_t scratch[ReadThrough];
+        if (std::fread(scratch, 1, n, file) != n) return false;
+    } else if (std::fseek(file, static_cast<long>(n), SEEK_CUR) != 0) {
+        return false;
+    }
+    filePosition += n;
+    lastOperation = 1;
     return true;
 }
 

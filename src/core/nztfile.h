@@ -56,6 +56,9 @@ struct NztFile {
     uint32_t Tell();
     // Moves the read/write position to pos (within the data); false when it lies beyond the end.
     bool Seek(uint32_t pos);
+    // Moves the position n bytes on without flushing or asking the file's length: the caller knows
+    // the bytes are there (a read stream's reader has bounded them). False when the move fails.
+    bool Skip(uint32_t n);
     // Bytes readable from the start: the block's size or the file's length.
     uint32_t Length();
     bool IsOpen() const { return file != nullptr || memoryStream; }

@@ -1,6 +1,6 @@
 #include "core/pack.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cctype>
 #include <cstdarg>
@@ -286,13 +286,33 @@ bool QvzPackEntry::LoadData() {
     return true;
 }
 
+namespace {
+
+// One decompressor per thread, made on first use and freed when the thread ends.
+struct Inflater {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    Inflater() = default;
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    ~Inflater() {
+        if (d) libdeflate_free_decompressor(d);
+    }
+};
+
+}  // namespace
+
 bool QvzPackEntry::Unpack(PackBytes* out) const {
     if (mode != QvzZlib || !loaded) return false;
+    thread_local Inflater inflater;
+    if (!inflater.d) return false;
     uint8_t* unpacked = static_cast<uint8_t*>(std::malloc(size ? size : 1));
     if (!unpacked) return false;
-    uLongf length = size;
-    int result = uncompress(unpacked, &length, data.data(), packedSize);
-    if (result != Z_OK || length != size) {
+    // The entry must unpack to exactly its recorded size: a stream that is damaged, ends early or
+    // would run past that size fails.
+    size_t length = 0;
+    const libdeflate_result result =
+        libdeflate_zlib_decompress(inflater.d, data.data(), packedSize, unpacked, size, &length);
+    if (result != LIBDEFLATE_SUCCESS || length != size) {
         std::free(unpacked);
         return false;
     }

@@ -167,6 +167,7 @@ const ProgramSteps EngineProgramSteps = {
     RestoreDisplayMode,
     RestoreScreenSaver,
     StopPlatform,
+    WaitWindowMessage,
 };
 
 void InitProgramDefaults() {
@@ -234,6 +235,10 @@ int RunProgram(const ProgramSteps& steps) {
     while (RunningFlag != 0) {
         while (steps.peekMessage(&message)) handle(message);
         FrameFunction();
+        // Nothing to do before the next frame but wait for it, or for a message.
+        if (steps.waitMessage && RunningFlag != 0) {
+            if (const uint32_t wait = FrameWaitMilliseconds()) steps.waitMessage(wait);
+        }
     }
 
     steps.saveUserConfig();

@@ -101,9 +101,11 @@ struct ProgramSteps {
     void (*restoreDisplayMode)();
     void (*restoreScreenSaver)();
     void (*stopPlatform)();
+    // Sleeps until a message comes or the milliseconds pass; null never sleeps.
+    bool (*waitMessage)(uint32_t milliseconds) = nullptr;
 };
 extern const ProgramSteps EngineProgramSteps;
-// Start-up, the loop (messages first, then one call of the frame function, while the running flag
-// is set) and shutdown. Returns the code of the last quit message read, 0 without one, and 1 when
+// Start-up, the loop (messages first, then one call of the frame function, then a sleep until the
+// next frame is due or a message comes, while the running flag is set) and shutdown. Returns the code of the last quit message read, 0 without one, and 1 when
 // the platform or the main window cannot be started.
 int RunProgram(const ProgramSteps& steps);

@@ -203,6 +203,16 @@ void InitMathTables() {
 }
 
 
+uint32_t FrameWaitMilliseconds() {
+    if (FrameFunction != GameFrame && FrameFunction != EditorFrame) return 0;
+    if (!(FrameClock.frequency > 0.0)) return 0;
+    const double now = static_cast<double>(QueryPerformanceCounter() - FrameClock.startCount);
+    const double left = (FrameClock.lastFrameTime + FrameClock.frameCap - now) * 1000.0 / FrameClock.frequency;
+    // Rounded down and a millisecond short, so that a wake-up a little late still comes before
+    // the deadline and the frame is on time; the rest is spent in the loop.
+    if (!(left >= 2.0)) return 0;
+    return left >= 1000.0 ? 999u : static_cast<uint32_t>(left) - 1;
+}
 
 
 

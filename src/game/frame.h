@@ -45,6 +45,10 @@ uint32_t BroadcastCtrlReleased();
 uint32_t BroadcastEscapeReleased();
 
 // The pieces the frame functions are made of.
+// The whole milliseconds the main loop may sleep before the frame clock lets the next frame run:
+// a millisecond short of the time left, rounded down; 0 when less than two are left, and 0 when
+// the current frame function does not run on the clock.
+uint32_t FrameWaitMilliseconds();
 
 // What the function-key handling reaches outside the key tables. The engine passes its own
 // services; tests pass recording fakes.

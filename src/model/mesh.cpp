@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "core/binio.h"
@@ -44,6 +45,102 @@ bool ReadWords(BinReader& r, void* out, uint64_t count) {
     return true;
 }
 
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define QV_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define QV_VECTOR_CLONES
+#endif
+
+// Index lists are checked and summed up a block of IndexBlock words at a time.
+constexpr uint64_t IndexBlock = 128;
+
+// The least and the greatest word of each block of words[0..n) (the last block may be short).
+// Each block is a plain min/max reduction, which the compiler vectorises.
+QV_VECTOR_CLONES
+void BlockBounds(const uint32_t* __restrict words, uint64_t n, uint32_t* __restrict low,
+                 uint32_t* __restrict high) {
+    for (uint64_t start = 0, b = 0; start < n; start += IndexBlock, ++b) {
+        const uint64_t end = std::min(n, start + IndexBlock);
+        uint32_t lo = UINT32_MAX, hi = 0;
+        for (uint64_t i = start; i < end; ++i) {
+            lo = words[i] < lo ? words[i] : lo;
+            hi = words[i] > hi ? words[i] : hi;
+        }
+        low[b] = lo;
+        high[b] = hi;
+    }
+}
+
+// The block bounds of one index list, kept for the search for pivots (BuildBoneChildren).
+struct IndexSummary {
+    std::vector<uint32_t> low, high;
+};
+
+// Words are read a slice at a time through a buffer that stays in the cache and appended, so that
+// a large array is written once, not zero-filled first and then read over. A slice is large enough
+// that a file stream reads it with few system calls.
+constexpr uint64_t Slice = 512 * IndexBlock;
+
+void* SliceBuffer() {
+    thread_local std::vector<unsigned char> buffer(Slice * 4);
+    return buffer.data();
+}
+
+// Replaces out with the next count elements, each made of 32-bit words (floats or words). On a
+// short read out still holds count elements, zeros from the fault on, and the reader has failed.
+template <class T>
+bool ReadWordArray(BinReader& r, std::vector<T>& out, uint64_t count) {
+    static_assert(sizeof(T) % 4 == 0 && std::is_trivially_copyable_v<T>);
+    constexpr uint64_t PerSlice = Slice * 4 / sizeof(T);
+    out.clear();
+    out.reserve(count);
+    T* buffer = static_cast<T*>(SliceBuffer());
+    for (uint64_t start = 0; start < count; start += PerSlice) {
+        const uint64_t n = std::min(PerSlice, count - start);
+        if (!ReadWords(r, buffer, n * (sizeof(T) / 4))) {
+            out.resize(count);
+            return false;
+        }
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    return true;
+}
+
+// Replaces out with count index words, each slice summed up while it is still in the cache.
+// Returns the position of the first word not below bound (count when all are, and when the read
+// fails: the reader then reports it); out holds the words up to that one at least. With summary,
+// the block bounds are kept there.
+uint64_t ReadIndexWords(BinReader& r, std::vector<uint32_t>& out, uint64_t count, uint32_t bound,
+                        IndexSummary* summary = nullptr) {
+    out.clear();
+    out.reserve(count);
+    const uint64_t blocks = (count + IndexBlock - 1) / IndexBlock;
+    uint32_t* buffer = static_cast<uint32_t*>(SliceBuffer());
+    std::vector<uint32_t> ownLow, ownHigh;
+    std::vector<uint32_t>& low = summary ? summary->low : ownLow;
+    std::vector<uint32_t>& high = summary ? summary->high : ownHigh;
+    low.resize(summary ? blocks : Slice / IndexBlock);
+    high.resize(low.size());
+    for (uint64_t start = 0; start < count; start += Slice) {
+        const uint64_t n = std::min(Slice, count - start);
+        if (!ReadWords(r, buffer, n)) {
+            out.resize(count);
+            return count;
+        }
+        const uint64_t first = summary ? start / IndexBlock : 0;
+        BlockBounds(buffer, n, low.data() + first, high.data() + first);
+        out.insert(out.end(), buffer, buffer + n);
+        uint32_t top = 0;
+        for (uint64_t b = 0; b < (n + IndexBlock - 1) / IndexBlock; ++b) top = std::max(top, high[first + b]);
+        if (top >= bound) {
+            uint64_t i = start;
+            while (out[i] < bound) ++i;
+            return i;
+        }
+    }
+    return count;
+}
+
 // "MAPSMODELS/<name>.Img" through the texture table; 0 for a missing image or a name that is not
 // a plain name.
 int32_t LoadModelTexture(const char* name, uint32_t mipmap, uint32_t repeat, const char* source) {
@@ -62,22 +159,26 @@ void ReleaseName(int32_t name) {
 
 // Sizes the arrays of one LOD; the materials come zeroed and the texture list is not touched.
 void SizeLod(MeshLod& lod, uint32_t vertices, uint32_t materials, uint32_t indexCount, uint32_t skinned,
-             uint32_t bones, uint32_t attachCount, uint32_t hasBones) {
+             uint32_t bones, uint32_t attachCount, uint32_t hasBones, bool vertexDataReadOver = false) {
     lod.VertexCount = vertices;
     lod.IndexCount = indexCount;
     lod.MaterialCount = materials;
     lod.DrawEnabled = materials;
     lod.VertexBytes = vertices * 12;
-    lod.Vertices.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
-    lod.Normals.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
-    lod.ShadingVectors.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+    // Arrays the reader is about to fill are left for it.
+    if (!vertexDataReadOver) {
+        lod.Vertices.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+        lod.Normals.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+        lod.ShadingVectors.assign(vertices, Vec3{0.0f, 0.0f, 0.0f});
+        lod.TexCoords.assign(uint64_t{vertices} * 2, 0.0f);
+    }
     lod.Materials.assign(materials, MeshMaterial{});
     lod.IndexList.assign(indexCount, 0);
     lod.BoneWords.assign(skinned || hasBones ? uint64_t{vertices} * 2 : 0, 0);
-    lod.TexCoords.assign(uint64_t{vertices} * 2, 0.0f);
     lod.HasBones = hasBones;
     lod.BoneCount = bones;
     lod.Bones.assign(bones, NztMeshBone{});
+    lod.Skin.reset();  // made again from the new lists when next posed
     lod.BoneChildren.assign(bones, {});
     lod.AttachCount = attachCount;
     lod.AttachPoints.assign(attachCount, NztAttachPoint{});
@@ -159,8 +260,31 @@ void AdoptLod(NztMesh* m, uint32_t lod, uint32_t skinned, uint32_t allocateBones
 void BoundsFrom(NztMesh* m, const Vec3* v, uint32_t n, bool full) {
     Vec3 lo{0.0f, 0.0f, 0.0f}, hi{0.0f, 0.0f, 0.0f};
     if (n && v) {
+        // Four vertices at a time as three vectors of four floats, each lane keeping its own
+        // bounds, then folded per axis. The comparisons are those of std::min and std::max, in
+        // the same order, so a NaN coordinate is passed over alike.
+        typedef float Lanes __attribute__((vector_size(16)));
+        const Lanes first[3] = {{v[0].x, v[0].y, v[0].z, v[0].x}, {v[0].y, v[0].z, v[0].x, v[0].y},
+                                {v[0].z, v[0].x, v[0].y, v[0].z}};
+        Lanes l4[3] = {first[0], first[1], first[2]}, h4[3] = {first[0], first[1], first[2]};
+        const float* f = &v[0].x;
+        const uint32_t quads = n / 4;
+        for (uint32_t q = 0; q < quads; ++q, f += 12) {
+            for (int j = 0; j < 3; ++j) {
+                Lanes x;
+                std::memcpy(&x, f + 4 * j, sizeof x);
+                l4[j] = x < l4[j] ? x : l4[j];
+                h4[j] = h4[j] < x ? x : h4[j];
+            }
+        }
         lo = hi = v[0];
-        for (uint32_t i = 1; i < n; ++i) {
+        float* los3[3] = {&lo.x, &lo.y, &lo.z};
+        float* his3[3] = {&hi.x, &hi.y, &hi.z};
+        for (int k = 0; k < 12; ++k) {
+            *los3[k % 3] = std::min(*los3[k % 3], l4[k / 4][k % 4]);
+            *his3[k % 3] = std::max(*his3[k % 3], h4[k / 4][k % 4]);
+        }
+        for (uint32_t i = quads * 4; i < n; ++i) {
             lo = {std::min(lo.x, v[i].x), std::min(lo.y, v[i].y), std::min(lo.z, v[i].z)};
             hi = {std::max(hi.x, v[i].x), std::max(hi.y, v[i].y), std::max(hi.z, v[i].z)};
         }
@@ -228,7 +352,8 @@ struct MeshFileTexture {
 // Reads n bone records (the ".QVo" bones or the ".QVc" collision bones) checking every vertex
 // index against vertexCount. Null on success, else the fault.
 const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t vertexCount, bool withExtra,
-                      bool skipHead, char* fault, size_t faultBytes) {
+                      bool skipHead, char* fault, size_t faultBytes, std::vector<IndexSummary>* summaries = nullptr) {
+    if (summaries) summaries->assign(bones.size(), IndexSummary{});
     for (uint32_t b = 0; b < bones.size(); ++b) {
         NztMeshBone& bone = bones[b];
         if (skipHead) r.Skip(32);
@@ -245,17 +370,13 @@ const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t ve
             return fault;
         }
         bone.VertexCount = n;
-        bone.Vertices.resize(n);
-        bone.Weights.resize(n);
-        ReadWords(r, bone.Vertices.data(), n);
-        ReadWords(r, bone.Weights.data(), n);
-        for (uint32_t i = 0; i < n; ++i) {
-            if (bone.Vertices[i] >= vertexCount) {
-                std::snprintf(fault, faultBytes, "bone %u: vertex %u not below the vertex count %u", b,
-                              bone.Vertices[i], vertexCount);
-                return fault;
-            }
+        const uint64_t i = ReadIndexWords(r, bone.Vertices, n, vertexCount, summaries ? &(*summaries)[b] : nullptr);
+        if (i < n) {
+            std::snprintf(fault, faultBytes, "bone %u: vertex %u not below the vertex count %u", b,
+                          bone.Vertices[i], vertexCount);
+            return fault;
         }
+        ReadWordArray(r, bone.Weights, n);
         if (withExtra) {
             bone.HasExtra = r.U32();
             if (bone.HasExtra) {
@@ -276,7 +397,7 @@ const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t ve
 // each list: a vertex that is some bone's pivot leads to the run of bones pivoting on it, and
 // each run is taken once per list however often the list names its vertex.
 void BuildBoneChildren(const std::vector<NztMeshBone>& bones, uint32_t vertexCount,
-                       std::vector<std::vector<uint32_t>>& children) {
+                       const std::vector<IndexSummary>& summaries, std::vector<std::vector<uint32_t>>& children) {
     const uint32_t B = static_cast<uint32_t>(bones.size());
     std::vector<uint32_t> byPivot(B);
     for (uint32_t j = 0; j < B; ++j) byPivot[j] = j;
@@ -292,15 +413,38 @@ void BuildBoneChildren(const std::vector<NztMeshBone>& bones, uint32_t vertexCou
         }
     }
     runStart.push_back(B);
+    // Few vertices are pivots: a block of a list whose bounds (from the read) hold no pivot is
+    // passed over, and so is a block without bounds that names no pivot in the byte table; the
+    // others are looked at vertex by vertex.
+    std::vector<uint8_t> isPivot(vertexCount, 0);
+    std::vector<uint32_t> pivots;
+    for (const NztMeshBone& bone : bones) {
+        isPivot[bone.Pivot] = 1;
+        pivots.push_back(bone.Pivot);
+    }
+    std::sort(pivots.begin(), pivots.end());
     std::vector<uint32_t> taken(runStart.size(), UINT32_MAX);
     std::vector<uint8_t> isChild(B);
     for (uint32_t i = 0; i < B; ++i) {
         std::fill(isChild.begin(), isChild.end(), 0);
-        for (uint32_t v : bones[i].Vertices) {
-            const uint32_t run = runOf[v];
-            if (run == 0 || taken[run - 1] == i) continue;
-            taken[run - 1] = i;
-            for (uint32_t k = runStart[run - 1]; k < runStart[run]; ++k) isChild[byPivot[k]] = 1;
+        const std::vector<uint32_t>& list = bones[i].Vertices;
+        const IndexSummary* summary = i < summaries.size() ? &summaries[i] : nullptr;
+        for (size_t start = 0, block = 0; start < list.size(); start += IndexBlock, ++block) {
+            const size_t end = std::min<size_t>(list.size(), start + IndexBlock);
+            if (summary && block < summary->low.size()) {
+                const auto p = std::lower_bound(pivots.begin(), pivots.end(), summary->low[block]);
+                if (p == pivots.end() || *p > summary->high[block]) continue;
+            } else {
+                uint8_t any = 0;
+                for (size_t k = start; k < end; ++k) any |= isPivot[list[k]];
+                if (!any) continue;
+            }
+            for (size_t k = start; k < end; ++k) {
+                const uint32_t run = runOf[list[k]];
+                if (run == 0 || taken[run - 1] == i) continue;
+                taken[run - 1] = i;
+                for (uint32_t r = runStart[run - 1]; r < runStart[run]; ++r) isChild[byPivot[r]] = 1;
+            }
         }
         for (uint32_t j = 0; j < B; ++j)
             if (isChild[j]) children[i].push_back(j);
@@ -404,11 +548,11 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
     }
 
     MeshLod parsed;
-    SizeLod(parsed, V, M, L, skinned, B, A, hasBones);
-    ReadWords(r, parsed.Vertices.data(), uint64_t{V} * 3);
-    ReadWords(r, parsed.Normals.data(), uint64_t{V} * 3);
-    ReadWords(r, parsed.ShadingVectors.data(), uint64_t{V} * 3);
-    ReadWords(r, parsed.TexCoords.data(), uint64_t{V} * 2);
+    SizeLod(parsed, V, M, L, skinned, B, A, hasBones, true);
+    ReadWordArray(r, parsed.Vertices, V);
+    ReadWordArray(r, parsed.Normals, V);
+    ReadWordArray(r, parsed.ShadingVectors, V);
+    ReadWordArray(r, parsed.TexCoords, uint64_t{V} * 2);
     if (!r.Ok()) return refuse("vertex data truncated");
 
     // Material layers hold texture indices until the textures are loaded; -1 is no layer.
@@ -427,14 +571,10 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
             return refuse(fault);
         }
         mat.IndexCount = 3 * n;
-        mat.Indices.resize(uint64_t{n} * 3);
-        ReadWords(r, mat.Indices.data(), uint64_t{n} * 3);
-        for (uint32_t index : mat.Indices) {
-            if (index >= V) {
-                std::snprintf(fault, sizeof fault, "material %u: vertex index %u not below the vertex count %u", m,
-                              index, V);
-                return refuse(fault);
-            }
+        if (const uint64_t i = ReadIndexWords(r, mat.Indices, uint64_t{n} * 3, V); i < uint64_t{n} * 3) {
+            std::snprintf(fault, sizeof fault, "material %u: vertex index %u not below the vertex count %u", m,
+                          mat.Indices[i], V);
+            return refuse(fault);
         }
         if (mat.Layer2 != NoTexture) parsed.HasLayer2 = 1;
         if (mat.Layer3 != NoTexture) parsed.HasLayer3 = 1;
@@ -459,9 +599,10 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
     }
 
     if (readBones) {
-        const char* bad = ReadBones(r, parsed.Bones, V, true, version >= 10007, fault, sizeof fault);
+        std::vector<IndexSummary> summaries;
+        const char* bad = ReadBones(r, parsed.Bones, V, true, version >= 10007, fault, sizeof fault, &summaries);
         if (bad) return refuse(bad);
-        BuildBoneChildren(parsed.Bones, V, parsed.BoneChildren);
+        BuildBoneChildren(parsed.Bones, V, summaries, parsed.BoneChildren);
     }
 
     const uint64_t attachBytes = version >= 10009 ? 296 : version >= 10005 ? 284 : 280;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/nztfile.h"
@@ -106,6 +107,8 @@ struct NztMeshGround {
     uint32_t FootPlacement = 0;
 };
 
+struct SkinPlan;  // posing's grouping of this LOD's vertices by bone list, made on first use
+
 struct MeshLod {
     uint32_t VertexCount = 0;    // V
     uint32_t IndexCount = 0;     // L, the index-list length
@@ -135,6 +138,7 @@ struct MeshLod {
     std::vector<NztAttachPoint> AttachPoints;
     std::vector<std::vector<uint32_t>> AttachBoneLists;  // per attach point: bones carrying it
     std::vector<std::vector<uint32_t>> BoneChildren;     // per bone: bones whose pivot it moves
+    std::shared_ptr<SkinPlan> Skin;  // checked against the bone lists before each use
 };
 
 struct NztMesh {

@@ -249,6 +249,12 @@ void DestroyPlatformWindow(WindowHandle window) {
     SDL_DestroyWindow(window);
 }
 
+bool WaitWindowMessage(uint32_t milliseconds) {
+    if (!gQueue.empty()) return true;
+    if (!VideoRunning()) return false;
+    return SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(milliseconds, 1000))) != 0;
+}
+
 bool PeekWindowMessage(WindowMessage* message) {
     if (gQueue.empty()) PumpSdlEvents();
     if (gQueue.empty()) return false;

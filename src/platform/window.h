@@ -56,6 +56,9 @@ extern WindowHandle MainWindow;
 // queue is empty) and answers whether there was one. Dispatch hands it to the procedure of the
 // window it belongs to and returns the procedure's answer (0 when the window is gone).
 bool PeekWindowMessage(WindowMessage* message);
+// Sleeps until a message arrives or milliseconds pass, whichever comes first; the message stays
+// queued for PeekWindowMessage. True when one is waiting. Returns at once while one is queued.
+bool WaitWindowMessage(uint32_t milliseconds);
 LResult DispatchWindowMessage(const WindowMessage& message);
 // Queues WM_QUIT with the exit code in wParam.
 void PostQuitMessage(int32_t exitCode);

@@ -322,6 +322,8 @@ public:
     void RefreshTriangles();
     void UpdateTriangle(uint32_t index);
     void BuildGrid();
+    // Lays the grid's cells out over the current box, keeping their triangle lists.
+    void PlaceGridCells();
     void FreeGrid();
 
     uint32_t collisionVertexCount = 0;
@@ -339,6 +341,18 @@ public:
     std::vector<int32_t> gridLookup;
     Vec3 gridOrigin{0.0f, 0.0f, 0.0f};
     float gridStep[2] = {0.0f, 0.0f};
+    // What the grid's triangle lists were made for (collide.cpp): while the mesh's shape and turn
+    // stay, a move only carries the cells along.
+    struct GridShape {
+        bool valid = false;  // the grid stands for the current triangles
+        bool rigid = false;  // placed by a turn and a position only
+        const void* restVertices = nullptr;
+        const void* triangleIndices = nullptr;
+        size_t restCount = 0;
+        size_t triangleCount = 0;
+        float matrix[9] = {};
+        float cellSize = 0.0f;
+    } gridShape;
     // Ground-quad strength clamped to [0, 1]; a non-zero one gives the object its corner arrays.
     void SetGroundQuad(float factor);
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "character/entity.h"
 #include "core/paths.h"
@@ -39,12 +40,62 @@ uint32_t CellsAlong(float span, float s) {
     return static_cast<uint32_t>(RoundToInt(cells));
 }
 
-void PoseCollisionCopy(NztCollideObject& object) {
+// Poses the collision copy into the world vertices; false when not one of them changed.
+bool PoseCollisionCopy(NztCollideObject& object) {
     NztMesh* mesh = object.mesh;
     SkinCollisionVertices(mesh);
     const std::vector<Vec3>& posed = mesh->PosedCollisionVertices;
     const size_t n = std::min(object.worldVertices.size(), posed.size());
-    std::copy(posed.begin(), posed.begin() + static_cast<std::ptrdiff_t>(n), object.worldVertices.begin());
+    const bool same = n == 0 || std::memcmp(posed.data(), object.worldVertices.data(), n * sizeof(Vec3)) == 0;
+    if (!same) std::copy(posed.begin(), posed.begin() + static_cast<std::ptrdiff_t>(n), object.worldVertices.begin());
+    return !same;
+}
+
+float GridCellSize(const NztMesh* mesh) {
+    return std::max(1.0f, 2.5f * (mesh != nullptr ? mesh->SizeClass : 1.0f));
+}
+
+// The shape the grid's lists depend on: the rest collision vertices, the turn they are placed
+// with, the cell size. A rigid mesh (not skinned for collision, no vertex wave) keeps its shape
+// while only its position changes.
+NztCollideObject::GridShape CurrentGridShape(const NztCollideObject& o) {
+    NztCollideObject::GridShape shape;
+    const NztMesh* mesh = o.mesh;
+    shape.valid = true;
+    shape.rigid = !(mesh->CollisionSkinned != 0 && mesh->SkinActive != 0) && mesh->VertexWaveSpread == 0.0f &&
+                  mesh->Matrix != nullptr;
+    shape.restVertices = mesh->CollisionVertices.data();
+    shape.restCount = mesh->CollisionVertices.size();
+    shape.triangleIndices = mesh->CollisionTriangles.data();
+    shape.triangleCount = o.triangles.size();
+    if (mesh->Matrix != nullptr) std::copy(mesh->Matrix, mesh->Matrix + 9, shape.matrix);
+    shape.cellSize = GridCellSize(mesh);
+    return shape;
+}
+
+// The same collision mesh, triangles and cell size: equal world vertices give the same grid.
+bool SameSource(const NztCollideObject::GridShape& a, const NztCollideObject::GridShape& b) {
+    return a.valid && b.valid && a.restVertices == b.restVertices && a.restCount == b.restCount &&
+           a.triangleIndices == b.triangleIndices && a.triangleCount == b.triangleCount && a.cellSize == b.cellSize;
+}
+
+// Also rigid and turned alike: world vertices that differ only by a move give the same lists.
+bool SameShape(const NztCollideObject::GridShape& a, const NztCollideObject::GridShape& b) {
+    return SameSource(a, b) && a.rigid && b.rigid && std::memcmp(a.matrix, b.matrix, sizeof a.matrix) == 0;
+}
+
+// min and max of three, passing over a NaN as the triangle-box test does.
+float LowOf3(float a, float b, float c) {
+    float m = a;
+    if (b < m || m != m) m = b;
+    if (c < m || m != m) m = c;
+    return m;
+}
+float HighOf3(float a, float b, float c) {
+    float m = a;
+    if (b > m || m != m) m = b;
+    if (c > m || m != m) m = c;
+    return m;
 }
 
 }  // namespace
@@ -58,6 +109,7 @@ void NztCollideObject::CopyCollision(NztMesh* source) {
     collisionVertexCount = source->CollisionVertexCount;
     collisionTriangleCount =
         static_cast<int32_t>(std::min<uint32_t>(source->CollisionTriangleCount, INT32_MAX));
+    gridShape.valid = false;  // the triangles are made again by the next update
     if (collisionTriangleCount > 0) {
         hasCollision = 1;
         worldVertices.assign(collisionVertexCount, Vec3{0.0f, 0.0f, 0.0f});
@@ -83,17 +135,57 @@ void NztCollideObject::ReleaseCollision() {
 
 void NztCollideObject::UpdateCollision() {
     if (mesh == nullptr) return;
-    PoseCollisionCopy(*this);
-    FreeGrid();
+    const bool changed = PoseCollisionCopy(*this);
+    const GridShape shape = CurrentGridShape(*this);
     ComputeCollisionBounds(mesh);
+    // Nothing moved since the grid was made: box, triangles and grid stand.
+    if (!changed && SameSource(shape, gridShape) &&
+        std::equal(collisionBox, collisionBox + 6, mesh->CollisionBounds)) {
+        return;
+    }
     std::copy(mesh->CollisionBounds, mesh->CollisionBounds + 6, collisionBox);
     for (uint32_t i = 0; i < triangles.size(); ++i) UpdateTriangle(i);
+    // A rigid object that only moved keeps its lists; the cells are laid out again over the new
+    // box as a rebuild would lay them out. A rebuild happens when the shape, the turn or the number
+    // of cells changes.
+    if (SameShape(shape, gridShape) && !gridLookup.empty()) {
+        const Vec3 lo = Lower(collisionBox), hi = Upper(collisionBox);
+        if (CellsAlong(hi.x - lo.x, shape.cellSize) == cellsPerAxis[0] &&
+            CellsAlong(hi.z - lo.z, shape.cellSize) == cellsPerAxis[2]) {
+            PlaceGridCells();
+            return;
+        }
+    }
     BuildGrid();
+    gridShape = shape;
+}
+
+void NztCollideObject::PlaceGridCells() {
+    const Vec3 lo = Lower(collisionBox);
+    const Vec3 hi = Upper(collisionBox);
+    const uint32_t nx = cellsPerAxis[0], nz = cellsPerAxis[2];
+    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
+    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    gridOrigin = lo;
+    gridStep[0] = dx;
+    gridStep[1] = dz;
+    float x0 = lo.x;
+    for (uint32_t i = 0; i < nx; ++i, x0 += dx) {
+        float z0 = lo.z;
+        for (uint32_t k = 0; k < nz; ++k, z0 += dz) {
+            const int32_t index = gridLookup[static_cast<size_t>(i) * nz + k];
+            if (index < 0 || static_cast<size_t>(index) >= gridCells.size()) continue;
+            CollisionCell& cell = gridCells[static_cast<size_t>(index)];
+            cell.boxMin = {x0, lo.y, z0};
+            cell.boxMax = {x0 + dx, hi.y, z0 + dz};
+        }
+    }
 }
 
 void NztCollideObject::RefreshTriangles() {
     if (mesh == nullptr) return;
-    PoseCollisionCopy(*this);
+    // The grid stays as it was, so it no longer stands for these triangles.
+    if (PoseCollisionCopy(*this)) gridShape.valid = false;
     for (uint32_t i = 0; i < triangles.size(); ++i) UpdateTriangle(i);
 }
 
@@ -115,7 +207,7 @@ void NztCollideObject::UpdateTriangle(uint32_t index) {
 
 void NztCollideObject::BuildGrid() {
     FreeGrid();
-    const float s = std::max(1.0f, 2.5f * (mesh != nullptr ? mesh->SizeClass : 1.0f));
+    const float s = GridCellSize(mesh);
     const Vec3 lo = Lower(collisionBox);
     const Vec3 hi = Upper(collisionBox);
     const uint32_t nx = CellsAlong(hi.x - lo.x, s);
@@ -132,6 +224,21 @@ void NztCollideObject::BuildGrid() {
 
     // Triangles are first sorted into columns by their x range, so that each cell tests only the
     // triangles that can reach its column; the exact test is TriangleIntersectsBox either way.
+    // The z extents of each cell's test box, as the cells are laid out (z0 summed cell by cell),
+    // rising with k when the step is a number: then a triangle's cells are found by search.
+    std::vector<float> testLo(nz), testHi(nz);
+    {
+        float z0 = lo.z;
+        for (uint32_t k = 0; k < nz; ++k, z0 += dz) {
+            testLo[k] = z0 + -CollisionCellMargin;
+            testHi[k] = (z0 + dz) + CollisionCellMargin;
+        }
+    }
+    const bool ordered = dz >= 0.0f && std::is_sorted(testLo.begin(), testLo.end()) &&
+                         std::is_sorted(testHi.begin(), testHi.end()) &&
+                         std::all_of(testLo.begin(), testLo.end(), [](float f) { return f == f; }) &&
+                         std::all_of(testHi.begin(), testHi.end(), [](float f) { return f == f; });
+    std::vector<std::vector<uint32_t>> lists(nz);
     std::vector<uint32_t> column;
     float x0 = lo.x;
     for (uint32_t i = 0; i < nx; ++i, x0 += dx) {
@@ -144,20 +251,31 @@ void NztCollideObject::BuildGrid() {
             const float tx1 = std::max({tri.v[0].x, tri.v[1].x, tri.v[2].x});
             if (!(tx1 < cx0) && !(tx0 > cx1)) column.push_back(t);
         }
+        // Each triangle of the column goes only to the cells its z range reaches: the triangle-box
+        // test turns the others down on that axis first, so the lists are the same.
+        for (std::vector<uint32_t>& list : lists) list.clear();
+        for (const uint32_t t : column) {
+            const CollisionTriangle& tri = triangles[t];
+            const float tz0 = LowOf3(tri.v[0].z, tri.v[1].z, tri.v[2].z);
+            const float tz1 = HighOf3(tri.v[0].z, tri.v[1].z, tri.v[2].z);
+            uint32_t k0 = 0, k1 = nz;
+            if (ordered && tz0 == tz0 && tz1 == tz1) {
+                k0 = static_cast<uint32_t>(std::lower_bound(testHi.begin(), testHi.end(), tz0) - testHi.begin());
+                k1 = static_cast<uint32_t>(std::upper_bound(testLo.begin(), testLo.end(), tz1) - testLo.begin());
+            }
+            for (uint32_t k = k0; k < k1; ++k) {
+                const Vec3 testMin{x0 - CollisionCellMargin, lo.y - CollisionCellMargin, testLo[k]};
+                const Vec3 testMax{(x0 + dx) + CollisionCellMargin, hi.y + CollisionCellMargin, testHi[k]};
+                if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2])) lists[k].push_back(t);
+            }
+        }
         float z0 = lo.z;
         for (uint32_t k = 0; k < nz; ++k, z0 += dz) {
+            if (lists[k].empty()) continue;
             CollisionCell cell;
             cell.boxMin = {x0, lo.y, z0};
             cell.boxMax = {x0 + dx, hi.y, z0 + dz};
-            const Vec3 testMin = Grown(cell.boxMin, -CollisionCellMargin);
-            const Vec3 testMax = Grown(cell.boxMax, CollisionCellMargin);
-            for (const uint32_t t : column) {
-                const CollisionTriangle& tri = triangles[t];
-                if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2]))
-                    cell.entries.push_back(t);
-            }
-            if (cell.entries.empty()) continue;
-            cell.entries.shrink_to_fit();
+            cell.entries.assign(lists[k].begin(), lists[k].end());
             gridLookup[static_cast<size_t>(i) * nz + k] = static_cast<int32_t>(gridCells.size());
             gridCells.push_back(std::move(cell));
         }
@@ -167,6 +285,7 @@ void NztCollideObject::BuildGrid() {
 }
 
 void NztCollideObject::FreeGrid() {
+    gridShape.valid = false;
     gridCells = {};
     gridLookup = {};
     gridCellCount = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "core/frameclock.h"
@@ -176,6 +178,304 @@ void ApplyBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extraAwa
     }
 }
 
+// ---- The single-pass skinning kernel ----
+//
+// Every bone moves a vertex by an affine map about its pivot, so the bones a vertex goes through
+// compose into one affine map; vertices that go through the same bones with the same weights
+// share it. The plan made from the bone lists (once, kept with the LOD) gives each such bone
+// list a group, built as a trie of (bone, weight) steps in the order the bones apply, and cuts
+// the vertices into runs of one group. Each posing then makes one matrix per step and per group,
+// with the placement folded in, and transforms every vertex once.
+//
+// Each bone's pivot is its pivot vertex moved by the bones applied before it, found by walking
+// that vertex's own steps. The result matches the per-bone kernel within float rounding: the
+// products are associated differently (PoseMeshBonesReference stays the plain form to check it).
+
+// One step of a bone list: a bone at a weight; pointOnly moves the position and not the normal (a
+// HasExtra bone under the secondary motion, which moves only its pivot vertex).
+struct SkinStep {
+    uint32_t bone = 0;
+    float weight = 1.0f;
+    bool pointOnly = false;
+};
+
+// An affine map for points (a, c) and a linear one for normals (n), both column-major as the
+// mesh matrices.
+struct SkinAffine {
+    float a[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    Vec3 c{0.0f, 0.0f, 0.0f};
+    float n[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+};
+
+struct SkinRun {
+    uint32_t first = 0, count = 0, group = 0;
+};
+
+// What the plan was made from: it is remade when any of it changes. The words of the lists are
+// not compared, only where they live and how many there are: lists are filled when a mesh loads
+// and replaced whole, not edited in place.
+struct SkinPlanKey {
+    const NztMeshBone* bones = nullptr;
+    uint32_t boneCount = 0;
+    uint32_t vertexCount = 0;
+    bool extraAware = false;
+    std::vector<const void*> lists;  // per bone: its vertex and weight arrays
+    std::vector<uint32_t> words;     // per bone: pivot, VertexCount, list sizes, HasExtra
+
+    bool operator==(const SkinPlanKey&) const = default;
+};
+
+SkinPlanKey MakeSkinPlanKey(const NztMesh* mesh, uint32_t n, bool extraAware) {
+    SkinPlanKey key;
+    key.bones = mesh->Bones;
+    key.boneCount = n;
+    key.vertexCount = mesh->VertexCount;
+    key.extraAware = extraAware;
+    key.lists.reserve(2 * n);
+    key.words.reserve(5 * n);
+    for (uint32_t b = 0; b < n; ++b) {
+        const NztMeshBone& bone = mesh->Bones[b];
+        key.lists.push_back(bone.Vertices.data());
+        key.lists.push_back(bone.Weights.data());
+        key.words.insert(key.words.end(), {bone.Pivot, bone.VertexCount, static_cast<uint32_t>(bone.Vertices.size()),
+                                           static_cast<uint32_t>(bone.Weights.size()), bone.HasExtra});
+    }
+    return key;
+}
+
+// MakeSkinPlanKey(mesh, n, extraAware) == key, without making it (this runs every posing).
+bool KeyMatches(const SkinPlanKey& key, const NztMesh* mesh, uint32_t n, bool extraAware) {
+    if (key.bones != mesh->Bones || key.boneCount != n || key.vertexCount != mesh->VertexCount ||
+        key.extraAware != extraAware || key.lists.size() != 2 * size_t{n} || key.words.size() != 5 * size_t{n}) {
+        return false;
+    }
+    for (uint32_t b = 0; b < n; ++b) {
+        const NztMeshBone& bone = mesh->Bones[b];
+        const uint32_t* w = &key.words[5 * size_t{b}];
+        if (key.lists[2 * size_t{b}] != bone.Vertices.data() || key.lists[2 * size_t{b} + 1] != bone.Weights.data() ||
+            w[0] != bone.Pivot || w[1] != bone.VertexCount || w[2] != bone.Vertices.size() ||
+            w[3] != bone.Weights.size() || w[4] != bone.HasExtra) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One grouping of a LOD's vertices, for one way of reading HasExtra bones.
+struct SkinGrouping {
+    SkinPlanKey key;
+    std::vector<SkinStep> steps;
+    // The trie: group g > 0 is group parent[g] followed by step step[g]; group 0 is no bone.
+    std::vector<uint32_t> parent{0}, step{0};
+    std::vector<SkinRun> runs;
+    std::vector<uint32_t> vertexGroup;  // the final group of every vertex
+    // Scratch of one posing.
+    std::vector<SkinAffine> stepMaps, groupMaps;
+    std::vector<float> packed;  // 21 floats a group: point matrix, offset, normal matrix
+};
+
+}  // namespace
+
+// The groupings of a LOD, one with HasExtra bones read as plain bones and one with them moving
+// only their pivots (under the secondary motion), so that a type posed both ways keeps both.
+struct SkinPlan {
+    std::shared_ptr<SkinGrouping> modes[2];
+};
+
+namespace {
+
+SkinGrouping* BuildSkinPlan(NztMesh* mesh, uint32_t n, bool extraAware) {
+    MeshLod& lod = mesh->Lods[std::min<uint32_t>(mesh->CurrentLod, MeshLodCount - 1)];
+    const int mode = extraAware ? 1 : 0;
+    if (lod.Skin && lod.Skin->modes[mode] && KeyMatches(lod.Skin->modes[mode]->key, mesh, n, extraAware))
+        return lod.Skin->modes[mode].get();
+    // New plan objects: another mesh copied from this one may still hold the old ones.
+    auto plan = std::make_shared<SkinGrouping>();
+    plan->key = MakeSkinPlanKey(mesh, n, extraAware);
+    const uint32_t vertices = mesh->VertexCount;
+    std::vector<uint32_t>& group = plan->vertexGroup;
+    group.assign(vertices, 0);
+    std::unordered_map<uint64_t, uint32_t> children;  // (group, step) -> group
+    auto stepOf = [&](uint32_t v, uint32_t s) {
+        const uint64_t edge = (uint64_t{group[v]} << 32) | s;
+        auto [it, added] = children.try_emplace(edge, static_cast<uint32_t>(plan->parent.size()));
+        if (added) {
+            plan->parent.push_back(group[v]);
+            plan->step.push_back(s);
+        }
+        group[v] = it->second;
+    };
+    std::unordered_map<uint32_t, uint32_t> stepOfWeight;  // one bone's weights (their bits) -> step
+    for (uint32_t b = n; b-- > 0;) {
+        const NztMeshBone& bone = mesh->Bones[b];
+        if (extraAware && bone.HasExtra) {
+            if (bone.Pivot >= vertices) continue;
+            plan->steps.push_back({b, 1.0f, true});
+            stepOf(bone.Pivot, static_cast<uint32_t>(plan->steps.size() - 1));
+            continue;
+        }
+        const uint32_t count = std::min<uint32_t>(
+            {bone.VertexCount, static_cast<uint32_t>(bone.Vertices.size()), static_cast<uint32_t>(bone.Weights.size())});
+        stepOfWeight.clear();
+        for (uint32_t j = 0; j < count; ++j) {
+            const uint32_t v = bone.Vertices[j];
+            const float w = bone.Weights[j];
+            if (w == 0.0f || v >= vertices) continue;
+            // Weights are told apart bit for bit.
+            uint32_t bits;
+            std::memcpy(&bits, &w, 4);
+            auto [it, added] = stepOfWeight.try_emplace(bits, static_cast<uint32_t>(plan->steps.size()));
+            if (added) plan->steps.push_back({b, w, false});
+            stepOf(v, it->second);
+        }
+    }
+    for (uint32_t v = 0; v < vertices;) {
+        uint32_t end = v + 1;
+        while (end < vertices && group[end] == group[v]) ++end;
+        plan->runs.push_back({v, end - v, group[v]});
+        v = end;
+    }
+    plan->stepMaps.resize(plan->steps.size());
+    plan->groupMaps.resize(plan->parent.size());
+    auto holder = lod.Skin ? std::make_shared<SkinPlan>(*lod.Skin) : std::make_shared<SkinPlan>();
+    holder->modes[mode] = std::move(plan);
+    lod.Skin = std::move(holder);
+    return lod.Skin->modes[mode].get();
+}
+
+void Mul3(const float a[9], const float b[9], float out[9]) {
+    float r[9];
+    for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 3; ++k) r[3 * j + k] = a[k] * b[3 * j] + a[3 + k] * b[3 * j + 1] + a[6 + k] * b[3 * j + 2];
+    std::copy(r, r + 9, out);
+}
+
+// outer after inner: points p -> outer(inner(p)), normals likewise.
+SkinAffine Compose(const SkinAffine& outer, const SkinAffine& inner) {
+    SkinAffine r;
+    Mul3(outer.a, inner.a, r.a);
+    r.c = TurnPoint(outer.a, inner.c) + outer.c;
+    Mul3(outer.n, inner.n, r.n);
+    return r;
+}
+
+Vec3 ApplyAffine(const SkinAffine& m, const Vec3& p) {
+    return TurnPoint(m.a, p) + m.c;
+}
+
+// The map of one step of bone b about pivot piv with key k.
+SkinAffine StepMap(const SkinStep& s, const NztBoneKey& k, const Vec3& piv) {
+    SkinAffine m;
+    float r[9];
+    Vec3 scale, move;
+    if (s.pointOnly || s.weight == 1.0f) {
+        QuatToRotation(k.Rotation, r);
+        scale = {1.0f + k.Scale.x, 1.0f + k.Scale.y, 1.0f + k.Scale.z};
+        move = k.Translation;
+    } else {
+        QuatToRotation(QuatSlerp(QuatIdentity, k.Rotation, s.weight), r);
+        scale = {1.0f + k.Scale.x * s.weight, 1.0f + k.Scale.y * s.weight, 1.0f + k.Scale.z * s.weight};
+        move = k.Translation * s.weight;
+    }
+    // p -> R S (p - piv) + piv + move
+    for (int j = 0; j < 3; ++j) {
+        const float sj = j == 0 ? scale.x : j == 1 ? scale.y : scale.z;
+        for (int i = 0; i < 3; ++i) m.a[3 * j + i] = r[3 * j + i] * sj;
+    }
+    m.c = piv + move - TurnPoint(m.a, piv);
+    if (!s.pointOnly) std::copy(r, r + 9, m.n);
+    return m;
+}
+
+// The vertex pass: every vertex of a run through its group's map. Plain loops over float arrays,
+// which the compiler vectorises; g++ also makes an AVX2 copy picked at load time.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+#endif
+void SkinRunPass(const float* __restrict rest, const float* __restrict restNormals, float* __restrict out,
+                 float* __restrict outNormals, uint32_t count, const float* __restrict m) {
+    const float a0 = m[0], a1 = m[1], a2 = m[2], a3 = m[3], a4 = m[4], a5 = m[5], a6 = m[6], a7 = m[7], a8 = m[8];
+    const float c0 = m[9], c1 = m[10], c2 = m[11];
+    const float n0 = m[12], n1 = m[13], n2 = m[14], n3 = m[15], n4 = m[16], n5 = m[17], n6 = m[18], n7 = m[19],
+                n8 = m[20];
+    for (size_t i = 0; i < count; ++i) {
+        const float x = rest[3 * i], y = rest[3 * i + 1], z = rest[3 * i + 2];
+        out[3 * i] = a0 * x + a3 * y + a6 * z + c0;
+        out[3 * i + 1] = a1 * x + a4 * y + a7 * z + c1;
+        out[3 * i + 2] = a2 * x + a5 * y + a8 * z + c2;
+        const float u = restNormals[3 * i], v = restNormals[3 * i + 1], w = restNormals[3 * i + 2];
+        outNormals[3 * i] = n0 * u + n3 * v + n6 * w;
+        outNormals[3 * i + 1] = n1 * u + n4 * v + n7 * w;
+        outNormals[3 * i + 2] = n2 * u + n5 * v + n8 * w;
+    }
+}
+
+// Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
+// vertices; with place null the result stays in model space.
+void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extraAware, const float* place,
+                    const Vec3* t) {
+    SkinGrouping& plan = *BuildSkinPlan(mesh, keys ? n : 0, extraAware);
+    const Vec3* rest = mesh->Vertices;
+    // Step maps, the bones from the last to the first, each pivot moved by the steps its vertex
+    // took before that bone.
+    std::vector<uint32_t> path;
+    for (size_t s = 0; s < plan.steps.size();) {
+        const uint32_t b = plan.steps[s].bone;
+        const NztMeshBone& bone = mesh->Bones[b];
+        const NztBoneKey& k = keys[b];
+        const bool identity = IsIdentityKey(k);
+        Vec3 piv{0.0f, 0.0f, 0.0f};
+        if (!identity && bone.Pivot < mesh->VertexCount) {
+            path.clear();
+            for (uint32_t g = plan.vertexGroup[bone.Pivot]; g != 0; g = plan.parent[g]) path.push_back(plan.step[g]);
+            piv = rest[bone.Pivot];
+            for (size_t i = path.size(); i-- > 0;) {
+                if (plan.steps[path[i]].bone <= b) break;
+                piv = ApplyAffine(plan.stepMaps[path[i]], piv);
+            }
+        }
+        for (; s < plan.steps.size() && plan.steps[s].bone == b; ++s)
+            plan.stepMaps[s] = identity ? SkinAffine{} : StepMap(plan.steps[s], k, piv);
+        if (!identity) {
+            // The bone fields are left as the step-by-step kernel leaves them: the last bone applied.
+            mesh->BonePivot = piv;
+            mesh->BoneTranslation = k.Translation;
+            mesh->BoneScale = k.Scale;
+            mesh->OwnBoneRotation = k.Rotation;
+            mesh->BoneRotation = &mesh->OwnBoneRotation;
+            QuatToMeshMatrix(mesh);
+        }
+    }
+    // Group maps through the trie (a parent is made before its children), then the placement.
+    plan.groupMaps[0] = SkinAffine{};
+    for (size_t g = 1; g < plan.groupMaps.size(); ++g)
+        plan.groupMaps[g] = Compose(plan.stepMaps[plan.step[g]], plan.groupMaps[plan.parent[g]]);
+    if (mesh->VertexCount == 0) return;
+    SkinAffine placement;
+    if (place) {
+        std::copy(place, place + 9, placement.a);
+        std::copy(place, place + 9, placement.n);
+        placement.c = *t;
+    }
+    // One placed map per group, packed as the vertex pass reads it.
+    plan.packed.resize(plan.groupMaps.size() * 21);
+    for (size_t g = 0; g < plan.groupMaps.size(); ++g) {
+        const SkinAffine m = place ? Compose(placement, plan.groupMaps[g]) : plan.groupMaps[g];
+        float* packed = &plan.packed[g * 21];
+        std::copy(m.a, m.a + 9, packed);
+        packed[9] = m.c.x, packed[10] = m.c.y, packed[11] = m.c.z;
+        std::copy(m.n, m.n + 9, packed + 12);
+    }
+    const float* restF = &rest->x;
+    const float* restN = &mesh->Normals->x;
+    float* out = &mesh->PosedVertices->x;
+    float* outN = &mesh->PosedNormals->x;
+    for (const SkinRun& run : plan.runs) {
+        const size_t o = size_t{run.first} * 3;
+        SkinRunPass(restF + o, restN + o, out + o, outN + o, run.count, &plan.packed[size_t{run.group} * 21]);
+    }
+}
+
 enum class Secondary { None, Plain, WithChain };
 
 // The model-space pose: the rest vertices, the bones of keys when skinned, and for HasBones 1 the
@@ -183,15 +483,30 @@ enum class Secondary { None, Plain, WithChain };
 // whose HasBones is neither 0 nor 1.
 bool PoseModelSpace(NztMesh* mesh, bool skinned, KeySet keys, Secondary secondary) {
     if (!skinned && mesh->HasBones > 1 && secondary != Secondary::None) return false;
-    CopyRest(mesh);
     const bool extra = mesh->HasBones == 1 && secondary != Secondary::None;
-    if (skinned) ApplyBones(mesh, keys.keys, BonesToApply(mesh, keys.count), extra);
+    if (skinned && keys.keys)
+        SkinSinglePass(mesh, keys.keys, BonesToApply(mesh, keys.count), extra, nullptr, nullptr);
+    else
+        CopyRest(mesh);
     if (extra) {
         if (skinned && secondary == Secondary::WithChain)
             ApplySecondaryMotion(mesh, keys.keys, keys.count);
         else
             ApplySecondaryMotion(mesh, nullptr, 0);
     }
+    return true;
+}
+
+// PoseModelSpace and Place; without secondary motion the placement is folded into the one pass.
+bool PoseAndPlace(NztMesh* mesh, bool skinned, KeySet keys, Secondary secondary) {
+    const bool extra = mesh->HasBones == 1 && secondary != Secondary::None;
+    if (skinned && keys.keys && !extra) {
+        SkinSinglePass(mesh, keys.keys, BonesToApply(mesh, keys.count), false, PlacementMatrix(mesh),
+                       mesh->Position);
+        return true;
+    }
+    if (!PoseModelSpace(mesh, skinned, keys, secondary)) return false;
+    Place(mesh);
     return true;
 }
 
@@ -310,7 +625,7 @@ void PoseWithLayers(NztMesh* mesh, Secondary secondary) {
     const bool skinned = mesh->SkinActive != 0;
     KeySet keys;
     if (skinned) keys = PoseKeys(mesh, MixAnimLayers(mesh, Dt50()) != 0);
-    if (PoseModelSpace(mesh, skinned, keys, secondary)) Place(mesh);
+    PoseAndPlace(mesh, skinned, keys, secondary);
 }
 
 }  // namespace
@@ -387,6 +702,16 @@ void ApplyFrameRotation(const Quat& q, NztMesh* mesh) {
 }
 
 void PoseMeshBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount) {
+    if (!mesh || !HasBuffers(mesh)) return;
+    if (!keys) {
+        CopyRest(mesh);
+        Place(mesh);
+        return;
+    }
+    SkinSinglePass(mesh, keys, BonesToApply(mesh, keyCount), false, PlacementMatrix(mesh), mesh->Position);
+}
+
+void PoseMeshBonesPerBone(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount) {
     if (!mesh || !HasBuffers(mesh)) return;
     CopyRest(mesh);
     if (keys) ApplyBones(mesh, keys, BonesToApply(mesh, keyCount), false);
@@ -499,8 +824,7 @@ void SkinDynObjectMesh(NztMesh* mesh) {
     ComputeInverse(mesh);
     if (!HasBuffers(mesh)) return;
     const bool skinned = mesh->SkinActive != 0;
-    if (PoseModelSpace(mesh, skinned, skinned ? PoseKeys(mesh, false) : KeySet{}, Secondary::None))
-        Place(mesh);
+    PoseAndPlace(mesh, skinned, skinned ? PoseKeys(mesh, false) : KeySet{}, Secondary::None);
 }
 
 void SkinEntityMesh(NztMesh* mesh) {
@@ -537,9 +861,7 @@ int SkinScnObjectMesh(NztMesh* mesh) {
     ComputeInverse(mesh);
     if (!HasBuffers(mesh)) return 0;
     const bool skinned = mesh->SkinActive != 0;
-    if (!PoseModelSpace(mesh, skinned, skinned ? PoseKeys(mesh, false) : KeySet{}, Secondary::None)) return 0;
-    Place(mesh);
-    return 1;
+    return PoseAndPlace(mesh, skinned, skinned ? PoseKeys(mesh, false) : KeySet{}, Secondary::None) ? 1 : 0;
 }
 
 void SkinLocalEntityMesh(NztMesh* mesh) {

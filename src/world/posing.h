@@ -75,10 +75,14 @@ void QuatToMeshMatrix(NztMesh* mesh);
 // Matrix = R(q).Matrix.
 void ApplyFrameRotation(const Quat& q, NztMesh* mesh);
 
-// The skinning kernel: copy the rest vertices and normals, apply the first min(BoneCount,
-// MaxBoneCount, keyCount) bones with the given keys, then place every vertex by M and Position.
-// PoseMeshBonesReference is the plain form of the same arithmetic, kept to check the kernel.
+// The skinning kernel: the rest vertices and normals through the first min(BoneCount,
+// MaxBoneCount, keyCount) bones with the given keys, then placed by M and Position. It makes one
+// map per distinct bone list and transforms each vertex once, so it matches the step-by-step
+// forms within float rounding, not bit for bit. PoseMeshBonesPerBone applies the bones one after
+// the other over the vertex lists (the earlier kernel); PoseMeshBonesReference is the plain form
+// of that arithmetic, kept to check both.
 void PoseMeshBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount);
+void PoseMeshBonesPerBone(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount);
 void PoseMeshBonesReference(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount);
 
 // The matrix posing replaces Matrix with while UseCameraMatrix is set: the inverse rotation of the

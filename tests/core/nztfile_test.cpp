@@ -166,6 +166,46 @@ TEST(NztFileStreams, MemoryStreamOverCallerBytes) {
     EXPECT_EQ(f.memoryBlock, nullptr);
 }
 
+// Skips inside a stream land where a seek would, short hops and long ones alike, on read files,
+// read-write files and memory. A file stream trusts its caller to stay within the data (a reader
+// bounds every skip by the length it took once); memory refuses a hop past the end.
+TEST(NztFileStreams, SkipsLandWhereASeekWould) {
+    std::string text(20000, '\0');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
+    ScratchDir dir;
+    dir.Write("skip.bin", text);
+    struct Hop {
+        uint32_t skip, read;
+    };
+    const Hop hops[] = {{0, 3}, {1, 2}, {100, 5}, {4096, 1}, {4097, 7}, {9000, 4}};
+    for (const uint32_t mode : {uint32_t{0}, uint32_t{NztFileRead}, uint32_t{NztFileReadWrite}}) {
+        NztFile f;
+        if (mode == 0)
+            f.OpenMemory(text.data(), static_cast<uint32_t>(text.size()));
+        else
+            ASSERT_TRUE(f.OpenFile((dir / "skip.bin").c_str(), mode));
+        uint32_t at = 0;
+        for (const Hop& h : hops) {
+            ASSERT_TRUE(f.Skip(h.skip)) << "mode " << mode << ", skip " << h.skip;
+            at += h.skip;
+            EXPECT_EQ(ReadAll(f, h.read), text.substr(at, h.read)) << "mode " << mode << ", skip " << h.skip;
+            at += h.read;
+            EXPECT_EQ(f.Tell(), at) << "mode " << mode;
+        }
+        if (mode == 0) {
+            EXPECT_FALSE(f.Skip(static_cast<uint32_t>(text.size())));
+        }
+    }
+    // Through a reader: a skip within bounds, then one past the end fails for good.
+    NztFile f;
+    ASSERT_TRUE(f.OpenFile((dir / "skip.bin").c_str(), NztFileRead));
+    BinReader r(f);
+    EXPECT_TRUE(r.Skip(5000));
+    EXPECT_EQ(r.U8(), static_cast<uint8_t>(text[5000]));
+    EXPECT_FALSE(r.Skip(text.size()));
+    EXPECT_FALSE(r.Ok());
+}
+
 TEST(AtomicSaves, ReplaceTheFileOnlyWhenComplete) {
     ScratchDir dir;
     dir.Write("save.bin", "old");

@@ -374,7 +374,10 @@ TEST(PackUnpack, ZlibFailuresAndShortResultsAreFailures) {
         uint32_t sizeShift;
         bool corrupt;
         bool unpacks;
-    } cases[] = {{0, false, true}, {1, false, false}, {0, true, false}};
+    } cases[] = {{0, false, true},
+                 {1, false, false},            // the stream ends before the recorded size
+                 {UINT32_MAX, false, false},   // a byte more than the recorded size
+                 {0, true, false}};
     for (const Case& c : cases) {
         QvzPackTree tree;
         ASSERT_TRUE(Load(tree, PackWithOneZlibEntry(c.sizeShift, c.corrupt)));

@@ -209,6 +209,7 @@ const ProgramSteps kRecordingSteps = {
     [] { gCalls.push_back("restore display"); },
     [] { gCalls.push_back("restore screen saver"); },
     [] { gCalls.push_back("stop platform"); },
+    nullptr,
 };
 
 class EntryProgram : public testing::Test {

@@ -50,6 +50,28 @@ TEST_F(FrameTest, ClockStepCapsAtSixtyFramesASecond) {
     EXPECT_FALSE(StepFrameClock(&rate));
 }
 
+TEST_F(FrameTest, WaitLastsUntilTheNextFrameIsDue) {
+    FrameFunction = GameFrame;
+    float rate = 0.0f;
+    counter.AdvanceSeconds(0.02);
+    ASSERT_TRUE(StepFrameClock(&rate));
+    // Right after a frame: the 16.7 ms of the cap rounded down, less a millisecond so that a late
+    // wake-up is still on time.
+    EXPECT_EQ(FrameWaitMilliseconds(), 15u);
+    counter.AdvanceSeconds(0.010);
+    EXPECT_EQ(FrameWaitMilliseconds(), 5u);
+    // Less than two milliseconds left, or the frame already due: no sleep.
+    counter.AdvanceSeconds(0.005);
+    EXPECT_EQ(FrameWaitMilliseconds(), 0u);
+    counter.AdvanceSeconds(0.01);
+    EXPECT_EQ(FrameWaitMilliseconds(), 0u);
+    // A frame function off the clock (the video frame) never waits.
+    ASSERT_TRUE(StepFrameClock(&rate));
+    FrameFunction = VideoFrame;
+    EXPECT_EQ(FrameWaitMilliseconds(), 0u);
+    FrameFunction = GameFrame;
+}
+
 struct ClockCase {
     const char* name;
     double seconds;

@@ -481,4 +481,87 @@ TEST(CollQuery, GridsGatherWhatThePlainWalkGathers) {
     EXPECT_GT(gathered, 1000u);
 }
 
+// Objects that move keep their grids' lists; objects that turn are rebuilt. Either way every
+// query answers as when each grid is made afresh.
+TEST(CollQuery, MovedGridsAnswerAsRebuiltOnes) {
+    std::mt19937 rng(4321);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    CollisionWorld world;
+    std::vector<NztScnObject*> objects;
+    for (int i = 0; i < 12; ++i) {
+        std::vector<CollisionTri> tris;
+        const float cx = uniform(0, 150), cz = uniform(0, 150), cy = uniform(0, 20);
+        for (int t = 0; t < 120; ++t) {
+            auto vertex = [&] { return Vec3{cx + uniform(-15, 15), cy + uniform(-5, 5), cz + uniform(-15, 15)}; };
+            tris.push_back({vertex(), vertex(), vertex(), t % 9 == 0 ? HitTypeWater : 1u});
+        }
+        objects.push_back(world.AddScn(tris, float(1 + i % 3)));
+    }
+    world.Build();
+
+    auto snapshot = [] {
+        std::vector<std::vector<float>> hits;
+        for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+            const CollisionHit& h = CollisionHits[i];
+            hits.push_back({float(reinterpret_cast<uintptr_t>(h.object) & 0xFFFFFF), h.height, h.v[0].x, h.v[1].y,
+                            h.v[2].z, h.normal.x, h.normal.y, h.normal.z, float(h.hitType)});
+        }
+        return hits;
+    };
+    // Floor probes and spheres over the whole area, each answer recorded.
+    std::vector<Vec3> probes;
+    for (int q = 0; q < 600; ++q) probes.push_back({uniform(-20, 190), uniform(-5, 25), uniform(-20, 190)});
+    size_t gathered = 0;
+    auto ask = [&] {
+        std::vector<std::vector<std::vector<float>>> answers;
+        for (size_t q = 0; q < probes.size(); ++q) {
+            if (q % 2 == 0) {
+                CollideFloorProbe(probes[q], nullptr);
+            } else {
+                CollisionBody body;
+                body.centre = probes[q];
+                body.radius = 3.0f;
+                CollideSphere(&body, nullptr);
+            }
+            answers.push_back(snapshot());
+            gathered += answers.back().size();
+        }
+        return answers;
+    };
+
+    for (int round = 0; round < 4; ++round) {
+        std::vector<const CollisionCell*> before;
+        for (size_t i = 0; i < objects.size(); ++i) {
+            NztScnObject* o = objects[i];
+            before.push_back(o->gridCells.data());
+            *o->mesh->Position = *o->mesh->Position + Vec3{uniform(-6, 6), uniform(-2, 2), uniform(-6, 6)};
+            if (round == 2 && i % 3 == 0) {
+                // A quarter turn about y: the lists must be made again.
+                const float turn[9] = {0, 0, -1, 0, 1, 0, 1, 0, 0};
+                std::copy(turn, turn + 9, o->mesh->Matrix);
+            }
+            o->UpdateCollision();
+        }
+        world.Build();
+        // A moved object's cells are the very ones it had (a rebuild makes new ones).
+        for (size_t i = 0; i < objects.size(); ++i) {
+            if (round == 2 && i % 3 == 0) continue;
+            EXPECT_EQ(objects[i]->gridCells.data(), before[i]) << "round " << round << ", object " << i;
+        }
+        const auto moved = ask();
+        // Nothing changed since: the update keeps everything.
+        const CollisionCell* kept = objects[0]->gridCells.data();
+        objects[0]->UpdateCollision();
+        EXPECT_EQ(objects[0]->gridCells.data(), kept);
+        // Every grid made afresh answers the same.
+        for (NztScnObject* o : objects) {
+            o->FreeGrid();
+            o->UpdateCollision();
+        }
+        world.Build();
+        ASSERT_EQ(ask(), moved) << "round " << round;
+    }
+    EXPECT_GT(gathered, 1000u);
+}
+
 }  // namespace
