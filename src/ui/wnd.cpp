@@ -34,6 +34,18 @@ void (*WndCinemaBordersHook)() = nullptr;
 
 namespace {
 
+// A control inside another window: no caption strip, title bar or caption buttons, fixed in place,
+// its text centred vertically, with a border.
+void MakeControl(CNztWnd& w, uint32_t kind, float h) {
+    w.kind = kind;
+    w.border = 1;
+    w.titleBar = w.captionButtons = w.movable = w.resizable = 0;
+    w.captionHeight = 0.0f;
+    w.minimumWidth = w.minimumHeight = 0.0f;
+    w.textAnchorY = h * 0.5f;
+    w.UpdateRect();
+}
+
 // Blend mode of SelectBlendMode: (source alpha, one minus source alpha).
 constexpr uint32_t kAlphaBlend = 6;
 // Primitive kinds of BeginPrimitive.
@@ -732,13 +744,7 @@ void CNztWnd::Draw() {
 
 void CNztWnd_Button::Create(CNztWnd* parentWnd, float x, float y, float w, float h, NztWndClick click) {
     CNztWnd::Create(parentWnd, x, y, w, h, click);
-    kind = WndKindButton;
-    captionHeight = 0.0f;
-    minimumWidth = minimumHeight = 0.0f;
-    textAnchorY = h * 0.5f;
-    border = 1;
-    titleBar = captionButtons = movable = resizable = 0;
-    UpdateRect();
+    MakeControl(*this, WndKindButton, h);
 }
 
 void CNztWnd_Button::Destroy() {
@@ -1058,13 +1064,7 @@ void CNztWnd_Slider::Create(CNztWnd* parentWnd, float x, float y, float w, float
     CNztWnd::Create(parentWnd, x, y, w, h, click);
     ComputeThumbRange();
     ClampThumb();
-    kind = WndKindSlider;
-    border = 1;
-    titleBar = captionButtons = movable = resizable = 0;
-    captionHeight = 0.0f;
-    minimumWidth = minimumHeight = 0.0f;
-    textAnchorY = h * 0.5f;
-    UpdateRect();
+    MakeControl(*this, WndKindSlider, h);
 }
 
 void CNztWnd_Slider::OnLButtonDown(int32_t, int32_t, uint32_t) {
@@ -1398,13 +1398,7 @@ void DrawAllWnds() {
 
 void CNztWnd_3D::Create(CNztWnd* parentWnd, float x, float y, float w, float h, NztWndClick click) {
     CNztWnd::Create(parentWnd, x, y, w, h, click);
-    kind = WndKind3D;
-    captionHeight = 0.0f;
-    minimumWidth = minimumHeight = 0.0f;
-    textAnchorY = h * 0.5f;
-    border = 1;
-    titleBar = captionButtons = movable = resizable = 0;
-    UpdateRect();
+    MakeControl(*this, WndKind3D, h);
 }
 
 void CNztWnd_3D::Destroy() {
