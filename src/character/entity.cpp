@@ -31,17 +31,22 @@ constexpr uint32_t BlendFrames = 5;
 constexpr int32_t SeatPoint = 5;
 constexpr uint32_t EventSurface = 8;
 
-uint32_t NoEventTypes(NztEventObject* object, uint32_t) {
-    (void)object;
-    return 0;
+uint32_t RecordsHaveEventType(NztEventObject* object, uint32_t code) {
+    return object != nullptr && object->HasEventType(static_cast<int32_t>(code)) ? 1u : 0u;
 }
 
-constexpr CharacterHooks DefaultCharacterHooks = {NoEventTypes};
+constexpr CharacterHooks DefaultCharacterHooks = {RecordsHaveEventType};
 
 // Events go through the object hooks, so that tests see them without event records.
 uint32_t Send(NztEventObject* object, uint32_t code) {
     if (object == nullptr) return 0;
     return ObjectServices.sendEvent(object, code, 0, 0, 0);
+}
+
+// A contact event: the touched object learns which character touched it.
+uint32_t SendContact(NztEventObject* touched, uint32_t code, NztEventObject* character) {
+    if (touched == nullptr) return 0;
+    return ObjectServices.sendEvent(touched, code, EventObjectHandle(character), 0, 0);
 }
 
 uint32_t MeshBones(const NztMesh* mesh) {
@@ -645,28 +650,28 @@ void NztEntity::SendContactEvents() {
     if (airborne == 0) {
         if (ground != nullptr) {
             if (ground != previousGroundObject)
-                Send(ground, 0);
+                SendContact(ground, 0, this);
             else if (tick)
-                Send(ground, 1);
+                SendContact(ground, 1, this);
             if (groundType == EventSurface) {
                 if (ground == previousGroundObject && previousGroundType == EventSurface) {
-                    if (tick) Send(ground, 7);
+                    if (tick) SendContact(ground, 7, this);
                 } else {
-                    Send(ground, 6);
+                    SendContact(ground, 6, this);
                 }
             }
         }
         if (previousGroundObject != nullptr) {
-            if (previousGroundObject != ground) Send(previousGroundObject, 2);
+            if (previousGroundObject != ground) SendContact(previousGroundObject, 2, this);
             if (previousGroundType == EventSurface && (previousGroundObject != ground || groundType != EventSurface))
-                Send(previousGroundObject, 8);
+                SendContact(previousGroundObject, 8, this);
         }
         previousGroundType = groundType;
         previousGroundObject = ground;
     } else {
         if (previousGroundObject != nullptr) {
-            Send(previousGroundObject, 2);
-            if (previousGroundType == EventSurface) Send(previousGroundObject, 8);
+            SendContact(previousGroundObject, 2, this);
+            if (previousGroundType == EventSurface) SendContact(previousGroundObject, 8, this);
         }
         previousGroundType = 0;
         previousGroundObject = nullptr;
@@ -675,18 +680,18 @@ void NztEntity::SendContactEvents() {
     const uint32_t wallType = wallContact.word0;
     if (wallType == EventSurface && wall != nullptr) {
         if (wall == previousWallObject && previousWallType == EventSurface) {
-            if (tick) Send(wall, 10);
+            if (tick) SendContact(wall, 10, this);
         } else {
-            Send(wall, 9);
+            SendContact(wall, 9, this);
         }
         if (previousWallObject != nullptr && previousWallObject != wall) {
             if (previousWallType == EventSurface)
-                Send(previousWallObject, 11);
+                SendContact(previousWallObject, 11, this);
             else
-                Send(previousWallObject, 5);
+                SendContact(previousWallObject, 5, this);
         }
     } else if (previousWallType == EventSurface && previousWallObject != nullptr) {
-        Send(previousWallObject, 11);
+        SendContact(previousWallObject, 11, this);
     }
     previousWallType = wallType;
     previousWallObject = wall;
@@ -695,12 +700,12 @@ void NztEntity::SendContactEvents() {
         carrier->AddDisplacementKey(this);
         if (carrier != previousCarrierObject) {
             Send(this, 16);
-            Send(carrier, 3);
+            SendContact(carrier, 3, this);
         } else if (tick) {
-            Send(carrier, 4);
+            SendContact(carrier, 4, this);
         }
     }
-    if (previousCarrierObject != nullptr && previousCarrierObject != carrier) Send(previousCarrierObject, 5);
+    if (previousCarrierObject != nullptr && previousCarrierObject != carrier) SendContact(previousCarrierObject, 5, this);
     previousCarrierValue = wallContact.carrierValue;
     previousCarrierObject = carrier;
     if (riddenEntity != nullptr) {

@@ -131,7 +131,15 @@ int32_t FindLastByMesh(T** list, uint32_t count, const char* name) {
 int32_t FindScnObjectByModelSvc(const char* name) { return FindLastByMesh(ScnObjectList, ScnObjectCount, name); }
 int32_t FindEntityByModelSvc(const char* name) { return FindLastByMesh(EntityList, EntityCount, name); }
 // Characters carry no name of their own yet: nothing answers.
-int32_t FindEntityByName(const char*) { return -1; }
+// The last character whose own name equals the name, without regard to case.
+int32_t FindEntityByName(const char* name) {
+    if (!name || !EntityList) return -1;
+    for (uint32_t i = EntityCount; i-- > 0;) {
+        const NztEntity* e = EntityList[i];
+        if (e && strcasecmp(e->name, name) == 0) return static_cast<int32_t>(i);
+    }
+    return -1;
+}
 
 // The object at a list position; null for a position outside the list (which the plug-in
 // should never pass, but a wrong index must not read past the list).

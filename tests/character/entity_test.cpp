@@ -260,6 +260,8 @@ TEST_F(CharacterWorld, EventSurfaceEventsGoToTheGroundObjectOnTicks) {
     frame(0.0f);
     EXPECT_EQ(CodesTo(&ground), (std::vector<uint32_t>{0, 6, 1, 7}));
     EXPECT_TRUE(CodesTo(e).empty());
+    // The touched object learns who touched it.
+    for (const SentEvent& sent : Sent()) EXPECT_EQ(ResolveEventObject(sent.first), e) << sent.code;
     Sent().clear();
     e->airborne = 1;
     frame(0.5f);

@@ -13,7 +13,7 @@
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
-#include "game/frame.h"
+#include "core/frameclock.h"
 #include "model/mesh.h"
 #include "world/objtype.h"
 #include "model/temp_folder.h"
@@ -22,6 +22,7 @@
 struct SentEvent {
     const NztEventObject* object;
     uint32_t code;
+    uint32_t first = 0;  // the first parameter
 };
 
 inline std::vector<SentEvent>& Sent() {
@@ -51,8 +52,8 @@ protected:
         Clear();
         AllocObjectLists();
         ResetAnimDefaults();
-        ObjectServices.sendEvent = [](NztEventObject* o, uint32_t code, uint32_t, uint32_t, uint32_t) {
-            Sent().push_back({o, code});
+        ObjectServices.sendEvent = [](NztEventObject* o, uint32_t code, uint32_t first, uint32_t, uint32_t) {
+            Sent().push_back({o, code, first});
             return EventAnswer();
         };
         FrameTiming.frameTime = 0.02f;

@@ -9,6 +9,7 @@
 
 #include "audio/openal.h"
 #include "audio/sound.h"
+#include "character/entity.h"
 #include "game/entry.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
@@ -199,3 +200,21 @@ TEST(PluginServiceTable, FindByModelAnswersTheLastMatch) {
 }
 
 }  // namespace
+
+TEST(PluginServiceTable, FindEntityByNameAnswersTheLastMatchWhateverTheCase) {
+    NztEntity guard, hero, second;
+    std::strcpy(guard.name, "Guard");
+    std::strcpy(hero.name, "Hero");
+    std::strcpy(second.name, "GUARD");
+    NztEntity* list[] = {&guard, &hero, &second};
+    NztEntity** savedList = EntityList;
+    const uint32_t savedCount = EntityCount;
+    EntityList = list;
+    EntityCount = 3;
+    EXPECT_EQ(PluginServices.FindEntityByName("guard"), 2);
+    EXPECT_EQ(PluginServices.FindEntityByName("HERO"), 1);
+    EXPECT_EQ(PluginServices.FindEntityByName("Nobody"), -1);
+    EXPECT_EQ(PluginServices.FindEntityByName(nullptr), -1);
+    EntityList = savedList;
+    EntityCount = savedCount;
+}
