@@ -328,6 +328,7 @@ void NztEntity::Update() {
         StepAnimation();
         PushStateToModel();
         SkinLocalEntityMesh(mesh);
+        inWater = onSurface;  // the ground probe found water deep enough to swim in
         UpdateMeshAttachments(mesh);
         BindMeshData();
         if (locked == 0 && airborne == 0 && Position[1] - supportHeight > stepHeight) StartJump();
@@ -503,17 +504,18 @@ void NztEntity::PushStateToModel() {
     g.StepHeight = stepHeight;
     g.Gravity = weight;
     g.Flying = flying;
-    g.SettleMode = settleMode;
+    // Settling pulls the character onto the floor; a height held by a ladder or a hold, or a swim,
+    // leaves the height to the movement code.
+    g.SettleMode = settleMode != 0 && heightHold == 0 && (inWater == 0 || canSwim == 0) ? settleMode : 0;
     g.MovementState = motionState;
     g.SurfaceOffsetOn = canSwim;
     g.SurfaceOffset = swimDepth;
-}
-
-float NztEntity::GetSpeed() {
-    const float dt50 = Dt50();
-    if (dt50 <= 0.0f) return 0.0f;
-    const Vec3& m = motion[1];
-    return std::sqrt(m.x * m.x + m.z * m.z) / dt50;
+    // The speed factor scales the animation's own motion: signed for a vehicle (reverse), by its
+    // size for a character steered by the buttons (the animations carry their direction).
+    if (groundTilt != 0)
+        mesh->RootMotionScale = speedFactor;
+    else
+        mesh->RootMotionScale = inputDriven != 0 ? std::fabs(speedFactor) : 1.0f;
 }
 
 // ---------------------------------------------------------------------------------------------

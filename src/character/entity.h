@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "character/movement.h"
 #include "world/base3d.h"
 
 class NztEntity;
@@ -179,8 +180,8 @@ public:
     void SendStateEvents();
     float GetSpeed();
 
-    // Filled by the movement work (ledge and wall probes, movement modes, procedural pose, player
-    // control, the animation state machine, jumps); until then each does the least it can.
+    // The movement steps (character/movement.h): tilt and hang, player control, the animation state
+    // machine, the procedural pose, take-offs and landings, and the per-frame glide steps.
     void UpdateTilt();
     void PlayerControl();
     void UpdateAnimState();
@@ -209,6 +210,93 @@ public:
     void ActDive();
     void ActFallDown();
     void ActStayOnTraject();
+
+    // Movement (character/movement.h): player control, probes, modes, the state machine, the pose.
+    void RaiseInputEvents();
+    void ControlGround();
+    void ControlSlide();
+    void ControlGlide();
+    void ControlSwim();
+    void ControlDrive();
+    // Probes: 0 when nothing is found, else the answer; the height found goes to ledgeHeight.
+    uint32_t FindLedge();
+    uint32_t FindLedgeAbove();
+    uint32_t FindLedgeBelow();
+    uint32_t HandOnSurface(float height, float* out);
+    uint32_t WallAhead(float distance);
+    uint32_t WallAt(const float offset[3], float distance);
+    uint32_t LedgeAt(const float offset[3], int32_t turn);
+    uint32_t CanShimmyRight();
+    uint32_t CanShimmyLeft();
+    uint32_t HangLedgeUnderHand(const float offset[3]);
+    uint32_t CanTurnLeftAtLedge(int32_t* turn);
+    uint32_t CanTurnRightAtLedge(int32_t* turn);
+    uint32_t CanClimbOver(float clearance);
+    // Mode tests, velocity, and the mode transitions.
+    bool CanStartSlide();
+    bool CanStartPara();
+    bool CanStartDelta();
+    bool CanStartDive();
+    NztEntity* VelocitySource();
+    void GetVelocity(float out[3]);
+    void ResetMotion();
+    void StartSlide();
+    void EndSlide();
+    void SlideEndFloor();
+    void SlideEndRound();
+    void SlideEndWater();
+    void SlideEndImpact();
+    void StartPara();
+    void ParaEndFloor();
+    void ParaEndWater();
+    void EndPara();
+    void StartDelta();
+    void DeltaEndFloor();
+    void DeltaEndRound();
+    void DeltaEndWater();
+    void EndDelta();
+    void SkyDiveEndRound();
+    void SkyDiveEndFloor();
+    void SkyDiveEndFloorWater();
+    void SkyDiveEndWater();
+    void EndSkyDive();
+    void ReturnToSkyDive();
+    void StartJumpIfAboveGround();
+    // The branches of the state machine.
+    void FlyBranch();
+    void SwimBranch();
+    void LadderBranch();
+    void GroundBranch();
+    bool JumpButton();
+    void LeanBody(float target);
+    void ClimbBranch();
+    void SlideBranch();
+    void ParaBranch();
+    void DeltaBranch();
+    void SkyDiveBranch();
+    void DriveBranch();
+    // The procedural pose.
+    void SlidePose();
+    void FlyPose();
+    void VehiclePose();
+    void SteerPara();
+    void SteerDelta();
+    void SteerDeltaLimbs();
+
+    // Player control: chosen gait and gait in use (0 walk, 1 run, 2 sprint), the smooth-turn
+    // factor, the turn requests of the glides and the drive, the slide's turn rate.
+    uint8_t gait = 0;
+    uint8_t gaitInUse = 0;
+    float turnFactor = 0.125f;
+    float turnRateFast = 64.0f;
+    float turnRateSlow = 16.0f;
+    float glideTurn = 32.0f;
+    float slideTurnRate = 128.0f;
+    float slideSteerFactor = 64.0f;  // the slide pose's steering factor
+    float rollFactor = 1.0f;         // how far a vehicle's body rolls with its bank
+    uint32_t idleBlend = 0;          // 1: the standing animation is cross-faded in, not switched
+    uint32_t canJump = 1;
+    NztMoveWork moveWork;
 
     // Identity.
     char name[32] = {};

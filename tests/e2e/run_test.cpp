@@ -9,7 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -330,3 +333,71 @@ TEST_F(E2eRun, ADamagedPackEntryEndsTheRunInOrderWithFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// The last "movement: player at x y z" line of the game's stderr, false when there is none.
+bool LastPlayerPosition(const fs::path& errFile, float out[3]) {
+    std::istringstream lines(ReadFile(errFile));
+    std::string line;
+    bool found = false;
+    while (std::getline(lines, line)) {
+        float p[3];
+        if (std::sscanf(line.c_str(), "movement: player at %f %f %f", &p[0], &p[1], &p[2]) == 3) {
+            std::copy(p, p + 3, out);
+            found = true;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+// Holding the forward key in the running game walks the hero: the position the game reports moves
+// and the picture changes.
+TEST_F(E2eRun, HoldingForwardMovesTheHero) {
+    {
+        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string()}, root_, {},
+                       root_ / "makedata.err");
+        ASSERT_TRUE(makedata.started());
+        ASSERT_TRUE(makedata.WaitFor(30s)) << "makedata did not finish";
+        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
+            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
+    }
+    datakit::UserConfigSpec config;
+    config.width = 640;
+    config.height = 480;
+    config.fullScreen = 0;
+    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+    const fs::path err = root_ / "game.err";
+    Child game(BinaryDir() / "quorvane", {}, root_ / "work",
+               {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1",
+                "QUORVANE_TRACE_MOVEMENT=1"},
+               err);
+    ASSERT_TRUE(game.started());
+    ASSERT_EQ(std::system("timeout 60 xdotool search --sync --onlyvisible --name '^Quorvane$' > /dev/null"), 0)
+        << "the window never showed\n" << ReadFile(err);
+    ASSERT_EQ(std::system("xdotool mousemove 20 20"), 0);
+    // The player reports its position ten times a second once it is driven.
+    float before[3] = {0, 0, 0};
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!LastPlayerPosition(err, before) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(LastPlayerPosition(err, before)) << "no player position reported\n" << ReadFile(err);
+    const fs::path shots = root_ / "Datas" / "SCREENSHOTS";
+    ASSERT_TRUE(PressUntilFile("F11", shots / "Shot000.tga", 60s)) << ReadFile(err);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(LastPlayerPosition(err, before));
+    // Forward held for two seconds (the walk covers about 27 units a second).
+    ASSERT_EQ(std::system("xdotool keydown Up sleep 2 keyup Up"), 0);
+    std::this_thread::sleep_for(300ms);
+    float after[3] = {0, 0, 0};
+    ASSERT_TRUE(LastPlayerPosition(err, after));
+    const float dx = after[0] - before[0], dz = after[2] - before[2];
+    EXPECT_GT(std::sqrt(dx * dx + dz * dz), 5.0f) << before[0] << " " << before[2] << " -> " << after[0] << " "
+                                                   << after[2] << "\n" << ReadFile(err);
+    ASSERT_TRUE(PressUntilFile("F11", shots / "Shot001.tga", 60s)) << ReadFile(err);
+    EXPECT_NE(ReadFile(shots / "Shot000.tga"), ReadFile(shots / "Shot001.tga"));
+    game.Signal(SIGTERM);
+    ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}

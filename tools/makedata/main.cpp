@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     if (!WriteSampleFlares(root.string())) return 1;
     if (!WriteSampleModels(root.string())) return 1;
     if (!WriteSampleCharacters(root.string())) return 1;
+    if (!WriteSampleMovement(root.string())) return 1;
     if (!WriteSampleCursors(root.string())) return 1;
     if (!WriteSampleText(root.string())) return 1;
     if (!WriteSamplePlugins(root.string())) return 1;

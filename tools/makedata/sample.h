@@ -14,6 +14,9 @@ bool WriteSampleCursors(const std::string& datasFolder);
 bool WriteSampleModels(const std::string& datasFolder);
 // The sample characters: the hero's turns and a guard with idle, walk and turns.
 bool WriteSampleCharacters(const std::string& datasFolder);
+// The hero's movement animations (ground, water, ladder) and the level pieces to try them on:
+// "OBJECTS/Water1001", "Ledge1001", "Ladder1001" and "Ramp1001" with their side files.
+bool WriteSampleMovement(const std::string& datasFolder);
 // The text table the game loads at start, "TEXT/Default.Gtx".
 bool WriteSampleText(const std::string& datasFolder);
 // The sample plug-in module, "PLUGIN/Sample.QVm".

@@ -1,0 +1,195 @@
+// 200 sample heroes walking over a terrain under the animation state machine, a whole update pass
+// (actions, behaviour, posing, ground following) each frame; beside it the collision queries alone
+// that the same characters' ground following asks each frame. Both report the time per character.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "character/entity.h"
+#include "character/movement.h"
+#include "core/frameclock.h"
+#include "core/input.h"
+#include "core/nztmath.h"
+#include "core/paths.h"
+#include "datakit/mesh.h"
+#include "datakit/movement.h"
+#include "model/mesh.h"
+#include "world/objtype.h"
+#include "world/base3d.h"
+#include "world/collide.h"
+#include "world/collquery.h"
+#include "world/registry.h"
+
+namespace {
+
+constexpr int kCharacters = 200;
+constexpr int kTiles = 4;   // per side
+constexpr int kQuads = 12;  // per tile side
+constexpr float kQuadSize = 5.0f;
+constexpr float kExtent = kTiles * kQuads * kQuadSize;
+
+class World {
+public:
+    World() {
+        char pattern[] = "/tmp/quorvane-bench-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) return;
+        folder_ = std::string(pattern) + "/";
+        for (const auto& [name, bytes] : datakit::SampleModelFiles()) datakit::WriteModelFile(folder_ + name, bytes);
+        for (const auto& [name, bytes] : datakit::SampleMovementFiles()) datakit::WriteModelFile(folder_ + name, bytes);
+        SetDataFolder(folder_.c_str());
+        BuildSinCosTables();
+        BuildRandomTable();
+        AllocObjectLists();
+        ResetAnimDefaults();
+        ClearKeyStates();
+        std::fill(std::begin(ActionEnabled), std::end(ActionEnabled), uint8_t{1});
+        FrameTiming.frameTime = 0.02f;
+        FrameTiming.frameFactor = 1.0f;
+        BuildTerrain();
+        for (int i = 0; i < kCharacters; ++i) {
+            NztEntity* e = GetEntityType("Hero1001");
+            if (e == nullptr) break;
+            e->inputDriven = 1;
+            e->animStateMachine = 1;
+            e->gait = static_cast<uint8_t>(i % 3);
+            e->gaitInUse = e->gait;
+            e->SetYaw((i * 397) & 0xFFF);
+            const float p[3] = {5.0f + static_cast<float>(i % 15) * 15.0f, 8.0f, 5.0f + static_cast<float>(i / 15) * 15.0f};
+            e->SetPosition(p);
+            heroes_.push_back(e);
+        }
+        if (!heroes_.empty()) SetPlayerEntity(heroes_[0]);
+        // Everybody walks forward and turns left now and then.
+        KeyStates.actions[MoveButton::Forward] = 1;
+    }
+    ~World() {
+        PlayerEntity = nullptr;
+        RemoveAllEntities();
+        RemoveAllScnObjects();
+        FreeCollideGrid();
+        DeleteAllMeshData();
+        DeleteAllAnims();
+        FreeTypeTables();
+        FreeObjectLists();
+        std::error_code ignored;
+        if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    }
+
+    void Step() {
+        std::memcpy(KeyStates.previousActions, KeyStates.actions, kGameActionCount);
+        KeyStates.actions[MoveButton::Left] = (frame_ / 25) % 4 == 0 ? 1 : 0;
+        FrameAccumulators.tickA = frame_ % 5 == 0 ? 0.0f : 0.05f;
+        ++frame_;
+        UpdateObjects();
+        LateUpdateObjects();
+        // Keep everyone on the terrain.
+        for (NztEntity* e : heroes_) {
+            for (int k : {0, 2}) {
+                if (e->Position[k] < 1.0f || e->Position[k] > kExtent - 1.0f) {
+                    float p[3] = {e->Position[0], e->Position[1], e->Position[2]};
+                    p[k] = kExtent * 0.5f;
+                    e->SetPosition(p);
+                }
+            }
+        }
+    }
+
+    // The queries the ground following of every character asks in a frame on the ground: the
+    // standing surface under it and the four tilt probes.
+    void QueriesOnly() {
+        for (NztEntity* e : heroes_) {
+            float floor = 0.0f, surface = 0.0f;
+            StandingProbe probe;
+            const Vec3 p{e->Position[0], e->Position[1], e->Position[2]};
+            FindStandingSurface(p, e->stepHeight, -4000000.0f, &floor, &surface, &probe, e);
+            int32_t pitch = 0, roll = 0;
+            ComputeSurfaceTilt(e, &pitch, &roll);
+            benchmark::DoNotOptimize(surface);
+            benchmark::DoNotOptimize(pitch);
+        }
+    }
+
+    size_t count() const { return heroes_.size(); }
+
+private:
+    void BuildTerrain() {
+        std::mt19937 rng(20241210);
+        std::uniform_real_distribution<float> height(0.0f, 3.0f);
+        const int side = kTiles * kQuads + 1;
+        std::vector<float> h(static_cast<size_t>(side * side));
+        for (float& v : h) v = height(rng);
+        for (int tx = 0; tx < kTiles; ++tx) {
+            for (int tz = 0; tz < kTiles; ++tz) {
+                NztMesh* mesh = CreateMeshData();
+                auto corner = [&](int x, int z) {
+                    return Vec3{x * kQuadSize, h[static_cast<size_t>(x * side + z)], z * kQuadSize};
+                };
+                for (int x = tx * kQuads; x < (tx + 1) * kQuads; ++x) {
+                    for (int z = tz * kQuads; z < (tz + 1) * kQuads; ++z) {
+                        const Vec3 quad[6] = {corner(x, z),     corner(x, z + 1), corner(x + 1, z),
+                                              corner(x + 1, z), corner(x, z + 1), corner(x + 1, z + 1)};
+                        for (const Vec3& v : quad) {
+                            mesh->CollisionTriangles.push_back(static_cast<uint32_t>(mesh->CollisionVertices.size()));
+                            mesh->CollisionVertices.push_back(v);
+                        }
+                        mesh->CollisionTriangleWords.push_back(1);
+                        mesh->CollisionTriangleWords.push_back(1);
+                    }
+                }
+                mesh->CollisionVertexCount = static_cast<uint32_t>(mesh->CollisionVertices.size());
+                mesh->CollisionTriangleCount = static_cast<uint32_t>(mesh->CollisionTriangleWords.size());
+                mesh->PosedCollisionVertices = mesh->CollisionVertices;
+                const float box[6] = {tx * kQuads * kQuadSize,       0.0f, tz * kQuads * kQuadSize,
+                                      (tx + 1) * kQuads * kQuadSize, 3.0f, (tz + 1) * kQuads * kQuadSize};
+                std::copy(box, box + 6, mesh->OwnCollisionBounds);
+                NztScnObject* o = CreateScnObject(mesh);
+                o->CopyCollision(mesh);
+                o->UpdateCollision();
+                o->registered = 1;
+            }
+        }
+        BuildCollideGrid();
+    }
+
+    std::string folder_;
+    std::vector<NztEntity*> heroes_;
+    int frame_ = 0;
+};
+
+World& TheWorld() {
+    static World world;
+    return world;
+}
+
+void PerCharacter(benchmark::State& state, size_t count) {
+    state.counters["per_character"] = benchmark::Counter(
+        static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["characters"] = static_cast<double>(count);
+}
+
+void BM_MovementFrame(benchmark::State& state) {
+    World& world = TheWorld();
+    for (auto _ : state) world.Step();
+    PerCharacter(state, world.count());
+}
+BENCHMARK(BM_MovementFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_CollisionQueriesAlone(benchmark::State& state) {
+    World& world = TheWorld();
+    for (auto _ : state) world.QueriesOnly();
+    PerCharacter(state, world.count());
+}
+BENCHMARK(BM_CollisionQueriesAlone)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

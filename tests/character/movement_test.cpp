@@ -1,0 +1,620 @@
+// Player movement stepped frame by frame with scripted buttons: walking onto a slope, falling off a
+// ledge, entering water, climbing a ladder, driving; the input events, the gait, the ledge probe and
+// the guards that keep the player from being stuck or thrown by a bad value.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "character/entity.h"
+#include "character/movement.h"
+#include "core/input.h"
+#include "datakit/movement.h"
+#include "fixture.h"
+#include "model/anim.h"
+#include "model/mesh.h"
+#include "world/camera.h"
+#include "world/collide.h"
+#include "world/registry.h"
+
+namespace {
+
+struct Tri {
+    Vec3 a, b, c;
+    uint32_t type = 1;
+};
+
+// A horizontal square [x0, x1] x [z0, z1] at height y facing up.
+std::vector<Tri> Square(float x0, float z0, float x1, float z1, float y, uint32_t type = 1) {
+    const Vec3 p00{x0, y, z0}, p01{x0, y, z1}, p10{x1, y, z0}, p11{x1, y, z1};
+    return {{p00, p01, p10, type}, {p10, p01, p11, type}};
+}
+// A wall in the plane z = z0 facing -z, over x0..x1 and y0..y1.
+std::vector<Tri> WallFacingBack(float z0, float x0, float x1, float y0, float y1) {
+    const Vec3 a{x0, y0, z0}, b{x1, y0, z0}, c{x0, y1, z0}, d{x1, y1, z0};
+    return {{a, c, b, 1}, {b, c, d, 1}};
+}
+// A slope over x0..x1 rising from y0 at z0 to y1 at z1.
+std::vector<Tri> Slope(float x0, float x1, float z0, float z1, float y0, float y1) {
+    const Vec3 p00{x0, y0, z0}, p01{x0, y1, z1}, p10{x1, y0, z0}, p11{x1, y1, z1};
+    return {{p00, p01, p10, 1}, {p10, p01, p11, 1}};
+}
+std::vector<Tri> Join(std::initializer_list<std::vector<Tri>> parts) {
+    std::vector<Tri> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// Probe points stay off the squares' diagonals (x 3): a point on a triangle's edge is in neither.
+
+// The buttons a frame holds.
+using Buttons = std::initializer_list<int>;
+
+class Movement : public CharacterWorld {
+protected:
+    void SetUp() override {
+        CharacterWorld::SetUp();
+        UseSampleData();
+        for (const auto& [name, bytes] : datakit::SampleMovementFiles())
+            ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+        ClearKeyStates();
+        std::fill(std::begin(ActionEnabled), std::end(ActionEnabled), uint8_t{1});
+        ClearPadStates();
+        // The camera looks along +z: its inverse's third row points back along -z.
+        const float behind[9] = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
+        std::copy(behind, behind + 9, MainCamera.inverse);
+        savedCameraMode = CameraMode;
+        CameraMode = 1;
+    }
+    void TearDown() override {
+        ClearKeyStates();
+        ClearPadStates();
+        const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        std::copy(identity, identity + 9, MainCamera.inverse);
+        CameraMode = savedCameraMode;
+        FreeCollideGrid();
+        CharacterWorld::TearDown();
+    }
+
+    // A scene object of the triangles, in the world's lists, and the grid rebuilt.
+    NztScnObject* AddGround(const std::vector<Tri>& tris) {
+        NztMesh* mesh = CreateMeshData();
+        Vec3 lo = tris[0].a, hi = lo;
+        for (const Tri& t : tris) {
+            for (const Vec3& v : {t.a, t.b, t.c}) {
+                mesh->CollisionTriangles.push_back(static_cast<uint32_t>(mesh->CollisionVertices.size()));
+                mesh->CollisionVertices.push_back(v);
+                lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
+                hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
+            }
+            mesh->CollisionTriangleWords.push_back(t.type);
+        }
+        mesh->CollisionVertexCount = static_cast<uint32_t>(mesh->CollisionVertices.size());
+        mesh->CollisionTriangleCount = static_cast<uint32_t>(tris.size());
+        mesh->PosedCollisionVertices = mesh->CollisionVertices;
+        const float box[6] = {lo.x, lo.y, lo.z, hi.x, hi.y, hi.z};
+        std::copy(box, box + 6, mesh->OwnCollisionBounds);
+        NztScnObject* o = CreateScnObject(mesh);
+        o->CopyCollision(mesh);
+        o->UpdateCollision();
+        o->registered = 1;
+        BuildCollideGrid();
+        return o;
+    }
+
+    // The hero as the player, standing at p facing +z.
+    NztEntity* Player(Vec3 p) {
+        NztEntity* hero = GetEntityType("Hero1001");
+        if (!hero) return nullptr;
+        SetPlayerEntity(hero);
+        hero->inputDriven = 1;
+        hero->animStateMachine = 1;
+        hero->SetYaw(0);
+        const float at[3] = {p.x, p.y, p.z};
+        hero->SetPosition(at);
+        return hero;
+    }
+
+    // One frame with the buttons held (the previous frame's become the previous table).
+    void Frame(Buttons held) {
+        std::memcpy(KeyStates.previousActions, KeyStates.actions, kGameActionCount);
+        std::memset(KeyStates.actions, 0, kGameActionCount);
+        for (int b : held) KeyStates.actions[b] = 1;
+        FrameAccumulators.tickA = frame_ % 5 == 0 ? 0.0f : 0.05f;
+        ++frame_;
+        UpdateObjects();
+        LateUpdateObjects();
+    }
+    void Frames(int n, Buttons held) {
+        for (int i = 0; i < n; ++i) Frame(held);
+    }
+    static bool Playing(NztEntity* e, uint32_t slot) {
+        NztAnim* a = e->GetAnim(slot);
+        return a && (e->currentAnim == a || e->requestedAnim == a);
+    }
+    static bool FinitePosition(const NztEntity* e) {
+        return std::isfinite(e->Position[0]) && std::isfinite(e->Position[1]) && std::isfinite(e->Position[2]);
+    }
+
+    int frame_ = 0;
+    int32_t savedCameraMode = 0;
+};
+
+constexpr int Fwd = MoveButton::Forward;
+constexpr int Back = MoveButton::Back;
+constexpr int Left = MoveButton::Left;
+
+TEST_F(Movement, WalkingOntoASlopeClimbsIt) {
+    AddGround(Join({Square(-100, -100, 100, 0, 0), Slope(-100, 100, 0, 100, 0, 25)}));
+    NztEntity* hero = Player({3, 0, -30});
+    ASSERT_NE(hero, nullptr);
+    Frames(10, {});
+    EXPECT_TRUE(Playing(hero, AnimSlot::MoveStatic01));
+    EXPECT_NEAR(hero->Position[2], -30.0f, 0.5f);
+    Frames(200, {Fwd});
+    EXPECT_TRUE(Playing(hero, AnimSlot::MoveWalk));
+    EXPECT_GT(hero->Position[2], 10.0f);
+    // On the slope: its height under the feet, and the ground pitch tells the slope.
+    const float slopeY = hero->Position[2] * 0.25f;
+    EXPECT_NEAR(hero->Position[1], slopeY, 2.5f);
+    EXPECT_EQ(hero->airborne, 0u);
+    EXPECT_NEAR(hero->Position[0], 3.0f, 1.0f);
+    EXPECT_GT(hero->GetSpeed(), 0.25f);
+    // Letting go stops the walk.
+    Frames(10, {});
+    EXPECT_TRUE(Playing(hero, AnimSlot::MoveStatic01));
+    EXPECT_TRUE(FinitePosition(hero));
+}
+
+TEST_F(Movement, WalkingOffALedgeFallsToTheGroundBelow) {
+    AddGround(Join({Square(-200, -200, 200, 200, 0), Square(-40, -40, 40, 0, 30)}));
+    NztEntity* hero = Player({3, 30, -20});
+    ASSERT_NE(hero, nullptr);
+    Frames(5, {});
+    EXPECT_NEAR(hero->Position[1], 30.0f, 0.5f);
+    bool sawAirborne = false;
+    float lowest = hero->Position[1];
+    for (int i = 0; i < 300 && hero->Position[1] > 0.5f; ++i) {
+        Frame({Fwd});
+        sawAirborne |= hero->airborne != 0;
+        lowest = std::min(lowest, hero->Position[1]);
+        ASSERT_TRUE(FinitePosition(hero));
+    }
+    EXPECT_TRUE(sawAirborne);
+    EXPECT_GT(hero->Position[2], 0.0f);
+    Frames(30, {});
+    EXPECT_NEAR(hero->Position[1], 0.0f, 0.5f);
+    EXPECT_GE(lowest, -0.5f);  // never through the ground
+    EXPECT_EQ(hero->airborne, 0u);
+    // Control came back after the fall.
+    EXPECT_EQ(hero->animStateMachine, 1u);
+    const float z = hero->Position[2];
+    Frames(30, {Fwd});
+    EXPECT_GT(hero->Position[2], z + 5.0f);
+}
+
+TEST_F(Movement, WalkingIntoWaterSwims) {
+    // The floor everywhere, water 8 deep beyond z = 0.
+    AddGround(Join({Square(-300, -300, 300, 300, 0), Square(-300, 0, 300, 300, 8, HitTypeWater)}));
+    NztEntity* hero = Player({3, 0, -30});
+    ASSERT_NE(hero, nullptr);
+    Frames(5, {});
+    EXPECT_EQ(hero->inWater, 0u);
+    for (int i = 0; i < 400 && !hero->inWater; ++i) Frame({Fwd});
+    ASSERT_EQ(hero->inWater, 1u);
+    Frames(200, {Fwd});
+    const bool swimming = Playing(hero, AnimSlot::SwimWalk) || Playing(hero, AnimSlot::SwimRun) ||
+                          Playing(hero, AnimSlot::SwimSprint);
+    EXPECT_TRUE(swimming);
+    EXPECT_GT(hero->Position[2], 30.0f);
+    // Back rises toward the surface (and swims backward); there the hero floats with air to breathe.
+    for (int i = 0; i < 600 && hero->Position[1] < 7.0f; ++i) Frame({Back});
+    EXPECT_TRUE(Playing(hero, AnimSlot::SwimBack));
+    EXPECT_EQ(hero->inWater, 1u);
+    EXPECT_GE(hero->Position[1], 7.0f);
+    Frames(100, {});
+    EXPECT_TRUE(Playing(hero, AnimSlot::SwimStatic01));
+    EXPECT_NEAR(hero->Position[1], 8.0f, 0.5f);
+    EXPECT_FLOAT_EQ(hero->reserve, 200.0f);
+    EXPECT_TRUE(FinitePosition(hero));
+}
+
+TEST_F(Movement, BreathRunsOutDeepUnderWaterAndComesBackAtTheSurface) {
+    AddGround(Join({Square(-200, -200, 200, 200, 0), Square(-200, -200, 200, 200, 40, HitTypeWater)}));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    hero->inWater = 1;
+    hero->supportHeight = 40.0f;
+    hero->floorHeight = 0.0f;
+    hero->reserve = 200.0f;
+    hero->SwimBranch();
+    EXPECT_FLOAT_EQ(hero->reserve, 199.75f);
+    hero->reserve = 0.1f;
+    hero->SwimBranch();
+    EXPECT_FLOAT_EQ(hero->reserve, 0.0f);
+    hero->Position[1] = 39.5f;
+    hero->SwimBranch();
+    EXPECT_FLOAT_EQ(hero->reserve, 200.0f);
+}
+
+TEST_F(Movement, ClimbingALadderGoesUpAndBackDownToTheFloor) {
+    AddGround(Join({Square(-100, -100, 100, 100, 0), WallFacingBack(5, -10, 10, 0, 80)}));
+    NztEntity* hero = Player({3, 0, 2});
+    ASSERT_NE(hero, nullptr);
+    Frames(5, {});
+    hero->actionState = ActionStateLadder;
+    Frames(60, {Fwd});
+    EXPECT_TRUE(Playing(hero, AnimSlot::LadderMoveUp));
+    const float high = hero->Position[1];
+    EXPECT_GT(high, 8.0f);
+    EXPECT_EQ(hero->airborne, 0u);  // held on the ladder, not dropped
+    Frames(20, {});
+    EXPECT_TRUE(Playing(hero, AnimSlot::LadderStatic));
+    EXPECT_NEAR(hero->Position[1], high, 1.0f);
+    for (int i = 0; i < 400 && hero->actionState == ActionStateLadder; ++i) Frame({Back});
+    EXPECT_EQ(hero->actionState, ActionStateFree);
+    // Off the ladder at its foot, the hero stands on the floor again.
+    Frames(30, {});
+    EXPECT_NEAR(hero->Position[1], 0.0f, 0.5f);
+    EXPECT_EQ(hero->heightHold, 0u);
+}
+
+TEST_F(Movement, DrivingAccelaratesAndSteers) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    // The hero as a vehicle: a drive cycle with its root motion.
+    datakit::QvaAnim drive;
+    drive.frameCount = 10;
+    drive.boneCount = 14;
+    for (uint32_t k : {0u, 9u}) {
+        datakit::QvaFrame f;
+        f.index = k;
+        f.hasPosition = 1;
+        f.position = {0, 0, 1.0f * static_cast<float>(k)};
+        f.keys.assign(14, NztBoneKey{});
+        drive.frames.push_back(f);
+    }
+    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroDriveForward.QVa",
+                                        datakit::WriteQva(drive)));
+    NztEntity* car = Player({3, 0, 0});
+    ASSERT_NE(car, nullptr);
+    car->groundTilt = 1;
+    car->walkFactor = 0.0f;  // a vehicle's record: no creeping forward, no reverse
+    car->runFactor = 1.0f;
+    Frames(5, {});
+    EXPECT_TRUE(Playing(car, AnimSlot::DriveForward));
+    EXPECT_NEAR(car->speedFactorTarget, 0.0f, 1e-6f);
+    Frames(100, {Fwd});
+    EXPECT_GT(car->speedFactor, 0.9f);
+    EXPECT_GT(car->Position[2], 30.0f);
+    const int32_t yaw = car->Yaw();
+    Frames(50, {Fwd, Left});
+    EXPECT_NE(car->Yaw(), yaw);
+    EXPECT_GT(std::fabs(car->Position[0]), 1.0f);
+    // Braking with nothing held lets the speed factor fall back to the walk factor.
+    Frames(200, {MoveButton::Brake});
+    EXPECT_LT(car->speedFactor, 0.05f);
+    EXPECT_TRUE(FinitePosition(car));
+}
+
+TEST_F(Movement, InputEventsFollowPressHoldAndRelease) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    struct Case {
+        int button;
+        uint32_t press;
+        bool driven;  // raised only while the player is driven by input
+    };
+    const Case cases[] = {{2, 79, false}, {7, 68, false}, {14, 75, false}, {1, 76, false}, {0, 77, false},
+                          {15, 78, true}, {4, 80, true},  {3, 82, true},   {23, 86, true}};
+    for (const Case& c : cases) {
+        for (uint32_t driven : {1u, 0u}) {
+            hero->inputDriven = driven;
+            auto codes = [&] {
+                std::vector<uint32_t> v;
+                for (uint32_t code : CodesTo(hero))
+                    if (code >= 68 && code <= 124) v.push_back(code);
+                return v;
+            };
+            // Press on a tick frame, hold over a non-tick and a tick frame, release off the tick.
+            std::memset(KeyStates.actions, 0, kGameActionCount);
+            std::memset(KeyStates.previousActions, 0, kGameActionCount);
+            Sent().clear();
+            auto step = [&](bool down, bool tick) {
+                std::memcpy(KeyStates.previousActions, KeyStates.actions, kGameActionCount);
+                KeyStates.actions[c.button] = down ? 1 : 0;
+                FrameAccumulators.tickA = tick ? 0.0f : 0.05f;
+                hero->RaiseInputEvents();
+            };
+            step(true, true);
+            step(true, false);
+            step(true, true);
+            step(false, false);
+            const bool raised = !c.driven || driven;
+            const std::vector<uint32_t> want =
+                raised ? std::vector<uint32_t>{c.press, c.press + 19, c.press + 38} : std::vector<uint32_t>{};
+            EXPECT_EQ(codes(), want) << c.button << " driven " << driven;
+        }
+    }
+    // Buttons 16 to 20 raise nothing; speed events on tick frames only.
+    hero->inputDriven = 1;
+    Sent().clear();
+    std::memset(KeyStates.previousActions, 0, kGameActionCount);
+    std::memset(KeyStates.actions, 0, kGameActionCount);
+    for (int b = 16; b <= 20; ++b) KeyStates.actions[b] = 1;
+    FrameAccumulators.tickA = 0.05f;
+    hero->RaiseInputEvents();
+    EXPECT_TRUE(CodesTo(hero).empty());
+    FrameAccumulators.tickA = 0.0f;
+    hero->forwardSpeed = 0.0f;
+    hero->RaiseInputEvents();
+    EXPECT_EQ(CodesTo(hero), (std::vector<uint32_t>{125}));
+}
+
+TEST_F(Movement, GaitButtonCyclesAndTheStickPicksTheGaitInUse) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    for (uint8_t want : {1, 2, 0}) {
+        Frame({MoveButton::Gait});
+        EXPECT_EQ(hero->gait, want);
+        Frame({});
+    }
+    hero->groundTilt = 1;
+    Frame({MoveButton::Gait});
+    EXPECT_EQ(hero->gait, 0);
+    hero->groundTilt = 0;
+    struct Case {
+        uint8_t chosen;
+        float stick;
+        uint8_t inUse;
+    };
+    const Case cases[] = {{2, 0.7f, 1}, {2, 0.9f, 2}, {2, 0.5f, 0}, {1, 0.55f, 1}, {1, 0.4f, 0}, {0, 1.0f, 0}};
+    for (const Case& c : cases) {
+        hero->gait = c.chosen;
+        PadStates.current->axes[1] = -c.stick;
+        hero->ControlGround();
+        EXPECT_EQ(hero->gaitInUse, c.inUse) << int(c.chosen) << " " << c.stick;
+    }
+    PadStates.current->axes[1] = 0.0f;
+}
+
+TEST_F(Movement, LedgeProbeAnswersByTheHeightAhead) {
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    hero->size = 2.0f;  // the probe looks size + 1 ahead: 3, past the ledge's face at 1.5
+    const float h = hero->probeBlock.typeHeight;
+    ASSERT_GT(h, 1.0f);
+    // The probe needs the jump animations it would start: two empty stand-ins.
+    NztAnim* stand = hero->GetAnim(AnimSlot::MoveStatic01);
+    ASSERT_NE(stand, nullptr);
+    struct Case {
+        float top;        // the ledge's top over z 1.5 .. 30, -1 none
+        float gapFloor;   // the floor beyond z 1.5 when lower than the feet
+        uint32_t canHang;
+        uint32_t want;
+    };
+    const Case cases[] = {
+        {0.8f * h, 0, 1, LedgeStepUp},    // within a body height: step up
+        {1.0f * h, 0, 1, LedgeHandUp},    // exactly a body height is not a step (strict bound)
+        {1.0f * h, 0, 0, LedgeNone},      // and cannot be hung from without canHang
+        {2.5f * h, 0, 1, LedgeHandUp},    // a high ledge ahead
+        {0.5f * h, 0, 1, LedgeNone},      // too low to need a jump
+    };
+    for (const Case& c : cases) {
+        FreeCollideGrid();
+        RemoveAllScnObjects();
+        AddGround(Join({Square(-50, -50, 50, 1.5f, 0), Square(-50, 1.5f, 50, 60, c.top)}));
+        for (uint32_t slot : {AnimSlot::JumpUp01, AnimSlot::JumpHandUpBig01})
+            hero->mesh->AnimSlots[slot] = stand;
+        hero->canHang = c.canHang;
+        hero->Position[1] = 0.0f;
+        EXPECT_EQ(hero->FindLedge(), c.want) << c.top / h;
+        if (c.want != LedgeNone) {
+            EXPECT_FLOAT_EQ(hero->ledgeHeight, c.top);
+        }
+        for (uint32_t slot : {AnimSlot::JumpUp01, AnimSlot::JumpHandUpBig01}) hero->mesh->AnimSlots[slot] = nullptr;
+    }
+    // A hold across a gap: the floor drops away ahead, and a ledge stands beyond it.
+    FreeCollideGrid();
+    RemoveAllScnObjects();
+    const float far = 2.0f * (hero->size + 1.0f) + h;
+    AddGround(Join({Square(-50, -50, 50, 1.5f, 0), Square(-50, 1.5f, 50, far - 2.0f, -3.0f * h),
+                    Square(-50, far - 2.0f, 50, far + 40.0f, 1.5f * h)}));
+    hero->mesh->AnimSlots[AnimSlot::JumpHandAway01] = stand;
+    hero->canHang = 1;
+    EXPECT_EQ(hero->FindLedge(), LedgeHandAway);
+    EXPECT_FLOAT_EQ(hero->ledgeHeight, 1.5f * h);
+    hero->mesh->AnimSlots[AnimSlot::JumpHandAway01] = nullptr;
+}
+
+TEST_F(Movement, ModeTransitionsKeepTheirConditionsAndEvents) {
+    AddGround(Join({Square(-100, -100, 100, 100, 0), Square(-100, -100, 100, 100, 10, HitTypeWater)}));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    NztAnim* stand = hero->GetAnim(AnimSlot::MoveStatic01);
+    ASSERT_NE(stand, nullptr);
+    // A slide needs a slope falling away by more than 32 units, of the slide surface type.
+    for (uint32_t slot : {AnimSlot::SlideStart, AnimSlot::SlideRun, AnimSlot::SlideSprint}) hero->mesh->AnimSlots[slot] = stand;
+    hero->groundContact.surfaceType = 5;
+    hero->groundPitch = -32;
+    EXPECT_FALSE(hero->CanStartSlide());
+    hero->groundPitch = -33;
+    EXPECT_TRUE(hero->CanStartSlide());
+    hero->groundContact.surfaceType = 1;
+    EXPECT_FALSE(hero->CanStartSlide());
+    // Ending a flight tells water from land; a flight that ends in a jump tells nothing.
+    struct FlyCase {
+        uint32_t inWater;
+        float y;
+        std::vector<uint32_t> events;
+    };
+    const FlyCase flights[] = {{1, 0.0f, {42, 44}}, {0, 0.0f, {42, 43}}, {0, 50.0f, {42}}};
+    for (const FlyCase& c : flights) {
+        hero->ResetActions();
+        hero->airborne = 0;
+        hero->locked = 0;
+        hero->Position[1] = c.y;
+        hero->supportHeight = 0.0f;
+        hero->inWater = c.inWater;
+        Sent().clear();
+        hero->StartFly();
+        hero->airborne = 0;
+        hero->EndFly();
+        EXPECT_EQ(CodesTo(hero), c.events) << c.inWater << " " << c.y;
+        EXPECT_EQ(hero->flying, 0u);
+    }
+    // A running character without a jump animation falls, with the walk jump on record.
+    hero->ResetActions();
+    hero->airborne = 0;
+    hero->gait = 1;
+    hero->Position[1] = 50.0f;
+    hero->StartJump();
+    EXPECT_EQ(hero->airborne, 1u);
+    EXPECT_EQ(hero->moveWork.fallAnim, AnimSlot::JumpWalk01);
+    ASSERT_EQ(hero->actionCount, 1u);
+    EXPECT_TRUE(hero->actionSlots[0] == MakeAction(&NztEntity::ActFall));
+    // A parachute told to abort becomes a sky-dive on its next step.
+    hero->ResetActions();
+    for (uint32_t slot : {AnimSlot::ParaStart, AnimSlot::FallSkyDive}) hero->mesh->AnimSlots[slot] = stand;
+    hero->StartPara();
+    EXPECT_EQ(hero->parachuting, 1u);
+    hero->abortGlide = 1;
+    hero->ParachuteStep();
+    EXPECT_EQ(hero->parachuting, 0u);
+    EXPECT_EQ(hero->skyDiving, 1u);
+    EXPECT_EQ(hero->abortGlide, 0u);
+    // A sky-dive that closes with the fatal landing leaves no life.
+    NztAnim* landing = hero->GetAnim(AnimSlot::MoveWalk);
+    hero->mesh->AnimSlots[AnimSlot::FallSkyDiveEndFloor] = landing;
+    hero->SkyDiveEndFloor();
+    hero->SetAnimFrame(static_cast<int32_t>(landing->FrameCount) - 1);
+    hero->SkyDiveStep();
+    EXPECT_EQ(hero->skyDiving, 0u);
+    EXPECT_FLOAT_EQ(hero->life, 0.0f);
+}
+
+TEST_F(Movement, PoseStaysWithinItsBounds) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    Frames(2, {});
+    // The parachute's roll target follows the fall speed within +-64.
+    struct ParaCase {
+        float speed, roll;
+    };
+    hero->parachuting = 1;
+    for (const ParaCase& c : {ParaCase{10.0f, -64.0f}, ParaCase{1.0f, 0.0f}, ParaCase{-10.0f, 64.0f}}) {
+        hero->skyDiveSpeed = c.speed;
+        hero->SteerPara();
+        EXPECT_FLOAT_EQ(hero->moveWork.poseTarget[2], c.roll) << c.speed;
+    }
+    hero->parachuting = 0;
+    // A sprung wheel never leaves its travel, a standing vehicle keeps its wheel angle.
+    hero->groundTilt = 1;
+    EntityBoneRecord wheel;
+    wheel.point = -1;
+    wheel.bone = 10;
+    wheel.travel = 0.4f;
+    ASSERT_EQ(hero->AddBoneRecord(wheel), 1);
+    hero->moveWork.wheelAngle = 100.0f;
+    for (float ground : {-50.0f, 50.0f}) {
+        hero->Position[1] = ground;
+        for (int i = 0; i < 60; ++i) {
+            hero->AdjustPose();
+            ASSERT_LE(std::fabs(hero->boneRecords[0].offset), 0.4f + 1e-6f);
+        }
+    }
+    EXPECT_FLOAT_EQ(hero->moveWork.wheelAngle, 100.0f);
+    // An attached character is left as it is.
+    NztEntity* mount = GetEntityType("Hero1001");
+    ASSERT_NE(mount, nullptr);
+    hero->parent = mount;
+    hero->moveWork.poseTarget[0] = 300.0f;
+    const float pitch = hero->moveWork.pose[0];
+    hero->AdjustPose();
+    EXPECT_EQ(hero->moveWork.pose[0], pitch);
+    hero->parent = nullptr;
+}
+
+TEST_F(Movement, SampleLevelPiecesLoadWithTheirCollision) {
+    struct Piece {
+        const char* name;
+        uint32_t hitType;
+        float top;
+    };
+    const Piece pieces[] = {{"Water", HitTypeWater, 0.0f}, {"Ledge", 1, 14.0f}, {"Ladder", 1, 60.0f}, {"Ramp", 1, 14.0f}};
+    for (const Piece& p : pieces) {
+        NztMesh* mesh = CreateMeshData();
+        const std::string base = std::string("OBJECTS/") + p.name;
+        ASSERT_EQ(LoadMeshFile((base + "1001.QVo").c_str(), mesh, 0, 1), 1) << p.name;
+        ASSERT_EQ(LoadMeshSideFile((base + "0001.QVc").c_str(), mesh), 1) << p.name;
+        ASSERT_GT(mesh->CollisionTriangleCount, 0u) << p.name;
+        for (uint32_t word : mesh->CollisionTriangleWords) EXPECT_EQ(word, p.hitType) << p.name;
+        float top = -1e9f;
+        for (const Vec3& v : mesh->CollisionVertices) top = std::max(top, v.y);
+        EXPECT_FLOAT_EQ(top, p.top) << p.name;
+    }
+}
+
+TEST_F(Movement, NoModeLeavesThePlayerStuck) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    Frames(3, {});
+    // A move of the state machine that no callback carries hands control back once it is over.
+    hero->actionState = ActionStateScripted;
+    Frames(3, {});
+    EXPECT_EQ(hero->actionState, ActionStateFree);
+    // A sprint jump without its animation makes no jump, and the sprint goes on.
+    hero->gait = 2;
+    const float z = hero->Position[2];
+    Frames(2, {Fwd});
+    Frames(30, {Fwd, MoveButton::Jump});
+    EXPECT_EQ(hero->locked, 0);
+    EXPECT_GT(hero->Position[2], z + 5.0f);
+    // Hanging with nothing to climb: back and jump lets go.
+    hero->actionState = ActionStateHanging;
+    hero->Position[1] = 20.0f;
+    Frame({Back});
+    Frame({Back, MoveButton::Jump});
+    EXPECT_EQ(hero->actionState, ActionStateFree);
+}
+
+TEST_F(Movement, BadValuesNeverReachThePosition) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    Frames(3, {});
+    // A zero frame time: no speed, nothing divided by it.
+    FrameTiming.frameTime = 0.0f;
+    FrameTiming.frameFactor = 0.0f;
+    EXPECT_EQ(hero->GetSpeed(), 0.0f);
+    float v[3] = {1, 1, 1};
+    hero->GetVelocity(v);
+    EXPECT_EQ(v[0], 0.0f);
+    FrameTiming.frameTime = 0.02f;
+    FrameTiming.frameFactor = 1.0f;
+    // A probe that answers nothing finite leaves the height alone.
+    hero->supportHeight = std::nanf("");
+    hero->glideVelocity[2] = std::nanf("");
+    hero->sliding = 1;
+    hero->SlideBranch();
+    hero->sliding = 0;
+    hero->glideVelocity[2] = 0.0f;
+    hero->supportHeight = 0.0f;
+    EXPECT_TRUE(FinitePosition(hero));
+    // A glide with a non-finite velocity does not move the character.
+    hero->glideVelocity[1] = std::nanf("");
+    hero->parachuting = 1;
+    hero->ParaBranch();
+    hero->parachuting = 0;
+    hero->glideVelocity[1] = 0.0f;
+    EXPECT_TRUE(FinitePosition(hero));
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+// The sample hero's movement animations (running, sprinting, backing, strafing, swimming and
+// ladders) and the pieces of the sample level to try them on: a pool of water, a ledge, a ladder
+// and a slope, each with its collision side file.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "datakit/mesh.h"
+
+namespace datakit {
+
+// (relative data name, bytes): "OBJECTS/ENTITIES/ANIMS/Hero/Hero<slot>.QVa" for the slots MoveRun,
+// MoveSprint, MoveBack, MoveStrafL, MoveStrafR, SwimStatic01, SwimWalk, SwimRun, SwimSprint,
+// SwimBack, LadderStatic, LadderMoveUp and LadderMoveDown (every cycle carries its root motion:
+// walk 0.55, run 1.2, sprint 2.0, swim 0.3 to 0.8 units a frame, ladders 0.3 up or down); and
+// "OBJECTS/Water1001" (a 160-wide surface of hit type 3), "Ledge1001" (60 x 14 x 60),
+// "Ladder1001" (12 x 60 x 2) and "Ramp1001" (40 wide, rising 14 over 56 along +z) with their
+// "<Name>0001.QVc" side files.
+std::vector<std::pair<std::string, Bytes>> SampleMovementFiles();
+
+}  // namespace datakit
