@@ -2,7 +2,9 @@
 
 #include "game/entry.h"
 #include "ui/counter.h"
+#include "net/netclient.h"
 #include "ui/gameui.h"
+#include "ui/hudactions.h"
 #include "world/actions.h"
 #include "world/base3d.h"
 #include "world/objlookup.h"
@@ -30,4 +32,10 @@ void InstallEventWiring() {
     gameUIs.at = [](int32_t i) -> NztEventObject* { return GameUIList[i]; };
     SetEventKindList(ObjectKindGameUI, gameUIs);
     EventPointerHitTest = PointerHitTest;
+    InstallHudEvents();
+    HudPointerPosition = [](int32_t* x, int32_t* y) {
+        *x = PointerPosition.x;
+        *y = PointerPosition.y;
+    };
+    HudStartNetworkSession = StartNetworkSession;
 }

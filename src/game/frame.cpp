@@ -102,6 +102,7 @@ void DrawFrame() {
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     RenderObjects();
+    DropLostInventoryItems();
     if (WndCount != 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
     DrawAllWnds();
     GlSwapBuffers(RenderState.deviceContext);
@@ -278,6 +279,7 @@ void GameTick() {
     UpdateEnvironmentZones();
     UpdateObjects();
     LateUpdateObjects();
+    HandleInventoryKeys();
     if (TenthSecondTick()) {
         UpdateRegisteredTriggers();
         UpdateMusicFade();

@@ -12,7 +12,9 @@
 #include "render/texture.h"
 #include "model/mesh.h"
 #include "ui/counter.h"
+#include "ui/gamemap.h"
 #include "ui/gameui.h"
+#include "ui/inventory.h"
 #include "ui/wnd.h"
 #include "world/scnobject.h"
 #include "world/base3d.h"
@@ -277,14 +279,18 @@ void DrawObjectBars() {
 }
 
 void LayoutGameScreens() {
+    LayoutAllGameUIs();
     LayoutAllCounters();
+    LayoutAllInventories();
+    LayoutAllGameMaps();
     LayoutPanelWnd();
 }
 
 void RefreshHudTextSizes() {
     RenderState.currentFont = RenderState.gameFont;
     RenderState.currentFontSize = RenderState.gameFontSize;
-    RefreshGameUITexts();
+    for (int32_t i = GameUICount; i-- > 0;)
+        if (GameUIList[i] != nullptr) GameUIList[i]->RefreshTextSize();
     for (int32_t i = CounterCount; i-- > 0;)
         if (CounterList[i] != nullptr) CounterList[i]->RefreshTextSize();
 }

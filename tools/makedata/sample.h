@@ -23,3 +23,6 @@ bool WriteSampleText(const std::string& datasFolder);
 bool WriteSamplePlugins(const std::string& datasFolder);
 // The images of the settings screen, "MAPS/UI/Setting*.Img".
 bool WriteSampleInterface(const std::string& datasFolder);
+// The images of the head-up interface: "MAPS/UI/Hud*.Img", "Inv*.Img", "MiniMap.Img", the pins,
+// and the crate's inventory icon "MAPS/ICONES/Crate1001.Img".
+bool WriteSampleHud(const std::string& datasFolder);

@@ -1,0 +1,269 @@
+// Head-up panels and maps on the screen, read back from a hidden GL window.
+#include <GL/gl.h>
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/frameclock.h"
+#include "core/paths.h"
+#include "datakit/image.h"
+#include "model/mesh.h"
+#include "ui/inventory.h"
+#include "render/projection.h"
+#include "render/renderstate.h"
+#include "render/text.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+#include "ui/gamemap.h"
+#include "ui/gameui.h"
+#include "ui/wnd.h"
+#include "world/objtype.h"
+#include "world/scnobject.h"
+
+namespace {
+
+const char* const kSans = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+// Virtual units of the 1024 x 768 grid per pixel of this screen.
+constexpr float kUnits = 1.6f;
+
+struct Rgb {
+    int r, g, b;
+};
+
+class GlHud : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { OpenHiddenGlWindow("hud", kWidth, kHeight, &window_, &context_); }
+    static void TearDownTestSuite() { CloseHiddenGlWindow(&window_, &context_); }
+
+    void SetUp() override {
+        ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();
+        savedFrame = FrameTiming.frameTime;
+        DestroyAllWnds();
+        ClearTextureTable();
+        ApplyScreenSize(RenderState, kWidth, kHeight);
+        RenderState.focalLength = 1600.0f;
+        ResetCamera(RenderState);
+        RenderState.threadCodePage = 0;
+        RenderState.depthTestOn = RenderState.blendOn = RenderState.texture2DOn = RenderState.scissorOn = 0;
+        RenderState.cullFaceOn = 0;
+        RenderState.baseViewPushed = 0;
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_SCISSOR_TEST);
+        glDisable(GL_CULL_FACE);
+        glViewport(0, 0, kWidth, kHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        ASSERT_NE(LoadGameFont(kSans, 16.0f), nullptr);
+        RenderState.currentFont = RenderState.gameFont;
+        RenderState.currentFontSize = 16.0f;
+        ASSERT_FLOAT_EQ(HudScaleX(), 1.0f / kUnits);
+    }
+    void TearDown() override {
+        DestroyAllGameMaps();
+        DestroyAllGameUIs();
+        RemoveAllScnObjects();
+        DestroyAllWnds();
+        DeleteAllTextures();
+        ClearTextureTable();
+        FreeTextFonts();
+        ApplyScreenSize(RenderState, 800, 600);
+        FrameTiming.frameTime = savedFrame;
+    }
+
+    static void Frame() {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        if (WndCount > 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
+        DrawAllWnds();
+        pixels_.assign(size_t(kWidth) * kHeight * 4, 0);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+    }
+    static Rgb At(int x, int y) {
+        const uint8_t* p = &pixels_[(size_t(kHeight - 1 - y) * kWidth + size_t(x)) * 4];
+        return {p[0], p[1], p[2]};
+    }
+    static bool Lit(int x, int y) {
+        const Rgb c = At(x, y);
+        return c.r + c.g + c.b > 60;
+    }
+
+    float savedFrame = 0.0f;
+    static SDL_Window* window_;
+    static SDL_GLContext context_;
+    static std::vector<uint8_t> pixels_;
+};
+
+SDL_Window* GlHud::window_ = nullptr;
+SDL_GLContext GlHud::context_ = nullptr;
+std::vector<uint8_t> GlHud::pixels_;
+
+GameUIRecord Panel(float x, float y, float w, float h) {
+    GameUIRecord r;
+    r.x = x * kUnits;
+    r.y = y * kUnits;
+    r.width = w * kUnits;
+    r.height = h * kUnits;
+    return r;
+}
+
+TEST_F(GlHud, PanelsAreDrawnScaledAndMoveOverDrawnFrames) {
+    NztGameUI* g = CreateGameUI(Panel(100, 100, 200, 100));
+    ASSERT_NE(g->mainWnd, nullptr);
+    Frame();
+    EXPECT_TRUE(Lit(200, 150));
+    EXPECT_TRUE(Lit(105, 105));
+    EXPECT_FALSE(Lit(95, 150));
+    EXPECT_FALSE(Lit(305, 150));
+    EXPECT_FALSE(Lit(200, 205));
+
+    GameUIAnimParams move;
+    move.kind = GameUIAnimMove;
+    move.duration = 1.0f;
+    move.start[0] = 100.0f * kUnits;
+    g->StartAnim(move);
+    FrameTiming.frameTime = 0.5f;
+    Frame();  // steps before its body is drawn: +50 pixels
+    EXPECT_FALSE(Lit(120, 150));
+    EXPECT_TRUE(Lit(340, 150));
+    EXPECT_FALSE(Lit(360, 150));
+
+    HideGameUI(g);  // a hidden panel's animation waits
+    Frame();
+    EXPECT_FALSE(Lit(200, 150));
+    EXPECT_EQ(g->animCount, 1);
+    ShowGameUI(g);
+    Frame();
+    Frame();
+    EXPECT_EQ(g->animCount, 0);
+    EXPECT_FALSE(Lit(190, 150));
+    EXPECT_TRUE(Lit(210, 150));
+    EXPECT_TRUE(Lit(395, 150));
+    EXPECT_FALSE(Lit(405, 150));
+}
+
+TEST_F(GlHud, ChildPanelsFollowAndFadeWithTheirParent) {
+    NztGameUI* parent = CreateGameUI(Panel(50, 50, 300, 200));
+    GameUIRecord child = Panel(20, 20, 40, 40);
+    child.parentIndex = 0;
+    NztGameUI* c = CreateGameUI(child);
+    LinkAllGameUIs();
+    c->mainWnd->colour[0] = 1.0f;
+    c->mainWnd->colour[1] = c->mainWnd->colour[2] = 0.0f;
+    Frame();
+    EXPECT_GT(At(75, 75).r, 150);
+    EXPECT_LT(At(75, 75).g, 60);
+
+    parent->SetOpacity(0.0f);
+    Frame();
+    EXPECT_FALSE(Lit(75, 75));
+    EXPECT_FALSE(Lit(200, 150));
+}
+
+TEST_F(GlHud, MarkersAreDrawnOnTheMapWhereTheirObjectStands) {
+    GameMapRecord r;
+    r.x = r.y = 0.0f;
+    r.width = r.height = 320.0f * kUnits;  // 320 pixels for 10000 x 10000 world units
+    r.opacity = 1.0f;
+    NztGameMap* m = CreateGameMap(r);
+    m->mapWnd->colour[0] = m->mapWnd->colour[1] = m->mapWnd->colour[2] = 0.0f;  // a black map
+    NztScnObject* hero = CreateScnObject(nullptr);
+    m->AddMarker(hero, 0, 0, 0, 8 * kUnits, 8 * kUnits, 0.5f, 0.5f, 1.0f, "", "hero");
+    CNztWnd* pin = m->markers[0].window;
+    pin->colour[0] = 1.0f;
+    pin->colour[1] = pin->colour[2] = 0.0f;
+    Frame();
+    EXPECT_GT(At(160, 160).r, 150);
+    const float p[3] = {2500.0f, 0.0f, -2500.0f};
+    hero->SetPosition(p);
+    Frame();  // followed markers are placed before the map is drawn
+    EXPECT_LT(At(160, 160).r, 60);
+    EXPECT_GT(At(240, 80).r, 150);
+}
+
+// Images in a data folder of their own: a red panel plate, a green slot and a blue icon.
+class GlHudImages : public GlHud {
+protected:
+    void SetUp() override {
+        GlHud::SetUp();
+        std::string pattern = ::testing::TempDir() + "qv_hudimg_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern + "/";
+        std::filesystem::create_directories(folder + "MAPS/UI");
+        std::filesystem::create_directories(folder + "MAPS/ICONES");
+        savedFolder = DataFolder;
+        ASSERT_TRUE(SetDataFolder(folder.c_str()));
+        ClearPathCache();
+        const struct {
+            const char* name;
+            uint8_t r, g, b;
+        } images[] = {{"MAPS/UI/Red.Img", 255, 0, 0}, {"MAPS/UI/Green.Img", 0, 255, 0},
+                      {"MAPS/ICONES/BOX1002.Img", 0, 0, 255}};
+        for (const auto& i : images)
+            ASSERT_TRUE(datakit::WriteImageBytes(folder + i.name, datakit::MakeImg32(datakit::SolidRgba(8, 8, i.r, i.g, i.b, 255))));
+    }
+    void TearDown() override {
+        DestroyAllInventories();
+        GlHud::TearDown();
+        SetDataFolder(savedFolder.c_str());
+        ClearPathCache();
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    std::string folder;
+    std::string savedFolder;
+};
+
+TEST_F(GlHudImages, PanelImagesAndItemIconsAreDrawn) {
+    GameUIRecord r = Panel(20, 20, 100, 50);
+    std::snprintf(r.imageName, sizeof r.imageName, "Red");
+    NztGameUI* g = CreateGameUI(r);
+    ASSERT_NE(g->mainWnd->normalImage, 0u);
+
+    InventoryRecord ir;
+    ir.x = 200 * kUnits;
+    ir.y = 200 * kUnits;
+    ir.slotWidth = ir.slotHeight = 40 * kUnits;
+    ir.useIcons = 1;
+    std::snprintf(ir.selectedImageName, sizeof ir.selectedImageName, "Green");
+    std::snprintf(ir.slotImageName, sizeof ir.slotImageName, "Green");
+    NztInventory* inv = CreateInventory(ir);
+    auto mesh = std::make_unique<NztMesh>();
+    std::snprintf(mesh->Name, sizeof mesh->Name, "BOX");
+    mesh->Number = 2;
+    NztScnObject* box = CreateScnObject(nullptr);
+    box->mesh = mesh.get();
+    inv->AddItem(box);
+    ASSERT_NE(inv->icons[0], 0u);
+    EXPECT_EQ(inv->slotWnds[0]->showModel, 0u);
+    Frame();
+    const Rgb panel = At(70, 45);
+    EXPECT_GT(panel.r, 200);
+    EXPECT_LT(panel.g, 40);
+    const Rgb icon = At(220, 220);
+    EXPECT_GT(icon.b, 200);
+    EXPECT_LT(icon.r, 40);
+
+    g->SetImage("Green");
+    Frame();
+    EXPECT_GT(At(70, 45).g, 200);
+    DestroyAllInventories();
+    box->mesh = nullptr;
+}
+
+}  // namespace
