@@ -1,7 +1,6 @@
 #include "game/eventwiring.h"
 
 #include "game/entry.h"
-#include "ui/counter.h"
 #include "net/netclient.h"
 #include "ui/gameui.h"
 #include "ui/hudactions.h"
@@ -22,15 +21,7 @@ int32_t PointerHitTest(NztEventObject* object) {
 
 void InstallEventWiring() {
     ResetEventActions();
-    EventKindList counters;
-    counters.count = [] { return CounterCount; };
-    counters.at = [](int32_t i) -> NztEventObject* { return CounterList[i]; };
-    counters.name = [](const NztEventObject* o) -> const char* { return static_cast<const NztCounter*>(o)->name; };
-    SetEventKindList(ObjectKindCounter, counters);
-    EventKindList gameUIs;
-    gameUIs.count = [] { return GameUICount; };
-    gameUIs.at = [](int32_t i) -> NztEventObject* { return GameUIList[i]; };
-    SetEventKindList(ObjectKindGameUI, gameUIs);
+    // The interface registers its kinds (counters, game interfaces, inventories, maps) and actions.
     EventPointerHitTest = PointerHitTest;
     InstallHudEvents();
     HudPointerPosition = [](int32_t* x, int32_t* y) {
