@@ -1,6 +1,8 @@
 #include "game/eventwiring.h"
 
+#include "character/eventactions.h"
 #include "game/entry.h"
+#include "scene/entityactions.h"
 #include "ui/counter.h"
 #include "ui/gameui.h"
 #include "world/actions.h"
@@ -30,4 +32,10 @@ void InstallEventWiring() {
     gameUIs.at = [](int32_t i) -> NztEventObject* { return GameUIList[i]; };
     SetEventKindList(ObjectKindGameUI, gameUIs);
     EventPointerHitTest = PointerHitTest;
+    RegisterCharacterActions();
+    RegisterSceneEntityActions();
+    ImagePanelPointer = [](int32_t* x, int32_t* y) {
+        *x = PointerPosition.x;
+        *y = PointerPosition.y;
+    };
 }

@@ -23,3 +23,9 @@ bool WriteSampleText(const std::string& datasFolder);
 bool WriteSamplePlugins(const std::string& datasFolder);
 // The images of the settings screen, "MAPS/UI/Setting*.Img".
 bool WriteSampleInterface(const std::string& datasFolder);
+// The sample spells "SPELL/Spell.Def" and "SPELL/Spell.Sfx", the particle effect and the mesh of
+// the ball they throw.
+bool WriteSampleSpells(const std::string& datasFolder);
+// The hero's jump, fall and climbing animations and the patrol round "TRAJECTS/Patrol.Qvt" of the
+// level's characters.
+bool WriteSampleMoves(const std::string& datasFolder);
