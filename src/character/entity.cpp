@@ -27,8 +27,6 @@ namespace {
 constexpr float EntityRange = 250.0f;
 // Frames of the owned transition animation, and its step.
 constexpr uint32_t BlendFrames = 5;
-// The attach point a rider sits on.
-constexpr int32_t SeatPoint = 5;
 constexpr uint32_t EventSurface = 8;
 
 uint32_t RecordsHaveEventType(NztEventObject* object, uint32_t code) {
@@ -751,12 +749,12 @@ void NztEntity::Damage(float amount) {
 // ---------------------------------------------------------------------------------------------
 // Mounting, facing and placement
 
-void NztEntity::Mount(NztEntity* mount) {
+void NztEntity::Mount(NztEntity* mount, int32_t point) {
     NztEntity* p = PlayerEntity;
     NztEntity* m = mount;
     if (p == nullptr || m == nullptr || m == p) return;
     p->SetAngles(0, 0, 0);
-    p->AttachTo(m, SeatPoint, 4);
+    p->AttachTo(m, point, 4);
     p->riddenEntity = m;
     p->airborne = 0;
     p->EndFly();

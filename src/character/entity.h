@@ -70,6 +70,9 @@ inline constexpr uint32_t EntityBoneRecordSize = 16;
 // The largest travel a character takes from its wheel records.
 inline constexpr float EntityBoneWeightCap = 0.5f;
 
+// The attach point of a ridden character that its rider sits on.
+inline constexpr int32_t EntitySeatPoint = 5;
+
 // The characteristics a scene file stores per character (160 bytes, see character/record.h).
 struct CharacterRecord;
 
@@ -137,7 +140,8 @@ public:
     void Damage(float amount);
 
     // Mounting, facing, placement.
-    void Mount(NztEntity* mount);
+    // The player rides mount, seated at its attach point (point 5 unless the caller names one).
+    void Mount(NztEntity* mount, int32_t point = EntitySeatPoint);
     void Dismount();
     void FaceObject(const NztBase3D* object);
     void TurnTowardsBy(const NztBase3D* other, float step);
@@ -196,7 +200,7 @@ public:
     void ParachuteStep();
     void SkyDiveStep();
     void GuardStep();
-    // Action callbacks: each ends its move at once until the move is built.
+    // Action callbacks (character/callbacks.cpp): the scripted moves of the action stack.
     void ActJump();
     void ActFall();
     void ActJumpHandUpBig();
@@ -478,6 +482,15 @@ public:
     uint32_t canParachute = 1;
     uint32_t groundControl = 1;
 
+    // Scripted moves (character/callbacks.cpp) and the switches the event actions set.
+    float climbSpeed = 0.0f;          // vertical speed of a climbing jump
+    uint32_t fallDownOnLongJump = 0;  // a long jump turns into a fall
+    // The three permissions the movement code does not read: the first two allow the two fighting
+    // jumps of the player.
+    uint32_t permissions[3] = {1, 1, 1};
+    uint32_t fightJumped = 0;  // the fighting jump of this jump was taken
+    uint32_t playerFlag = 0;   // the control flag that SetPlayerFlag sets
+
     // Used by the world layer.
     int32_t controlWord = 0;
     int32_t controlWordCopy = 0;
@@ -503,6 +516,15 @@ inline constexpr uint32_t EntityEventPlayerTargetLost = 39;  // the character is
 inline constexpr uint32_t EntityEventPlayerTargetSet = 38;   // the player targets it
 inline constexpr uint32_t EntityEventDeath = 34;
 inline constexpr int32_t EntityOrderKeepOffset = 6;
+
+// The ground-probe range of the scripted moves and the unit of their drop tests: the step height,
+// or the body height without one.
+float EntityMoveExtent(const NztEntity* e);
+
+// The next value of the second running index into the shared random table (waypoint jitter,
+// random animation frames).
+extern uint32_t JitterRandomIndex;
+float NextJitterRandom();
 
 // The services outside the character that tests replace. The defaults are the engine's own.
 struct CharacterHooks {

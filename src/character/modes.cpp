@@ -491,8 +491,14 @@ void NztEntity::ActFall() {
         actionIdle = 0;
         airborne = 1;
         if (actionState != ActionStateScripted) {
-            if (actionState == ActionStateHanging) RaiseEvent(this, EventLeaveHold);
+            const bool held = actionState == ActionStateHanging;
             actionState = ActionStateFree;
+            // The event may end the character: nothing of it is touched afterwards.
+            if (held) {
+                const uint32_t self = EventObjectHandle(this);
+                RaiseEvent(this, EventLeaveHold);
+                if (ResolveEventObject(self) != this) return;
+            }
         }
     }
     float floor = 0.0f, surface = 0.0f;

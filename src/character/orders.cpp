@@ -14,6 +14,15 @@
 
 using namespace animslot;
 
+// The second running index into the shared random table, for waypoint jitter and random frames.
+uint32_t JitterRandomIndex = 0;
+
+float NextJitterRandom() {
+    const float r = RandomTable[JitterRandomIndex & RandomTableMask];
+    JitterRandomIndex = (JitterRandomIndex + 1) & RandomTableMask;
+    return r;
+}
+
 namespace {
 
 // Events of the orders, sent to the character itself.
@@ -26,15 +35,6 @@ constexpr uint32_t EventPlayerInside = 21;
 constexpr uint32_t EventPlayerLeaves = 22;
 constexpr uint32_t EventCloseBand = 31;
 constexpr uint32_t EventMiddleBand = 32;
-
-// The second running index into the shared random table, for waypoint jitter.
-uint32_t JitterRandomIndex = 0;
-
-float NextJitterRandom() {
-    const float r = RandomTable[JitterRandomIndex & RandomTableMask];
-    JitterRandomIndex = (JitterRandomIndex + 1) & RandomTableMask;
-    return r;
-}
 
 uint32_t Send(NztEntity* e, uint32_t code) {
     return ObjectServices.sendEvent(e, code, 0, 0, 0);

@@ -412,12 +412,8 @@ uint32_t InitApplication() {
     SetPlayRopeSettings();
     RopeSettings.iterationCount = 10;
     RopeSettings.axisSwitches[0] = RopeSettings.axisSwitches[1] = RopeSettings.axisSwitches[2] = 1;
-    if (SpellInstances == nullptr) {
-        SpellInstances = static_cast<SpellInstance*>(std::calloc(SpellInstanceCount, sizeof(SpellInstance)));
-    } else {
-        std::memset(static_cast<void*>(SpellInstances), 0, SpellInstanceCount * sizeof(SpellInstance));
-    }
-    if (LoadSpellDefinitions() != 0) LoadSpellSfx();
+    AllocateSpellRing();
+    if (LoadSpellDefinitions()) LoadSpellSfx();
     InitCursors();
     InitInput();
     InstallEventWiring();

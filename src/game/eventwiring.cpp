@@ -1,7 +1,9 @@
 #include "game/eventwiring.h"
 
+#include "character/eventactions.h"
 #include "game/entry.h"
 #include "net/netclient.h"
+#include "scene/entityactions.h"
 #include "ui/gameui.h"
 #include "ui/hudactions.h"
 #include "world/actions.h"
@@ -9,6 +11,11 @@
 #include "world/objlookup.h"
 
 namespace {
+
+void PointerAt(int32_t* x, int32_t* y) {
+    *x = PointerPosition.x;
+    *y = PointerPosition.y;
+}
 
 int32_t PointerHitTest(NztEventObject* object) {
     auto* o = dynamic_cast<NztBaseObject*>(object);
@@ -24,9 +31,9 @@ void InstallEventWiring() {
     // The interface registers its kinds (counters, game interfaces, inventories, maps) and actions.
     EventPointerHitTest = PointerHitTest;
     InstallHudEvents();
-    HudPointerPosition = [](int32_t* x, int32_t* y) {
-        *x = PointerPosition.x;
-        *y = PointerPosition.y;
-    };
+    HudPointerPosition = PointerAt;
     HudStartNetworkSession = StartNetworkSession;
+    RegisterCharacterActions();
+    RegisterSceneEntityActions();
+    ImagePanelPointer = PointerAt;
 }

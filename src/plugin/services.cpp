@@ -250,9 +250,9 @@ void SetEntityPropertyFloat(int32_t entity, int32_t property, float value) {
 }
 
 void CastSpellSvc(int32_t spell, int32_t list, const float* position) {
-    NztEntity* caster = PlayerEntity;
-    if (!caster) return;
-    if (CastSpell(spell, SpellDefinitions, caster, list, position)) RunObjectEffects(caster, nullptr);
+    // Without a player the stand-by caster casts.
+    NztEntity* caster = PlayerEntity ? PlayerEntity : SpellCaster;
+    CastSpellAndRun(spell, caster, list, position);
 }
 void PlayEntityAnim(int32_t id, int32_t kind, const char* first, const char* second) {
     if (kind != QV_PLUGIN_KIND_ENTITY) return;

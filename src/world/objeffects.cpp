@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "audio/sound.h"
 #include "character/entity.h"
@@ -12,6 +14,7 @@
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/objtype.h"
+#include "world/sfx.h"
 #include "world/thunder.h"
 
 namespace {
@@ -36,6 +39,8 @@ constexpr uint32_t CharacterAnimModeActive = 4;
 constexpr uint32_t FightStaticSlot = 84;
 constexpr uint32_t MoveStaticSlot = 0;
 constexpr int32_t EffectLayer = 4;
+// The type of a thrown object whose record names none.
+constexpr const char* DefaultEffectType = "EFFECTS/Launch1001";
 constexpr int32_t EffectSoundBase = 1024;
 constexpr int32_t LastSoundSlot = SoundSlotCount - 1;
 
@@ -125,6 +130,31 @@ void PlaceBoltEnd(NztBaseObject* object, int32_t point, const float local[3], in
     }
 }
 
+// The type a record names: the full type name and the number its last three digits give.
+uint32_t NamedTypeIndex(const char (&name)[64]) {
+    char full[64];
+    std::copy(name, name + 64, full);
+    full[63] = '\0';
+    const size_t n = std::strlen(full);
+    uint32_t number = 0;
+    if (n >= 3 && std::all_of(full + n - 3, full + n, [](char c) { return c >= '0' && c <= '9'; }))
+        number = static_cast<uint32_t>(std::strtoul(full + n - 3, nullptr, 10));
+    return GetObjectTypeIndex(full, number);
+}
+
+// Adds O's previous motion, turned by its second rotation, when it moved at all.
+void AddObjectMotion(const NztBaseObject* object, float v[3]) {
+    if (object == nullptr) return;
+    const Vec3& m = object->motion[2];
+    if (m.x == 0.0f && m.y == 0.0f && m.z == 0.0f) return;
+    const float local[3] = {m.x, m.y, m.z};
+    AddTurned(v, object->secondRotation, local, v);
+}
+
+void ImpactRunsSecondList(NztDynObject* thrown, const float*) {
+    OnDynObjectImpact(thrown);
+}
+
 void ShakeAt(const float* p, const SpellEffect& record) {
     StartCameraShake(Vec3{p[0], p[1], p[2]}, record.duration, record.amount);
 }
@@ -152,6 +182,12 @@ std::vector<EffectPair> EffectPairs(const SpellEffect& record, NztBaseObject* ob
     return pairs;
 }
 
+namespace {
+void RunRecord(SpellEffect& record, NztBaseObject* object, NztEntity* character, NztBaseObject* target,
+               const std::vector<NztBaseObject*>& listed, const std::vector<NztEntity*>& listedCharacters,
+               NztDynObject* projectile, int32_t spell);
+}  // namespace
+
 void RunObjectEffects(NztBaseObject* object, NztDynObject* projectile) {
     if (object == nullptr || object->effectBlock == nullptr) return;
     SpellInstance* instance = object->effectBlock;
@@ -172,55 +208,74 @@ void RunObjectEffects(NztBaseObject* object, NztDynObject* projectile) {
         // holds are read.
         instance = object->effectBlock;
         if (instance == nullptr || instance->records == nullptr || r >= int64_t{instance->recordCount}) continue;
-        SpellEffect& record = instance->records[r];
-        switch (record.type) {
-        case EffectThrown:
-            for (const EffectPair& p : EffectPairs(record, object, target, listed)) {
-                if (NztDynObject* thrown = SpawnObjectEffect(&record, p.first)) {
-                    LaunchObjectEffect(thrown, &record, object, p.first, p.second);
-                    thrown->spellIndex = spell;
-                }
-            }
-            break;
-        case EffectThunder:
-            for (const EffectPair& p : EffectPairs(record, object, target, listed)) {
-                if (NztThunder* bolt = SpawnThunderEffect(&record, p.first))
-                    AimThunderEffect(bolt, &record, p.first, object, p.second);
-            }
-            break;
-        case EffectCharacterAnim: {
-            if (record.characterAnimMode != CharacterAnimModeActive || !NameGiven(record.characterAnimName)) break;
-            if (record.originKind == RoleObject) {
-                PlayCharacterAnim(record, character, object, character != nullptr, projectile);
-            } else if (record.originKind == RoleTarget) {
-                PlayCharacterAnim(record, AsCharacter(target), object, character != nullptr, projectile);
-            } else if (record.originKind == RoleListed) {
-                for (NztEntity* x : listedCharacters)
-                    PlayCharacterAnim(record, x, object, character != nullptr, projectile);
-            }
-            break;
-        }
-        case EffectSound:
-            PlayEffectSound(record, object->Position);
-            break;
-        case EffectCameraShake:
-            if (record.originKind == RoleObject) {
-                ShakeAt(object->Position, record);
-            } else if (record.originKind == RoleTarget) {
-                if (target != nullptr) ShakeAt(target->Position, record);
-            } else if (record.originKind == RoleListed) {
-                for (NztBaseObject* l : listed) {
-                    if (l != nullptr) ShakeAt(l->Position, record);
-                }
-            } else if (record.originKind == RoleNone) {
-                ShakeAt(record.basePosition, record);
-            }
-            break;
-        default:
-            break;
+        // The record runs from a copy: a cast made by its effects may reuse this very instance and
+        // move its records. What the run learns about the record is written back while the
+        // instance still holds it.
+        SpellEffect* held = instance->records;
+        SpellEffect record = held[r];
+        RunRecord(record, object, character, target, listed, listedCharacters, projectile, spell);
+        instance = object->effectBlock;
+        if (instance != nullptr && instance->records == held && r < int64_t{instance->recordCount}) {
+            held[r].followOwner = record.followOwner;
+            held[r].orient = record.orient;
         }
     }
 }
+
+namespace {
+
+void RunRecord(SpellEffect& record, NztBaseObject* object, NztEntity* character, NztBaseObject* target,
+               const std::vector<NztBaseObject*>& listed, const std::vector<NztEntity*>& listedCharacters,
+               NztDynObject* projectile, int32_t spell) {
+    switch (record.type) {
+    case EffectThrown:
+        for (const EffectPair& p : EffectPairs(record, object, target, listed)) {
+            if (NztDynObject* thrown = SpawnObjectEffect(&record, p.first)) {
+                LaunchObjectEffect(thrown, &record, object, p.first, p.second);
+                thrown->spellIndex = spell;
+            }
+        }
+        break;
+    case EffectThunder:
+        for (const EffectPair& p : EffectPairs(record, object, target, listed)) {
+            if (NztThunder* bolt = SpawnThunderEffect(&record, p.first))
+                AimThunderEffect(bolt, &record, p.first, object, p.second);
+        }
+        break;
+    case EffectCharacterAnim: {
+        if (record.characterAnimMode != CharacterAnimModeActive || !NameGiven(record.characterAnimName)) break;
+        if (record.originKind == RoleObject) {
+            PlayCharacterAnim(record, character, object, character != nullptr, projectile);
+        } else if (record.originKind == RoleTarget) {
+            PlayCharacterAnim(record, AsCharacter(target), object, character != nullptr, projectile);
+        } else if (record.originKind == RoleListed) {
+            for (NztEntity* x : listedCharacters)
+                PlayCharacterAnim(record, x, object, character != nullptr, projectile);
+        }
+        break;
+    }
+    case EffectSound:
+        PlayEffectSound(record, object->Position);
+        break;
+    case EffectCameraShake:
+        if (record.originKind == RoleObject) {
+            ShakeAt(object->Position, record);
+        } else if (record.originKind == RoleTarget) {
+            if (target != nullptr) ShakeAt(target->Position, record);
+        } else if (record.originKind == RoleListed) {
+            for (NztBaseObject* l : listed) {
+                if (l != nullptr) ShakeAt(l->Position, record);
+            }
+        } else if (record.originKind == RoleNone) {
+            ShakeAt(record.basePosition, record);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
 
 int32_t PrepareSpellEffects(NztBaseObject* object, int32_t spell) {
     if (object == nullptr || CastSpell(spell, SpellDefinitions, object, 1, nullptr) == 0) return 0;
@@ -257,11 +312,144 @@ void OnDynObjectImpact(NztDynObject* thrown) {
     if (StartSpellEffects(owner, thrown->spellIndex, thrown->Position) != 0) RunObjectEffects(owner, thrown);
 }
 
-NztDynObject* SpawnObjectEffect(SpellEffect*, NztBaseObject*) {
-    return nullptr;
+NztDynObject* SpawnObjectEffect(SpellEffect* record, NztBaseObject* owner) {
+    if (record == nullptr) return nullptr;
+    const bool typeNamed = NameGiven(record->typeName);
+    const uint32_t typeIndex = typeNamed ? NamedTypeIndex(record->typeName) : GetObjectTypeIndex(DefaultEffectType, 1);
+    NztAnim* anim = NameGiven(record->animName) ? LoadAnimFile(record->animName) : nullptr;
+    NztDynObject* thrown = LoadObjectFile(typeIndex);
+    if (thrown == nullptr) return nullptr;
+    thrown->body.radius = record->amount;
+    if (record->amount == 0.0f) {
+        // It flies through everything.
+        thrown->bodyPtr = nullptr;
+        thrown->sweepHit = SweepHitRecord{};
+    }
+    float start[3];
+    if (owner != nullptr) {
+        thrown->SetRange(owner->GetRange());
+        owner->GetPointPosition(record->attachPoint, start);
+        if (record->followOwner != 0) {
+            thrown->followedObject = owner;
+            thrown->followedPoint = record->attachPoint;
+            thrown->visibilityTest = owner->visibilityTest;
+            if (record->orient != 0) thrown->boneOrientation = 1;
+        } else {
+            if (record->orient != 0 && record->attachPoint >= 0) {
+                float point[9];
+                owner->GetPointRotation(record->attachPoint, point);
+                float turned[9];
+                MatrixMultiply3(point, turned, owner->rotation);
+                thrown->SetRotation(turned);
+            }
+            AddTurned(start, owner->rotation, record->offset, start);
+        }
+    } else if (record->cameraOrigin != 0) {
+        start[0] = MainCamera.eye.x;
+        start[1] = MainCamera.eye.y;
+        start[2] = MainCamera.eye.z;
+        thrown->carrierCamera = &MainCamera;
+        if (record->followOwner != 0) {
+            thrown->cameraFollow = 1;
+            if (record->orient != 0) thrown->boneOrientation = 1;
+        } else if (record->orient != 0) {
+            thrown->SetRotation(MainCamera.rotation);
+            thrown->boneOrientation = 1;
+        }
+    } else {
+        AddPlain(record->basePosition, record->offset, start);
+    }
+    thrown->SetPosition(start);
+    if (anim != nullptr) {
+        thrown->BlendToAnim(anim, 0, nullptr, 0);
+        thrown->SetAnimFrame(0);
+        if (record->animLoops == 0) thrown->playOnce = thrown->frameFade = 1;
+    } else {
+        thrown->BlendToAnim(nullptr, 0, nullptr, 0);
+    }
+    if (NameGiven(record->sfxName)) {
+        if (NztSfx* sfx = AddSfxType(record->sfxName)) {
+            if (typeNamed) {
+                sfx->meshSource = thrown;
+            } else if (record->followPointObject != 0 && owner != nullptr) {
+                NztBaseObject* held = record->attachPoint >= 0 ? owner->GetAttachedObject(record->attachPoint) : nullptr;
+                sfx->meshSource = held != nullptr ? held : owner;
+            }
+            thrown->AttachSfx(sfx);
+        }
+    }
+    return thrown;
 }
 
-void LaunchObjectEffect(NztDynObject*, SpellEffect*, NztBaseObject*, NztBaseObject*, NztBaseObject*) {}
+void LaunchObjectEffect(NztDynObject* thrown, SpellEffect* record, NztBaseObject* object, NztBaseObject* owner,
+                        NztBaseObject* target) {
+    if (thrown == nullptr || record == nullptr) return;
+    float start[3];
+    std::copy(thrown->Position, thrown->Position + 3, start);
+    bool flies = true;
+    if (record->launchMode == LaunchLocal && target == nullptr) {
+        std::copy(record->launchVector, record->launchVector + 3, record->worldLaunch);
+        AddObjectMotion(object, record->worldLaunch);
+    } else if (record->followOwner != 0) {
+        thrown->driven = 1;
+        flies = false;
+    } else {
+        float aim[3];
+        if (target != nullptr) {
+            target->GetPointPosition(HasPoint(target, record->targetPoint) ? record->targetPoint : -1, aim);
+        } else {
+            AddPlain(record->basePosition, record->launchVector, aim);
+        }
+        if (aim[0] == start[0] && aim[1] == start[1] && aim[2] == start[2]) {
+            thrown->driven = 1;
+            flies = false;
+        } else if (owner != nullptr && target != nullptr && target != owner) {
+            std::copy(record->launchVector, record->launchVector + 3, record->worldLaunch);
+            thrown->targetObject = target;
+            thrown->aimFlag = static_cast<uint32_t>(record->aimFlag);
+            thrown->SetTargetPointFromTarget();
+            AddObjectMotion(object, record->worldLaunch);
+        } else {
+            if (record->launchMode == record->originKind) {
+                const float k = 0.1f / std::max(0.1f, record->duration);
+                for (int i = 0; i < 3; ++i) record->worldLaunch[i] = (aim[i] - start[i]) * k;
+            } else {
+                std::copy(record->launchVector, record->launchVector + 3, record->worldLaunch);
+            }
+            AddObjectMotion(object, record->worldLaunch);
+        }
+    }
+    if (flies) {
+        std::copy(record->worldLaunch, record->worldLaunch + 3, thrown->launchVelocity);
+        std::copy(record->gravity, record->gravity + 3, thrown->gravity);
+        thrown->gravityScale = record->gravityScale;
+        thrown->inverseGravityScale = record->gravityScale != 0.0f ? 1.0f / record->gravityScale : 0.0f;
+        thrown->drag = record->drag;
+        thrown->startBounceFactor = std::max(0.0f, record->bounce) + 0.01f;
+        thrown->maxBounces = static_cast<uint32_t>(std::max(0, record->maxBounces));
+    }
+    thrown->SetPosition(start);
+    thrown->lifeChange = record->lifeChange;
+    thrown->effectRadius = record->effectRadius;
+    thrown->effectRadiusSq = record->effectRadius * record->effectRadius;
+    if (owner != nullptr) {
+        if (record->orient != 0 && record->followOwner == 0 && HasPoint(owner, record->attachPoint)) {
+            float point[9];
+            owner->GetPointRotation(record->attachPoint, point);
+            float turned[9];
+            MatrixMultiply3(point, turned, owner->rotation);
+            thrown->SetRotation(turned);
+        } else {
+            thrown->SetRotation(owner->rotation);
+        }
+    }
+    thrown->lifetime = std::max(0.0f, record->duration);
+    thrown->owner = object;
+    if (record->callbackFlag != 0) thrown->impactCallback = ImpactRunsSecondList;
+    thrown->lingerOnStop = 1;
+    thrown->Launch();
+    PlayEffectSound(*record, thrown->Position);
+}
 
 NztThunder* SpawnThunderEffect(SpellEffect* record, NztBaseObject* owner) {
     if (record == nullptr) return nullptr;

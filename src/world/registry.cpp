@@ -125,11 +125,14 @@ void ForEachOwnedLastFirst(T** list, const uint32_t& count, F&& f) {
 }
 
 void RunActionStack(NztEntity* entity) {
-    // Read once: a callback that removes itself leaves an empty slot behind, which is skipped.
+    // Read once: a callback that removes itself leaves an empty slot behind, which is skipped. A
+    // callback whose events ended the character ends the walk.
+    const uint32_t self = EventObjectHandle(entity);
     const uint32_t count = std::min(entity->actionCount, EntityActionCapacity);
     for (uint32_t k = count; k-- > 0;) {
         const auto callback = entity->actionSlots[k].callback;
         if (callback != nullptr) (entity->*callback)();
+        if (ResolveEventObject(self) != entity) return;
     }
 }
 
@@ -360,8 +363,10 @@ uint32_t UnregisterObjectByType(NztBase3D* object) {
 void UpdateObjects() {
     ForEachLastFirst<NztEntity>(EntityRegistry, [](NztEntity* entity) {
         if (entity->networkRecord != nullptr) return;  // driven by a remote player
+        const uint32_t self = EventObjectHandle(entity);
         FramePassServices.selectAction(entity);
-        RunActionStack(entity);
+        // The death event of the life step may have ended the character.
+        if (ResolveEventObject(self) == entity) RunActionStack(entity);
     });
     ForEachLastFirst<NztBase3D>(ScnObjectRegistry, [](NztBase3D* o) { o->Update(); });
     ForEachLastFirst<NztBase3D>(CollideObjectRegistry, [](NztBase3D* o) { o->Update(); });

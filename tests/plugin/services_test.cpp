@@ -10,6 +10,7 @@
 #include "audio/openal.h"
 #include "audio/sound.h"
 #include "character/entity.h"
+#include "character/spell.h"
 #include "game/entry.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
@@ -17,6 +18,7 @@
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
 #include "world/base3d.h"
+#include "world/camera.h"
 #include "world/objtype.h"
 
 namespace {
@@ -217,4 +219,49 @@ TEST(PluginServiceTable, FindEntityByNameAnswersTheLastMatchWhateverTheCase) {
     EXPECT_EQ(PluginServices.FindEntityByName(nullptr), -1);
     EntityList = savedList;
     EntityCount = savedCount;
+}
+
+// Service 50 casts as the player, or as the stand-by caster when there is none, and runs the
+// effects of a successful cast.
+TEST(PluginServiceTable, CastSpellFallsBackOnTheStandByCaster) {
+    InitSpellGlobals();
+    AllocateSpellRing();
+    Spells.definitions.resize(1);
+    std::memset(Spells.definitions[0].name, 0, sizeof Spells.definitions[0].name);
+    Spells.definitions[0].firstList = {0};
+    SpellSfxRecord shake{};
+    shake.kind = 4;
+    shake.origin[0] = 3;  // at the cast point
+    shake.value1 = 0.5f;
+    shake.values[0] = 10.0f;
+    Spells.templates = {shake};
+    const CNztCamera savedCamera = MainCamera;
+    const auto savedState = CameraState;
+    CameraState.shakeTime = -1.0f;
+    NztEntity* savedPlayer = PlayerEntity;
+    PlayerEntity = nullptr;
+
+    const float at[3] = {0.0f, 0.0f, 0.0f};
+    PluginServices.CastSpell(0, 0, at);
+    ASSERT_NE(SpellCaster, nullptr);
+    EXPECT_NE(SpellCaster->effectBlock, nullptr);
+    EXPECT_FLOAT_EQ(CameraState.shakeTime, 0.5f);
+
+    NztEntity player;
+    PlayerEntity = &player;
+    CameraState.shakeTime = -1.0f;
+    PluginServices.CastSpell(0, 0, nullptr);
+    EXPECT_EQ(player.effectBlock, &Spells.instances[1]);
+    EXPECT_FLOAT_EQ(CameraState.shakeTime, 0.5f);
+    // An index outside the table casts nothing.
+    CameraState.shakeTime = -1.0f;
+    PluginServices.CastSpell(-1, 0, nullptr);
+    PluginServices.CastSpell(1, 0, nullptr);
+    EXPECT_FLOAT_EQ(CameraState.shakeTime, -1.0f);
+    EXPECT_EQ(Spells.nextInstance, 2);
+
+    PlayerEntity = savedPlayer;
+    FreeSpells();
+    MainCamera = savedCamera;
+    CameraState = savedState;
 }

@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
     if (!WriteSamplePlugins(root.string())) return 1;
     if (!WriteSampleInterface(root.string())) return 1;
     if (!WriteSampleHud(root.string())) return 1;
+    if (!WriteSampleSpells(root.string())) return 1;
+    if (!WriteSampleMoves(root.string())) return 1;
 
     // With --packs the category folders also go into their ".QVz" packs, which the engine reads
     // before the loose files; without it, packs of an earlier run would hide the fresh files.

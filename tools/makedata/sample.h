@@ -26,3 +26,9 @@ bool WriteSampleInterface(const std::string& datasFolder);
 // The images of the head-up interface: "MAPS/UI/Hud*.Img", "Inv*.Img", "MiniMap.Img", the pins,
 // and the crate's inventory icon "MAPS/ICONES/Crate1001.Img".
 bool WriteSampleHud(const std::string& datasFolder);
+// The sample spells "SPELL/Spell.Def" and "SPELL/Spell.Sfx", the particle effect and the mesh of
+// the ball they throw.
+bool WriteSampleSpells(const std::string& datasFolder);
+// The hero's jump, fall and climbing animations and the patrol round "TRAJECTS/Patrol.Qvt" of the
+// level's characters.
+bool WriteSampleMoves(const std::string& datasFolder);
