@@ -1,6 +1,10 @@
 #include "game/eventwiring.h"
 
 #include "game/entry.h"
+#include "game/frame.h"
+#include "game/level.h"
+#include "platform/wincodes.h"
+#include "scene/actions.h"
 #include "ui/counter.h"
 #include "net/netclient.h"
 #include "ui/gameui.h"
@@ -18,10 +22,27 @@ int32_t PointerHitTest(NztEventObject* object) {
     return o->PickTest(PointerPosition.x, PointerPosition.y, &depth);
 }
 
+// The scene floor's actions reach run modes, frame functions and the main window through these.
+void InstallSceneActionHooks() {
+    SceneActions.runMode = [] { return RunMode.current; };
+    SceneActions.enterVideoMode = [] { SetRunMode(RunModeVideo); };
+    SceneActions.selectFrame = [](bool gameFrame) {
+        RunMode.previous = RunMode.current;
+        RunMode.current = gameFrame ? RunModeGame : RunModeEditor;
+        FrameFunction = gameFrame ? GameFrame : EditorFrame;
+    };
+    SceneActions.setTimeScale = [](float scale) { FrameTiming.timeScale = scale; };
+    SceneActions.closeMainWindow = [] { MainWndProc(MainWindow, WM_CLOSE, 0, 0); };
+    SceneActions.startLevel = StartLevel;
+    SceneActions.saveSlot = DoSaveSlotAction;
+}
+
 }  // namespace
 
 void InstallEventWiring() {
     ResetEventActions();
+    RegisterSceneActions();
+    InstallSceneActionHooks();
     EventKindList counters;
     counters.count = [] { return CounterCount; };
     counters.at = [](int32_t i) -> NztEventObject* { return CounterList[i]; };

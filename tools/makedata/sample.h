@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "datakit/scene.h"
+
 bool WriteSampleAudio(const std::string& datasFolder);
 // The three textures the start-up loads and the six faces of the sky cube map, under "MAPS/".
 bool WriteSampleImages(const std::string& datasFolder);
@@ -26,3 +28,6 @@ bool WriteSampleInterface(const std::string& datasFolder);
 // The images of the head-up interface: "MAPS/UI/Hud*.Img", "Inv*.Img", "MiniMap.Img", the pins,
 // and the crate's inventory icon "MAPS/ICONES/Crate1001.Img".
 bool WriteSampleHud(const std::string& datasFolder);
+// The start level "SCN/Level01.Scn" with the sky bodies and the camera trajectory it uses.
+bool WriteSampleLevel(const std::string& datasFolder);
+datakit::SceneSpec SampleLevelSpec();
