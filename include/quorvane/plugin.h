@@ -20,7 +20,8 @@
 extern "C" {
 #endif
 
-#define QV_PLUGIN_API_VERSION 1u
+/* Version 2: service 54 takes its hold time (seconds) and position as floats. */
+#define QV_PLUGIN_API_VERSION 2u
 #define QV_PLUGIN_SERVICE_COUNT 55u
 
 /* Plug-in types reported through QvPluginInfo.type. Any other value is kept and handled like
@@ -154,7 +155,8 @@ typedef struct QvPluginServiceTable {
     /* 52 */ int32_t (*PlaySound)(const char* name, uint32_t looping);
     /* 53 */ void (*StopSound)(int32_t slot);
     /* 54 */ void (*ShowScreenMessage)(const char* text, float red, float green, float blue, float alpha,
-                                       int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5);
+                                       float holdTime, float x, float y, int32_t shadow, int32_t showGameUI,
+                                       int32_t linked);
 } QvPluginServiceTable;
 
 /* Entry points, exported with these names. */

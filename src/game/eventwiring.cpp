@@ -2,7 +2,11 @@
 
 #include "character/eventactions.h"
 #include "game/entry.h"
+#include "game/frame.h"
+#include "game/level.h"
+#include "platform/wincodes.h"
 #include "net/netclient.h"
+#include "scene/actions.h"
 #include "scene/entityactions.h"
 #include "ui/gameui.h"
 #include "ui/hudactions.h"
@@ -24,12 +28,29 @@ int32_t PointerHitTest(NztEventObject* object) {
     return o->PickTest(PointerPosition.x, PointerPosition.y, &depth);
 }
 
+// The scene floor's actions reach run modes, frame functions and the main window through these.
+void InstallSceneActionHooks() {
+    SceneActions.runMode = [] { return RunMode.current; };
+    SceneActions.enterVideoMode = [] { SetRunMode(RunModeVideo); };
+    SceneActions.selectFrame = [](bool gameFrame) {
+        RunMode.previous = RunMode.current;
+        RunMode.current = gameFrame ? RunModeGame : RunModeEditor;
+        FrameFunction = gameFrame ? GameFrame : EditorFrame;
+    };
+    SceneActions.setTimeScale = [](float scale) { FrameTiming.timeScale = scale; };
+    SceneActions.closeMainWindow = [] { MainWndProc(MainWindow, WM_CLOSE, 0, 0); };
+    SceneActions.startLevel = StartLevel;
+    SceneActions.saveSlot = DoSaveSlotAction;
+}
+
 }  // namespace
 
 void InstallEventWiring() {
     ResetEventActions();
-    // The interface registers its kinds (counters, game interfaces, inventories, maps) and actions.
+    RegisterSceneActions();
+    InstallSceneActionHooks();
     EventPointerHitTest = PointerHitTest;
+    // The interface registers its kinds (counters, game interfaces, inventories, maps) and actions.
     InstallHudEvents();
     HudPointerPosition = PointerAt;
     HudStartNetworkSession = StartNetworkSession;

@@ -55,10 +55,14 @@ void StartLevel(const char* name, uint8_t forced, uint8_t flag) {
     // The name may live in the shared data-path buffer, which the loaders below overwrite.
     char level[QvPathMax];
     if (!FormatPath(level, sizeof level, "%s", name)) return;
+    // A level that cannot be read or is refused leaves the running one as it was: it is read whole
+    // before anything is announced or cleared.
+    SceneData scene;
+    if (!ReadScene(level, flag, nullptr, &scene)) return;
     BroadcastEvent(BeforeLevelLoadEvent);
     ClearDelayedActions();
     ResetDeferredActions();
-    LoadScene(level, flag, nullptr);
+    CommitScene(scene);
     AfterLevelLoad();
 }
 
@@ -85,7 +89,8 @@ void LoadUserScene(const char* name) {
 
 void DeleteUserScene(const char* name) {
     char path[QvPathMax];
-    if (UserScenePath(name, path, sizeof path)) DeleteDataFile(path);
+    // The deletion takes the name relative to the data folder.
+    if (UserScenePath(name, path, sizeof path) && FormatPath(path, sizeof path, "USER/%s.Scn", name)) DeleteDataFile(path);
 }
 
 void FreeSceneSnapshot() {
@@ -99,14 +104,18 @@ void DoSaveSlotAction(int code, const char* name) {
             FreeSceneSnapshot();
             SceneSnapshot = SaveScene(nullptr, 0, 0, 0, 0);
             break;
-        case 1:
+        case 1: {
             if (!SceneSnapshot) return;
+            SceneData scene;
+            const bool read = ReadScene(nullptr, 0, SceneSnapshot, &scene);
+            FreeSceneSnapshot();
+            if (!read) return;
             ClearDelayedActions();
             ResetDeferredActions();
-            LoadScene(nullptr, 0, SceneSnapshot);
-            FreeSceneSnapshot();
+            CommitScene(scene);
             AfterLevelLoad();
             break;
+        }
         case 2: SaveUserScene(name); break;
         case 3: LoadUserScene(name); break;
         case 4: DeleteUserScene(name); break;

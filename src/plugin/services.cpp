@@ -198,9 +198,15 @@ void GetObjectPosition(int32_t id, int32_t kind, float out[3]) {
     NztBaseObject* o = FindByIdKind(id, kind);
     if (o && out) std::memcpy(out, o->Position, sizeof o->Position);
 }
+// A carried scene object (state 1) that a plug-in moves or turns is dropped (state 2).
+void DropIfCarried(NztBaseObject* o) {
+    if (o->kind == ObjectKindScn && o->poseState == 1) o->poseState = 2;
+}
 void SetObjectPosition(int32_t id, int32_t kind, const float in[3]) {
     NztBaseObject* o = FindByIdKind(id, kind);
-    if (o && in) o->SetPosition(in);
+    if (!o || !in) return;
+    o->SetPosition(in);
+    DropIfCarried(o);
 }
 void GetObjectQuaternion(int32_t id, int32_t kind, float out[4]) {
     NztBaseObject* o = FindByIdKind(id, kind);
@@ -208,7 +214,9 @@ void GetObjectQuaternion(int32_t id, int32_t kind, float out[4]) {
 }
 void SetObjectQuaternion(int32_t id, int32_t kind, const float in[4]) {
     NztBaseObject* o = FindByIdKind(id, kind);
-    if (o && in) o->QuaternionToMatrix(in);
+    if (!o || !in) return;
+    o->QuaternionToMatrix(in);
+    DropIfCarried(o);
 }
 
 std::vector<UserProperty>* EntityProperties(int32_t entity) {
@@ -274,12 +282,12 @@ void StopSound(int32_t slot) {
     const uint32_t source = SoundTable.slots[index].source;
     if (OpenAL.alSourceStop && source) OpenAL.alSourceStop(source);
 }
-// The six values are hold time, x, y, shadow, show game interface and linked; no game interface.
-void ShowScreenMessageSvc(const char* text, float red, float green, float blue, float alpha, int32_t holdTime,
-                          int32_t x, int32_t y, int32_t shadow, int32_t showGameUI, int32_t linked) {
+// Hold time in seconds and the place in 1024 x 768 units, then the three switches; no game interface.
+void ShowScreenMessageSvc(const char* text, float red, float green, float blue, float alpha, float holdTime, float x,
+                          float y, int32_t shadow, int32_t showGameUI, int32_t linked) {
     const float colour[4] = {red, green, blue, alpha};
-    ShowScreenMessage(text, colour, -1, static_cast<float>(holdTime), static_cast<float>(x), static_cast<float>(y),
-                      static_cast<uint32_t>(shadow), static_cast<uint32_t>(showGameUI), static_cast<uint32_t>(linked));
+    ShowScreenMessage(text, colour, -1, holdTime, x, y, static_cast<uint32_t>(shadow), static_cast<uint32_t>(showGameUI),
+                      static_cast<uint32_t>(linked));
 }
 
 }  // namespace

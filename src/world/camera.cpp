@@ -875,6 +875,7 @@ void SelectCameraMode() {
 void ResetCameraControl() {
     ClearMouse();
     CameraInput.wheel = 0.0f;
+    std::fill(CameraSmoothingDefaults, CameraSmoothingDefaults + 3, 1.0f);
     SetCameraMode(1);
     ResetCamera(RenderState);
     CNztCamera& c = MainCamera;
@@ -925,8 +926,10 @@ void SetCameraSmoothing(const float factors[3], float fade) {
     for (float& f : CameraControl.smoothing) f = Clamp(f, 0.0f, 1.0f);
 }
 
+float CameraSmoothingDefaults[3] = {1.0f, 1.0f, 1.0f};
+
 void ResetCameraSmoothing(float fade) {
-    const float defaults[3] = {1.0f, 1.0f, 1.0f};
+    const float defaults[3] = {CameraSmoothingDefaults[0], CameraSmoothingDefaults[1], CameraSmoothingDefaults[2]};
     SetCameraSmoothing(defaults, fade);
 }
 

@@ -176,7 +176,9 @@ void RestoreCameraState(const CameraControlBlock& block);
 // With a fade strictly between 0 and 1 the factors become targets eased by the fade; otherwise they
 // apply at once. The current factors are then kept within 0 .. 1.
 void SetCameraSmoothing(const float factors[3], float fade);
+// Back to the default factors (1, 1, 1 until a script makes the current ones the defaults).
 void ResetCameraSmoothing(float fade);
+extern float CameraSmoothingDefaults[3];
 
 void PushCameraState();
 void PopCameraState();

@@ -16,6 +16,7 @@
 #include "model/mesh.h"
 #include "world/base3d.h"
 #include "world/camera.h"
+#include "world/events.h"
 #include "world/light.h"
 #include "world/posing.h"
 #include "world/registry.h"
@@ -765,6 +766,26 @@ NztScnObject* CloneScnObject(NztScnObject* object) {
     return clone;
 }
 
+namespace {
+
+// The point kind of an object hanging on another (as the base object's attach code has it).
+constexpr uint32_t AttachKindObject = 4;
+
+// The old character's animations by slot in the new character's table, at the same frame (kept
+// within the new animation).
+void CopyEntityAnimation(const NztEntity* old, NztEntity* replacement) {
+    const int32_t slot = old->SlotOf(old->currentAnim);
+    if (slot < 0) return;
+    NztAnim* anim = replacement->GetAnim(static_cast<uint32_t>(slot));
+    if (anim == nullptr) return;
+    const int32_t nextSlot = old->SlotOf(old->nextAnim);
+    NztAnim* next = nextSlot >= 0 ? replacement->GetAnim(static_cast<uint32_t>(nextSlot)) : nullptr;
+    const int32_t last = anim->FrameCount > 0 ? static_cast<int32_t>(anim->FrameCount) - 1 : 0;
+    replacement->SetAnim(anim, old->locked, next, std::clamp(old->currentFrame, 0, last));
+}
+
+}  // namespace
+
 void CopyEntityState(NztEntity* old, NztEntity* replacement) {
     if (old == nullptr || replacement == nullptr || old == replacement) return;
     CopyPlacement(old, replacement);
@@ -776,7 +797,20 @@ void CopyEntityState(NztEntity* old, NztEntity* replacement) {
     replacement->invMaxLife = old->invMaxLife;
     replacement->life = old->life;
     replacement->receivesBroadcasts = old->receivesBroadcasts;
+    replacement->speedFactor = old->speedFactor;
+    replacement->speedFactorTarget = old->speedFactorTarget;
+    replacement->forwardSpeed = old->forwardSpeed;
+    replacement->verticalVelocity = old->verticalVelocity;
+    CopyEntityAnimation(old, replacement);
+    // What hangs on a point of the old character hangs on the same point of the new one (when the
+    // new type has that point; otherwise it is let go where it is).
+    for (size_t i = 0; i < old->attachPoints.size(); ++i)
+        if (NztBaseObject* child = old->GetAttachedObject(static_cast<int32_t>(i)))
+            child->AttachTo(replacement, static_cast<int32_t>(i), AttachKindObject);
     replacement->CopyEvents(old);
+    // Records of the old character waiting on the delayed list or the deferred queue now wait as
+    // the new character's.
+    RetargetQueuedActions(old, replacement);
     if (PlayerEntity == old) {
         PlayerEntity = replacement;
         replacement->inputDriven = old->inputDriven;

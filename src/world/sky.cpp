@@ -191,6 +191,8 @@ float NightSpeed = 0.02f;
 float TimeCatchUp = 0.0f;
 float SunMatrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 float SkyColor[3] = {0.0f, 0.0f, 0.0f};
+float SkyColorKeys[6][3] = {{0.2f, 0.2f, 0.45f}, {0.3f, 0.25f, 0.45f}, {0.7f, 0.6f, 0.5f},
+                            {0.8f, 0.8f, 0.8f},  {0.6f, 0.3f, 0.025f}, {0.3f, 0.3f, 0.5f}};
 SkyLightState SkyLight = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
 uint32_t DayEventFlags[4] = {1, 1, 1, 1};
 NztEventObject EnvironmentEventObject;
@@ -234,6 +236,9 @@ void ResetSkyState() {
     TimeCatchUp = 0.0f;
     std::copy(IdentityMatrix3, IdentityMatrix3 + 9, SunMatrix);
     std::fill(SkyColor, SkyColor + 3, 0.0f);
+    static constexpr float kDefaultKeys[6][3] = {{0.2f, 0.2f, 0.45f}, {0.3f, 0.25f, 0.45f}, {0.7f, 0.6f, 0.5f},
+                                                 {0.8f, 0.8f, 0.8f},  {0.6f, 0.3f, 0.025f}, {0.3f, 0.3f, 0.5f}};
+    for (int k = 0; k < 6; ++k) std::copy(kDefaultKeys[k], kDefaultKeys[k] + 3, SkyColorKeys[k]);
     SkyLight = SkyLightState{{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
     std::fill(DayEventFlags, DayEventFlags + 4, 1u);
     FlareIntensity = 0.0f;
@@ -303,20 +308,15 @@ void SetFogColorToSkyLight(float rate) {
 }
 
 void ComputeSkyColor(float angle, float out[3]) {
-    struct Key {
-        float angle;
-        float rgb[3];
-    };
-    // The key at 360 repeats the one at 0.
-    static constexpr Key kKeys[7] = {{0.0f, {0.2f, 0.2f, 0.45f}},   {65.0f, {0.3f, 0.25f, 0.45f}},
-                                     {90.0f, {0.7f, 0.6f, 0.5f}},   {180.0f, {0.8f, 0.8f, 0.8f}},
-                                     {270.0f, {0.6f, 0.3f, 0.025f}}, {295.0f, {0.3f, 0.3f, 0.5f}},
-                                     {360.0f, {0.2f, 0.2f, 0.45f}}};
+    // The key angles; the colour at 360 repeats the one at 0.
+    static constexpr float kKeyAngles[7] = {0.0f, 65.0f, 90.0f, 180.0f, 270.0f, 295.0f, 360.0f};
     const float a = WrapDegrees(angle);
     int k = 0;
-    while (k < 5 && a >= kKeys[k + 1].angle) ++k;
-    const float t = (a - kKeys[k].angle) / (kKeys[k + 1].angle - kKeys[k].angle);
-    for (int c = 0; c < 3; ++c) out[c] = kKeys[k].rgb[c] + (kKeys[k + 1].rgb[c] - kKeys[k].rgb[c]) * t;
+    while (k < 5 && a >= kKeyAngles[k + 1]) ++k;
+    const float* from = SkyColorKeys[k];
+    const float* to = SkyColorKeys[(k + 1) % 6];
+    const float t = (a - kKeyAngles[k]) / (kKeyAngles[k + 1] - kKeyAngles[k]);
+    for (int c = 0; c < 3; ++c) out[c] = from[c] + (to[c] - from[c]) * t;
 }
 
 void SetSunDirection(float a) {

@@ -48,6 +48,9 @@ extern float TimeCatchUp;  // 0: the shown angle jumps to the time
 extern float SunMatrix[9];
 // Sky colour (r, g, b) of the current time of day; the fog follows it.
 extern float SkyColor[3];
+// The sky colours at 0, 65, 90, 180, 270 and 295 degrees, between which ComputeSkyColor blends;
+// scenes store and restore them.
+extern float SkyColorKeys[6][3];
 struct SkyLightState {
     Vec3 position;
     Vec3 direction;

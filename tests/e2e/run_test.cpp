@@ -14,9 +14,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -143,6 +146,34 @@ std::string TgaRows(const std::string& tga, int top, int bottom) {
     return rows;
 }
 
+// Pixels of screen rows top..bottom (from the top), columns left..right, whose three colour
+// channels are all at least 200: the light text of menus over the darker level.
+int BrightPixels(const std::string& tga, int top, int bottom, int left, int right) {
+    const std::string rows = TgaRows(tga, top, bottom);
+    int n = 0;
+    for (int y = 0; y < bottom - top; ++y)
+        for (int x = left; x < right; ++x) {
+            const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
+            if (static_cast<uint8_t>(rows[p]) >= 200 && static_cast<uint8_t>(rows[p + 1]) >= 200 &&
+                static_cast<uint8_t>(rows[p + 2]) >= 200)
+                ++n;
+        }
+    return n;
+}
+
+// Peak amplitude (0..1) of a WAV file by sox; -1 when it cannot be measured.
+double PeakAmplitude(const fs::path& wav) {
+    const std::string command = "sox " + wav.string() + " -n stat 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1.0;
+    char line[256];
+    double peak = -1.0;
+    while (std::fgets(line, sizeof line, pipe) != nullptr)
+        if (std::strncmp(line, "Maximum amplitude:", 18) == 0) peak = std::atof(line + 18);
+    pclose(pipe);
+    return peak;
+}
+
 class E2eRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -179,8 +210,16 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
 
     // The game reads ../Datas from its working folder and the user configuration from USERPROFILE.
+    // Its sound goes to OpenAL's wave writer, so that the level's music can be heard afterwards.
+    const fs::path wav = root_ / "out.wav";
+    {
+        std::ofstream conf(root_ / "alsoft.conf");
+        conf << "[general]\ndrivers = wave\nsample-type = int16\n[wave]\nfile = " << wav.string() << "\n";
+    }
     Child game(BinaryDir() / "quorvane", {}, root_ / "work",
-               {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1"}, root_ / "game.err");
+               {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1", "ALSOFT_DRIVERS=wave",
+                "ALSOFT_CONF=" + (root_ / "alsoft.conf").string()},
+               root_ / "game.err");
     ASSERT_TRUE(game.started());
     std::this_thread::sleep_for(2s);
     ASSERT_TRUE(game.running()) << "the game stopped by itself: " << Describe(game.status()) << "\n"
@@ -231,10 +270,24 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
                               fs::copy_options::overwrite_existing);
         }
     }
+    // The console goes away again; Escape then opens the level's pause menu in the middle of the
+    // screen (its scripts hand the key to the menu).
+    ASSERT_EQ(std::system("xdotool keydown ctrl+c sleep 0.3 keyup ctrl+c sleep 0.3 mousemove 20 20 click 1"), 0);
+    ASSERT_EQ(std::system("xdotool keydown Escape sleep 0.3 keyup Escape sleep 0.3"), 0);
+    EXPECT_TRUE(PressUntilFile("F11", shots / "Shot005.tga", 60s)) << ReadFile(root_ / "game.err");
+    {
+        const std::string before = ReadFile(shots / "Shot001.tga");
+        const std::string menu = ReadFile(shots / "Shot005.tga");
+        ASSERT_GE(menu.size(), 18u + 640u * 480u * 4u);
+        EXPECT_GT(BrightPixels(menu, 205, 280, 270, 370), BrightPixels(before, 205, 280, 270, 370) + 20)
+            << "the pause menu did not open";
+    }
     game.Signal(SIGTERM);
     ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(root_ / "game.err");
     EXPECT_TRUE(WIFEXITED(game.status()) && WEXITSTATUS(game.status()) == 0)
         << Describe(game.status()) << "\n" << ReadFile(root_ / "game.err");
+    // The level started its music: the wave writer recorded sound.
+    EXPECT_GT(PeakAmplitude(wav), 0.02) << ReadFile(root_ / "game.err");
     // The shot is an uncompressed 32-bit TGA of the window's size that another reader accepts.
     const std::string shot = ReadFile(shots / "Shot000.tga");
     ASSERT_GE(shot.size(), 18u + 640u * 480u * 4u);
@@ -259,6 +312,12 @@ TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
         }
         EXPECT_GT(differing * 10, total) << differing << " of " << total << " pixels show something";
     }
+    // The sample level loaded: the shot holds its ground, props and sky, not one clear colour.
+    std::set<uint32_t> colours;
+    for (size_t i = 18; i + 4 <= 18 + 640u * 480u * 4u; i += 4)
+        colours.insert(static_cast<uint32_t>(byte(i)) | byte(i + 1) << 8 | byte(i + 2) << 16);
+    EXPECT_GT(colours.size(), 16u) << "the screenshot shows no level";
+    EXPECT_EQ(ReadFile(root_ / "game.err").find("scene:"), std::string::npos) << ReadFile(root_ / "game.err");
     // The user configuration is written back at exit, into the user folder, in the current form.
     const std::string saved = ReadFile(root_ / "user" / "QuorvaneGame.cfg");
     ASSERT_EQ(saved.size(), 40u) << ReadFile(root_ / "game.err");

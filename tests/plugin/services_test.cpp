@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/openal.h"
+#include "character/entity.h"
 #include "audio/sound.h"
 #include "character/entity.h"
 #include "character/spell.h"
@@ -135,25 +136,52 @@ TEST(PluginServiceTable, ShowScreenMessageMakesAFreeMessage) {
     const NztRenderState saved = RenderState;
     ApplyScreenSize(RenderState, 800, 600);
     ResetScreenMessages();
-    PluginServices.ShowScreenMessage("hello#there", 1.0f, 0.5f, 0.25f, 0.75f, 3, 512, 384, 1, 0, 1);
+    PluginServices.ShowScreenMessage("hello#there", 1.0f, 0.5f, 0.25f, 0.75f, 2.5f, 512.5f, 384.0f, 1, 0, 1);
     const ScreenMessage& m = ScreenMessages[ScreenMessageIndex];
     EXPECT_EQ(ScreenMessageActiveCount, 1u);
     EXPECT_STREQ(m.lines[0].text, "hello");
     EXPECT_STREQ(m.lines[1].text, "there");
     EXPECT_EQ(m.gameUI, -1);
-    EXPECT_EQ(m.holdTime, 3.0f);
+    EXPECT_EQ(m.holdTime, 2.5f);
     EXPECT_EQ(m.shadow, 1u);
     EXPECT_EQ(m.linked, 1u);
     const float colour[4] = {1.0f, 0.5f, 0.25f, 0.75f};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(m.colour[i], colour[i]) << i;
     // No font: zero-sized text, so the position is the screen centre plus the grid offsets.
-    EXPECT_EQ(m.x, 400.0f + 512.0f * 800.0f / 1024.0f);
+    EXPECT_EQ(m.x, 400.0f + 512.5f * 800.0f / 1024.0f);
     EXPECT_EQ(m.y, 300.0f + 384.0f * 600.0f / 768.0f);
     PluginServices.ShowScreenMessage(nullptr, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(m.colour[3], 0.0f);
     EXPECT_EQ(ScreenMessageActiveCount, 0u);
     ResetScreenMessages();
     RenderState = saved;
+}
+
+// A plug-in that moves or turns a carried scene object drops it; other states and characters stay.
+TEST(PluginServiceTable, MovingOrTurningACarriedSceneObjectDropsIt) {
+    NztScnObject* object = CreateScnObject(nullptr);
+    NztEntity* entity = CreateEntity(nullptr);
+    object->id = 7;
+    entity->id = 7;
+    const float p[3] = {1.0f, 2.0f, 3.0f};
+    const float q[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+    struct Case {
+        int32_t kind;
+        int32_t before;
+        bool turn;
+        int32_t after;
+    };
+    for (const Case c : {Case{4, 1, false, 2}, Case{4, 1, true, 2}, Case{4, 0, false, 0}, Case{4, 2, true, 2},
+                         Case{5, 1, false, 1}}) {
+        NztBaseObject* o = c.kind == 4 ? static_cast<NztBaseObject*>(object) : entity;
+        o->poseState = c.before;
+        if (c.turn) PluginServices.SetObjectQuaternion(7, c.kind, q);
+        else PluginServices.SetObjectPosition(7, c.kind, p);
+        EXPECT_EQ(o->poseState, c.after) << c.kind << " " << c.before << " " << c.turn;
+    }
+    EXPECT_EQ(object->Position[2], 3.0f);
+    RemoveAllScnObjects();
+    RemoveAllEntities();
 }
 
 TEST(PluginServiceTable, FindByModelAnswersTheLastMatch) {

@@ -49,10 +49,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    // No scene loads until scenes can be written: the game starts on an empty world.
     datakit::GameConfigSpec config;
-    config.startScene = "NoLevel";
-    config.playerType = "Hero1001";  // the sample character
+    config.playerType = "Hero1001";
+    config.startScene = "Level01";
     if (!datakit::WriteGameConfig(root.string(), config)) {
         std::fprintf(stderr, "makedata: cannot write the game configuration in %s\n", root.c_str());
         return 1;
@@ -76,6 +75,7 @@ int main(int argc, char** argv) {
     if (!WriteSampleHud(root.string())) return 1;
     if (!WriteSampleSpells(root.string())) return 1;
     if (!WriteSampleMoves(root.string())) return 1;
+    if (!WriteSampleLevel(root.string())) return 1;
 
     // With --packs the category folders also go into their ".QVz" packs, which the engine reads
     // before the loose files; without it, packs of an earlier run would hide the fresh files.

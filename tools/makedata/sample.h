@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "datakit/scene.h"
+
 bool WriteSampleAudio(const std::string& datasFolder);
 // The three textures the start-up loads and the six faces of the sky cube map, under "MAPS/".
 bool WriteSampleImages(const std::string& datasFolder);
@@ -32,3 +34,6 @@ bool WriteSampleSpells(const std::string& datasFolder);
 // The hero's jump, fall and climbing animations and the patrol round "TRAJECTS/Patrol.Qvt" of the
 // level's characters.
 bool WriteSampleMoves(const std::string& datasFolder);
+// The start level "SCN/Level01.Scn" with the sky bodies and the camera trajectory it uses.
+bool WriteSampleLevel(const std::string& datasFolder);
+datakit::SceneSpec SampleLevelSpec();

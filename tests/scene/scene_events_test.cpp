@@ -1,0 +1,321 @@
+// Event records in scenes: handed to every owner kind, written back, upgraded from older files, and
+// the object references renumbered before saving; user event files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "core/binio.h"
+#include "scene_fixture.h"
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+bool Parse(const std::vector<uint8_t>& bytes, SceneData* out) {
+    BinReader in(bytes.data(), bytes.size());
+    return ParseScene(in, "test.Scn", out);
+}
+
+datakit::EventRecordSpec Spec(int32_t event, int32_t action) {
+    datakit::EventRecordSpec r;
+    r.event = event;
+    r.action = action;
+    return r;
+}
+
+class SceneEvents : public SceneWorld {};
+
+TEST_F(SceneEvents, EveryOwnerGetsItsRecordsWithTheFiringArgumentsCleared) {
+    datakit::SceneSpec s;
+    datakit::EventRecordSpec r = Spec(129, ActionFadeMusic);
+    r.args[0] = 77;
+    r.args[1] = 78;
+    r.value1 = 0.5f;
+    r.text = "hello";
+    datakit::SceneObjectSpec crate;
+    crate.model = "Crate";
+    crate.events = {Event(r), Event(r)};
+    s.objects = {crate};
+    datakit::SceneCharacterSpec guard;
+    guard.type = "Hero";
+    guard.events = {Event(r)};
+    s.characters = {guard};
+    s.player.events = {Event(r)};
+    s.globalEvents = {Event(r), Event(r), Event(r)};
+    s.triggers = {datakit::SceneTriggerSpec{"Door", {1, 2, 3}, {10, 20, 30}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, 0, {Event(r)}}};
+    datakit::SceneCounterSpec counter;
+    counter.events = {Event(r)};
+    s.counters = {counter};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Events.Scn"));
+
+    struct Owner {
+        const char* what;
+        NztEventObject* object;
+        int32_t count;
+    } owners[] = {{"global", &GameEventObject, 3},
+                  {"scene object", ScnObjectList[0], 2},
+                  {"player", PlayerEntity, 1},
+                  {"character", EntityCount > 1 ? EntityList[1] : nullptr, 1},
+                  {"trigger", EventTriggerCount > 0 ? EventTriggerList[0] : nullptr, 1},
+                  {"counter", CounterCount > 0 ? CounterList[0] : nullptr, 1}};
+    for (const Owner& o : owners) {
+        SCOPED_TRACE(o.what);
+        ASSERT_NE(o.object, nullptr);
+        ASSERT_EQ(o.object->eventRecordCount, o.count);
+        const EventRecord& e = o.object->eventRecords[0];
+        EXPECT_EQ(e.Arg0 | e.Arg1 | e.Arg2, 0u);
+        EXPECT_EQ(e.Action, ActionFadeMusic);
+        EXPECT_STREQ(e.Text, "hello");
+    }
+    // The trigger: its box, and out of the world for its active word 0.
+    EXPECT_STREQ(EventTriggerList[0]->name, "Door");
+    EXPECT_EQ(EventTriggerList[0]->extents[1], 20.0f);
+    EXPECT_EQ(EventTriggerList[0]->registered, 0);
+    EXPECT_EQ(EntityList[1]->id, 1);
+
+    // Written back: the same records, the same trigger.
+    const std::string save = folder + "USER/Events.Scn";
+    SaveScene(save.c_str(), 1, 1, 1, 1);
+    SceneData saved;
+    ASSERT_TRUE(Parse(ReadAll(save), &saved));
+    EXPECT_EQ(saved.globalEvents.count, 3u);
+    EXPECT_EQ(saved.scnObjects[0].events.count, 2u);
+    EXPECT_EQ(saved.player.events.count, 1u);
+    ASSERT_EQ(saved.characters.size(), 1u);
+    EXPECT_EQ(saved.characters[0].events.count, 1u);
+    ASSERT_EQ(saved.triggers.size(), 1u);
+    EXPECT_EQ(saved.triggers[0].active, 0u);
+    EXPECT_EQ(saved.triggers[0].events.count, 1u);
+    EXPECT_EQ(saved.counters[0].events.count, 1u);
+    datakit::EventRecordSpec cleared = r;
+    cleared.args[0] = cleared.args[1] = 0;
+    EXPECT_EQ(saved.scnObjects[0].events.bytes, datakit::MakeEventRecords({cleared, cleared}));
+}
+
+TEST_F(SceneEvents, OlderFilesAreReadInTheirLayoutAndUpgradedForTheirOwner) {
+    // A 10251 counter record of action 32 with second integer 20 leaves the upgrade with 11, and
+    // takes the counter's value as its missing minimum; under the global object the minimum is 0.
+    datakit::SceneSpec s;
+    s.version = 10251;
+    datakit::EventRecordSpec r = Spec(10, 32);
+    r.param2 = 20;
+    r.min = 5.0f;
+    datakit::SceneCounterSpec counter;
+    counter.record.value = 12.5f;
+    counter.record.doubledWord = true;
+    counter.events = {Event(r, 10251)};
+    s.counters = {counter};
+    s.globalEvents = {Event(r, 10251)};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Old.Scn"));
+    ASSERT_EQ(CounterCount, 1);
+    ASSERT_EQ(CounterList[0]->eventRecordCount, 1);
+    EXPECT_EQ(CounterList[0]->eventRecords[0].Param2, 11);
+    EXPECT_EQ(CounterList[0]->eventRecords[0].Min, 12.5f);
+    ASSERT_EQ(GameEventObject.eventRecordCount, 1);
+    EXPECT_EQ(GameEventObject.eventRecords[0].Min, 0.0f);
+    EXPECT_EQ(SceneFileVersion, 10251u);
+}
+
+// Game interfaces and inventories of an older file take their records in today's layout and write
+// them back.
+TEST_F(SceneEvents, InterfaceObjectsOfOlderFilesKeepTheirRecords) {
+    datakit::SceneSpec s;
+    s.version = 10250;
+    datakit::SceneGameUISpec ui;
+    ui.events = {Event(Spec(27, 33), 10250)};
+    s.gameUIs = {ui};
+    datakit::SceneInventorySpec bag;
+    bag.events = {Event(Spec(3, ActionFadeMusic), 10250), Event(Spec(4, ActionFadeMusic), 10250)};
+    s.inventories = {bag};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Kept.Scn"));
+    ASSERT_EQ(GameUICount, 1);
+    ASSERT_EQ(GameUIList[0]->eventRecordCount, 1);
+    ASSERT_EQ(InventoryCount, 1);
+    EXPECT_EQ(InventoryList[0]->eventRecordCount, 2);
+    const std::string save = folder + "USER/Kept.Scn";
+    SaveScene(save.c_str(), 1, 1, 1, 1);
+    SceneData saved;
+    ASSERT_TRUE(Parse(ReadAll(save), &saved));
+    ASSERT_EQ(saved.gameUIs.size(), 1u);
+    EXPECT_EQ(saved.gameUIs[0].events.count, 1u);
+    EXPECT_EQ(saved.gameUIs[0].events.recordBytes, 948u);
+    ASSERT_EQ(saved.inventories.size(), 1u);
+    EXPECT_EQ(saved.inventories[0].events.count, 2u);
+}
+
+TEST_F(SceneEvents, OldAnimationNamesLoseTheSetNameWithoutReadingBeforeTheirStart) {
+    datakit::SceneSpec s;
+    s.version = 10254;
+    datakit::SceneCharacterSpec guard;
+    guard.type = "Hero";
+    s.characters = {guard};
+    auto named = [](int32_t action, const char* name, const char* text) {
+        datakit::EventRecordSpec r = Spec(1, action);
+        r.targetKind = ObjectKindEntity;
+        r.targetId = 1;
+        r.paramName = name;
+        r.text = text;
+        return Event(r, 10254);
+    };
+    s.globalEvents = {named(44, "HeroMoveWalk", "HeroKeep"), named(45, "He", "HeroJump"), named(46, "Hero", "H")};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Anims.Scn"));
+    ASSERT_EQ(EntityCount, 2u);
+    ASSERT_EQ(EntityList[1]->mesh->AnimSetNameLength, 4u);
+    ASSERT_EQ(GameEventObject.eventRecordCount, 3);
+    const EventRecord* e = GameEventObject.eventRecords;
+    EXPECT_STREQ(e[0].ParamName, "MoveWalk");
+    EXPECT_STREQ(e[0].Text, "HeroKeep");  // action 44 keeps its text
+    EXPECT_STREQ(e[1].ParamName, "");
+    EXPECT_STREQ(e[1].Text, "Jump");
+    EXPECT_STREQ(e[2].ParamName, "Hero");  // action 46 keeps its name
+    EXPECT_STREQ(e[2].Text, "");
+}
+
+// References follow the objects when the lists are renumbered before a save.
+TEST_F(SceneEvents, SavingRenumbersTheListsAndTranslatesTheReferences) {
+    datakit::SceneSpec s;
+    datakit::SceneObjectSpec crate;
+    crate.model = "Crate";
+    s.objects = {crate, crate, crate};
+    s.gameLights = {datakit::GameLightSpec{}, datakit::GameLightSpec{}};
+    s.counters = {datakit::SceneCounterSpec{}, datakit::SceneCounterSpec{}};
+    datakit::EventRecordSpec onObject = Spec(1, ActionFadeMusic);
+    onObject.targetKind = ObjectKindScn;
+    onObject.targetId = 2;
+    onObject.target2Kind = ObjectKindScn;
+    onObject.target2Id = 0;
+    onObject.condKind = ObjectKindScn;
+    onObject.condIndex = -1;
+    datakit::EventRecordSpec onLight = Spec(1, ActionSetLight);
+    onLight.targetKind = ObjectKindGameLight;
+    onLight.targetId = 1;
+    datakit::EventRecordSpec onCounter = Spec(1, 32);
+    onCounter.param = 1;
+    s.globalEvents = {Event(onObject), Event(onLight), Event(onCounter)};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Links.Scn"));
+
+    // The first crate goes, the second game light and counter lose their ids (as destroyed ones).
+    RemoveScnObject(ScnObjectList[0]);
+    GameLightList[1]->id = 40;
+    CounterList[1]->id = 41;
+    RemapAllObjectLinks();
+    ASSERT_EQ(GameEventObject.eventRecordCount, 2);  // the counter action has nothing left to do
+    const EventRecord& a = GameEventObject.eventRecords[0];
+    EXPECT_EQ(a.TargetId, 1);    // crate 2 is now crate 1
+    EXPECT_EQ(a.Target2Id, -1);  // crate 0 is gone
+    EXPECT_EQ(a.CondIndex, -1);  // no condition stays none
+    const EventRecord& b = GameEventObject.eventRecords[1];
+    EXPECT_EQ(b.TargetId, -1);
+    EXPECT_EQ(b.TargetKind, ObjectKindGameLight);
+    EXPECT_EQ(ScnObjectList[1]->id, 1);
+    EXPECT_EQ(GameLightList[1]->id, 1);
+}
+
+TEST_F(SceneEvents, DestroyingAnObjectRenumbersEveryReference) {
+    datakit::SceneSpec s;
+    datakit::SceneObjectSpec crate;
+    crate.model = "Crate";
+    s.objects = {crate, crate};
+    datakit::EventRecordSpec r = Spec(1, ActionFadeMusic);
+    r.targetKind = ObjectKindScn;
+    r.targetId = 1;
+    s.globalEvents = {Event(r)};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Destroy.Scn"));
+    ScnObjectList[0]->destroyWhenDeactivated = 1;
+    DeactivateObject(ScnObjectList[0]);
+    ASSERT_EQ(ScnObjectCount, 1u);
+    EXPECT_EQ(ScnObjectList[0]->id, 0);
+    EXPECT_EQ(GameEventObject.eventRecords[0].TargetId, 0);
+}
+
+// ---- User event files ------------------------------------------------------------------------
+
+class UserEventFiles : public SceneWorld {
+protected:
+    std::string Path(const char* name) { return folder + "USER/" + name + ".evt"; }
+};
+
+TEST_F(UserEventFiles, OwnerAndPlayerTravelAsPlaceholders) {
+    datakit::SceneSpec s;
+    s.counters = {datakit::SceneCounterSpec{}, datakit::SceneCounterSpec{}};
+    s.counters[0].record.name = "Gold";
+    s.counters[1].record.name = "Silver";
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Evt.Scn"));
+    NztCounter* gold = CounterList[0];
+    NztCounter* silver = CounterList[1];
+    EventRecord self = BlankEventRecord();
+    self.Action = 32;
+    self.Param = 0;  // the owner itself
+    self.TargetKind = ObjectKindEntity;
+    self.TargetId = PlayerEntity->id;
+    self.Arg0 = 55;
+    gold->AddEventRecord(&self);
+    ASSERT_EQ(SaveUserEvents(Path("Gold").c_str(), gold), 1);
+
+    const std::vector<uint8_t> bytes = ReadAll(Path("Gold"));
+    ASSERT_EQ(bytes.size(), 8u + 948u);
+    BinReader in(bytes.data(), bytes.size());
+    EXPECT_EQ(in.U32(), 10262u);
+    EXPECT_EQ(in.U32(), 1u);
+    in.Skip(60);
+    EXPECT_EQ(in.I32(), -3);  // the player
+    EXPECT_EQ(in.I32(), -3);
+    in.Skip(20);
+    EXPECT_EQ(in.I32(), -2);  // the owner's index
+    EXPECT_EQ(gold->eventRecords[0].Param, 0);  // the live record is untouched
+
+    ASSERT_EQ(LoadUserEvents(Path("Gold").c_str(), silver), 1);
+    ASSERT_EQ(silver->eventRecordCount, 1);
+    const EventRecord& got = silver->eventRecords[0];
+    EXPECT_EQ(got.Param, silver->id);
+    EXPECT_STREQ(got.ParamName, "Silver");
+    EXPECT_EQ(got.TargetKind, ObjectKindEntity);
+    EXPECT_EQ(got.TargetId, PlayerEntity->id);
+    EXPECT_EQ(got.Arg0, 0u);
+}
+
+TEST_F(UserEventFiles, NothingToSaveKeepsTheOldFileAndBadFilesAreRefused) {
+    NztEventObject empty;
+    ASSERT_TRUE(datakit::WriteFileBytes(Path("Old"), {1, 2, 3}));
+    EXPECT_EQ(SaveUserEvents(Path("Old").c_str(), &empty), 0);
+    EXPECT_EQ(ReadAll(Path("Old")).size(), 3u);
+
+    datakit::EventRecordSpec r = Spec(3, 32);
+    r.param2 = 9;
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int32_t result;
+        int32_t records;
+    } cases[] = {
+        {"10250, upgraded", datakit::MakeUserEventFile(10250, {Event(r, 10250)}), 1, 1},
+        {"10262", datakit::MakeUserEventFile(10262, {Event(r), Event(r)}), 1, 2},
+        {"version 10263", datakit::MakeUserEventFile(10263, {Event(r)}), 0, 0},
+        {"version 10247", datakit::MakeUserEventFile(10247, {Event(r, 10248)}), 0, 0},
+        {"count past the end", datakit::MakeUserEventFile(10262, {Event(r)}, 2), 0, 0},
+        {"huge count", datakit::MakeUserEventFile(10262, {}, 0xFFFFFFFFu), 0, 0},
+        {"no count", {0x16, 0x28, 0, 0}, 0, 0},
+        {"empty", {}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        NztEventObject owner;
+        owner.kind = ObjectKindScn;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ReadUserEvents(c.bytes.data(), c.bytes.size(), "test.evt", &owner), c.result);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(owner.eventRecordCount, c.records);
+    }
+    // The 10250 record went through the upgrade: action 32 with 9 is disabled.
+    NztEventObject owner;
+    const auto old = datakit::MakeUserEventFile(10250, {Event(r, 10250)});
+    ASSERT_EQ(ReadUserEvents(old.data(), old.size(), "old.evt", &owner), 1);
+    EXPECT_EQ(owner.eventRecords[0].Action, 0);
+}
+
+}  // namespace

@@ -1,0 +1,331 @@
+// The sample level, "SCN/Level01.Scn", which the sample game starts on: a ground with props and the
+// movement pieces, the hero and a guard placed before the camera, the sky with its sun and moon, a game light over the crates, an
+// environment zone around the trees, a rope between two crates, the music play-list, and the
+// camera trajectory "TRAJECTS/Tour.Qvt" that the level's scripts fly.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "datakit/character.h"
+#include "datakit/datakit.h"
+#include "datakit/eventrecord.h"
+#include "datakit/hud.h"
+#include "datakit/image.h"
+#include "datakit/mesh.h"
+#include "datakit/scene.h"
+#include "datakit/traject.h"
+#include "datakit/video.h"
+#include "sample.h"
+
+namespace {
+
+datakit::SceneObjectSpec Prop(const char* model, float x, float y, float z) {
+    datakit::SceneObjectSpec o;
+    o.model = model;
+    o.place.position = {x, y, z};
+    o.place.range = 2000.0f;
+    return o;
+}
+
+// Model textures "MAPSMODELS/<name>.Img": a pattern of two colours, mixed by a function of the
+// texel's place (0 gives the first colour, 1 the second).
+template <typename Mix>
+bool WritePattern(const std::string& datasFolder, const char* name, const uint8_t a[3], const uint8_t b[3], Mix mix) {
+    constexpr uint32_t Size = 64;
+    datakit::Rgba image = datakit::SolidRgba(Size, Size, 0, 0, 0, 255);
+    for (uint32_t y = 0; y < Size; ++y)
+        for (uint32_t x = 0; x < Size; ++x) {
+            const float t = mix(x, y);
+            uint8_t* p = &image.pixels[(y * Size + x) * 4];
+            for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(a[c] + (b[c] - a[c]) * t);
+        }
+    return datakit::WriteImageBytes(datasFolder + "/MAPSMODELS/" + name + ".Img", datakit::MakeImg32(image));
+}
+
+bool WriteModelTextures(const std::string& datasFolder) {
+    const uint8_t grass[3] = {70, 120, 50}, moss[3] = {95, 140, 60};
+    const uint8_t wood[3] = {150, 105, 60}, plank[3] = {110, 70, 35};
+    const uint8_t bark[3] = {90, 60, 40}, dark[3] = {60, 40, 25};
+    const uint8_t leaf[3] = {40, 110, 40}, light[3] = {80, 150, 60};
+    const uint8_t deep[3] = {30, 70, 140}, shallow[3] = {60, 120, 190};
+    return WritePattern(datasFolder, "Ground", grass, moss,
+                        [](uint32_t x, uint32_t y) { return ((x / 8 + y / 8) % 2) ? 1.0f : 0.0f; }) &&
+           WritePattern(datasFolder, "Crate", wood, plank,
+                        [](uint32_t x, uint32_t y) { return (x < 4 || x > 59 || y < 4 || y > 59 || y % 16 < 2) ? 1.0f : 0.0f; }) &&
+           WritePattern(datasFolder, "Bark", bark, dark, [](uint32_t x, uint32_t) { return (x % 8 < 3) ? 1.0f : 0.0f; }) &&
+           WritePattern(datasFolder, "Leaves", leaf, light,
+                        [](uint32_t x, uint32_t y) { return ((x * 7 + y * 13) % 11 < 4) ? 1.0f : 0.0f; }) &&
+           WritePattern(datasFolder, "Water", deep, shallow,
+                        [](uint32_t x, uint32_t y) { return ((x + y / 2) % 16 < 5) ? 1.0f : 0.0f; });
+}
+
+bool WriteSkyBodies(const std::string& datasFolder) {
+    datakit::QvoMesh sun = datakit::MakeBoxMesh("Sun1001", {900, 900, 900}, "");
+    sun.twoSided = 1;
+    datakit::QvoMesh moon = datakit::MakeBoxMesh("Moon1001", {600, 600, 600}, "");
+    moon.twoSided = 1;
+    return datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/Sun1001.QVo", datakit::WriteQvo(sun)) &&
+           datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/Moon1001.QVo", datakit::WriteQvo(moon));
+}
+
+// "VIDEOS/Intro.Avi": two seconds of a sunrise over the ground line, for the video trigger.
+bool WriteIntroVideo(const std::string& datasFolder) {
+    datakit::AviSpec intro;
+    intro.width = 320;
+    intro.height = 240;
+    intro.framesPerSecond = 15;
+    intro.frameCount = 30;
+    intro.draw = [&](uint32_t frame, std::vector<uint8_t>& rgb) {
+        const float t = static_cast<float>(frame) / static_cast<float>(intro.frameCount - 1);
+        const int sunY = static_cast<int>(200.0f - 120.0f * t);
+        for (uint32_t y = 0; y < intro.height; ++y)
+            for (uint32_t x = 0; x < intro.width; ++x) {
+                uint8_t* p = &rgb[(y * intro.width + x) * 3];
+                const int dx = static_cast<int>(x) - 160, dy = static_cast<int>(y) - sunY;
+                if (y > 180) {
+                    p[0] = 60, p[1] = static_cast<uint8_t>(100 + 40 * t), p[2] = 40;
+                } else if (dx * dx + dy * dy < 400) {
+                    p[0] = 255, p[1] = 220, p[2] = 120;
+                } else {
+                    p[0] = static_cast<uint8_t>(40 + 150 * t), p[1] = static_cast<uint8_t>(40 + 120 * t),
+                    p[2] = static_cast<uint8_t>(90 + 140 * t);
+                }
+            }
+    };
+    return datakit::WriteAvi(datasFolder + "/VIDEOS/Intro.Avi", intro);
+}
+
+bool WriteTour(const std::string& datasFolder) {
+    datakit::QvtSpec tour;
+    tour.name = "Tour";
+    const float path[][3] = {{0, 80, -300}, {300, 120, 0}, {0, 160, 300}, {-300, 120, 0}, {0, 80, -300}};
+    for (const auto& p : path) {
+        datakit::QvtPoint point;
+        point.position = {p[0], p[1], p[2]};
+        point.target = {0.0f, 10.0f, 0.0f};
+        tour.points.push_back(point);
+    }
+    return datakit::WriteFileBytes(datasFolder + "/TRAJECTS/Tour.Qvt", datakit::MakeQvt(tour));
+}
+
+// Event codes and action types the scripts use.
+constexpr int32_t kLevelStart = 129;
+constexpr int32_t kZoneEntered = 9;
+constexpr int32_t kEscapeReleased = 66;
+constexpr int32_t kPageUpPressed = 68 + 13;
+constexpr int32_t kPageDownPressed = 68 + 14;
+constexpr int32_t kPPressed = 68 + 15;
+
+datakit::EventBytes Record(const datakit::EventRecordSpec& spec) { return datakit::MakeEventRecords({spec}); }
+
+void SetFloat(datakit::EventRecordSpec& spec, int slot, float v) { std::memcpy(&spec.values[slot], &v, 4); }
+
+// A screen message of text-table entry `entry`, held `seconds`, 250 units below the centre.
+datakit::EventBytes Message(int32_t event, int32_t entry, float seconds) {
+    datakit::EventRecordSpec m;
+    m.event = event;
+    m.action = 17;
+    m.param = 0;  // no game interface
+    m.value1 = seconds;
+    SetFloat(m, 0, 0.0f);
+    SetFloat(m, 1, 250.0f);
+    m.values[5] = static_cast<uint32_t>(entry);
+    SetFloat(m, 6, 1.0f);
+    SetFloat(m, 7, 0.95f);
+    SetFloat(m, 8, 0.6f);
+    SetFloat(m, 12, 1.0f);  // shadowed
+    return Record(m);
+}
+
+datakit::SceneTriggerSpec Zone(const char* name, float x, float z, std::vector<datakit::EventBytes> events) {
+    datakit::SceneTriggerSpec t;
+    t.name = name;
+    t.position = {x, 10.0f, z};
+    t.halfSizes = {40.0f, 40.0f, 40.0f};
+    t.events = std::move(events);
+    return t;
+}
+
+// The level's scripts: the welcome message and the music at level start, Escape for the pause
+// menu, Page Up and Page Down for the quick save slot, P for a camera flight, and three zones: a text box over the crates, the intro video, the sample plug-in.
+void AddScripts(datakit::SceneSpec& level) {
+    level.globalEvents.push_back(Message(kLevelStart, 0, 8.0f));
+    datakit::EventRecordSpec music;
+    music.event = kLevelStart;
+    music.action = 6;
+    music.paramName = "Theme";
+    music.value1 = 1.0f;  // a second's fade in
+    level.globalEvents.push_back(Record(music));
+    // Escape opens the pause menu.
+    datakit::EventRecordSpec pause;
+    pause.event = kEscapeReleased;
+    pause.action = 74;
+    pause.param = 6;
+    level.globalEvents.push_back(Record(pause));
+
+    // The crates talk: a text box of entry 2 over the crate on top, for six seconds.
+    datakit::EventRecordSpec box;
+    box.event = kZoneEntered;
+    box.action = 78;
+    box.targetKind = 4;
+    box.targetId = 3;
+    box.values[5] = 2;
+    SetFloat(box, 2, 1.0f);  // sized to the text
+    SetFloat(box, 3, 6.0f);
+    SetFloat(box, 6, 1.0f);
+    SetFloat(box, 7, 1.0f);
+    SetFloat(box, 8, 1.0f);
+    datakit::EventRecordSpec video;
+    video.event = kZoneEntered;
+    video.action = 14;
+    video.paramName = "Intro";
+    video.once = 1;
+    datakit::EventRecordSpec plugin;
+    plugin.event = kZoneEntered;
+    plugin.action = 75;
+    plugin.param2 = 0;  // enable
+    plugin.paramName = "Sample";
+    level.triggers = {
+        Zone("Crates", 80.0f, 40.0f, {Record(box)}),
+        Zone("Cinema", 0.0f, 250.0f, {Record(video)}),
+        Zone("Grove", -150.0f, 120.0f, {Record(plugin), Message(kZoneEntered, 3, 3.0f)}),
+    };
+
+    // Page Up saves the game in the slot "Quick", Page Down loads it back.
+    datakit::EventRecordSpec save;
+    save.event = kPageUpPressed;
+    save.action = 5;
+    save.param = 2;
+    save.text2 = "Quick";
+    datakit::EventRecordSpec load = save;
+    load.event = kPageDownPressed;
+    load.param = 3;
+    // P flies the camera once round the level along the trajectory "Tour".
+    datakit::EventRecordSpec tour;
+    tour.event = kPPressed;
+    tour.action = 22;
+    tour.paramName = "Tour";
+    level.player.events = {Record(save), Record(load), Record(tour)};
+}
+
+// The head-up interface: a panel at the top left with the level's name, the bag at the bottom
+// right, the mini-map at the top right. Sizes are in units of a 1024 x 768 screen.
+void AddInterface(datakit::SceneSpec& level) {
+    GameUIRecord panel;
+    std::snprintf(panel.name, sizeof panel.name, "%s", "Status");
+    std::snprintf(panel.imageName, sizeof panel.imageName, "%s", "HudPanel");
+    std::snprintf(panel.passOverImageName, sizeof panel.passOverImageName, "%s", "HudPanelOver");
+    std::snprintf(panel.pressedImageName, sizeof panel.pressedImageName, "%s", "HudPanelDown");
+    panel.x = 10.0f;
+    panel.y = 10.0f;
+    panel.width = 320.0f;
+    panel.height = 48.0f;
+    panel.textIndex = 0;
+    panel.textOffsetX = 12.0f;
+    panel.textOffsetY = 12.0f;
+    datakit::SceneGameUISpec ui;
+    ui.record = datakit::MakeGameUIRecord(panel);
+    level.gameUIs.push_back(ui);
+
+    InventoryRecord bag;
+    std::snprintf(bag.name, sizeof bag.name, "%s", "Bag");
+    std::snprintf(bag.slotImageName, sizeof bag.slotImageName, "%s", "InvSlot");
+    std::snprintf(bag.selectedImageName, sizeof bag.selectedImageName, "%s", "InvSelected");
+    std::snprintf(bag.pressedImageName, sizeof bag.pressedImageName, "%s", "InvPressed");
+    bag.capacity = 4;
+    bag.useIcons = 1;
+    bag.x = 740.0f;
+    bag.y = 690.0f;
+    datakit::SceneInventorySpec inventory;
+    inventory.record = datakit::MakeInventoryRecord(bag, {}, false);
+    level.inventories.push_back(inventory);
+
+    GameMapRecord map;
+    std::snprintf(map.name, sizeof map.name, "%s", "Map");
+    std::snprintf(map.imageName, sizeof map.imageName, "%s", "MiniMap");
+    map.x = 864.0f;
+    map.y = 10.0f;
+    map.width = 150.0f;
+    map.height = 150.0f;
+    map.worldWidth = 1000.0f;
+    map.worldDepth = 1000.0f;
+    level.gameMaps.push_back(datakit::MakeGameMapRecord(map));
+}
+
+}  // namespace
+
+datakit::SceneSpec SampleLevelSpec() {
+    datakit::SceneSpec level;
+    level.skyNames = std::array<std::string, 3>{"Sky1001", "Sun1001", "Moon1001"};
+    // A still camera over the south edge, looking north across the level.
+    level.cameraMode = 0;
+    level.cameraPosition = {0.0f, 60.0f, -350.0f};
+    // The camera looks along minus its third column: half a turn about y faces it north (+z).
+    level.cameraRotation = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
+    // The hero stands in front of the camera, the guard beside it; both with the default record.
+    level.player.place.position = {-30.0f, 0.0f, -250.0f};
+    level.player.record = datakit::MakeCharacterRecord(datakit::CharacterRecordSpec());
+    level.player.life = 100.0f;
+    datakit::SceneCharacterSpec guard;
+    guard.type = "Guard";
+    guard.place.position = {30.0f, 0.0f, -230.0f};
+    guard.place.range = 2000.0f;
+    datakit::CharacterRecordSpec guardRecord;
+    guardRecord.name = "Guard";
+    guard.record = datakit::MakeCharacterRecord(guardRecord);
+    level.characters.push_back(guard);
+    level.sky->timeOfDay = 130.0f;
+    level.sky->timeRunning = 1;
+    level.sky->midSpeed = 0.3f;
+    level.sky->outerSpeed = 0.9f;
+    level.playlistName = std::string("Level01");
+    level.tracks = {"Theme", "Calm"};
+
+    level.objects.push_back(Prop("Ground", 0.0f, 0.0f, 0.0f));
+    const float crates[][3] = {{60, 0, 80}, {100, 0, 80}, {80, 20, 80}, {-90, 0, 140}};
+    for (const auto& c : crates) level.objects.push_back(Prop("Crate", c[0], c[1], c[2]));
+    const float trees[][2] = {{-150, 60}, {-180, 110}, {-120, 200}, {150, 220}, {200, -80}, {-60, -200}};
+    for (const auto& t : trees) level.objects.push_back(Prop("Tree", t[0], 0.0f, t[1]));
+    // The movement pieces east of the start: a ledge with a ladder and a ramp, and a pool.
+    level.objects.push_back(Prop("Ledge", 160.0f, 0.0f, -160.0f));
+    level.objects.push_back(Prop("Ladder", 160.0f, 0.0f, -192.0f));
+    level.objects.push_back(Prop("Ramp", 100.0f, 0.0f, -160.0f));
+    level.objects.push_back(Prop("Water", 260.0f, 0.5f, 60.0f));
+
+    datakit::GameLightSpec lamp;
+    lamp.name = "CrateLamp";
+    lamp.position = {80.0f, 60.0f, 80.0f};
+    lamp.range = 1500.0f;
+    lamp.outerRange = 220.0f;
+    lamp.colour = {1.0f, 0.8f, 0.5f};
+    level.gameLights.push_back(lamp);
+
+    // The grove: a zone of value 1 around the trees, read by interface counters of source 6.
+    datakit::EnvZoneRecord grove;
+    grove.position = {-150.0f, 0.0f, 120.0f};
+    grove.radiusSquared = 150.0f * 150.0f;
+    grove.value = 1.0f;
+    level.zonesOn = 1;
+    level.zones.push_back(grove);
+
+    // A rope from the crate on top (index 3) to the lone crate (index 4); the far end hangs free.
+    datakit::RopeRecord rope;
+    rope.a = {4, 3, -1, 1};
+    rope.b = {4, 4, -1, 0};
+    level.ropes.push_back(rope);
+    AddScripts(level);
+    AddInterface(level);
+    return level;
+}
+
+bool WriteSampleLevel(const std::string& datasFolder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directories(fs::path(datasFolder) / "OBJECTS" / "SKY", error);
+    const bool ok = WriteModelTextures(datasFolder) && WriteSkyBodies(datasFolder) && WriteTour(datasFolder) &&
+                    WriteIntroVideo(datasFolder) &&
+                    datakit::WriteScene(datasFolder + "/SCN/Level01.Scn", SampleLevelSpec());
+    if (!ok) std::fprintf(stderr, "makedata: cannot write the sample level under %s\n", datasFolder.c_str());
+    return ok;
+}
