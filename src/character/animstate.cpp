@@ -294,7 +294,7 @@ void NztEntity::SwimBranch() {
     const float pitch = Clampf(-(w.verticalSpeed * 500.0f), -1024.0f, 1024.0f);
     w.poseTarget[0] = Approach(w.poseTarget[0], pitch, Rate(byButton ? 0.05f : 0.1f));
     FreeSteer(this, 50.0f, 0.015f);
-    if (wallContact.object && HasAnim(this, AnimSlot::JumpHandUp01) && FindLedge() == LedgeStepUp) {
+    if (HasWallContact() && HasAnim(this, AnimSlot::JumpHandUp01) && FindLedge() == LedgeStepUp) {
         FaceWall();
         BlendLocked(this, AnimSlot::JumpHandUp01);
         if (actionState == ActionStateHanging) RaiseEvent(this, EventLeaveHold);
@@ -559,7 +559,7 @@ void NztEntity::ClimbBranch() {
         if (HangLedgeUnderHand(offset)) {
             Blend(this, move);
             int32_t turn = 0;
-            if (wallContact.object && (isLeft ? CanTurnLeftAtLedge(&turn) : CanTurnRightAtLedge(&turn))) {
+            if (HasWallContact() && (isLeft ? CanTurnLeftAtLedge(&turn) : CanTurnRightAtLedge(&turn))) {
                 TurnYawBy(this, static_cast<float>(turn));
                 SetLocked(this, isLeft ? AnimSlot::ClimbTurnLeftIn : AnimSlot::ClimbTurnRightIn);
             } else {
@@ -640,7 +640,7 @@ void NztEntity::SlideBranch() {
             SlideEndRound();
             return;
         }
-        if ((wallContact.object || wallContact.word0) && l >= 0.2f) {
+        if (HasWallContact() && l >= 0.2f) {
             SlideEndImpact();
             return;
         }

@@ -47,6 +47,10 @@ uint32_t SendContact(NztEventObject* touched, uint32_t code, NztEventObject* cha
     return ObjectServices.sendEvent(touched, code, EventObjectHandle(character), 0, 0);
 }
 
+bool FiniteVector(const float v[3]) {
+    return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+}
+
 uint32_t MeshBones(const NztMesh* mesh) {
     return mesh == nullptr ? 0 : std::max(mesh->LargestBoneCount, mesh->MaxBoneCount);
 }
@@ -325,7 +329,19 @@ void NztEntity::Update() {
         UpdateBehaviour();
         StepAnimation();
         PushStateToModel();
+        BindCollisionBody();
+        // A move that is not a finite number (a bad value written by a movement step, or one the
+        // sweep made of it) is dropped whole: the character stays where it stood, and the world is
+        // never asked about a point that is not one.
+        if (!FiniteVector(Position) && FiniteVector(PreviousPosition))
+            std::copy(PreviousPosition, PreviousPosition + 3, Position);
+        const float before[3] = {Position[0], Position[1], Position[2]};
         SkinLocalEntityMesh(mesh);
+        if (!FiniteVector(Position) && FiniteVector(before)) {
+            for (int k = 0; k < 3; ++k) Position[k] = PreviousPosition[k] = before[k];
+            *mesh->Motion = Vec3{0.0f, 0.0f, 0.0f};
+        }
+        FillContactBlocks();
         inWater = onSurface;  // the ground probe found water deep enough to swim in
         UpdateMeshAttachments(mesh);
         BindMeshData();
@@ -514,6 +530,75 @@ void NztEntity::PushStateToModel() {
         mesh->RootMotionScale = speedFactor;
     else
         mesh->RootMotionScale = inputDriven != 0 ? std::fabs(speedFactor) : 1.0f;
+    // A speed that is not a number moves nothing.
+    if (!std::isfinite(mesh->RootMotionScale)) mesh->RootMotionScale = 0.0f;
+}
+
+namespace {
+
+// The body's radius when the probe shape gives none: half the narrower horizontal extent of the
+// type's mesh.
+float MeshBodyRadius(const NztMesh* mesh) {
+    if (mesh == nullptr) return 0.0f;
+    const float r = 0.5f * std::min(mesh->Size.x, mesh->Size.z);
+    return std::isfinite(r) && r > 0.0f ? r : 0.0f;
+}
+
+NztBaseObject* ContactObject(NztBase3D* object) {
+    return dynamic_cast<NztBaseObject*>(object);
+}
+
+void CopyNormal(const float normal[3], uint32_t data[3]) {
+    std::memcpy(data, normal, 3 * sizeof(float));
+}
+
+}  // namespace
+
+float EntityBodyHeight(const NztEntity* e);
+
+void NztEntity::BindCollisionBody() {
+    NztMeshGround& g = mesh->Ground;
+    g.Probe = &standingProbe;
+    g.HitKind = &sweepHitKind;
+    g.GroundKind = &groundContact.word0;
+    // No probe shape, no body: the character moves as it is told and the wall block stays empty.
+    sweepHit = SweepHitRecord{};
+    sweepHitKind = 0;
+    if (probeShape == nullptr) return;
+    // The probe shape's height word holds the whole body height here (the ledge probes take it so),
+    // so the sphere is centred half-way up the body: a sphere at the crown would let everything
+    // lower than the head pass through the character.
+    const float height = EntityBodyHeight(this);
+    const float word = probeShape->typeHeight;
+    const float half = 0.5f * height;
+    collisionBody.heightOffset = std::isfinite(word) && word > 0.0f ? std::min(word, half) : half;
+    const float r = probeShape->baseSize;
+    collisionBody.radius = std::isfinite(r) && r > 0.0f ? r : MeshBodyRadius(mesh);
+    if (!(collisionBody.radius > 0.0f) || !std::isfinite(collisionBody.heightOffset)) return;
+    g.Body = &collisionBody;
+    g.Hit = &sweepHit;
+}
+
+void NztEntity::FillContactBlocks() {
+    groundContact.surfaceType = standingProbe.hitType;
+    CopyNormal(standingProbe.normal, groundContact.data);
+    groundContact.secondObject = ContactObject(standingProbe.object);
+    // A posing that did not move the body at all (a still frame, or the one frame of a stride that
+    // carries no motion) says nothing new about walls: the character still leans on what it leaned
+    // on, and the wall and the carrier are not told it left and came back.
+    const Vec3 moved = *mesh->Motion;
+    const bool still = moved.x == 0.0f && moved.y == 0.0f && moved.z == 0.0f;
+    if (still && sweepHit.touchedType == 0 && sweepHit.hitType == 0) return;
+    const float wallNormal[3] = {sweepHit.normal.x, sweepHit.normal.y, sweepHit.normal.z};
+    wallContact.word0 = sweepHit.touchedType;
+    wallContact.object = sweepHit.touchedType != 0 ? ContactObject(sweepHit.touchedObject) : nullptr;
+    wallContact.carrierValue = static_cast<float>(sweepHit.hitType);
+    CopyNormal(wallNormal, wallContact.data);
+    wallContact.secondObject = sweepHit.hitType != 0 ? ContactObject(sweepHit.object) : nullptr;
+}
+
+bool NztEntity::HasWallContact() const {
+    return wallContact.word0 != 0 || wallContact.object != nullptr || wallContact.secondObject != nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -613,6 +698,16 @@ void NztEntity::ClearContactsWith(NztBaseObject* object) {
         contact = 0;
     }
     if (contactLink == object) contactLink = nullptr;
+    // What the last sweep and ground probe found (the next posing reads the ground's object).
+    if (sweepHit.touchedObject == object) {
+        sweepHit.touchedObject = nullptr;
+        sweepHit.touchedType = 0;
+    }
+    if (sweepHit.object == object) {
+        sweepHit.object = nullptr;
+        sweepHit.hitType = 0;
+    }
+    if (standingProbe.object == object) standingProbe = StandingProbe{};
     if (target == object) target = nullptr;
     if (static_cast<NztBaseObject*>(riddenEntity) == object) riddenEntity = nullptr;
     if (static_cast<NztBaseObject*>(targetingEntity) == object) targetingEntity = nullptr;

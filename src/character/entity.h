@@ -18,6 +18,7 @@
 
 #include "character/movement.h"
 #include "world/base3d.h"
+#include "world/collquery.h"
 
 class NztEntity;
 struct NztTraject;
@@ -41,9 +42,11 @@ inline NztAction MakeAction(void (NztEntity::*callback)()) {
     return NztAction{callback, 0, 0, 0};
 }
 
-// A contact block, filled each frame by the movement code. The ground block: type word, object,
-// surface type (5 slide slope, 8 event surface), surface data, ground object. The wall block:
-// wall surface type (8 event surface), wall object, carrier value, surface data, carrier object.
+// A contact block, filled each frame from the collision queries of the character's posing. The
+// ground block: ground kind (from the sweep's hit type), object, surface type of the floor stood on
+// (5 slide slope, 8 event surface), its normal, the floor's object. The wall block: 8 when an event
+// surface was touched, that surface's object, the type of the last surface that blocked the move
+// (as a float, the carrier value; 0 when nothing blocked), its normal, its object (the carrier).
 struct EntityContactBlock {
     uint32_t word0 = 0;
     NztBaseObject* object = nullptr;
@@ -122,6 +125,9 @@ public:
     void SetTarget(NztBaseObject* object);
     // Every contact reference of the character that points at object is emptied.
     void ClearContactsWith(NztBaseObject* object);
+    // True when the wall block reports a contact: an event surface touched or a surface that
+    // blocked the move.
+    bool HasWallContact() const;
     // Both contact blocks and the previous-contact words: copied from other, or cleared.
     void CopyLinkSlots(const NztEntity* other);
     void ResetLinkSlots();
@@ -343,6 +349,14 @@ public:
     EntityProbeShape* probeShape = nullptr;
     float tiltMatrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
+    // The sphere swept along the character's motion each frame (placed and sized from the probe
+    // shape), and what the sweep and the ground probe last found; the contact blocks are filled
+    // from these after the posing.
+    CollisionBody collisionBody;
+    SweepHitRecord sweepHit;
+    StandingProbe standingProbe;
+    uint32_t sweepHitKind = 0;
+
     // Contacts: the two blocks and the previous frame's values.
     EntityContactBlock groundContact;
     EntityContactBlock wallContact;
@@ -501,6 +515,10 @@ private:
     bool releasing_ = false;  // Release has begun: no longer a target
     uint32_t tiltSwitches_[2] = {0, 0};
     void ClearBlendLayer();
+    // The collision body and the contact records bound into the mesh for the posing (a local,
+    // free character only), and the contact blocks filled from what the posing found.
+    void BindCollisionBody();
+    void FillContactBlocks();
     // First of the slots named that the character has, played with BlendToAnimIndex; false when none.
     bool PlayFirst(std::initializer_list<uint32_t> slots, int32_t startFrame = 0);
     bool Has(uint32_t slot) { return GetAnim(slot) != nullptr; }

@@ -525,7 +525,8 @@ void MoveAndSweep(NztMesh* mesh, const Vec3& d) {
         else
             body.centre = Vec3{previous.x, previous.y + h, previous.z};
         SweepHitRecord scratch;
-        const uint32_t kind = PoseWorld.sweepCollisionBody(&body, &m, g.Hit ? g.Hit : &scratch);
+        const uint32_t kind = PoseWorld.sweepCollisionBody(&body, &m, g.Hit ? g.Hit : &scratch,
+                                                           static_cast<NztBaseObject*>(mesh->Owner));
         if (g.HitKind) *g.HitKind = kind;
         if (kind > 1 && g.GroundKind) *g.GroundKind = kind == 4 ? 1 : kind == 6 ? 2 : kind == 7 ? 3 : 0;
     }

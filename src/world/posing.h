@@ -105,7 +105,8 @@ struct PoseWorldCalls {
     uint32_t (*findStandingSurface)(const Vec3& point, float step, float defaultHeight, float* floor,
                                     float* surface, StandingProbe* probe, NztBase3D* asker);
     float (*nearestSurface)(const Vec3& point, float range, float defaultHeight);
-    uint32_t (*sweepCollisionBody)(CollisionBody* body, Vec3* motion, SweepHitRecord* hit);
+    // The owner asks: its own triangles, and those of what it hangs on or carries, never stop it.
+    uint32_t (*sweepCollisionBody)(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, NztBase3D* asker);
     uint32_t (*computeSurfaceTilt)(NztBaseObject* object, int32_t* pitch, int32_t* roll);
     uint32_t (*computeGroundTilt)(NztBaseObject* object, int32_t* pitch, int32_t* roll);
 };

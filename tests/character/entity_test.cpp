@@ -229,7 +229,19 @@ TEST_F(CharacterWorld, ClearContactsWithEmptiesEveryReferenceToTheObject) {
     e->contactObject = &gone;
     e->contact = 1;
     e->contactLink = &gone;
+    // What the last sweep and ground probe found (the next posing rides the floor's object).
+    e->sweepHit.touchedObject = &kept;
+    e->sweepHit.touchedType = 8;
+    e->sweepHit.object = &gone;
+    e->sweepHit.hitType = 1;
+    e->standingProbe.object = &gone;
+    e->standingProbe.hitType = 1;
     e->ClearContactsWith(&gone);
+    EXPECT_EQ(e->sweepHit.touchedObject, &kept);
+    EXPECT_EQ(e->sweepHit.object, nullptr);
+    EXPECT_EQ(e->sweepHit.hitType, 0u);
+    EXPECT_EQ(e->standingProbe.object, nullptr);
+    EXPECT_EQ(e->standingProbe.hitType, 0u);
     EXPECT_EQ(e->groundContact.object, nullptr);
     EXPECT_EQ(e->groundContact.word0, 0u);
     EXPECT_EQ(e->groundContact.secondObject, nullptr);

@@ -3,6 +3,8 @@
 // the guards that keep the player from being stuck or thrown by a bad value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -34,9 +36,21 @@ std::vector<Tri> Square(float x0, float z0, float x1, float z1, float y, uint32_
     return {{p00, p01, p10, type}, {p10, p01, p11, type}};
 }
 // A wall in the plane z = z0 facing -z, over x0..x1 and y0..y1.
-std::vector<Tri> WallFacingBack(float z0, float x0, float x1, float y0, float y1) {
+std::vector<Tri> WallFacingBack(float z0, float x0, float x1, float y0, float y1, uint32_t type = 1) {
     const Vec3 a{x0, y0, z0}, b{x1, y0, z0}, c{x0, y1, z0}, d{x1, y1, z0};
-    return {{a, c, b, 1}, {b, c, d, 1}};
+    return {{a, c, b, type}, {b, c, d, type}};
+}
+// A standing wall from (a.x, a.z) to (b.x, b.z) over y0..y1, wound so that its normal faces the
+// point toward.
+std::vector<Tri> Upright(Vec3 a, Vec3 b, float y0, float y1, Vec3 toward, uint32_t type = 1) {
+    const Vec3 p0{a.x, y0, a.z}, p1{b.x, y0, b.z}, p2{a.x, y1, a.z}, p3{b.x, y1, b.z};
+    // The normal of (P0, P1, P2) is (P0 - P1) x (P0 - P2).
+    const Vec3 u = p0 - p1, v = p0 - p2;
+    const Vec3 n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+    const Vec3 mid = (p0 + p3) * 0.5f;
+    const Vec3 t = toward - mid;
+    if (n.x * t.x + n.y * t.y + n.z * t.z > 0.0f) return {{p0, p1, p2, type}, {p1, p3, p2, type}};
+    return {{p0, p2, p1, type}, {p1, p2, p3, type}};
 }
 // A slope over x0..x1 rising from y0 at z0 to y1 at z1.
 std::vector<Tri> Slope(float x0, float x1, float z0, float z1, float y0, float y1) {
@@ -615,6 +629,244 @@ TEST_F(Movement, BadValuesNeverReachThePosition) {
     hero->parachuting = 0;
     hero->glideVelocity[1] = 0.0f;
     EXPECT_TRUE(FinitePosition(hero));
+}
+
+// Walls: the character's swept body stops at a wall met head on and slides along one met at a
+// slant, whether the player walks into it or a character's own code moves it; the wall block names
+// the wall and the wall hears of the contact.
+TEST_F(Movement, AWallStopsTheCharacterOrTurnsItAlong) {
+    enum class Mover { Player, Pushed };
+    struct Case {
+        const char* name;
+        Mover mover;
+        bool slant;  // the wall x + z = 20 instead of z = 20
+    };
+    const Case cases[] = {{"player, head on", Mover::Player, false},
+                          {"player, slant", Mover::Player, true},
+                          {"pushed, head on", Mover::Pushed, false},
+                          {"pushed, slant", Mover::Pushed, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        AddGround(Square(-100, -100, 100, 100, 0));
+        const std::vector<Tri> tris = c.slant ? Upright({-100, 0, 120}, {120, 0, -100}, 0, 40, {0, 0, 0})
+                                              : WallFacingBack(20, -50, 50, 0, 40);
+        NztScnObject* wall = AddGround(tris);
+        NztEntity* hero = Player({3, 0, 0});
+        ASSERT_NE(hero, nullptr);
+        NztEntity* mover = hero;
+        if (c.mover == Mover::Pushed) {
+            // Another character, moved by its own code a unit a frame along its forward axis.
+            mover = GetEntityType("Hero1001");
+            ASSERT_NE(mover, nullptr);
+            const float at[3] = {-20, 0, 0};
+            mover->SetPosition(at);
+            mover->SetYaw(0);
+            hero->SetPosition(std::array<float, 3>{60, 0, -60}.data());
+        }
+        Frames(3, {});
+        const float r = mover->collisionBody.radius;
+        ASSERT_GT(r, 0.5f);
+        const float startX = mover->Position[0];
+        bool contact = false;
+        for (int i = 0; i < 100; ++i) {
+            if (c.mover == Mover::Pushed) mover->MoveForward(1.0f);
+            Frame(c.mover == Mover::Player ? Buttons{Fwd} : Buttons{});
+            ASSERT_TRUE(FinitePosition(mover));
+            // Never through: the body keeps at least its radius (less rounding) off the plane.
+            const float gap = c.slant ? (20.0f - mover->Position[0] - mover->Position[2]) / std::sqrt(2.0f)
+                                      : 20.0f - mover->Position[2];
+            ASSERT_GT(gap, r - 0.05f) << "frame " << i;
+            if (mover->wallContact.secondObject == wall) {
+                contact = true;
+                EXPECT_TRUE(mover->HasWallContact());
+                EXPECT_EQ(mover->wallContact.carrierValue, 1.0f);
+                EXPECT_EQ(mover->wallContact.word0, 0u);  // a solid wall is no event surface
+            }
+        }
+        EXPECT_TRUE(contact);
+        if (c.slant)
+            EXPECT_LT(mover->Position[0], startX - 10.0f);  // turned along the wall, toward -x
+        else
+            EXPECT_NEAR(mover->Position[0], startX, 2.0f);  // stopped where it met it
+        // The wall was told once that the character came against it; the character too.
+        const std::vector<uint32_t> codes = CodesTo(wall);
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 3u), 1);
+        const std::vector<uint32_t> own = CodesTo(mover);
+        EXPECT_NE(std::find(own.begin(), own.end(), 16u), own.end());
+    }
+}
+
+// Event surfaces (type 8) never block; the floor of that type fills the ground block and its object
+// hears 0 and 6, then 1 and 7 at the tenth-second ticks, then 2 and 8 when left; a wall of that type
+// is reported in the wall block and hears 9 and 11. The character itself hears none of these.
+TEST_F(Movement, EventSurfacesFillTheContactBlocksAndHearTheCharacter) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztScnObject* pad = AddGround(Square(-20, 10, 20, 30, 0.5f, HitTypeTouch));
+    NztScnObject* curtain = AddGround(WallFacingBack(50, -50, 50, 0, 40, HitTypeTouch));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    Frames(3, {});
+    EXPECT_EQ(hero->groundContact.surfaceType, 1u);
+    bool onPad = false, touchedCurtain = false;
+    for (int i = 0; i < 400 && hero->Position[2] < 70.0f; ++i) {
+        Frame({Fwd});
+        ASSERT_TRUE(FinitePosition(hero));
+        if (hero->groundContact.secondObject == pad) {
+            onPad = true;
+            EXPECT_EQ(hero->groundContact.surfaceType, HitTypeTouch);
+            EXPECT_NEAR(hero->Position[1], 0.5f, 0.6f);
+        }
+        if (hero->wallContact.object == curtain) {
+            touchedCurtain = true;
+            EXPECT_EQ(hero->wallContact.word0, HitTypeTouch);
+            EXPECT_EQ(hero->wallContact.secondObject, nullptr);  // it blocks nothing
+        }
+    }
+    EXPECT_TRUE(onPad);
+    EXPECT_TRUE(touchedCurtain);
+    EXPECT_GT(hero->Position[2], 70.0f);  // walked through the curtain
+    Frames(3, {});
+    const std::vector<uint32_t> padCodes = CodesTo(pad);
+    ASSERT_GE(padCodes.size(), 4u);
+    EXPECT_EQ(padCodes[0], 0u);
+    EXPECT_EQ(padCodes[1], 6u);
+    EXPECT_NE(std::find(padCodes.begin(), padCodes.end(), 1u), padCodes.end());
+    EXPECT_NE(std::find(padCodes.begin(), padCodes.end(), 7u), padCodes.end());
+    EXPECT_EQ(std::vector<uint32_t>(padCodes.end() - 2, padCodes.end()), (std::vector<uint32_t>{2u, 8u}));
+    const std::vector<uint32_t> curtainCodes = CodesTo(curtain);
+    ASSERT_FALSE(curtainCodes.empty());
+    EXPECT_EQ(curtainCodes.front(), 9u);
+    EXPECT_EQ(curtainCodes.back(), 11u);
+    for (uint32_t code : CodesTo(hero)) EXPECT_TRUE(code != 6u && code != 9u && code != 16u) << code;
+}
+
+// A degenerate triangle in the way, one whose normal overflows, or a move that is not a number
+// never puts a non-finite value into the position; the character stays put or walks on.
+TEST_F(Movement, DegenerateHitsAndBadMovesKeepThePositionFinite) {
+    struct Case {
+        const char* name;
+        std::vector<Tri> obstacle;
+        bool badSpeed;
+    };
+    const Case cases[] = {
+        {"flat triangle", {{{-10, 9, 10}, {0, 9, 10}, {10, 9, 10}, 1}}, false},
+        {"point triangle", {{{3, 9, 10}, {3, 9, 10}, {3, 9, 10}, 1}}, false},
+        {"overflowing normal", {{{-3e37f, 0, 10}, {3e37f, 0, 10}, {0, 3e37f, 10}, 1}}, false},
+        {"speed not a number", {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        AddGround(Square(-100, -100, 100, 100, 0));
+        if (!c.obstacle.empty()) AddGround(c.obstacle);
+        NztEntity* hero = Player({3, 0, 0});
+        ASSERT_NE(hero, nullptr);
+        Frames(3, {});
+        for (int i = 0; i < 60; ++i) {
+            if (c.badSpeed) hero->speedFactor = std::nanf("");
+            Frame({Fwd});
+            ASSERT_TRUE(FinitePosition(hero)) << "frame " << i;
+        }
+        if (c.badSpeed)
+            EXPECT_NEAR(hero->Position[2], 0.0f, 0.5f);
+        else
+            EXPECT_GT(hero->Position[2], 12.0f);  // nothing with a face stood in the way
+        EXPECT_TRUE(std::isfinite(hero->PreviousPosition[2]));
+    }
+}
+
+// The sample level pieces and props stand in the way as solid bodies: the player walking at one
+// stops short of it, never inside it.
+TEST_F(Movement, SampleLevelPiecesAndPropsAreSolid) {
+    struct Piece {
+        const char* mesh;
+        const char* side;
+        float halfDepth;  // of the piece along z
+    };
+    const Piece pieces[] = {{"OBJECTS/Ledge1001.QVo", "OBJECTS/Ledge0001.QVc", 30.0f},
+                            {"OBJECTS/Ladder1001.QVo", "OBJECTS/Ladder0001.QVc", 1.0f},
+                            {"OBJECTS/Crate1001.QVo", "OBJECTS/Crate0001.QVc", 10.0f},
+                            {"OBJECTS/Tree1001.QVo", "OBJECTS/Tree0001.QVc", 2.0f}};
+    for (const Piece& p : pieces) {
+        SCOPED_TRACE(p.mesh);
+        TearDown();
+        SetUp();
+        AddGround(Square(-100, -100, 100, 100, 0));
+        NztMesh* mesh = CreateMeshData();
+        ASSERT_EQ(LoadMeshFile(p.mesh, mesh, 0, 1), 1);
+        ASSERT_EQ(LoadMeshSideFile(p.side, mesh), 1);
+        NztScnObject* piece = CreateScnObject(mesh);
+        const float at[3] = {3, 0, 40};
+        piece->SetPosition(at);
+        piece->BindRenderData();  // the collision copy is posed at the bound position
+        piece->UpdateCollision();
+        piece->registered = 1;
+        BuildCollideGrid();
+        NztEntity* hero = Player({3, 0, 0});
+        ASSERT_NE(hero, nullptr);
+        Frames(200, {Fwd});
+        ASSERT_TRUE(FinitePosition(hero));
+        EXPECT_LT(hero->Position[2], 40.0f - p.halfDepth - hero->collisionBody.radius + 0.05f);
+        EXPECT_GT(hero->Position[2], 40.0f - p.halfDepth - 3.0f);  // it walked up to it
+        EXPECT_EQ(hero->wallContact.secondObject, piece);
+    }
+}
+
+// The swept body leaves out the character's own collision mesh (and what it hangs on or carries):
+// a body wide enough to meet its own box still walks freely, and the sphere is the probe shape's
+// (its radius the character's size, centred half-way up the body).
+TEST_F(Movement, TheSweptBodyNeverMeetsItsOwnCharacter) {
+    AddGround(Square(-100, -100, 100, 100, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    ASSERT_NE(hero->hasCollision, 0u);  // the hero's own box, 4 x 18 x 3
+    hero->probeBlock.baseSize = 2.5f;   // reaches the box's back face as it steps forward
+    Frames(3, {});
+    EXPECT_FLOAT_EQ(hero->collisionBody.radius, 2.5f);
+    EXPECT_FLOAT_EQ(hero->collisionBody.heightOffset, 0.5f * hero->probeBlock.typeHeight);
+    Frames(100, {Fwd});
+    EXPECT_GT(hero->Position[2], 20.0f);
+    EXPECT_FALSE(hero->HasWallContact());
+}
+
+// A swimmer that comes against the bank of a pool whose top lies within a body height above it
+// climbs out: the wall met by the sweep is the contact the ledge test asks for.
+TEST_F(Movement, ASwimmerAtTheBankClimbsOut) {
+    datakit::QvaAnim climb;
+    climb.frameCount = 10;
+    climb.boneCount = 14;
+    for (uint32_t k : {0u, 9u}) {
+        datakit::QvaFrame f;
+        f.index = k;
+        f.keys.assign(14, NztBoneKey{});
+        climb.frames.push_back(f);
+    }
+    for (const char* slot : {"JumpUp01", "JumpHandUp01"})
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
+                                            datakit::WriteQva(climb)));
+    // Water 8 deep up to the bank at z = 40, whose top stands 18 above the pool's floor.
+    AddGround(Join({Square(-300, -300, 300, 40, 0), Square(-300, -300, 300, 40, 8, HitTypeWater),
+                    WallFacingBack(40, -300, 300, 0, 18), Square(-300, 40, 300, 300, 18)}));
+    NztEntity* hero = Player({3, 8, 30});
+    ASSERT_NE(hero, nullptr);
+    hero->SetSize(1.0f);
+    hero->probeBlock.baseSize = 1.0f;
+    Frames(5, {});
+    ASSERT_EQ(hero->inWater, 1u);
+    // The swimmer floats within a body height of the bank's top: the ledge is one to climb.
+    ASSERT_GT(18.0f - hero->Position[1], 0.75f * hero->probeBlock.typeHeight);
+    ASSERT_LT(18.0f - hero->Position[1], hero->probeBlock.typeHeight);
+    bool climbed = false;
+    for (int i = 0; i < 60 && !climbed; ++i) {
+        hero->MoveForward(0.3f);
+        Frame({});
+        ASSERT_LT(hero->Position[2], 40.0f - 1.0f + 0.05f);
+        climbed = Playing(hero, AnimSlot::JumpHandUp01);
+    }
+    EXPECT_TRUE(climbed);
 }
 
 }  // namespace

@@ -284,7 +284,7 @@ TEST_F(Posing, EntityRootMotionCountsEveryFrameSincePreviousFrame) {
 struct SweepLog {
     static inline Vec3 centre{};
     static inline uint32_t result = 0;
-    static uint32_t Halve(CollisionBody* body, Vec3* motion, SweepHitRecord* hit) {
+    static uint32_t Halve(CollisionBody* body, Vec3* motion, SweepHitRecord* hit, NztBase3D*) {
         centre = body->centre;
         *motion = *motion * 0.5f;
         hit->hitType = result;
