@@ -436,7 +436,9 @@ TEST(Geometry, SphereAgainstTriangleMatchesReference) {
         const double d = ReferenceDistance(v0, v1, v2, centre);
         SCOPED_TRACE(::testing::Message() << "case " << i << ", distance " << d);
         EXPECT_TRUE(SphereTouchesTriangle(v0, v1, v2, centre, float(d * 1.0001 + 1e-4)));
-        if (d > 1e-3) EXPECT_FALSE(SphereTouchesTriangle(v0, v1, v2, centre, float(d * 0.9999)));
+        if (d > 1e-3) {
+            EXPECT_FALSE(SphereTouchesTriangle(v0, v1, v2, centre, float(d * 0.9999)));
+        }
     }
 }
 
