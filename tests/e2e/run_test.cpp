@@ -460,3 +460,74 @@ TEST_F(E2eRun, HoldingForwardMovesTheHero) {
     game.Signal(SIGTERM);
     ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
+
+namespace {
+
+// Pixels of the screen rectangle [left, right) x [top, bottom) in the colours of the sample spell's
+// fire: bright red and green, little blue. Nothing else the level shows near its middle has them.
+int FirePixels(const std::string& tga, int top, int bottom, int left, int right) {
+    const std::string rows = TgaRows(tga, top, bottom);
+    int n = 0;
+    for (int y = 0; y < bottom - top; ++y)
+        for (int x = left; x < right; ++x) {
+            const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
+            const int b = static_cast<uint8_t>(rows[p]), g = static_cast<uint8_t>(rows[p + 1]),
+                      r = static_cast<uint8_t>(rows[p + 2]);
+            if (r >= 200 && g >= 100 && b <= 120 && r - b >= 100) ++n;
+        }
+    return n;
+}
+
+}  // namespace
+
+// The sample level's keys: P casts the sample spell from the hero (its burning ball shows in the
+// picture before the camera), Page Up saves the game in the slot "Quick".
+TEST_F(E2eRun, TheLevelKeysCastTheSpellAndSaveTheGame) {
+    {
+        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string()}, root_, {},
+                       root_ / "makedata.err");
+        ASSERT_TRUE(makedata.started());
+        ASSERT_TRUE(makedata.WaitFor(30s)) << "makedata did not finish";
+        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
+            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
+    }
+    datakit::UserConfigSpec config;
+    config.width = 640;
+    config.height = 480;
+    config.fullScreen = 0;
+    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+    const fs::path err = root_ / "game.err";
+    Child game(BinaryDir() / "quorvane", {}, root_ / "work",
+               {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1",
+                "QUORVANE_TRACE_MOVEMENT=1"},
+               err);
+    ASSERT_TRUE(game.started());
+    ASSERT_EQ(std::system("timeout 60 xdotool search --sync --onlyvisible --name '^Quorvane$' > /dev/null"), 0)
+        << "the window never showed\n" << ReadFile(err);
+    ASSERT_EQ(std::system("xdotool mousemove 20 20"), 0);
+    // The key raises its event only once the hero is driven, which the position reports show.
+    float position[3] = {0, 0, 0};
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!LastPlayerPosition(err, position) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(LastPlayerPosition(err, position)) << "no player position reported\n" << ReadFile(err);
+    const fs::path shots = root_ / "Datas" / "SCREENSHOTS";
+    ASSERT_TRUE(PressUntilFile("F11", shots / "Shot000.tga", 60s)) << ReadFile(err);
+    ASSERT_EQ(std::system("xdotool keydown p sleep 0.3 keyup p"), 0);
+    ASSERT_TRUE(PressUntilFile("F11", shots / "Shot001.tga", 60s)) << ReadFile(err);
+    const std::string before = ReadFile(shots / "Shot000.tga");
+    const std::string after = ReadFile(shots / "Shot001.tga");
+    ASSERT_GE(before.size(), 18u + 640u * 480u * 4u);
+    ASSERT_GE(after.size(), 18u + 640u * 480u * 4u);
+    // The ball and its flames fly off from the hero, in front of the camera.
+    const int fireBefore = FirePixels(before, 100, 400, 160, 480);
+    const int fireAfter = FirePixels(after, 100, 400, 160, 480);
+    if (fireAfter <= fireBefore + 30)
+        for (const char* name : {"Shot000.tga", "Shot001.tga"})
+            fs::copy_file(shots / name, fs::temp_directory_path() / (std::string("quorvane-e2e-spell-") + name),
+                          fs::copy_options::overwrite_existing);
+    EXPECT_GT(fireAfter, fireBefore + 30) << "no fire in the view\n" << ReadFile(err);
+    EXPECT_TRUE(PressUntilFile("Prior", root_ / "Datas" / "USER" / "Quick.Scn", 60s)) << ReadFile(err);
+    game.Signal(SIGTERM);
+    ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}

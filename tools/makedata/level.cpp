@@ -1,7 +1,8 @@
 // The sample level, "SCN/Level01.Scn", which the sample game starts on: a ground with props and the
-// movement pieces, the hero and a guard placed before the camera, the sky with its sun and moon, a game light over the crates, an
-// environment zone around the trees, a rope between two crates, the music play-list, and the
-// camera trajectory "TRAJECTS/Tour.Qvt" that the level's scripts fly.
+// movement pieces, the hero, a guard walking the patrol round and a watcher keeping its distance
+// from the hero, all placed before the camera; the sky with its sun and moon, a game light over the
+// crates, an environment zone around the trees, a rope between two crates, the music play-list, the
+// head-up interface, and the camera trajectory "TRAJECTS/Tour.Qvt" that the level's scripts fly.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -109,13 +110,23 @@ bool WriteTour(const std::string& datasFolder) {
     return datakit::WriteFileBytes(datasFolder + "/TRAJECTS/Tour.Qvt", datakit::MakeQvt(tour));
 }
 
-// Event codes and action types the scripts use.
+// Event codes the scripts use. The key events are those the player's input table raises on the
+// hero (character/control.cpp): Page Up and Page Down always, P and Home while the hero is driven.
 constexpr int32_t kLevelStart = 129;
 constexpr int32_t kZoneEntered = 9;
 constexpr int32_t kEscapeReleased = 66;
-constexpr int32_t kPageUpPressed = 68 + 13;
-constexpr int32_t kPageDownPressed = 68 + 14;
-constexpr int32_t kPPressed = 68 + 15;
+constexpr int32_t kPageUpPressed = 74;
+constexpr int32_t kPageDownPressed = 75;
+constexpr int32_t kPPressed = 78;
+constexpr int32_t kHomePressed = 83;
+
+// Object kinds of event targets, and the characters' ids: the hero keeps 0, the others follow in
+// file order from 1.
+constexpr int32_t kKindScnObject = 4;
+constexpr int32_t kKindCharacter = 5;
+constexpr int32_t kHeroId = 0;
+constexpr int32_t kGuardId = 1;
+constexpr int32_t kWatcherId = 2;
 
 datakit::EventBytes Record(const datakit::EventRecordSpec& spec) { return datakit::MakeEventRecords({spec}); }
 
@@ -148,7 +159,8 @@ datakit::SceneTriggerSpec Zone(const char* name, float x, float z, std::vector<d
 }
 
 // The level's scripts: the welcome message and the music at level start, Escape for the pause
-// menu, Page Up and Page Down for the quick save slot, P for a camera flight, and three zones: a text box over the crates, the intro video, the sample plug-in.
+// menu, Page Up and Page Down for the quick save slot, P for the sample spell, Home for a camera
+// flight, and three zones: a text box over the crates, the intro video, the sample plug-in.
 void AddScripts(datakit::SceneSpec& level) {
     level.globalEvents.push_back(Message(kLevelStart, 0, 8.0f));
     datakit::EventRecordSpec music;
@@ -201,12 +213,74 @@ void AddScripts(datakit::SceneSpec& level) {
     datakit::EventRecordSpec load = save;
     load.event = kPageDownPressed;
     load.param = 3;
-    // P flies the camera once round the level along the trajectory "Tour".
+    // Home flies the camera once round the level along the trajectory "Tour".
     datakit::EventRecordSpec tour;
-    tour.event = kPPressed;
+    tour.event = kHomePressed;
     tour.action = 22;
     tour.paramName = "Tour";
-    level.player.events = {Record(save), Record(load), Record(tour)};
+    // P casts the sample spell "Fireball" (spell 0) from the hero.
+    datakit::EventRecordSpec cast;
+    cast.event = kPPressed;
+    cast.action = 48;
+    cast.param = 0;
+    cast.targetKind = kKindCharacter;
+    cast.targetId = kHeroId;
+    level.player.events = {Record(save), Record(load), Record(tour), Record(cast)};
+}
+
+// An object-control command (action 64) on a character at level start.
+datakit::EventRecordSpec CharacterControl(int32_t id, int32_t command, int32_t code) {
+    datakit::EventRecordSpec r;
+    r.event = kLevelStart;
+    r.action = 64;
+    r.targetKind = kKindCharacter;
+    r.targetId = id;
+    r.param = command;
+    r.param2 = code;
+    return r;
+}
+
+// The level's other characters: the guard walks the patrol round (order 8 on the trajectory
+// "Patrol", looping); the watcher shows its health bar and keeps its distance from the hero
+// (order 6), near at 30 units, at ease up to 60, coming back beyond 120.
+void AddCharacters(datakit::SceneSpec& level) {
+    datakit::SceneCharacterSpec guard;
+    guard.type = "Guard";
+    guard.place.position = {30.0f, 0.0f, -230.0f};
+    guard.place.range = 2000.0f;
+    datakit::CharacterRecordSpec guardRecord;
+    guardRecord.name = "Guard";
+    guard.record = datakit::MakeCharacterRecord(guardRecord);
+    datakit::EventRecordSpec patrol = CharacterControl(kGuardId, 10, 8);
+    patrol.text2 = "Patrol";
+    SetFloat(patrol, 0, 1.0f);   // starts at the nearest point
+    SetFloat(patrol, 1, 1.0f);   // loops
+    SetFloat(patrol, 2, 0.0f);   // keeps its own height
+    SetFloat(patrol, 10, 1.0f);  // amplitude
+    guard.events = {Record(patrol)};
+    level.characters.push_back(guard);
+
+    datakit::SceneCharacterSpec watcher;
+    watcher.type = "Guard";
+    watcher.place.position = {-80.0f, 0.0f, -200.0f};
+    watcher.place.range = 2000.0f;
+    datakit::CharacterRecordSpec watcherRecord;
+    watcherRecord.name = "Watcher";
+    watcher.record = datakit::MakeCharacterRecord(watcherRecord);
+    const datakit::EventRecordSpec bar = CharacterControl(kWatcherId, 20, 1);
+    watcher.events = {Record(bar)};
+    // Radii 2 to 4 (near, keep, far), each given as a tenth of its length.
+    const float radii[][2] = {{2, 3.0f}, {3, 6.0f}, {4, 12.0f}};
+    for (const auto& [code, tenth] : radii) {
+        datakit::EventRecordSpec radius = CharacterControl(kWatcherId, 22, static_cast<int32_t>(code));
+        radius.value1 = tenth;
+        watcher.events.push_back(Record(radius));
+    }
+    datakit::EventRecordSpec keep = CharacterControl(kWatcherId, 10, 6);
+    keep.target2Kind = kKindCharacter;
+    keep.target2Id = kHeroId;
+    watcher.events.push_back(Record(keep));
+    level.characters.push_back(watcher);
 }
 
 // The head-up interface: a panel at the top left with the level's name, the bag at the bottom
@@ -226,7 +300,38 @@ void AddInterface(datakit::SceneSpec& level) {
     panel.textOffsetY = 12.0f;
     datakit::SceneGameUISpec ui;
     ui.record = datakit::MakeGameUIRecord(panel);
+    // At level start a pin on the mini-map follows the hero and turns with it.
+    datakit::EventRecordSpec pin;
+    pin.event = kLevelStart;
+    pin.action = 35;
+    pin.param = 0;
+    pin.param2 = 5;
+    pin.targetKind = kKindCharacter;
+    pin.targetId = kHeroId;
+    pin.text2 = "HeroPin";
+    pin.shortName = "hero";
+    SetFloat(pin, 3, 12.0f);
+    SetFloat(pin, 4, 12.0f);
+    pin.values[5] = 2;  // following
+    SetFloat(pin, 6, 0.5f);
+    SetFloat(pin, 7, 0.5f);
+    SetFloat(pin, 8, 1.0f);
+    SetFloat(pin, 9, 1.0f);
+    ui.events = {Record(pin)};
     level.gameUIs.push_back(ui);
+
+    // A counter at the right end of the status panel, three digits.
+    datakit::SceneCounterSpec counter;
+    counter.record.name = "Score";
+    counter.record.parentIndex = 0;
+    counter.record.x = 250.0f;
+    counter.record.y = 12.0f;
+    counter.record.width = 60.0f;
+    counter.record.height = 24.0f;
+    counter.record.digitCount = 3;
+    counter.record.textColour = 0xFFFFE080u;
+    counter.record.textShadow = 1;
+    level.counters.push_back(counter);
 
     InventoryRecord bag;
     std::snprintf(bag.name, sizeof bag.name, "%s", "Bag");
@@ -239,6 +344,10 @@ void AddInterface(datakit::SceneSpec& level) {
     bag.y = 690.0f;
     datakit::SceneInventorySpec inventory;
     inventory.record = datakit::MakeInventoryRecord(bag, {}, false);
+    // The crate added last to the level (scene objects take their index as id), shown by its icon
+    // "MAPS/ICONES/Crate1001.Img".
+    const auto crate = static_cast<int32_t>(level.objects.size()) - 1;
+    inventory.items = {{crate, kKindScnObject}};
     level.inventories.push_back(inventory);
 
     GameMapRecord map;
@@ -263,18 +372,12 @@ datakit::SceneSpec SampleLevelSpec() {
     level.cameraPosition = {0.0f, 60.0f, -350.0f};
     // The camera looks along minus its third column: half a turn about y faces it north (+z).
     level.cameraRotation = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
-    // The hero stands in front of the camera, the guard beside it; both with the default record.
+    // The hero stands in front of the camera with the default record; the guard and the watcher
+    // beside it.
     level.player.place.position = {-30.0f, 0.0f, -250.0f};
     level.player.record = datakit::MakeCharacterRecord(datakit::CharacterRecordSpec());
     level.player.life = 100.0f;
-    datakit::SceneCharacterSpec guard;
-    guard.type = "Guard";
-    guard.place.position = {30.0f, 0.0f, -230.0f};
-    guard.place.range = 2000.0f;
-    datakit::CharacterRecordSpec guardRecord;
-    guardRecord.name = "Guard";
-    guard.record = datakit::MakeCharacterRecord(guardRecord);
-    level.characters.push_back(guard);
+    AddCharacters(level);
     level.sky->timeOfDay = 130.0f;
     level.sky->timeRunning = 1;
     level.sky->midSpeed = 0.3f;
@@ -292,6 +395,8 @@ datakit::SceneSpec SampleLevelSpec() {
     level.objects.push_back(Prop("Ladder", 160.0f, 0.0f, -192.0f));
     level.objects.push_back(Prop("Ramp", 100.0f, 0.0f, -160.0f));
     level.objects.push_back(Prop("Water", 260.0f, 0.5f, 60.0f));
+    // The crate the bag holds (out of the world while it is there); it stays the last object.
+    level.objects.push_back(Prop("Crate", -40.0f, 0.0f, -180.0f));
 
     datakit::GameLightSpec lamp;
     lamp.name = "CrateLamp";

@@ -1,0 +1,99 @@
+// The sample level as the data tool writes it, loaded and started: its head-up interface and its
+// characters' orders. Drawn in a hidden window, so that the inventory's icon is a real texture.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "render/texture.h"
+#include "scene_fixture.h"
+#include "support/gl_window.h"
+#include "ui/wnd.h"
+#include "world/traject.h"
+
+namespace {
+
+class GlSampleLevel : public SceneWorld {
+protected:
+    static void SetUpTestSuite() { OpenHiddenGlWindow("level", 320, 240, &window_, &context_); }
+    static void TearDownTestSuite() { CloseHiddenGlWindow(&window_, &context_); }
+
+    void SetUp() override {
+        ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();
+        SceneWorld::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
+        const std::string command = std::string(QV_BINARY_DIR) + "/tools/makedata " + folder + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        ClearPathCache();
+        // The level's music and messages are not this test's concern.
+        RegisterEventAction(ActionFadeMusic, [](EventRecord*) {});
+        ASSERT_EQ(LoadScene((folder + "SCN/Level01.Scn").c_str(), 0, nullptr), 1);
+        BroadcastStartEvent();
+    }
+    void TearDown() override {
+        SceneWorld::TearDown();
+        DeleteAllTextures();
+        ClearTextureTable();
+    }
+
+    static SDL_Window* window_;
+    static SDL_GLContext context_;
+};
+
+SDL_Window* GlSampleLevel::window_ = nullptr;
+SDL_GLContext GlSampleLevel::context_ = nullptr;
+
+TEST_F(GlSampleLevel, TheInterfaceShowsACounterTheBaggedCrateAndTheHerosPin) {
+    // The counter sits in the status panel.
+    ASSERT_EQ(GameUICount, 1);
+    ASSERT_EQ(CounterCount, 1);
+    EXPECT_EQ(CounterList[0]->parentIndex, 0);
+    ASSERT_NE(GameUIList[0]->mainWnd, nullptr);
+    EXPECT_EQ(CounterList[0]->parentWnd, static_cast<CNztWnd*>(GameUIList[0]->mainWnd));
+
+    // The bag holds the spare crate, out of the world, shown by its icon.
+    ASSERT_EQ(InventoryCount, 1);
+    NztInventory* bag = InventoryList[0];
+    ASSERT_EQ(bag->itemCount, 1);
+    auto* crate = dynamic_cast<NztScnObject*>(ResolveEventObject(bag->items[0]));
+    ASSERT_NE(crate, nullptr);
+    ASSERT_NE(crate->mesh, nullptr);
+    EXPECT_STRCASEEQ(crate->mesh->Name, "Crate");
+    EXPECT_EQ(crate->registered, 0u);
+    ASSERT_EQ(bag->icons.size(), 1u);
+    EXPECT_NE(bag->icons[0], 0u) << "no icon MAPS/ICONES/Crate1001.Img";
+
+    // Level start put a turning pin on the mini-map that follows the hero.
+    ASSERT_EQ(GameMapCount, 1);
+    NztGameMap* map = GameMapList[0];
+    const int32_t pin = map->FindMarker("hero");
+    ASSERT_GE(pin, 0);
+    EXPECT_EQ(map->markers[pin].object, EventObjectHandle(PlayerEntity));
+    EXPECT_EQ(map->markers[pin].turns, 1u);
+    EXPECT_FLOAT_EQ(map->markers[pin].width, 12.0f);
+    const float to[3] = {100.0f, 0.0f, 50.0f};
+    PlayerEntity->SetPosition(to);
+    map->PlaceFollowedMarkers();
+    EXPECT_FLOAT_EQ(map->markers[pin].worldX, 100.0f);
+    EXPECT_FLOAT_EQ(map->markers[pin].worldZ, 50.0f);
+}
+
+TEST_F(GlSampleLevel, TheGuardPatrolsAndTheWatcherKeepsItsDistanceWithABar) {
+    NztEntity* guard = FindEntityById(1);
+    NztEntity* watcher = FindEntityById(2);
+    ASSERT_NE(guard, nullptr);
+    ASSERT_NE(watcher, nullptr);
+    EXPECT_EQ(guard->order, 8);
+    ASSERT_NE(guard->traject, nullptr);
+    EXPECT_STRCASEEQ(guard->traject->name, "Patrol");
+    EXPECT_EQ(watcher->order, EntityOrderKeepOffset);
+    EXPECT_EQ(watcher->target, PlayerEntity);
+    EXPECT_EQ(watcher->barSwitch, 1u);
+    // Near, keep and far radii, in rising order.
+    EXPECT_GT(watcher->radii[1], 0.0f);
+    EXPECT_GT(watcher->radii[2], watcher->radii[1]);
+    EXPECT_GT(watcher->radii[3], watcher->radii[2]);
+}
+
+}  // namespace
