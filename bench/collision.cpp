@@ -16,12 +16,10 @@
 #include "world/base3d.h"
 #include "world/collide.h"
 #include "world/collquery.h"
+#include "terrain.h"
 
 namespace {
 
-constexpr int kTiles = 4;   // per side
-constexpr int kQuads = 12;  // per tile side
-constexpr float kQuadSize = 5.0f;
 constexpr int kQueries = 4096;  // power of two: the loop index is masked
 
 struct Terrain {
@@ -30,36 +28,12 @@ struct Terrain {
     std::vector<NztScnObject*> list;
 
     Terrain() {
-        std::mt19937 rng(20241210);
-        std::uniform_real_distribution<float> height(0.0f, 6.0f);
-        const int side = kTiles * kQuads + 1;
-        std::vector<float> h(static_cast<size_t>(side * side));
-        for (float& v : h) v = height(rng);
+        const std::vector<float> h = TerrainHeights(6.0f);
         for (int tx = 0; tx < kTiles; ++tx) {
             for (int tz = 0; tz < kTiles; ++tz) {
                 auto mesh = std::make_unique<NztMesh>();
-                auto corner = [&](int x, int z) {
-                    return Vec3{x * kQuadSize, h[static_cast<size_t>(x * side + z)], z * kQuadSize};
-                };
-                for (int x = tx * kQuads; x < (tx + 1) * kQuads; ++x) {
-                    for (int z = tz * kQuads; z < (tz + 1) * kQuads; ++z) {
-                        const Vec3 quad[6] = {corner(x, z),     corner(x, z + 1), corner(x + 1, z),
-                                              corner(x + 1, z), corner(x, z + 1), corner(x + 1, z + 1)};
-                        for (const Vec3& v : quad) {
-                            mesh->CollisionTriangles.push_back(
-                                static_cast<uint32_t>(mesh->CollisionVertices.size()));
-                            mesh->CollisionVertices.push_back(v);
-                        }
-                        mesh->CollisionTriangleWords.push_back((x + z) % 7 == 0 ? HitTypeWater : 1);
-                        mesh->CollisionTriangleWords.push_back(1);
-                    }
-                }
-                mesh->CollisionVertexCount = static_cast<uint32_t>(mesh->CollisionVertices.size());
-                mesh->CollisionTriangleCount = static_cast<uint32_t>(mesh->CollisionTriangleWords.size());
-                mesh->PosedCollisionVertices = mesh->CollisionVertices;
-                const float box[6] = {tx * kQuads * kQuadSize,       0.0f, tz * kQuads * kQuadSize,
-                                      (tx + 1) * kQuads * kQuadSize, 6.0f, (tz + 1) * kQuads * kQuadSize};
-                std::copy(box, box + 6, mesh->OwnCollisionBounds);
+                FillTerrainTile(mesh.get(), h, tx, tz, 6.0f,
+                                [](int x, int z) { return (x + z) % 7 == 0 ? HitTypeWater : 1u; });
                 auto object = std::make_unique<NztScnObject>();
                 object->mesh = mesh.get();
                 object->CopyCollision(mesh.get());

@@ -22,6 +22,7 @@
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "datakit/movement.h"
+#include "terrain.h"
 #include "model/mesh.h"
 #include "world/objtype.h"
 #include "world/base3d.h"
@@ -32,9 +33,6 @@
 namespace {
 
 constexpr int kCharacters = 200;
-constexpr int kTiles = 4;   // per side
-constexpr int kQuads = 12;  // per tile side
-constexpr float kQuadSize = 5.0f;
 constexpr float kExtent = kTiles * kQuads * kQuadSize;
 
 class World {
@@ -122,35 +120,11 @@ public:
 
 private:
     void BuildTerrain() {
-        std::mt19937 rng(20241210);
-        std::uniform_real_distribution<float> height(0.0f, 3.0f);
-        const int side = kTiles * kQuads + 1;
-        std::vector<float> h(static_cast<size_t>(side * side));
-        for (float& v : h) v = height(rng);
+        const std::vector<float> h = TerrainHeights(3.0f);
         for (int tx = 0; tx < kTiles; ++tx) {
             for (int tz = 0; tz < kTiles; ++tz) {
                 NztMesh* mesh = CreateMeshData();
-                auto corner = [&](int x, int z) {
-                    return Vec3{x * kQuadSize, h[static_cast<size_t>(x * side + z)], z * kQuadSize};
-                };
-                for (int x = tx * kQuads; x < (tx + 1) * kQuads; ++x) {
-                    for (int z = tz * kQuads; z < (tz + 1) * kQuads; ++z) {
-                        const Vec3 quad[6] = {corner(x, z),     corner(x, z + 1), corner(x + 1, z),
-                                              corner(x + 1, z), corner(x, z + 1), corner(x + 1, z + 1)};
-                        for (const Vec3& v : quad) {
-                            mesh->CollisionTriangles.push_back(static_cast<uint32_t>(mesh->CollisionVertices.size()));
-                            mesh->CollisionVertices.push_back(v);
-                        }
-                        mesh->CollisionTriangleWords.push_back(1);
-                        mesh->CollisionTriangleWords.push_back(1);
-                    }
-                }
-                mesh->CollisionVertexCount = static_cast<uint32_t>(mesh->CollisionVertices.size());
-                mesh->CollisionTriangleCount = static_cast<uint32_t>(mesh->CollisionTriangleWords.size());
-                mesh->PosedCollisionVertices = mesh->CollisionVertices;
-                const float box[6] = {tx * kQuads * kQuadSize,       0.0f, tz * kQuads * kQuadSize,
-                                      (tx + 1) * kQuads * kQuadSize, 3.0f, (tz + 1) * kQuads * kQuadSize};
-                std::copy(box, box + 6, mesh->OwnCollisionBounds);
+                FillTerrainTile(mesh, h, tx, tz, 3.0f, [](int, int) { return 1u; });
                 NztScnObject* o = CreateScnObject(mesh);
                 o->CopyCollision(mesh);
                 o->UpdateCollision();

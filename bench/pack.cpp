@@ -15,6 +15,7 @@
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "datakit/pack.h"
+#include "time_reporter.h"
 
 namespace {
 
@@ -134,29 +135,16 @@ BENCHMARK(BM_OpenEveryPackEntry)->Unit(benchmark::kMillisecond);
 
 // Prints as usual, then the pack layer's cost over zlib alone (from the medians when the runs are
 // repeated: --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true).
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public TimeKeepingReporter {
  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians_[name] = run.GetAdjustedRealTime();
-            else if (run.run_type == Run::RT_Iteration)
-                times_[name] = run.GetAdjustedRealTime();
-        }
-    }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        auto& source = medians_.empty() ? times_ : medians_;
+        auto& source = Times();
         double pack = source["BM_OpenEveryPackEntry"], zlib = source["BM_UncompressOnly"];
         if (pack > 0 && zlib > 0)
             std::printf("pack layer over zlib alone: %+.1f%% (%.1f ms against %.1f ms)\n", (pack / zlib - 1) * 100,
                         pack, zlib);
     }
-
- private:
-    std::map<std::string, double> times_, medians_;
 };
 
 }  // namespace

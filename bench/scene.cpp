@@ -21,6 +21,7 @@
 #include "datakit/scene.h"
 #include "world/objtype.h"
 #include "scene/scene.h"
+#include "time_reporter.h"
 #include "world/registry.h"
 #include "world/rope.h"
 
@@ -120,29 +121,16 @@ BENCHMARK(BM_ReadSceneBytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseScene)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadScene)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public TimeKeepingReporter {
  public:
     // From the medians when the runs are repeated (--benchmark_repetitions=5).
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians_[name] = run.GetAdjustedRealTime();
-            else if (run.run_type == Run::RT_Iteration)
-                times_[name] = run.GetAdjustedRealTime();
-        }
-    }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        auto& t = medians_.empty() ? times_ : medians_;
+        auto& t = Times();
         const double read = t["BM_ReadSceneBytes"], parse = t["BM_ParseScene"], load = t["BM_LoadScene"];
         if (read > 0 && load > 0)
             std::printf("scene load over reading its bytes: %.1fx (parse alone %.1fx)\n", load / read, parse / read);
     }
-
- private:
-    std::map<std::string, double> times_, medians_;
 };
 
 }  // namespace

@@ -612,12 +612,7 @@ void NztEntity::RenderOpaque() {
             const size_t f = std::min(static_cast<size_t>(std::max(currentFrame, 0)), anim->Frames.size() - 1);
             ScrollMeshTexCoords(anim->Frames[f].TexTransform, mesh);
         }
-        if (unlit != 0) {
-            DrawMeshSimple(mesh);
-        } else {
-            ComputeMeshLighting(mesh);
-            DrawMeshOpaque(mesh);
-        }
+        DrawMeshOpaqueRun(mesh, unlit != 0);
     }
     const float dt = FrameTiming.frameTime;
     clock += dt;

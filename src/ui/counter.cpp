@@ -13,6 +13,7 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "ui/gameui.h"
+#include "ui/uirecord.h"
 #include "ui/wnd.h"
 #include "world/objtype.h"
 #include "world/sky.h"
@@ -42,8 +43,6 @@ int32_t DisplayInt(float v, bool rounded) {
     if (d < -2147483648.0) return INT32_MIN;
     return int32_t(d);
 }
-
-float FiniteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
 // 1 / maximum, or 1.0 where that would divide by zero or overflow (a maximum on the minimum, 0, or
 // too small to invert).
@@ -193,9 +192,7 @@ void BuildCounterWnds(NztCounter* c, const CounterRecord& r) {
     c->inverseMaximum = InverseMaximum(c->maximum, c->minimum);
     c->value = c->target = FiniteOr(r.value, 0.0f);
     c->textShadow = r.textShadow;
-    c->textColour[0] = float((r.textColour >> 16) & 0xFF) * 0.003921569f;
-    c->textColour[1] = float((r.textColour >> 8) & 0xFF) * 0.003921569f;
-    c->textColour[2] = float(r.textColour & 0xFF) * 0.003921569f;
+    UnpackTextColour(r.textColour, c->textColour);
     c->digitCount = r.digitCount;
     std::snprintf(c->imageName, sizeof c->imageName, "%s", r.imageName);
     std::snprintf(c->name, sizeof c->name, "%s", r.name);
@@ -287,13 +284,7 @@ void NztCounter::FillSceneRecord(CounterRecord* r) const {
     r->minimum = minimum;
     r->maximum = maximum;
     r->textShadow = textShadow;
-    uint32_t packed = 0xFF000000u;
-    for (int i = 0; i < 3; ++i) {
-        float c = FiniteOr(textColour[i], 0.0f);
-        c = c < 0.0f ? 0.0f : (c > 1.0f ? 1.0f : c);
-        packed |= uint32_t(std::lround(c * 255.0f)) << (16 - 8 * i);
-    }
-    r->textColour = packed;
+    r->textColour = PackTextColour(textColour);
     r->digitCount = digitCount;
     std::snprintf(r->imageName, sizeof r->imageName, "%s", imageName);
     std::snprintf(r->name, sizeof r->name, "%s", name);

@@ -9,29 +9,13 @@
 #include "core/binio.h"
 #include "core/paths.h"
 #include "ui/gameui.h"
+#include "ui/uirecord.h"
 #include "ui/wnd.h"
 #include "world/camera.h"
 
 NztGameMap** GameMapList = nullptr;
 int32_t GameMapCount = 0;
 NztGameMap* CurrentGameMap = nullptr;
-
-namespace {
-
-float FiniteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
-
-template <size_t N>
-void WriteText(BinWriter& out, const char (&text)[N]) {
-    const size_t n = strnlen(text, N - 1);
-    out.Bytes(text, n);
-    out.Zeros(N - n);
-}
-
-bool UiImagePath(char (&out)[300], const char* stem) {
-    return stem != nullptr && stem[0] != 0 && FormatPath(out, sizeof out, "MAPS/UI/%s.Img", stem);
-}
-
-}  // namespace
 
 bool ReadGameMapRecord(BinReader& in, GameMapRecord* r) {
     in.Text(r->name);
@@ -49,8 +33,8 @@ bool ReadGameMapRecord(BinReader& in, GameMapRecord* r) {
 }
 
 void WriteGameMapRecord(BinWriter& out, const GameMapRecord& r) {
-    WriteText(out, r.name);
-    WriteText(out, r.imageName);
+    WriteFixedText(out, r.name);
+    WriteFixedText(out, r.imageName);
     out.F32(r.opacity);
     out.F32(r.x);
     out.F32(r.y);
@@ -98,7 +82,7 @@ void BuildGameMapWnd(NztGameMap* m, const GameMapRecord& r) {
     const float sx = HudScaleX(), sy = HudScaleY();
     char image[300];
     CNztWnd_Button* w = CreateButtonWnd(nullptr, nullptr, m->x * sx, m->y * sy, m->width * sx, m->height * sy, nullptr,
-                                        nullptr, UiImagePath(image, m->imageName) ? image : nullptr, nullptr);
+                                        nullptr, UiImageFile(image, m->imageName) ? image : nullptr, nullptr);
     m->mapWnd = w;
     if (w == nullptr) return;
     w->owner = m;
@@ -227,7 +211,7 @@ void NztGameMap::AddMarker(NztEventObject* object, uint32_t turns, float wx, flo
     w = FiniteOr(w, 0.0f);
     h = FiniteOr(h, 0.0f);
     char image[300];
-    CNztWnd* win = CreateWnd(nullptr, 0.0f, 0.0f, w * sx, h * sy, UiImagePath(image, stem) ? image : nullptr);
+    CNztWnd* win = CreateWnd(nullptr, 0.0f, 0.0f, w * sx, h * sy, UiImageFile(image, stem) ? image : nullptr);
     if (win == nullptr) return;
     win->minimumWidth = win->minimumHeight = win->captionHeight = 0.0f;
     win->titleBar = win->captionButtons = win->border = 0;
@@ -298,7 +282,7 @@ void NztGameMap::SetMarkerImage(const char* markerName, const char* stem) {
     const int32_t i = FindMarker(markerName);
     if (i < 0 || markers[i].window == nullptr) return;
     char image[300];
-    markers[i].window->SetImage(UiImagePath(image, stem) ? image : nullptr);
+    markers[i].window->SetImage(UiImageFile(image, stem) ? image : nullptr);
 }
 
 void NztGameMap::Release() {

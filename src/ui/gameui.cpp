@@ -15,6 +15,7 @@
 #include "ui/counter.h"
 #include "ui/inventory.h"
 #include "ui/textbox.h"
+#include "ui/uirecord.h"
 #include "ui/wnd.h"
 
 NztGameUI** GameUIList = nullptr;
@@ -33,8 +34,6 @@ constexpr uint32_t EventEnter = 66;
 constexpr uint32_t EventEscape = 67;
 
 constexpr float DegreesToUnits = 11.377778f;  // 4096 / 360
-
-float FiniteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
 void RestoreGameFont() {
     RenderState.currentFont = RenderState.gameFont;
@@ -117,15 +116,6 @@ bool ReadGameUIRecord(BinReader& in, GameUIRecord* r) {
     return in.Ok();
 }
 
-namespace {
-template <size_t N>
-void WriteText(BinWriter& out, const char (&text)[N]) {
-    const size_t n = strnlen(text, N - 1);
-    out.Bytes(text, n);
-    out.Zeros(N - n);
-}
-}  // namespace
-
 void WriteGameUIRecord(BinWriter& out, const GameUIRecord& r) {
     out.I32(r.parentIndex);
     out.F32(r.x);
@@ -141,10 +131,10 @@ void WriteGameUIRecord(BinWriter& out, const GameUIRecord& r) {
     out.U32(r.textShadow);
     out.U32(r.textColour);
     out.I32(r.textIndex);
-    WriteText(out, r.name);
-    WriteText(out, r.imageName);
-    WriteText(out, r.passOverImageName);
-    WriteText(out, r.pressedImageName);
+    WriteFixedText(out, r.name);
+    WriteFixedText(out, r.imageName);
+    WriteFixedText(out, r.passOverImageName);
+    WriteFixedText(out, r.pressedImageName);
 }
 
 bool ParseGameUIText(const uint8_t* data, size_t bytes, char (&text)[256]) {
@@ -198,9 +188,7 @@ void BuildGameUIWnds(NztGameUI* g, const GameUIRecord& r) {
     g->textOffsetX = FiniteOr(r.textOffsetX, 0.0f);
     g->textOffsetY = FiniteOr(r.textOffsetY, 0.0f);
     g->textShadow = r.textShadow;
-    g->textColour[0] = float((r.textColour >> 16) & 0xFF) * 0.003921569f;
-    g->textColour[1] = float((r.textColour >> 8) & 0xFF) * 0.003921569f;
-    g->textColour[2] = float(r.textColour & 0xFF) * 0.003921569f;
+    UnpackTextColour(r.textColour, g->textColour);
     std::snprintf(g->name, sizeof g->name, "%s", r.name);
     std::snprintf(g->imageName, sizeof g->imageName, "%s", r.imageName);
     std::snprintf(g->passOverImageName, sizeof g->passOverImageName, "%s", r.passOverImageName);
@@ -248,13 +236,7 @@ void NztGameUI::FillSceneRecord(GameUIRecord* r) const {
     r->textOffsetX = textOffsetX;
     r->textOffsetY = textOffsetY;
     r->textShadow = textShadow;
-    uint32_t packed = 0xFF000000u;
-    for (int i = 0; i < 3; ++i) {
-        float c = FiniteOr(textColour[i], 0.0f);
-        c = c < 0.0f ? 0.0f : (c > 1.0f ? 1.0f : c);
-        packed |= uint32_t(std::lround(c * 255.0f)) << (16 - 8 * i);
-    }
-    r->textColour = packed;
+    r->textColour = PackTextColour(textColour);
     std::snprintf(r->name, sizeof r->name, "%s", name);
     std::snprintf(r->imageName, sizeof r->imageName, "%s", imageName);
     std::snprintf(r->passOverImageName, sizeof r->passOverImageName, "%s", passOverImageName);

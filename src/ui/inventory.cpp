@@ -15,6 +15,7 @@
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "ui/gameui.h"
+#include "ui/uirecord.h"
 #include "ui/wnd.h"
 #include "world/objlookup.h"
 #include "world/objtype.h"
@@ -44,24 +45,11 @@ constexpr float YawSpinStep = 16.0f;
 // Most names one load reads, whatever the capacity says.
 constexpr uint32_t MaxInventoryLoad = 4096;  // angle units per drawn frame of a turning item
 
-float FiniteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
-
-template <size_t N>
-void WriteText(BinWriter& out, const char (&text)[N]) {
-    const size_t n = strnlen(text, N - 1);
-    out.Bytes(text, n);
-    out.Zeros(N - n);
-}
-
-bool UiImagePath(char (&out)[300], const char* stem) {
-    return stem != nullptr && stem[0] != 0 && FormatPath(out, sizeof out, "MAPS/UI/%s.Img", stem);
-}
-
 // Gives a window the image of a stem with its own reference (none for an empty stem).
 void SetWndImage(CNztWnd* w, const char* stem) {
     if (w == nullptr) return;
     char path[300];
-    w->SetImage(UiImagePath(path, stem) ? path : nullptr);
+    w->SetImage(UiImageFile(path, stem) ? path : nullptr);
 }
 
 NztBaseObject* AsModel(NztEventObject* o) { return dynamic_cast<NztBaseObject*>(o); }
@@ -119,10 +107,10 @@ bool ReadInventoryRecord(BinReader& in, InventoryRecord* r) {
 }
 
 void WriteInventoryRecord(BinWriter& out, const InventoryRecord& r) {
-    WriteText(out, r.name);
-    WriteText(out, r.selectedImageName);
-    WriteText(out, r.slotImageName);
-    WriteText(out, r.pressedImageName);
+    WriteFixedText(out, r.name);
+    WriteFixedText(out, r.selectedImageName);
+    WriteFixedText(out, r.slotImageName);
+    WriteFixedText(out, r.pressedImageName);
     out.U32(r.layout);
     out.I32(r.parentIndex);
     out.I32(r.capacity);
@@ -331,7 +319,7 @@ void NztInventory::ReloadImages() {
     const char* stems[3] = {selectedImageName, slotImageName, pressedImageName};
     for (int k = 0; k < 3; ++k) {
         if (*slots[k] != 0) ReleaseTexture(*slots[k]);
-        *slots[k] = UiImagePath(path, stems[k]) ? LoadTexture(path, 0, 0) : 0;
+        *slots[k] = UiImageFile(path, stems[k]) ? LoadTexture(path, 0, 0) : 0;
     }
     SetWndImage(frameWnd, selectedImageName);
 }
@@ -452,7 +440,7 @@ int32_t NztInventory::FindItem(NztEventObject* object) const {
 void NztInventory::SelectSlot(int32_t i) {
     const float inflate = unselectedInflate * HudScaleX();
     char path[300];
-    const bool hasSlot = UiImagePath(path, slotImageName);
+    const bool hasSlot = UiImageFile(path, slotImageName);
     for (int32_t k = itemCount; k-- > 0;) {
         CNztWnd_3D* w = slotWnds[size_t(k)];
         if (w == nullptr) continue;

@@ -157,6 +157,22 @@ void LoseFocusFlag(CNztWnd* w) {
     if (w != nullptr && w->interactive != 0 && w->enabled != 0) w->hasFocus = 0;
 }
 
+// The pointer in the window's client coordinates, kept for the handlers and the messages.
+void TrackMouse(CNztWnd* w, float fx, float fy) {
+    w->mouseX = fx - w->screenLeft;
+    w->mouseY = fy - (w->screenTop + w->captionHeight);
+}
+
+// A press inside the window that no other window has taken yet: the window takes it and the focus.
+bool TakePress(CNztWnd* w, float fx, float fy) {
+    if (WndPressTaken != 0 || !w->Inside(fx, fy)) return false;
+    if (FocusWnd != w) LoseFocusFlag(FocusWnd);
+    FocusWnd = w;
+    WndPressTaken = 1;
+    w->hasFocus = 1;
+    return true;
+}
+
 void CopyText(char* out, const char* in) {
     std::snprintf(out, 256, "%.*s", static_cast<int>(WndTextMax), in != nullptr ? in : "");
 }
@@ -219,6 +235,25 @@ W* NewWnd() {
 void ReleaseImage(uint32_t& texture) {
     if (texture != 0) ReleaseTexture(texture);
     texture = 0;
+}
+
+// The windows' own background: grey-blue at the given opacity.
+void SetBackground(CNztWnd* w, float alpha) {
+    w->colour[0] = 0.5f;
+    w->colour[1] = 0.5f;
+    w->colour[2] = 0.6f;
+    w->colour[3] = alpha;
+}
+
+// A new window created under `parent` with white text on the grey-blue background.
+template <class W>
+W* NewControlWnd(CNztWnd* parent, float x, float y, float width, float height, NztWndClick click, float alpha) {
+    W* w = NewWnd<W>();
+    if (w == nullptr) return nullptr;
+    w->Create(parent, x, y, width, height, click);
+    w->textColour[0] = w->textColour[1] = w->textColour[2] = 1.0f;
+    SetBackground(w, alpha);
+    return w;
 }
 
 uint32_t LoadImage(const char* name) { return name != nullptr && name[0] != 0 ? LoadTexture(name, 0, 0) : 0; }
@@ -488,13 +523,8 @@ uint32_t CNztWnd::HandleLButtonDown(int32_t x, int32_t y, uint32_t flags) {
     if (taken) return 1;
     if (destroyed != 0) return 0;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    mouseX = fx - screenLeft;
-    mouseY = fy - (screenTop + captionHeight);
-    if (WndPressTaken != 0 || !Inside(fx, fy)) return 0;
-    if (FocusWnd != this) LoseFocusFlag(FocusWnd);
-    FocusWnd = this;
-    WndPressTaken = 1;
-    hasFocus = 1;
+    TrackMouse(this, fx, fy);
+    if (!TakePress(this, fx, fy)) return 0;
     leftDown = 1;
     dragging = 0;
     if (captionButtons != 0) {
@@ -548,8 +578,7 @@ uint32_t CNztWnd::HandleLButtonUp(int32_t x, int32_t y, uint32_t flags, bool dou
     ForChildrenLastFirst(this, [&](CNztWnd* c) { return taken = c->HandleLButtonUp(x, y, flags, doubleClick) != 0; });
     if (taken || destroyed != 0) return taken ? 1 : 0;
     if (leftDown == 0) return 0;
-    mouseX = static_cast<float>(x) - screenLeft;
-    mouseY = static_cast<float>(y) - (screenTop + captionHeight);
+    TrackMouse(this, static_cast<float>(x), static_cast<float>(y));
     leftDown = 0;
     dragging = resizing = resizingWidth = resizingHeight = 0;
     if (hasFocus == 0) return 0;
@@ -572,13 +601,8 @@ uint32_t CNztWnd::HandleOtherButtonDown(int32_t x, int32_t y, uint32_t flags, bo
     if (taken) return 1;
     if (destroyed != 0) return 0;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    mouseX = fx - screenLeft;
-    mouseY = fy - (screenTop + captionHeight);
-    if (WndPressTaken != 0 || !Inside(fx, fy)) return 0;
-    if (FocusWnd != this) LoseFocusFlag(FocusWnd);
-    FocusWnd = this;
-    WndPressTaken = 1;
-    hasFocus = 1;
+    TrackMouse(this, fx, fy);
+    if (!TakePress(this, fx, fy)) return 0;
     if (middle) {
         middleDown = 1;
         OnMButtonDown(x, y, flags);
@@ -598,8 +622,7 @@ uint32_t CNztWnd::HandleOtherButtonUp(int32_t x, int32_t y, uint32_t flags, bool
     if (taken || destroyed != 0) return taken ? 1 : 0;
     uint32_t& down = middle ? middleDown : rightDown;
     if (down == 0) return 0;
-    mouseX = static_cast<float>(x) - screenLeft;
-    mouseY = static_cast<float>(y) - (screenTop + captionHeight);
+    TrackMouse(this, static_cast<float>(x), static_cast<float>(y));
     down = 0;
     if (hasFocus == 0) return 0;
     if (middle) {
@@ -619,8 +642,7 @@ uint32_t CNztWnd::HandleMouseMove(int32_t x, int32_t y, uint32_t flags) {
     if (taken) return 1;
     if (destroyed != 0) return 0;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    mouseX = fx - screenLeft;
-    mouseY = fy - (screenTop + captionHeight);
+    TrackMouse(this, fx, fy);
     previousHover = hover;
     hover = Inside(fx, fy) ? 1 : 0;
     if (leftDown != 0) {
@@ -650,8 +672,7 @@ uint32_t CNztWnd::HandleMouseWheel(int32_t x, int32_t y, uint32_t flags) {
     if (taken) return 1;
     if (destroyed != 0) return 0;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    mouseX = fx - screenLeft;
-    mouseY = fy - (screenTop + captionHeight);
+    TrackMouse(this, fx, fy);
     wheelTaken = 0;
     if (Inside(fx, fy)) {
         OnMouseWheel(x, y, flags);
@@ -1502,10 +1523,7 @@ CNztWnd* CreateWnd(const char* caption, float x, float y, float width, float hei
     auto* w = NewWnd<CNztWnd>();
     if (w == nullptr) return nullptr;
     w->Create(nullptr, x, y, width, height, nullptr);
-    w->colour[0] = 0.5f;
-    w->colour[1] = 0.5f;
-    w->colour[2] = 0.6f;
-    w->colour[3] = 0.5f;
+    SetBackground(w, 0.5f);
     w->captionButtons = 0;
     w->resizable = 0;
     w->opaqueWhenFocused = 1;
@@ -1517,14 +1535,8 @@ CNztWnd* CreateWnd(const char* caption, float x, float y, float width, float hei
 CNztWnd_Button* CreateButtonWnd(const char* caption, const char* passOverImage, float x, float y, float width,
                                 float height, NztWndClick click, CNztWnd* parent, const char* normalImage,
                                 const char* pressedImage) {
-    auto* w = NewWnd<CNztWnd_Button>();
+    auto* w = NewControlWnd<CNztWnd_Button>(parent, x, y, width, height, click, 0.99f);
     if (w == nullptr) return nullptr;
-    w->Create(parent, x, y, width, height, click);
-    w->textColour[0] = w->textColour[1] = w->textColour[2] = 1.0f;
-    w->colour[0] = 0.5f;
-    w->colour[1] = 0.5f;
-    w->colour[2] = 0.6f;
-    w->colour[3] = 0.99f;
     w->opaqueWhenFocused = 0;
     w->SetText(caption);
     w->normalImage = LoadImage(normalImage);
@@ -1536,14 +1548,8 @@ CNztWnd_Button* CreateButtonWnd(const char* caption, const char* passOverImage, 
 
 CNztWnd_Info* CreateInfoWnd(const char* label, const char* image, float x, float y, float width, float height,
                             CNztWnd* parent) {
-    auto* w = NewWnd<CNztWnd_Info>();
+    auto* w = NewControlWnd<CNztWnd_Info>(parent, x, y, width, height, nullptr, 0.99f);
     if (w == nullptr) return nullptr;
-    w->Create(parent, x, y, width, height, nullptr);
-    w->textColour[0] = w->textColour[1] = w->textColour[2] = 1.0f;
-    w->colour[0] = 0.5f;
-    w->colour[1] = 0.5f;
-    w->colour[2] = 0.6f;
-    w->colour[3] = 0.99f;
     w->opaqueWhenFocused = 1;
     w->CNztWnd::SetText(label);
     w->SetText(label);
@@ -1565,14 +1571,8 @@ CNztWnd_Slider* CreateSliderWnd(const char* label, float x, float y, float width
         MeasureText("0", &caption->sampleWidth, &caption->sampleHeight, &caption->sampleDepth);
         caption->UpdateRect();
     }
-    auto* w = NewWnd<CNztWnd_Slider>();
+    auto* w = NewControlWnd<CNztWnd_Slider>(parent, x, y + 14.0f, width, height, click, 0.99f);
     if (w == nullptr) return nullptr;
-    w->Create(parent, x, y + 14.0f, width, height, click);
-    w->textColour[0] = w->textColour[1] = w->textColour[2] = 1.0f;
-    w->colour[0] = 0.5f;
-    w->colour[1] = 0.5f;
-    w->colour[2] = 0.6f;
-    w->colour[3] = 0.99f;
     w->opaqueWhenFocused = 0;
     w->SetImage(sliderImage);
     w->thirdImage = LoadImage(thumbImage);
@@ -1580,14 +1580,8 @@ CNztWnd_Slider* CreateSliderWnd(const char* label, float x, float y, float width
 }
 
 CNztWnd_3D* Create3DWnd(float x, float y, float width, float height, NztWndClick click, CNztWnd* parent) {
-    auto* w = NewWnd<CNztWnd_3D>();
+    auto* w = NewControlWnd<CNztWnd_3D>(parent, x, y, width, height, click, 0.25f);
     if (w == nullptr) return nullptr;
-    w->Create(parent, x, y, width, height, click);
-    w->textColour[0] = w->textColour[1] = w->textColour[2] = 1.0f;
-    w->colour[0] = 0.5f;
-    w->colour[1] = 0.5f;
-    w->colour[2] = 0.6f;
-    w->colour[3] = 0.25f;
     w->border = 1;
     w->opaqueWhenFocused = 0;
     w->SetText("");

@@ -489,12 +489,7 @@ void NztDynObject::RenderOpaque() {
         SetCullFaceCached(this);
         if (mesh->FirstLayer3Material < mesh->MaterialCount) ScrollWithAnim(*this);
         std::copy(colour, colour + 3, mesh->Tint);
-        if (unlit != 0) {
-            DrawMeshSimple(mesh);
-        } else {
-            ComputeMeshLighting(mesh);
-            DrawMeshOpaque(mesh);
-        }
+        DrawMeshOpaqueRun(mesh, unlit != 0);
     }
     const float dt = FrameTiming.frameTime;
     age += dt;

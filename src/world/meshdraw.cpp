@@ -375,6 +375,15 @@ void DrawMeshSecondPassFaded(NztMesh* mesh) {
     ResetUnits();
 }
 
+void DrawMeshOpaqueRun(NztMesh* mesh, bool unlit) {
+    if (unlit) {
+        DrawMeshSimple(mesh);
+    } else {
+        ComputeMeshLighting(mesh);
+        DrawMeshOpaque(mesh);
+    }
+}
+
 void DrawMeshSimple(NztMesh* mesh) {
     if (!mesh || !mesh->DrawEnabled || !SetMeshArrays(mesh, false)) return;
     DrawUnlitRun(mesh, FirstOpaque(mesh), MaterialTotal(mesh), false);

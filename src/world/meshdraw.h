@@ -35,6 +35,8 @@ extern MeshDrawGlCalls MeshGl;
 // dotted with the light vectors, then the lit base multiplied onto it). Nothing while DrawEnabled
 // is 0; meshes whose TexWave is 1 take the three-unit path.
 void DrawMeshOpaque(NztMesh* mesh);
+// The opaque run as an object draws it: DrawMeshSimple when unlit, else lit first, then DrawMeshOpaque.
+void DrawMeshOpaqueRun(NztMesh* mesh, bool unlit);
 // The blended run, each material with its blend mode (the caller has blending on).
 void DrawMeshSecondPass(NztMesh* mesh);
 // Both runs under source-alpha blending, the opaque one writing depth; flat materials in the tint.

@@ -169,12 +169,7 @@ void NztScnObject::RenderOpaque() {
     if (visible != 0 && shown != 0 && mesh != nullptr && sortDepth <= fadeStart + depthBias) {
         SetCullFaceCached(this);
         if (HasOpaqueMaterials(mesh)) ScrollAnimTexture(this);
-        if (unlit != 0) {
-            DrawMeshSimple(mesh);
-        } else {
-            ComputeMeshLighting(mesh);
-            DrawMeshOpaque(mesh);
-        }
+        DrawMeshOpaqueRun(mesh, unlit != 0);
     }
     const float dt = FrameTiming.frameTime;
     age += dt;

@@ -10,8 +10,8 @@
 #include "character/entity.h"
 #include "character/fixture.h"
 #include "character/spell.h"
-#include "datakit/spell.h"
 #include "model/anim.h"
+#include "support/sample_spells.h"
 #include "model/mesh.h"
 #include "world/actions.h"
 #include "world/camera.h"
@@ -29,14 +29,7 @@ protected:
         savedCamera = MainCamera;
         savedState = CameraState;
         CameraState.shakeTime = -1.0f;
-        InitSpellGlobals();
-        AllocateSpellRing();
-        datakit::SpellDefSpec d;
-        datakit::SpellSfxSpec s;
-        datakit::MakeSampleSpells(d, s);
-        const std::vector<uint8_t> db = datakit::MakeSpellDef(d), sb = datakit::MakeSpellSfx(s);
-        ASSERT_TRUE(ParseSpellDefinitions(db.data(), db.size(), "d", Spells.definitions));
-        ASSERT_TRUE(ParseSpellSfx(sb.data(), sb.size(), "s", Spells.templates));
+        ASSERT_TRUE(LoadSampleSpells());
     }
     void TearDown() override {
         FreeSpells();

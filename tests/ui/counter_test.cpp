@@ -17,6 +17,7 @@
 #include "datakit/datakit.h"
 #include "render/renderstate.h"
 #include "ui/gameui.h"
+#include "ui/user_folder.h"
 #include "ui/wnd.h"
 #include "world/sky.h"
 
@@ -327,26 +328,7 @@ TEST(CounterSave, ParseAcceptsOnlyAWholeCurrentSave) {
     }
 }
 
-class CounterFiles : public Counters {
-protected:
-    void SetUp() override {
-        Counters::SetUp();
-        std::string pattern = ::testing::TempDir() + "qv_counter_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern + "/";
-        std::filesystem::create_directories(folder + "USER");
-        savedFolder = DataFolder;
-        ASSERT_TRUE(SetDataFolder(folder.c_str()));
-    }
-    void TearDown() override {
-        SetDataFolder(savedFolder.c_str());
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-        Counters::TearDown();
-    }
-    std::string folder;
-    std::string savedFolder;
-};
+class CounterFiles : public WithUserFolder<Counters> {};
 
 TEST_F(CounterFiles, SaveLoadAndDelete) {
     NztCounter* c = CreateCounter(Record(0));

@@ -21,97 +21,43 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
-#include "support/gl_window.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"
 #include "ui/wnd.h"
+#include "ui/wnd_screen.h"
 #include "world/objtype.h"
 #include "world/scnobject.h"
 
 namespace {
 
-const char* const kSans = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
 // Virtual units of the 1024 x 768 grid per pixel of this screen.
 constexpr float kUnits = 1.6f;
 
-struct Rgb {
-    int r, g, b;
-};
-
-class GlHud : public ::testing::Test {
+class GlHud : public GlWndScreen {
 protected:
-    static void SetUpTestSuite() { OpenHiddenGlWindow("hud", kWidth, kHeight, &window_, &context_); }
-    static void TearDownTestSuite() { CloseHiddenGlWindow(&window_, &context_); }
+    static void SetUpTestSuite() { OpenScreen("hud"); }
 
     void SetUp() override {
-        ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();
         savedFrame = FrameTiming.frameTime;
-        DestroyAllWnds();
-        ClearTextureTable();
-        ApplyScreenSize(RenderState, kWidth, kHeight);
-        RenderState.focalLength = 1600.0f;
-        ResetCamera(RenderState);
-        RenderState.threadCodePage = 0;
-        RenderState.depthTestOn = RenderState.blendOn = RenderState.texture2DOn = RenderState.scissorOn = 0;
-        RenderState.cullFaceOn = 0;
-        RenderState.baseViewPushed = 0;
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_BLEND);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_SCISSOR_TEST);
-        glDisable(GL_CULL_FACE);
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        ASSERT_NE(LoadGameFont(kSans, 16.0f), nullptr);
-        RenderState.currentFont = RenderState.gameFont;
-        RenderState.currentFontSize = 16.0f;
+        GlWndScreen::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_FLOAT_EQ(HudScaleX(), 1.0f / kUnits);
     }
     void TearDown() override {
         DestroyAllGameMaps();
         DestroyAllGameUIs();
         RemoveAllScnObjects();
-        DestroyAllWnds();
-        DeleteAllTextures();
-        ClearTextureTable();
-        FreeTextFonts();
-        ApplyScreenSize(RenderState, 800, 600);
+        GlWndScreen::TearDown();
         FrameTiming.frameTime = savedFrame;
     }
 
-    static void Frame() {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        if (WndCount > 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
-        DrawAllWnds();
-        pixels_.assign(size_t(kWidth) * kHeight * 4, 0);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
-    }
-    static Rgb At(int x, int y) {
-        const uint8_t* p = &pixels_[(size_t(kHeight - 1 - y) * kWidth + size_t(x)) * 4];
-        return {p[0], p[1], p[2]};
-    }
     static bool Lit(int x, int y) {
         const Rgb c = At(x, y);
         return c.r + c.g + c.b > 60;
     }
 
     float savedFrame = 0.0f;
-    static SDL_Window* window_;
-    static SDL_GLContext context_;
-    static std::vector<uint8_t> pixels_;
 };
-
-SDL_Window* GlHud::window_ = nullptr;
-SDL_GLContext GlHud::context_ = nullptr;
-std::vector<uint8_t> GlHud::pixels_;
 
 GameUIRecord Panel(float x, float y, float w, float h) {
     GameUIRecord r;

@@ -24,6 +24,7 @@
 #include "ui/inventory.h"
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
+#include "ui/user_folder.h"
 #include "ui/wnd.h"
 #include "world/actions.h"
 #include "world/objlookup.h"
@@ -611,26 +612,7 @@ TEST_F(Hud, AResizeLaysEveryHudObjectOutAgain) {
     EXPECT_FLOAT_EQ(m->markers[0].window->screenLeft, 1600.0f + 190.0f);
 }
 
-class HudFiles : public Hud {
-protected:
-    void SetUp() override {
-        Hud::SetUp();
-        std::string pattern = ::testing::TempDir() + "qv_hud_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern + "/";
-        std::filesystem::create_directories(folder + "USER");
-        savedFolder = DataFolder;
-        ASSERT_TRUE(SetDataFolder(folder.c_str()));
-    }
-    void TearDown() override {
-        SetDataFolder(savedFolder.c_str());
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-        Hud::TearDown();
-    }
-    std::string folder;
-    std::string savedFolder;
-};
+class HudFiles : public WithUserFolder<Hud> {};
 
 TEST_F(HudFiles, CaptionSaveAndLoad) {
     SetTexts({"Stored"});

@@ -14,6 +14,7 @@
 #include "render/renderstate.h"
 #include "ui/wnd.h"
 #include "world/registry.h"
+#include "support/gl_pixels.h"
 #include "support/gl_window.h"
 
 namespace {
@@ -215,12 +216,7 @@ protected:
         glDepthMask(GL_FALSE);
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        SetPixelPlane(kWidth, kHeight);
         saved_ = EntityRegistry;
     }
     void TearDown() override {
@@ -270,9 +266,7 @@ TEST_F(GlObjectBars, FramedFillShowsTheHealthOfEachCharacter) {
         DrawObjectBars();
         glPopMatrix();
         RenderState.baseViewPushed = 0;
-        std::vector<uint8_t> px(size_t(kWidth) * kHeight * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        std::vector<uint8_t> px = ReadBackPixels(kWidth, kHeight);
         EntityRegistry = saved_;
 
         EXPECT_EQ(RenderState.depthTestOn, 1u);

@@ -11,6 +11,7 @@
 #include "game/frame.h"
 #include "render/renderstate.h"
 #include "render/text.h"
+#include "support/gl_pixels.h"
 #include "support/gl_window.h"
 
 namespace {
@@ -144,12 +145,7 @@ class GlScreenMessages : public ScreenMessageFixture {
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        SetPixelPlane(kWidth, kHeight);
         ASSERT_NE(LoadGameFont(kSans, 24.0f), nullptr);
         SwitchTexture2D(true);
     }
@@ -162,9 +158,7 @@ class GlScreenMessages : public ScreenMessageFixture {
         glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         DrawScreenMessages();
-        std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        std::vector<uint8_t> pixels = ReadBackPixels(kWidth, kHeight);
         size_t drawn = 0;
         for (size_t i = 0; i < pixels.size(); i += 4) drawn += pixels[i] != 128 && pixels[i] != 127;
         return drawn;

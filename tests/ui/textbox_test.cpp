@@ -22,6 +22,7 @@
 #include "render/text.h"
 #include "render/texture.h"
 #include "world/base3d.h"
+#include "support/gl_pixels.h"
 #include "support/gl_window.h"
 
 namespace {
@@ -386,12 +387,7 @@ class GlTextBoxes : public TextBoxFixture {
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);
         // One unit is one pixel on the 2-D plane, its origin at the viewport centre.
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        SetPixelPlane(kWidth, kHeight);
         ASSERT_NE(LoadGameFont(kSans, kFont), nullptr);
         FrameTiming.frameTime = 0.02f;
     }
@@ -408,10 +404,7 @@ class GlTextBoxes : public TextBoxFixture {
         glClear(GL_COLOR_BUFFER_BIT);
     }
     static std::vector<uint8_t> Pixels() {
-        std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
+        return ReadBackPixels(kWidth, kHeight);
     }
     // One drawn frame of the boxes on a grey screen; the window drawing pops the base view.
     static std::vector<uint8_t> DrawBoxes() {

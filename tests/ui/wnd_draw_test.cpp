@@ -12,74 +12,15 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
-#include "support/gl_window.h"
 #include "ui/wnd.h"
+#include "ui/wnd_screen.h"
 
 namespace {
 
-const char* const kSans = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-
-struct Rgb {
-    int r, g, b;
-};
-
-class GlWnds : public ::testing::Test {
+class GlWnds : public GlWndScreen {
 protected:
-    static void SetUpTestSuite() { OpenHiddenGlWindow("wnds", kWidth, kHeight, &window_, &context_); }
-    static void TearDownTestSuite() { CloseHiddenGlWindow(&window_, &context_); }
+    static void SetUpTestSuite() { OpenScreen("wnds"); }
 
-    void SetUp() override {
-        ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();
-        DestroyAllWnds();
-        ClearTextureTable();
-        ApplyScreenSize(RenderState, kWidth, kHeight);
-        RenderState.focalLength = 1600.0f;
-        ResetCamera(RenderState);
-        RenderState.threadCodePage = 0;
-        // A new context: start from a state the cache knows.
-        RenderState.depthTestOn = RenderState.blendOn = RenderState.texture2DOn = RenderState.scissorOn = 0;
-        RenderState.cullFaceOn = 0;
-        RenderState.baseViewPushed = 0;
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_BLEND);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_SCISSOR_TEST);
-        glDisable(GL_CULL_FACE);
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-kWidth / 2.0, kWidth / 2.0, -kHeight / 2.0, kHeight / 2.0, 1.0, 4000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        ASSERT_NE(LoadGameFont(kSans, 16.0f), nullptr);
-        RenderState.currentFont = RenderState.gameFont;
-        RenderState.currentFontSize = 16.0f;
-    }
-    void TearDown() override {
-        DestroyAllWnds();
-        DeleteAllTextures();
-        ClearTextureTable();
-        FreeTextFonts();
-        ApplyScreenSize(RenderState, 800, 600);
-    }
-
-    // One frame of the windows over a black screen, sorted as the frame functions sort them.
-    static void Frame() {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        if (WndCount > 0) SortWndsByDepth(WndList, 0, static_cast<int32_t>(WndCount) - 1);
-        DrawAllWnds();
-        pixels_.assign(size_t(kWidth) * kHeight * 4, 0);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
-    }
-    // Screen pixel (x right, y down from the top-left corner).
-    static Rgb At(int x, int y) {
-        const uint8_t* p = &pixels_[(size_t(kHeight - 1 - y) * kWidth + size_t(x)) * 4];
-        return {p[0], p[1], p[2]};
-    }
     static int BrightIn(int x0, int y0, int x1, int y1) {
         int n = 0;
         for (int y = y0; y < y1; ++y)
@@ -98,10 +39,6 @@ protected:
         wnd->border = 0;
         return wnd;
     }
-
-    static inline SDL_Window* window_ = nullptr;
-    static inline SDL_GLContext context_ = nullptr;
-    static inline std::vector<uint8_t> pixels_;
 };
 
 TEST_F(GlWnds, TheBodyAndTheCaptionStripAreWhereTheWindowIs) {

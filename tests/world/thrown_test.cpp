@@ -8,7 +8,6 @@
 #include "character/spell.h"
 #include "core/frameclock.h"
 #include "core/nztmath.h"
-#include "datakit/spell.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
 #include "world/camera.h"
@@ -16,6 +15,7 @@
 #include "world/objeffects.h"
 #include "world/objtype.h"
 #include "world/registry.h"
+#include "support/sample_spells.h"
 
 namespace {
 
@@ -44,14 +44,7 @@ protected:
         DynObjectServices.groundHeight = [](const Vec3&, float, float h) { return h; };
         DynObjectServices.radialLifeChange = [](float, const float*, float) {};
         DynObjectServices.radiusEvent = [](float, const float*, const NztBaseObject*) {};
-        InitSpellGlobals();
-        AllocateSpellRing();
-        datakit::SpellDefSpec d;
-        datakit::SpellSfxSpec s;
-        datakit::MakeSampleSpells(d, s);
-        const std::vector<uint8_t> db = datakit::MakeSpellDef(d), sb = datakit::MakeSpellSfx(s);
-        ASSERT_TRUE(ParseSpellDefinitions(db.data(), db.size(), "d", Spells.definitions));
-        ASSERT_TRUE(ParseSpellSfx(sb.data(), sb.size(), "s", Spells.templates));
+        ASSERT_TRUE(LoadSampleSpells());
         ::testing::internal::CaptureStderr();  // the sample's files are not there
     }
     void TearDown() override {
