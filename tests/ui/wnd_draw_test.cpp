@@ -80,7 +80,8 @@ TEST_F(GlWnds, TheHigherKeyIsDrawnOnTopAndHiddenWindowsShowOnlyTheirVisibleChild
     Frame();
     EXPECT_GT(At(160, 130).g, 150);
     EXPECT_LT(At(160, 130).r, 30);
-    red->depthKey = 10.0f;
+    // New windows take keys above every earlier one: go above the green one, whatever it took.
+    red->depthKey = green->depthKey + 10.0f;
     Frame();
     EXPECT_GT(At(160, 130).r, 150);
 

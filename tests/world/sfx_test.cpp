@@ -305,6 +305,9 @@ class SfxEffects : public testing::Test {
 protected:
     void SetUp() override {
         BuildRandomTable();
+        // Start from no effects and no definitions, whatever an earlier test left loaded.
+        RemoveAllSfx();
+        FreeAllSfxDefs();
         ClearObjectLists();
         AllocObjectLists();
     }
