@@ -16,7 +16,7 @@
 #include "world/eventrecord.h"
 #include "world/gamelight.h"
 #include "world/light.h"
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 #include "world/objlookup.h"
 #include "world/objtype.h"
 #include "world/registry.h"

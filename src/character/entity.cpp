@@ -19,7 +19,7 @@
 #include "render/renderstate.h"
 #include "world/baseanim.h"
 #include "world/collquery.h"
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 
 namespace {
 
@@ -77,6 +77,8 @@ bool operator==(const NztAction& a, const NztAction& b) {
 // Construction and release
 
 NztEntity::NztEntity() {
+    // The world floor reaches characters through this table: full before any character exists.
+    InstallCharacterLinks();
     kind = ObjectKindEntity;
     NztBaseObject::SetRange(EntityRange);
     probeShape = &probeBlock;
@@ -966,4 +968,36 @@ void NztEntity::SnapToWall() {
     if (CollideSegmentNearest(start, end, &hit) == 0) return;
     const float along = (hit.x - base.x) * forward.x + (hit.y - base.y) * forward.y + (hit.z - base.z) * forward.z;
     MoveForward(-(size - along));
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the world's passes and releases ask of a character
+
+void NztEntity::RunActionStack() {
+    // Read once: a callback that removes itself leaves an empty slot behind, which is skipped. A
+    // callback whose events ended the character ends the walk.
+    const uint32_t self = EventObjectHandle(this);
+    const uint32_t count = std::min(actionCount, EntityActionCapacity);
+    for (uint32_t k = count; k-- > 0;) {
+        const auto callback = actionSlots[k].callback;
+        if (callback != nullptr) (this->*callback)();
+        if (ResolveEventObject(self) != this) return;
+    }
+}
+
+void NztEntity::LoseTarget(NztBaseObject* old, NztBaseObject* replacement) {
+    if (target != old) return;
+    if (replacement != nullptr && replacement->kind == ObjectKindEntity) {
+        // Handed over, not lost: the old object hears nothing.
+        target = nullptr;
+        SetTarget(replacement);
+        return;
+    }
+    if (order == EntityOrderKeepOffset) ObjectServices.sendEvent(old, EntityEventOrderTargetLost, 0, 0, 0);
+    if (this == PlayerEntity) ObjectServices.sendEvent(old, EntityEventPlayerTargetLost, 0, 0, 0);
+    target = nullptr;
+}
+
+NztBase3D* NztEntity::RiddenObject() const {
+    return riddenEntity;
 }

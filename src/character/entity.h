@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "character/entitylist.h"
 #include "character/movement.h"
 #include "world/base3d.h"
 #include "world/collquery.h"
@@ -123,8 +124,9 @@ public:
     // the ridden character and a character riding this one are never targets; non-characters
     // neither.
     void SetTarget(NztBaseObject* object);
+    void LoseTarget(NztBaseObject* old, NztBaseObject* replacement) override;
     // Every contact reference of the character that points at object is emptied.
-    void ClearContactsWith(NztBaseObject* object);
+    void ClearContactsWith(NztBaseObject* object) override;
     // True when the wall block reports a contact: an event surface touched or a surface that
     // blocked the move.
     bool HasWallContact() const;
@@ -179,7 +181,14 @@ public:
     void PushAction(const NztAction& action);
     void RemoveAction(const NztAction& action);
     // The per-frame life and action step; pushes the action of the current animation.
-    void SelectAction();
+    void SelectAction() override;
+    // Runs the action stack's callbacks from the top; stops when one of them ended the character.
+    void RunActionStack() override;
+    NztBase3D* RiddenObject() const override;
+    int32_t ControlState() const override { return controlWord; }
+    uint32_t Airborne() const override { return airborne; }
+    float PickReach() const override { return pickReach; }
+    float HoverRadius() const override { return radius; }
     void ResetControlState();
 
     // The per-frame steps of Update.

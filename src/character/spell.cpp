@@ -10,7 +10,7 @@
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "world/base3d.h"
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 
 SpellSet Spells;
 NztEntity* SpellCaster = nullptr;

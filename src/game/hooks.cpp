@@ -46,6 +46,9 @@ void SendMusicEventToGame(uint32_t code) { GameEventObject.SendEvent(code, 0, 0,
 
 void InstallEngineHooks() {
     RunModeChanger = SetRunMode;
+    // What the world asks of characters and spells (frame spells of scene objects need it before
+    // the first character is made).
+    InstallCharacterLinks();
 
     InputHooks& input = EngineInputHooks;
     input.dispatchLButtonDown = WndsLButtonDown;

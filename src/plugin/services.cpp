@@ -24,7 +24,7 @@
 #include "ui/screenmsg.h"
 #include "world/base3d.h"
 #include "world/camera.h"
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 #include "world/objlookup.h"
 #include "world/objtype.h"
 

@@ -1,6 +1,5 @@
 #include "world/actions.h"
 
-#include "character/entity.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "world/objtype.h"

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "audio/sound.h"
-#include "character/entity.h"
 #include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
@@ -17,6 +16,7 @@
 #include "render/texture.h"
 #include "render/visibility.h"
 #include "world/camera.h"
+#include "world/charlinks.h"
 #include "world/light.h"
 #include "world/posing.h"
 #include "world/rope.h"
@@ -215,18 +215,8 @@ void ReplaceObjectReferences(NztBaseObject* old, NztBaseObject* replacement) {
     }
 
     for (uint32_t i = 0; i < EntityCount; ++i) {
-        NztEntity* e = EntityList[i];
-        if (e == nullptr || e->target != old) continue;
-        if (replacement != nullptr && replacement->kind == ObjectKindEntity) {
-            // Handed over, not lost: the old object hears nothing.
-            e->target = nullptr;
-            e->SetTarget(replacement);
-            continue;
-        }
-        if (e->order == EntityOrderKeepOffset)
-            ObjectServices.sendEvent(old, EntityEventOrderTargetLost, 0, 0, 0);
-        if (e == PlayerEntity) ObjectServices.sendEvent(old, EntityEventPlayerTargetLost, 0, 0, 0);
-        e->target = nullptr;
+        NztCollideObject* e = CharacterObject(EntityList[i]);
+        if (e != nullptr) e->LoseTarget(old, replacement);
     }
 }
 

@@ -123,6 +123,19 @@ public:
     // Camera distance, depth, level of detail, mesh binding and rigid posing.
     virtual void SyncModel();
 
+    // What a character answers; its class sits on the floor above, and every other object keeps
+    // these answers.
+    virtual void SelectAction() {}
+    virtual void RunActionStack() {}
+    virtual void ClearContactsWith(NztBaseObject*) {}
+    // The object old is released (or replaced by replacement): a character aiming at it lets go.
+    virtual void LoseTarget(NztBaseObject*, NztBaseObject*) {}
+    virtual NztBase3D* RiddenObject() const { return nullptr; }
+    virtual int32_t ControlState() const { return 0; }
+    virtual uint32_t Airborne() const { return 0; }
+    virtual float PickReach() const { return 0.0f; }
+    virtual float HoverRadius() const { return 0.0f; }
+
     // The controller part raises events on the object: 23 on the first key, 25 when the list
     // empties, 24 on the 0.1 s tick while keys run.
     NztControllerKeyState* AddKey(const NztControllerKey* key) override;

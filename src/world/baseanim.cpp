@@ -4,13 +4,12 @@
 
 #include <algorithm>
 
-#include "character/spell.h"
 #include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
-#include "world/objeffects.h"
+#include "world/charlinks.h"
 #include "world/posing.h"
 #include "world/trail.h"
 
@@ -28,7 +27,7 @@ int32_t FrameSpell(const NztAnim* anim, int32_t f) {
 }
 
 void CastOn(NztBaseObject* object, int32_t spell) {
-    if (CastSpell(spell, SpellDefinitions, object, 0, nullptr) != 0) RunObjectEffects(object, nullptr);
+    if (CharacterLinks.castFrameSpell != nullptr) CharacterLinks.castFrameSpell(object, spell);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "audio/sound.h"
-#include "character/entity.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "core/paths.h"
@@ -19,6 +18,7 @@
 #include "world/objtype.h"
 #include "world/registry.h"
 #include "world/traject.h"
+#include "world/charlinks.h"
 
 CNztCamera MainCamera;
 CameraControlBlock CameraControl = {nullptr, nullptr, nullptr, -1,   {0.2f, 0.2f, 0.2f}, 20.0f,
@@ -165,19 +165,16 @@ bool IsBaseObject(const NztBase3D* o) {
 // The object the camera follows for target: what it rides or hangs on, else itself.
 NztBase3D* Followed(NztBase3D* target) {
     if (target == nullptr) return nullptr;
-    if (target->kind == ObjectKindEntity) {
-        auto* e = static_cast<NztEntity*>(target);
-        if (e->riddenEntity != nullptr) return e->riddenEntity;
-    }
     if (IsBaseObject(target)) {
         auto* o = static_cast<NztBaseObject*>(target);
+        if (NztBase3D* ridden = o->RiddenObject()) return ridden;
         if (o->parent != nullptr) return o->parent;
     }
     return target;
 }
 
 NztBase3D* ControlTarget() {
-    return CameraControl.targetObject != nullptr ? CameraControl.targetObject : PlayerEntity;
+    return CameraControl.targetObject != nullptr ? CameraControl.targetObject : CharacterObject(PlayerEntity);
 }
 
 void KeepHeightOffset() {
@@ -347,7 +344,8 @@ void UpdateBehind() {
         if (ActionDown(kActionRightButton) || turnsPlayer) {
             CameraControl.autoTurnSpeed = 0.0f;
             if (turnsPlayer) {
-                if (PlayerEntity != nullptr) AddObjectYaw(*PlayerEntity, -CameraInput.mouseX * 2.0f);
+                if (NztCollideObject* player = CharacterObject(PlayerEntity))
+                    AddObjectYaw(*player, -CameraInput.mouseX * 2.0f);
             } else {
                 s.orbitYaw += CameraInput.mouseX * 2.0f;
             }
@@ -430,7 +428,7 @@ void UpdateNearestCharacter() {
 
 void UpdateFromSecondObject() {
     CNztCamera& c = MainCamera;
-    NztBase3D* from = CameraControl.secondObject != nullptr ? CameraControl.secondObject : PlayerEntity;
+    NztBase3D* from = CameraControl.secondObject != nullptr ? CameraControl.secondObject : CharacterObject(PlayerEntity);
     if (from != nullptr) {
         c.lookAtPoint = FromArray(from->Position);
         c.aimPoint = c.lookAtPoint;
@@ -620,15 +618,16 @@ NztBase3D* const* RegisteredCharacters(int32_t* count) {
 }
 NztBase3D* FindObjectById(int32_t objectKind, int32_t id) {
     if (objectKind == ObjectKindScn) return FindScnObjectById(id);
-    if (objectKind == ObjectKindEntity) return FindEntityById(id);
+    if (objectKind == ObjectKindEntity) return FindCharacterObject(id);
     return nullptr;
 }
 int32_t PlayerControlState() {
-    return PlayerEntity != nullptr ? PlayerEntity->controlWord : 0;
+    const NztCollideObject* player = CharacterObject(PlayerEntity);
+    return player != nullptr ? player->ControlState() : 0;
 }
 int32_t IsCharacterAirborne(NztBase3D* object) {
     if (object == nullptr || object->kind != ObjectKindEntity) return 0;
-    return static_cast<NztEntity*>(object)->airborne != 0 ? 1 : 0;
+    return static_cast<NztBaseObject*>(object)->Airborne() != 0 ? 1 : 0;
 }
 uint32_t EngineCollideSegment(const Vec3& start, const Vec3& end, NztBase3D* asker, Vec3* hit) {
     CollideSegment(start, end, asker);

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "character/entity.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "world/objtype.h"
 #include "world/base3d.h"
 #include "world/posing.h"
+#include "world/charlinks.h"
 
 uint32_t CollideGridCellCount = 0;
 std::vector<CollideGridCell> CollideGridCells;
@@ -119,7 +119,7 @@ void NztCollideObject::CopyCollision(NztMesh* source) {
 
 void NztCollideObject::ReleaseCollision() {
     for (uint32_t i = EntityCount; i-- > 0;) {
-        if (EntityList[i] != nullptr) EntityList[i]->ClearContactsWith(this);
+        if (NztCollideObject* e = CharacterObject(EntityList[i])) e->ClearContactsWith(this);
     }
     ReleaseData();
     worldVertices = {};

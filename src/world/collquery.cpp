@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "character/entity.h"
 #include "core/paths.h"
 #include "world/base3d.h"
 #include "world/collide.h"
@@ -209,7 +208,7 @@ void Gather(const Collector& c, int32_t cell, NztBase3D* asker) {
         }
     }
     for (int32_t i = EntityRegistry.count; i-- > 0;) {
-        NztEntity* e = static_cast<NztEntity*>(EntityRegistry.objects[i]);
+        auto* e = static_cast<NztCollideObject*>(EntityRegistry.objects[i]);
         if (e == nullptr || exclusion.Skips(e)) continue;
         VisitObject<Collector, kUseGrid>(e, c);
     }

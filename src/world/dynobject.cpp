@@ -14,6 +14,7 @@
 #include "world/posing.h"
 #include "render/renderstate.h"
 #include "world/camera.h"
+#include "world/charlinks.h"
 #include "world/light.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
@@ -54,8 +55,12 @@ uint32_t EngineSweep(CollisionBody* body, Vec3* motion, SweepHitRecord* hit) {
     return SweepCollisionBody(body, motion, hit);
 }
 
+void EngineRadialLifeChange(float amount, const float point[3], float radiusSq) {
+    if (CharacterLinks.radialLifeChange != nullptr) CharacterLinks.radialLifeChange(amount, point, radiusSq);
+}
+
 constexpr DynObjectHooks EngineDynObjectHooks = {EngineSweep, EngineBouncingSweep, EngineGroundHeight,
-                                                 ApplyRadialLifeChange, SendRadiusEvent};
+                                                 EngineRadialLifeChange, SendRadiusEvent};
 }  // namespace
 
 DynObjectHooks DynObjectServices = EngineDynObjectHooks;

@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "character/entity.h"
 #include "world/objtype.h"
 #include "world/actions.h"
 #include "world/objlookup.h"
 #include "world/triggers.h"
+#include "world/charlinks.h"
 
 namespace {
 
@@ -159,7 +159,10 @@ void ForEachFromEnd(List** const& list, const uint32_t& count, void (*fn)(NztEve
 void ForEachReceiver(void (*fn)(NztEventObject*, uint32_t), uint32_t code) {
     fn(&GameEventObject, code);
     ForEachFromEnd(ScnObjectList, ScnObjectCount, fn, code);
-    ForEachFromEnd(EntityList, EntityCount, fn, code);
+    for (uint32_t i = EntityCount; i-- > 0;) {
+        if (i >= EntityCount) continue;
+        if (NztCollideObject* e = CharacterObject(EntityList[i])) fn(e, code);
+    }
     ForEachFromEnd(EventTriggerList, EventTriggerCount, fn, code);
     for (int32_t kind : {ObjectKindGameUI, ObjectKindCounter, ObjectKindInventory}) {
         for (int32_t i = EventKindCount(kind); i-- > 0;) {

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "character/entity.h"
 #include "model/mesh.h"
 #include "world/objtype.h"
 #include "world/base3d.h"
@@ -13,6 +12,7 @@
 #include "world/gamelight.h"
 #include "world/registry.h"
 #include "world/triggers.h"
+#include "world/charlinks.h"
 
 int32_t (*RemoveItemFromInventoriesHook)(NztEventObject* object) = nullptr;
 void (*RemapObjectLinksHook)() = nullptr;
@@ -66,7 +66,7 @@ NztEventObject* GetObjectByKind(int32_t kind, int32_t index) {
     if (index < 0 || index >= EventKindCount(kind)) return nullptr;
     switch (kind) {
         case ObjectKindScn: return ScnObjectList[index];
-        case ObjectKindEntity: return EntityList[index];
+        case ObjectKindEntity: return CharacterObject(EntityList[index]);
         case ObjectKindGameLight: return GameLightList[index];
         case ObjectKindTrigger: return EventTriggerList[index];
         default: {
@@ -102,7 +102,7 @@ const char* GetEventObjectName(const NztEventObject* object) {
 
 NztEventObject* FindSceneObject(int32_t kind, int32_t id) {
     if (kind == ObjectKindScn) return FindScnObjectById(id);
-    if (kind == ObjectKindEntity) return FindEntityById(id);
+    if (kind == ObjectKindEntity) return FindCharacterObject(id);
     return nullptr;
 }
 
@@ -142,7 +142,7 @@ void LetGo(NztEventObject* object, bool contactsOfCharacters) {
     const bool collides = (object->kind == ObjectKindScn || (contactsOfCharacters && object->kind == ObjectKindEntity)) &&
                           dynamic_cast<NztCollideObject*>(o) != nullptr &&
                           static_cast<NztCollideObject*>(o)->hasCollision != 0;
-    if (collides) ClearEntityContacts(o);
+    if (collides && CharacterLinks.clearContactsWith != nullptr) CharacterLinks.clearContactsWith(o);
     ReplaceObjectReferences(o, nullptr);
 }
 }  // namespace
@@ -175,9 +175,8 @@ void DestroySceneObject(NztEventObject* object) {
     RemoveDelayedActionsOf(object);
     if (auto* s = dynamic_cast<NztScnObject*>(object); s && object->kind == ObjectKindScn) {
         RemoveScnObject(s);
-    } else if (auto* e = dynamic_cast<NztEntity*>(object); e && e != PlayerEntity) {
-        const int32_t index = IndexOfEntity(e);
-        if (index >= 0) RemoveEntityAt(static_cast<uint32_t>(index), true);
+    } else if (object->kind == ObjectKindEntity && CharacterLinks.remove != nullptr) {
+        if (auto* e = dynamic_cast<NztBaseObject*>(object)) CharacterLinks.remove(e);
     }
 }
 
@@ -204,8 +203,9 @@ void CopyEventsForClone(const NztEventObject* source, NztEventObject* clone) {
 NztEventObject* CloneEventObject(NztEventObject* object) {
     if (object == nullptr) return nullptr;
     NztBaseObject* clone = nullptr;
-    if (auto* e = dynamic_cast<NztEntity*>(object)) {
-        clone = CloneEntity(e);
+    if (object->kind == ObjectKindEntity) {
+        auto* e = dynamic_cast<NztBaseObject*>(object);
+        clone = e != nullptr && CharacterLinks.clone != nullptr ? CharacterLinks.clone(e) : nullptr;
         if (clone) clone->id = static_cast<int32_t>(EntityCount) - 1;
     } else if (auto* s = dynamic_cast<NztScnObject*>(object); s && object->kind == ObjectKindScn) {
         clone = CloneScnObject(s);

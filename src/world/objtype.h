@@ -117,14 +117,6 @@ extern NztEntity* PlayerEntity;
 extern NztEntity** EntityList;
 extern uint32_t EntityCount;
 extern uint32_t EntityCapacity;
-NztEntity* CreateEntity(NztMesh* mesh);
-void RemoveEntityAt(uint32_t index, bool shrink);
-void RemoveEntity(NztEntity* entity);
-void RemoveAllEntities();
-// Keeps the player and the characters driven over the network.
-void RemoveNonPlayerEntities();
-// The old player gets its control fields reset and event 41; the new one is cleared and gets 40.
-void SetPlayerEntity(NztEntity* entity);
 
 // Scene objects.
 extern NztScnObject** ScnObjectList;
@@ -136,13 +128,6 @@ void RemoveScnObject(NztScnObject* object);
 void RemoveAllScnObjects();
 
 // Loading instances; each answers the new instance or null.
-// A character of the type name ("NZT1001"), loading the type on first use.
-NztEntity* GetEntityType(const char* typeName);
-NztEntity* LoadEntityType(uint32_t typeIndex, const char* baseName, uint32_t number);
-// Loads slot `slot` of the type's mesh from the type's animation folder; null (slot emptied) when
-// the file is missing or refused.
-NztAnim* LoadEntityAnim(uint32_t slot, uint32_t typeIndex);
-NztAnim* LoadEntityAnimByName(uint32_t slot, uint32_t typeIndex, const char* name);
 NztScnObject* GetScnObjectType(const char* typeName);
 NztScnObject* LoadScnObjectType(uint32_t typeIndex, uint32_t number);
 NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex);
@@ -154,28 +139,14 @@ NztScnObject* CreateScnObjectFromFile(const char* name);
 NztAnim* LoadAnimFile(const char* name);
 
 // Instance helpers.
-NztEntity* CloneEntity(NztEntity* entity);
 NztScnObject* CloneScnObject(NztScnObject* object);
-// Moves the old character's state onto the new one, re-points references and removes the old one.
-void CopyEntityState(NztEntity* old, NztEntity* replacement);
-void ReplaceEntityReferences(NztEntity* replacement, NztEntity* old);
 void ReplaceScnObject(NztScnObject* old, NztScnObject* replacement);
-NztEntity* FindNearestEntity(const float point[3]);
-NztEntity* FindEntityById(int32_t id);
 NztScnObject* FindScnObjectById(int32_t id);
-NztEntity* FindEntityType(const char* name, uint32_t number);
 NztScnObject* FindScnObjectByModel(const char* name, uint32_t number);
-int32_t IndexOfEntity(const NztEntity* entity);
 int32_t IndexOfScnObject(const NztScnObject* object);
-// Every character within the radius gets life + amount x (1 - d^2/r^2) and event 33.
-void ApplyRadialLifeChange(float amount, const float point[3], float radiusSq);
 // Event 34 to every registered scene object within the radius but self.
 void SendRadiusEvent(float radiusSq, const float point[3], const NztBaseObject* self);
-// Sums of the answers.
-uint32_t BroadcastEventToEntities(uint32_t code);
 uint32_t BroadcastEventToScnObjects(uint32_t code);
-void ClearEntityContacts(NztBaseObject* object);
-void RestartAnimOnEntities(NztAnim* anim);
 void ResetCameraLinkedDynObjects(int32_t flag);
 
 // Event codes raised here.

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "character/entity.h"
 #include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
@@ -23,6 +22,7 @@
 #include "world/sky.h"
 #include "world/thunder.h"
 #include "world/trail.h"
+#include "world/charlinks.h"
 
 ObjectList ObjectRegistry;
 ObjectList EntityRegistry;
@@ -124,18 +124,6 @@ void ForEachOwnedLastFirst(T** list, const uint32_t& count, F&& f) {
     }
 }
 
-void RunActionStack(NztEntity* entity) {
-    // Read once: a callback that removes itself leaves an empty slot behind, which is skipped. A
-    // callback whose events ended the character ends the walk.
-    const uint32_t self = EventObjectHandle(entity);
-    const uint32_t count = std::min(entity->actionCount, EntityActionCapacity);
-    for (uint32_t k = count; k-- > 0;) {
-        const auto callback = entity->actionSlots[k].callback;
-        if (callback != nullptr) (entity->*callback)();
-        if (ResolveEventObject(self) != entity) return;
-    }
-}
-
 void TestCameraBelowSurface() {
     const CNztCamera& camera = MainCamera;
     float depth = 0.0f;
@@ -198,7 +186,7 @@ PickResult PickNearest(int32_t x, int32_t y, const MeshPickView& view, Keep&& ke
         if (!(hit.Depth >= 0.0f)) return;
         if (best.object == nullptr || hit.Depth < best.hit.Depth) best = {object, hit};
     };
-    ForEachLastFirst<NztEntity>(EntityRegistry, consider);
+    ForEachLastFirst<NztCollideObject>(EntityRegistry, consider);
     ForEachLastFirst<NztScnObject>(ScnObjectRegistry, consider);
     return best;
 }
@@ -209,7 +197,7 @@ float DistanceSq(const float a[3], const float b[3]) {
 }
 
 constexpr FramePassHooks DefaultHooks = {
-    [](NztEntity* entity) { entity->SelectAction(); },
+    [](NztBaseObject* character) { character->SelectAction(); },
     UpdateSfxParticlesWorld,
     UpdateSfxParticlesLocal,
     TestSunVisibility,
@@ -268,7 +256,7 @@ uint32_t UnregisterObject(NztBase3D* object) {
     return Remove(ObjectRegistry, object);
 }
 
-uint32_t RegisterEntity(NztEntity* object) {
+uint32_t RegisterEntity(NztCollideObject* object) {
     return RegisterInKind(object, EntityRegistry);
 }
 uint32_t RegisterScnObject(NztScnObject* object) {
@@ -290,7 +278,7 @@ uint32_t RegisterThunder(NztThunder* object) {
     return RegisterInKind(object, ThunderRegistry);
 }
 
-uint32_t UnregisterEntity(NztEntity* object) {
+uint32_t UnregisterEntity(NztCollideObject* object) {
     return UnregisterFromKind(object, EntityRegistry);
 }
 uint32_t UnregisterScnObject(NztScnObject* object) {
@@ -333,7 +321,7 @@ uint32_t RegisterObjectByType(NztBase3D* object) {
         case ObjectKindScn:
             return RegisterScnObject(static_cast<NztScnObject*>(object));
         case ObjectKindEntity:
-            return RegisterEntity(static_cast<NztEntity*>(object));
+            return RegisterEntity(static_cast<NztCollideObject*>(object));
         case ObjectKindDyn:
             return RegisterDynObject(static_cast<NztDynObject*>(object));
         default:
@@ -349,7 +337,7 @@ uint32_t UnregisterObjectByType(NztBase3D* object) {
         case ObjectKindScn:
             return UnregisterScnObject(static_cast<NztScnObject*>(object));
         case ObjectKindEntity:
-            return UnregisterEntity(static_cast<NztEntity*>(object));
+            return UnregisterEntity(static_cast<NztCollideObject*>(object));
         case ObjectKindDyn:
             return UnregisterDynObject(static_cast<NztDynObject*>(object));
         default:
@@ -361,12 +349,12 @@ uint32_t UnregisterObjectByType(NztBase3D* object) {
 // Update passes
 
 void UpdateObjects() {
-    ForEachLastFirst<NztEntity>(EntityRegistry, [](NztEntity* entity) {
+    ForEachLastFirst<NztCollideObject>(EntityRegistry, [](NztCollideObject* entity) {
         if (entity->networkRecord != nullptr) return;  // driven by a remote player
         const uint32_t self = EventObjectHandle(entity);
         FramePassServices.selectAction(entity);
         // The death event of the life step may have ended the character.
-        if (ResolveEventObject(self) == entity) RunActionStack(entity);
+        if (ResolveEventObject(self) == entity) entity->RunActionStack();
     });
     ForEachLastFirst<NztBase3D>(ScnObjectRegistry, [](NztBase3D* o) { o->Update(); });
     ForEachLastFirst<NztBase3D>(CollideObjectRegistry, [](NztBase3D* o) { o->Update(); });
@@ -571,23 +559,23 @@ NztEventObject* PickEntityOnRay(int32_t x, int32_t y) {
     if (!PickMeshHitPoint(best.object->mesh, view, best.hit.Material, best.hit.Triangle,
                           static_cast<float>(x), static_cast<float>(y), &point))
         return nullptr;
-    const NztEntity* player = PlayerEntity;
+    const NztCollideObject* player = CharacterObject(PlayerEntity);
     if (player == nullptr) return nullptr;
-    if (player->pickReach == 0.0f) return best.object;
+    if (player->PickReach() == 0.0f) return best.object;
     const float p[3] = {point.x, point.y, point.z};
-    return player->pickReach >= DistanceSq(player->Position, p) ? best.object : nullptr;
+    return player->PickReach() >= DistanceSq(player->Position, p) ? best.object : nullptr;
 }
 
 NztEventObject* PickEntityOnRayInReach(int32_t x, int32_t y) {
     const MeshPickView view = PickViewFromRenderState();
-    const NztEntity* player = PlayerEntity;
-    const bool limited = player != nullptr && player->radius != 0.0f;
+    const NztCollideObject* player = CharacterObject(PlayerEntity);
+    const bool limited = player != nullptr && player->HoverRadius() != 0.0f;
     const PickResult best = PickNearest(x, y, view, [&](const NztBaseObject* o) {
         if (o->hoverFlag == 0) return false;
         if (!limited) return true;
-        float reach = player->radius;
+        float reach = player->HoverRadius();
         if (o->kind == ObjectKindEntity)
-            reach += static_cast<const NztEntity*>(o)->radius;
+            reach += o->HoverRadius();
         else
             reach += o->mesh->CoreRadius;
         return DistanceSq(o->Position, player->Position) <= reach * reach;

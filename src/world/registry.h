@@ -22,6 +22,7 @@
 class NztBase3D;
 class NztCollideObject;
 class NztDynObject;
+class NztBaseObject;
 class NztEntity;
 class NztEventObject;
 class NztEventTrigger;
@@ -64,14 +65,14 @@ void FreeObjectLists();
 uint32_t RegisterObject(NztBase3D* object);
 uint32_t UnregisterObject(NztBase3D* object);
 // The master list first (0 there stops the call), then the kind list.
-uint32_t RegisterEntity(NztEntity* object);
+uint32_t RegisterEntity(NztCollideObject* object);
 uint32_t RegisterScnObject(NztScnObject* object);
 uint32_t RegisterCollideObject(NztCollideObject* object);
 uint32_t RegisterDynObject(NztDynObject* object);
 uint32_t RegisterSfx(NztSfx* object);
 uint32_t RegisterTrail(NztTrail* object);
 uint32_t RegisterThunder(NztThunder* object);
-uint32_t UnregisterEntity(NztEntity* object);
+uint32_t UnregisterEntity(NztCollideObject* object);
 uint32_t UnregisterScnObject(NztScnObject* object);
 uint32_t UnregisterCollideObject(NztCollideObject* object);
 uint32_t UnregisterDynObject(NztDynObject* object);
@@ -147,7 +148,7 @@ NztEventObject* PickEntityOnRayInReach(int32_t x, int32_t y);
 // The services outside the registries that the passes call. They start as the engine's own; tests
 // put fakes in their place and call ResetFramePassHooks afterwards.
 struct FramePassHooks {
-    void (*selectAction)(NztEntity* entity);
+    void (*selectAction)(NztBaseObject* character);
     void (*sfxWorldPass)(SfxDef* def);
     void (*sfxLocalPass)(SfxDef* def);
     void (*testSunVisibility)();

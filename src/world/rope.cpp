@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <new>
 
-#include "character/entity.h"
 #include "core/binio.h"
 #include "core/frameclock.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
 #include "world/collquery.h"
 #include "world/objtype.h"
+#include "world/charlinks.h"
 
 RopeSettingsRecord RopeSettings = {};
 RopeParticle RopeParticles[RopePoolSize];
@@ -541,8 +541,10 @@ NztBaseObject* FindLinkedObject(uint32_t kind, int32_t id) {
         for (int64_t i = int64_t{ScnObjectCount} - 1; i >= 0; --i)
             if (ScnObjectList[i] != nullptr && ScnObjectList[i]->id == id) return ScnObjectList[i];
     } else if (kind == ObjectKindEntity) {
-        for (int64_t i = int64_t{EntityCount} - 1; i >= 0; --i)
-            if (EntityList[i] != nullptr && EntityList[i]->id == id) return EntityList[i];
+        for (int64_t i = int64_t{EntityCount} - 1; i >= 0; --i) {
+            NztCollideObject* e = CharacterObject(EntityList[i]);
+            if (e != nullptr && e->id == id) return e;
+        }
     }
     return nullptr;
 }

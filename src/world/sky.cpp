@@ -22,9 +22,9 @@
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/events.h"
-#include "character/entity.h"
 #include "world/camera.h"
 #include "world/shading.h"
+#include "world/charlinks.h"
 
 namespace {
 
@@ -586,7 +586,7 @@ void ResetWobble() {
 void UpdateEnvironmentZones() {
     if (ZonesEnabled && EnvironmentZoneCount > 0) {
         const NztBase3D* observer = CameraControl.targetObject;
-        if (!observer) observer = PlayerEntity;
+        if (!observer) observer = CharacterObject(PlayerEntity);
         if (observer) {
             float sum = 0.0f;
             int32_t inside = 0;

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "character/entity.h"
 #include "core/nztmath.h"
 #include "world/objtype.h"
 #include "world/registry.h"
+#include "world/charlinks.h"
 
 NztEventTrigger** EventTriggerList = nullptr;
 uint32_t EventTriggerCount = 0;
@@ -229,8 +229,9 @@ uint32_t UpdateRegisteredTriggers() {
     for (int32_t i = TriggerRegistry.count; i-- > 0;) {
         if (i >= TriggerRegistry.count) continue;
         auto* t = static_cast<NztEventTrigger*>(static_cast<NztEventObject*>(TriggerRegistry.objects[i]));
-        if (t == nullptr || PlayerEntity == nullptr) continue;
-        const float p[3] = {PlayerEntity->Position[0], PlayerEntity->Position[1], PlayerEntity->Position[2]};
+        const NztCollideObject* player = CharacterObject(PlayerEntity);
+        if (t == nullptr || player == nullptr) continue;
+        const float p[3] = {player->Position[0], player->Position[1], player->Position[2]};
         inside += static_cast<uint32_t>(TestTriggerObjects(t, p));
     }
     return inside;

@@ -1,6 +1,6 @@
 // The effects an object runs from its spell instance: who each effect starts from and aims at, the
 // order of the records, and the camera shakes.
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 
 #include <gtest/gtest.h>
 

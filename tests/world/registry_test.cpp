@@ -99,7 +99,7 @@ protected:
         Log().clear();
         ClearObjectLists();
         AllocObjectLists();
-        FramePassServices.selectAction = [](NztEntity* e) {
+        FramePassServices.selectAction = [](NztBaseObject* e) {
             Log().push_back(static_cast<RecEntity*>(e)->name + ".select");
         };
         FramePassServices.sfxWorldPass = [](SfxDef* d) {

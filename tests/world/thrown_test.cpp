@@ -12,7 +12,7 @@
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/dynobject.h"
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 #include "support/sample_spells.h"

@@ -1,4 +1,4 @@
-#include "world/objeffects.h"
+#include "character/objeffects.h"
 
 #include <algorithm>
 #include <cstdio>

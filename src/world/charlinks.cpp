@@ -1,0 +1,3 @@
+#include "world/charlinks.h"
+
+CharacterLinkTable CharacterLinks = {};
