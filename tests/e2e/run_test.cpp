@@ -188,26 +188,34 @@ protected:
         fs::remove_all(root_, ignored);
     }
 
+    // Writes the sample data folder root_/Datas with makedata and the given options.
+    void MakeSampleData(std::vector<std::string> options) {
+        options.insert(options.begin(), (root_ / "Datas").string());
+        Child makedata(BinaryDir() / "tools" / "makedata", options, root_, {}, root_ / "makedata.err");
+        ASSERT_TRUE(makedata.started());
+        ASSERT_TRUE(makedata.WaitFor(60s)) << "makedata did not finish";
+        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
+            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
+    }
+    // A windowed 640 x 480 user configuration, so that screenshots have a known size; version 0
+    // writes the current one.
+    bool WriteWindowedConfig(uint32_t version) {
+        datakit::UserConfigSpec config;
+        if (version != 0) config.version = version;
+        config.width = 640;
+        config.height = 480;
+        config.fullScreen = 0;
+        return datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config));
+    }
+
     fs::path root_;
 };
 
 TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
-    {
-        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string()}, root_, {},
-                       root_ / "makedata.err");
-        ASSERT_TRUE(makedata.started());
-        ASSERT_TRUE(makedata.WaitFor(30s)) << "makedata did not finish";
-        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
-            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
-    }
+    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
     // A windowed 640 x 480 run, so that the screenshot's size is known. The file is of an older
     // version, so that the one written back at exit can be told from it.
-    datakit::UserConfigSpec config;
-    config.version = 10008;
-    config.width = 640;
-    config.height = 480;
-    config.fullScreen = 0;
-    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+    ASSERT_TRUE(WriteWindowedConfig(10008));
 
     // The game reads ../Datas from its working folder and the user configuration from USERPROFILE.
     // Its sound goes to OpenAL's wave writer, so that the level's music can be heard afterwards.
@@ -358,21 +366,9 @@ int DamagePackedData(const fs::path& pack) {
 // A damaged pack entry met at start-up: the game names the pack and the entry, leaves through its
 // ordinary shutdown (the user configuration is written back) and reports the failure in its code.
 TEST_F(E2eRun, ADamagedPackEntryEndsTheRunInOrderWithFailure) {
-    {
-        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string(), "--packs"}, root_, {},
-                       root_ / "makedata.err");
-        ASSERT_TRUE(makedata.started());
-        ASSERT_TRUE(makedata.WaitFor(60s)) << "makedata did not finish";
-        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
-            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
-    }
+    ASSERT_NO_FATAL_FAILURE(MakeSampleData({"--packs"}));
     ASSERT_GT(DamagePackedData(root_ / "Datas" / "Maps.QVz"), 0);
-    datakit::UserConfigSpec config;
-    config.version = 10008;
-    config.width = 640;
-    config.height = 480;
-    config.fullScreen = 0;
-    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+    ASSERT_TRUE(WriteWindowedConfig(10008));
 
     Child game(BinaryDir() / "quorvane", {}, root_ / "work",
                {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1"}, root_ / "game.err");
@@ -415,19 +411,8 @@ bool LastPlayerPosition(const fs::path& errFile, float out[3]) {
 // Holding the forward key in the running game walks the hero: the position the game reports moves
 // and the picture changes.
 TEST_F(E2eRun, HoldingForwardMovesTheHero) {
-    {
-        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string()}, root_, {},
-                       root_ / "makedata.err");
-        ASSERT_TRUE(makedata.started());
-        ASSERT_TRUE(makedata.WaitFor(30s)) << "makedata did not finish";
-        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
-            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
-    }
-    datakit::UserConfigSpec config;
-    config.width = 640;
-    config.height = 480;
-    config.fullScreen = 0;
-    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
+    ASSERT_TRUE(WriteWindowedConfig(0));
     const fs::path err = root_ / "game.err";
     Child game(BinaryDir() / "quorvane", {}, root_ / "work",
                {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1",
@@ -483,19 +468,8 @@ int FirePixels(const std::string& tga, int top, int bottom, int left, int right)
 // The sample level's keys: P casts the sample spell from the hero (its burning ball shows in the
 // picture before the camera), Page Up saves the game in the slot "Quick".
 TEST_F(E2eRun, TheLevelKeysCastTheSpellAndSaveTheGame) {
-    {
-        Child makedata(BinaryDir() / "tools" / "makedata", {(root_ / "Datas").string()}, root_, {},
-                       root_ / "makedata.err");
-        ASSERT_TRUE(makedata.started());
-        ASSERT_TRUE(makedata.WaitFor(30s)) << "makedata did not finish";
-        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
-            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
-    }
-    datakit::UserConfigSpec config;
-    config.width = 640;
-    config.height = 480;
-    config.fullScreen = 0;
-    ASSERT_TRUE(datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config)));
+    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
+    ASSERT_TRUE(WriteWindowedConfig(0));
     const fs::path err = root_ / "game.err";
     Child game(BinaryDir() / "quorvane", {}, root_ / "work",
                {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1",
