@@ -1,215 +1,13 @@
+#include "e2e/e2e_support.h"
+
 #include <gtest/gtest.h>
 
 #include "core/pack.h"
-#include "datakit/datakit.h"
-#include "datakit/userconfig.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <csignal>
 #include <functional>
-#include <set>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
-extern char** environ;
-
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-namespace {
-
-fs::path BinaryDir() {
-    const char* dir = std::getenv("QV_BINARY_DIR");
-    return dir != nullptr ? fs::path(dir) : fs::path(QV_BINARY_DIR);
-}
-
-// A process of the program under test: started with its own folder, environment and stderr file,
-// and never left running when the test ends.
-class Child {
-public:
-    Child(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
-          const std::vector<std::string>& extraEnv, const fs::path& stderrFile) {
-        std::vector<std::string> argStrings{program.string()};
-        argStrings.insert(argStrings.end(), args.begin(), args.end());
-        std::vector<std::string> envStrings(extraEnv);
-        for (char** e = environ; *e != nullptr; ++e) envStrings.emplace_back(*e);
-        std::vector<char*> argv, envp;
-        for (auto& s : argStrings) argv.push_back(s.data());
-        for (auto& s : envStrings) envp.push_back(s.data());
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        const int errFd = open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (chdir(cwd.c_str()) != 0) _exit(126);
-            if (errFd >= 0) dup2(errFd, STDERR_FILENO);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        if (errFd >= 0) close(errFd);
-    }
-    ~Child() {
-        if (running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status_, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-    bool running() {
-        if (pid_ <= 0 || done_) return false;
-        if (waitpid(pid_, &status_, WNOHANG) == pid_) done_ = true;
-        return !done_;
-    }
-    // Waits up to the timeout for the process to end; false when it is still running.
-    bool WaitFor(std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (running()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
-    }
-    void Signal(int signal) { kill(pid_, signal); }
-    int status() const { return status_; }
-
-private:
-    pid_t pid_ = -1;
-    int status_ = 0;
-    bool done_ = false;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Describe(int status) {
-    if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
-    return "status " + std::to_string(status);
-}
-
-// Waits until the file exists and has stopped growing.
-bool AwaitFile(const fs::path& path, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::error_code error;
-    uintmax_t last = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (fs::exists(path, error)) {
-            const uintmax_t size = fs::file_size(path, error);
-            if (!error && size > 0 && size == last) return true;
-            last = size;
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    return false;
-}
-
-// Presses the key (held long enough for a frame to see it) until the file appears: on a loaded
-// machine the first presses may come before the game runs its frames.
-bool PressUntilFile(const std::string& key, const fs::path& path, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (std::system(("xdotool keydown " + key + " sleep 0.3 keyup " + key).c_str()) != 0) return false;
-        if (AwaitFile(path, 3s)) return true;
-    }
-    return false;
-}
-
-// Pixels of a 32-bit TGA of width 640 in the screen rows [top, bottom), top-down whatever the
-// file's row order.
-std::string TgaRows(const std::string& tga, int top, int bottom) {
-    constexpr int kWidth = 640, kHeight = 480;
-    const bool topDown = (static_cast<uint8_t>(tga[17]) & 0x20) != 0;
-    std::string rows;
-    for (int y = top; y < bottom; ++y) {
-        const int row = topDown ? y : kHeight - 1 - y;
-        rows += tga.substr(18 + static_cast<size_t>(row) * kWidth * 4, kWidth * 4);
-    }
-    return rows;
-}
-
-// Pixels of screen rows top..bottom (from the top), columns left..right, whose three colour
-// channels are all at least 200: the light text of menus over the darker level.
-int BrightPixels(const std::string& tga, int top, int bottom, int left, int right) {
-    const std::string rows = TgaRows(tga, top, bottom);
-    int n = 0;
-    for (int y = 0; y < bottom - top; ++y)
-        for (int x = left; x < right; ++x) {
-            const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
-            if (static_cast<uint8_t>(rows[p]) >= 200 && static_cast<uint8_t>(rows[p + 1]) >= 200 &&
-                static_cast<uint8_t>(rows[p + 2]) >= 200)
-                ++n;
-        }
-    return n;
-}
-
-// Peak amplitude (0..1) of a WAV file by sox; -1 when it cannot be measured.
-double PeakAmplitude(const fs::path& wav) {
-    const std::string command = "sox " + wav.string() + " -n stat 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return -1.0;
-    char line[256];
-    double peak = -1.0;
-    while (std::fgets(line, sizeof line, pipe) != nullptr)
-        if (std::strncmp(line, "Maximum amplitude:", 18) == 0) peak = std::atof(line + 18);
-    pclose(pipe);
-    return peak;
-}
-
-class E2eRun : public testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quorvane-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        fs::create_directories(root_ / "work");
-        fs::create_directories(root_ / "user");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
-    // Writes the sample data folder root_/Datas with makedata and the given options.
-    void MakeSampleData(std::vector<std::string> options) {
-        options.insert(options.begin(), (root_ / "Datas").string());
-        Child makedata(BinaryDir() / "tools" / "makedata", options, root_, {}, root_ / "makedata.err");
-        ASSERT_TRUE(makedata.started());
-        ASSERT_TRUE(makedata.WaitFor(60s)) << "makedata did not finish";
-        ASSERT_TRUE(WIFEXITED(makedata.status()) && WEXITSTATUS(makedata.status()) == 0)
-            << Describe(makedata.status()) << "\n" << ReadFile(root_ / "makedata.err");
-    }
-    // A windowed 640 x 480 user configuration, so that screenshots have a known size; version 0
-    // writes the current one.
-    bool WriteWindowedConfig(uint32_t version) {
-        datakit::UserConfigSpec config;
-        if (version != 0) config.version = version;
-        config.width = 640;
-        config.height = 480;
-        config.fullScreen = 0;
-        return datakit::WriteFileBytes((root_ / "user" / "QuorvaneGame.cfg").string(), datakit::MakeUserConfig(config));
-    }
-
-    fs::path root_;
-};
+using namespace e2e;
 
 TEST_F(E2eRun, RunsOnTheSampleDataAndQuitsCleanlyOnSigterm) {
     ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
@@ -387,26 +185,7 @@ TEST_F(E2eRun, ADamagedPackEntryEndsTheRunInOrderWithFailure) {
     EXPECT_EQ(static_cast<uint8_t>(saved[0]) | static_cast<uint8_t>(saved[1]) << 8, 10009) << err;
 }
 
-}  // namespace
 
-namespace {
-
-// The last "movement: player at x y z" line of the game's stderr, false when there is none.
-bool LastPlayerPosition(const fs::path& errFile, float out[3]) {
-    std::istringstream lines(ReadFile(errFile));
-    std::string line;
-    bool found = false;
-    while (std::getline(lines, line)) {
-        float p[3];
-        if (std::sscanf(line.c_str(), "movement: player at %f %f %f", &p[0], &p[1], &p[2]) == 3) {
-            std::copy(p, p + 3, out);
-            found = true;
-        }
-    }
-    return found;
-}
-
-}  // namespace
 
 // Holding the forward key in the running game walks the hero: the position the game reports moves
 // and the picture changes.
@@ -446,24 +225,6 @@ TEST_F(E2eRun, HoldingForwardMovesTheHero) {
     ASSERT_TRUE(game.WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
 
-namespace {
-
-// Pixels of the screen rectangle [left, right) x [top, bottom) in the colours of the sample spell's
-// fire: bright red and green, little blue. Nothing else the level shows near its middle has them.
-int FirePixels(const std::string& tga, int top, int bottom, int left, int right) {
-    const std::string rows = TgaRows(tga, top, bottom);
-    int n = 0;
-    for (int y = 0; y < bottom - top; ++y)
-        for (int x = left; x < right; ++x) {
-            const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
-            const int b = static_cast<uint8_t>(rows[p]), g = static_cast<uint8_t>(rows[p + 1]),
-                      r = static_cast<uint8_t>(rows[p + 2]);
-            if (r >= 200 && g >= 100 && b <= 120 && r - b >= 100) ++n;
-        }
-    return n;
-}
-
-}  // namespace
 
 // The sample level's keys: P casts the sample spell from the hero (its burning ball shows in the
 // picture before the camera), Page Up saves the game in the slot "Quick".
