@@ -1,5 +1,6 @@
 #include "audio/sound.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -226,8 +227,28 @@ float ClampSoundPitch(float pitch) {
     return pitch <= 0.5f ? 0.5f : 2.0f;
 }
 
+namespace {
+// The pitch last given to each slot, for readers when no source answers.
+float SlotPitch[SoundSlotCount];
+bool SlotPitchSet[SoundSlotCount];
+}  // namespace
+
 void SetSoundPitch(int index, float pitch) {
+    if (ValidSlot(index)) {
+        SlotPitch[index] = ClampSoundPitch(pitch);
+        SlotPitchSet[index] = true;
+    }
     if (ALuint source = SourceOf(index)) OpenAL.alSourcef(source, AL_PITCH, ClampSoundPitch(pitch));
+}
+
+float GetSoundPitch(int index) {
+    if (!ValidSlot(index)) return 1.0f;
+    if (ALuint source = SourceOf(index)) {
+        float pitch = 1.0f;
+        OpenAL.alGetSourcef(source, AL_PITCH, &pitch);
+        return pitch;
+    }
+    return SlotPitchSet[index] ? SlotPitch[index] : 1.0f;
 }
 
 void SetMasterSoundGain(float gain) {
@@ -263,6 +284,7 @@ void DeleteAllSounds() {
         slot.gain = 1.0f;
     }
     SoundTable.count = 0;
+    std::fill(SlotPitchSet, SlotPitchSet + SoundSlotCount, false);
 }
 
 float StartGainFade(GainFade& f, float& setting, uint32_t steps, float target) {

@@ -83,6 +83,8 @@ void SetSoundGain(int index, float gain);
 void AddSoundGain(int index, float delta);
 float ClampSoundPitch(float pitch);
 void SetSoundPitch(int index, float pitch);
+// The slot's pitch: its source's, or the last one set while it has none (1.0 before any).
+float GetSoundPitch(int index);
 void SetMasterSoundGain(float gain);
 void ResetSoundGains();
 void StopAllSounds();

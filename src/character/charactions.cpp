@@ -46,9 +46,19 @@ const char* Name(const char (&text)[N], char (&buffer)[N]) {
 }
 
 // The scene object's animation from the file named: shared by name, loaded on first use.
-NztAnim* ObjectAnimFile(NztBaseObject* o, const EventRecord& r, const char* name) {
-    if (r.Extra > 0) o->ResizeAnimSlots(static_cast<uint32_t>(r.Extra));
-    return LoadAnimFile(name);
+// Slot `slot` of a scene object's type loaded from the named file; the object plays from its
+// type's table, so a saved scene names what it plays. A table grows no further than the names.
+NztAnim* ObjectAnimFile(NztBaseObject* o, const EventRecord& r, int32_t slot, const char* name) {
+    if (r.Extra > 0) o->ResizeAnimSlots(std::min(static_cast<uint32_t>(r.Extra), AnimNameCount));
+    if (o->mesh == nullptr) return nullptr;
+    if (o->mesh->TypeIndex == NoObjectType) return LoadAnimFile(name);  // a mesh of no type
+    if (slot < 0 || static_cast<uint32_t>(slot) >= AnimNameCount) return nullptr;
+    NztAnim* a = LoadObjectAnim(static_cast<uint32_t>(slot), o->mesh->TypeIndex, name);
+    o->animSlots = o->mesh->AnimSlots.data();
+    // An animated model with collision keeps its volumes in step with the new animation.
+    if (a != nullptr && o->kind == ObjectKindScn && static_cast<NztScnObject*>(o)->hasCollision != 0)
+        static_cast<NztScnObject*>(o)->collisionDirty = 1;
+    return a;
 }
 
 // The maximum alone changes (never below 0); the life stays, within the new maximum.
@@ -62,7 +72,7 @@ void TurnToward(NztBaseObject* o, const float p[3]) {
     if (o->kind == ObjectKindScn) {
         o->LookAt(p);
         auto* s = static_cast<NztScnObject*>(o);
-        if (s->scnWords[0] == 1) s->scnWords[0] = 2;
+        if (s->poseState == 1) s->poseState = 2;
         if (s->hasCollision != 0) {
             s->SyncModelState();
             s->UpdateCollision();
@@ -188,7 +198,7 @@ void PlayObjectAnimationAction(EventRecord* record) {
         if (e != nullptr) {
             e->SetAnim(e->GetAnimByName(name), locked, nullptr, 0);
         } else {
-            NztAnim* a = ObjectAnimFile(o, *record, name);
+            NztAnim* a = ObjectAnimFile(o, *record, record->Param, name);
             if (a == nullptr) return;
             o->SetAnim(a, locked, nullptr, 0);
         }
@@ -196,7 +206,7 @@ void PlayObjectAnimationAction(EventRecord* record) {
         if (mode == 2) SetRandomAnimFrame(o);
     } else if (mode == 3) {
         if (!HasFreeAnimLayer(o)) return;
-        NztAnim* a = e != nullptr ? e->GetAnimByName(name) : ObjectAnimFile(o, *record, name);
+        NztAnim* a = e != nullptr ? e->GetAnimByName(name) : ObjectAnimFile(o, *record, record->Param, name);
         if (a != nullptr) o->SetAnimLayer(3, a, 0, 1.0f, 1, 1.0f, 0, 0);
     } else if (mode == 4 && e != nullptr) {
         // The blend layer over the upper body.
@@ -217,8 +227,8 @@ void PlayAnimationSequenceAction(EventRecord* record) {
         e->SetAnim(e->GetAnimByName(first), 1, e->GetAnimByName(second), 0);
         return;
     }
-    NztAnim* a = ObjectAnimFile(o, *record, first);
-    NztAnim* b = LoadAnimFile(second);
+    NztAnim* a = ObjectAnimFile(o, *record, record->Param, first);
+    NztAnim* b = a != nullptr ? ObjectAnimFile(o, *record, record->Param2, second) : nullptr;
     if (a != nullptr) o->SetAnim(a, 1, b, 0);
 }
 

@@ -166,7 +166,7 @@ void CopyRotation(NztBaseObject* o, const EventRecord& r) {
         MatrixMultiply3(m, m, yaw);
     }
     o->SetRotation(m);
-    if (auto* s = dynamic_cast<NztScnObject*>(o); s != nullptr && s->scnWords[0] == 1) s->scnWords[0] = 2;
+    if (auto* s = dynamic_cast<NztScnObject*>(o); s != nullptr && s->poseState == 1) s->poseState = 2;
 }
 
 void CollisionSwitch(NztBaseObject* o, const EventRecord& r) {

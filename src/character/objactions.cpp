@@ -352,7 +352,7 @@ void AttachObject(EventRecord* record) {
             e->airborne = 0;
             e->ResetActions();
         } else if (auto* s = dynamic_cast<NztScnObject*>(child)) {
-            s->scnWords[0] = 0;
+            s->poseState = 0;  // on a parent
             RefreshCollision(s);
         }
         return;
@@ -409,7 +409,7 @@ void DetachObject(EventRecord* record) {
             }
         }
         if (auto* s = dynamic_cast<NztScnObject*>(child)) {
-            if (s->scnWords[0] == 1) s->scnWords[0] = 2;
+            if (s->poseState == 1) s->poseState = 2;
             RefreshCollision(s);
         }
         return;

@@ -11,6 +11,7 @@
 #include "world/objtype.h"
 #include "net/netclient.h"
 #include "scene/actions.h"
+#include "scene/sceneevents.h"
 #include "ui/menu.h"
 #include "world/collide.h"
 #include "world/sky.h"
@@ -35,6 +36,24 @@ NztBaseObject* TargetObject(const EventRecord& r) {
     if (r.TargetKind == ObjectKindScn) return FindScnObjectById(r.TargetId);
     if (r.TargetKind == ObjectKindEntity) return FindEntityById(r.TargetId);
     return nullptr;
+}
+
+// Every record that names the character with id `from` names the one with id `to` instead.
+int32_t RenamedFrom = 0;
+int32_t RenamedTo = 0;
+void RenameCharacterIn(NztEventObject* owner) {
+    for (int32_t i = 0; i < owner->eventRecordCount; ++i) {
+        EventRecord& r = owner->eventRecords[i];
+        if (r.TargetKind == ObjectKindEntity && r.TargetId == RenamedFrom) r.TargetId = RenamedTo;
+        if (r.Target2Kind == ObjectKindEntity && r.Target2Id == RenamedFrom) r.Target2Id = RenamedTo;
+        if (r.CondKind == ObjectKindEntity && r.CondIndex == RenamedFrom) r.CondIndex = RenamedTo;
+    }
+}
+void RenameCharacterInRecords(int32_t from, int32_t to) {
+    if (from == to) return;
+    RenamedFrom = from;
+    RenamedTo = to;
+    ForEachEventOwner(RenameCharacterIn);
 }
 
 }  // namespace
@@ -72,8 +91,10 @@ void ReplaceObjectTypeAction(EventRecord* r) {
         NztEntity* replacement = ok ? GetEntityType(type) : nullptr;
         if (replacement == nullptr) return;
         const bool wasPlayer = old == PlayerEntity;
-        // The replaced character's state goes to its replacement, which takes its place.
+        const int32_t id = old->id;
+        // The replaced character's state goes to its replacement, which takes its place and id.
         CopyEntityState(old, replacement);
+        replacement->id = id;
         if (wasPlayer) {
             SendNetObjMesh();
             SendPlayerState(1);
@@ -94,8 +115,13 @@ void TransferPlayerStateAction(EventRecord* r) {
     if (r->TargetKind != ObjectKindEntity) return;
     NztEntity* character = FindEntityById(r->TargetId);
     if (character == nullptr || PlayerEntity == nullptr || character == PlayerEntity) return;
-    // The player's state goes to the character, which becomes the player.
+    // The player's state goes to the character, which becomes the player. The player is always
+    // id 0: records that named the player go on reaching the player, now this character, and
+    // records that named the character by its own id are renamed to follow it.
+    const int32_t formerId = character->id;
     CopyEntityState(PlayerEntity, character);
+    character->id = 0;
+    if (formerId >= 0) RenameCharacterInRecords(formerId, 0);
     SendNetObjMesh();
     if (NetClient != nullptr && PlayerEntity != nullptr) {
         if (PlayerEntity->parent != nullptr) SendObjectStatesFull(1);

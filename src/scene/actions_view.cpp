@@ -1,5 +1,6 @@
 // Video, letterbox, time scale, screen message, cursor and camera actions (types 14 to 31).
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "character/entity.h"
@@ -102,8 +103,18 @@ void CameraBehindObjectAction(EventRecord* r) {
     NztBase3D* object = CameraControl.targetObject != nullptr ? CameraControl.targetObject : PlayerEntity;
     if (object == nullptr) return;
     if (auto* base = dynamic_cast<NztBaseObject*>(object); base != nullptr && base->parent != nullptr) object = base->parent;
-    // The placement adds the object's own heading to the turn; the distance is the behind offset's.
-    PlaceCameraBehind(object, turn, -CameraState.behindOffset.z);
+    float heading = 0.0f;
+    if (auto* base = dynamic_cast<NztBaseObject*>(object)) {
+        // The heading is the y part of the rotation's axis times the angle turned, so a tilted
+        // object gives its turn about y, not the direction its forward axis points in.
+        float q[4];
+        MatrixToQuat(base->rotation, q);
+        const float w = std::clamp(q[0], -1.0f, 1.0f);
+        const float s = std::sqrt(1.0f - w * w);
+        const float axisY = s < 0.001f ? q[2] : q[2] / s;
+        heading = axisY * 2.0f * std::acos(w) * AngleUnitsPerRadian;
+    }
+    PlaceCameraBehind(object, heading + turn, -CameraState.behindOffset.z);
 }
 
 void SetCameraPlacementAction(EventRecord* r) {
@@ -214,6 +225,9 @@ void AddCameraKeyAction(EventRecord* r) {
         key.vector[2] = r->ValueF(2);
         MainCamera.AddKey(&key);
     } else if (r->Param == 3) {
-        MainCamera.angles[2] = r->Value1 * DegreesToAngleUnits;
+        // Sub-code 3 is the camera's auto-turn speed (degrees a second), as the camera-key action
+        // has always been documented for scripts; a roll would tilt the view of a script asking
+        // for a slow turn.
+        CameraControl.autoTurnSpeed = r->Value1 * DegreesToAngleUnits;
     }
 }

@@ -17,6 +17,7 @@
 #include "scene/sceneevents.h"
 #include "ui/menu.h"
 #include "ui/textbox.h"
+#include "model/anim.h"
 #include "world/attach.h"
 #include "world/camera.h"
 #include "world/hover.h"
@@ -98,8 +99,11 @@ void CommitScnObject(const SceneScnObject& o, int32_t index) {
     const uint32_t count = ClampedAnimCount(o.anim.count);
     if (o.anim.animated != 0 && count != 0 && object->mesh != nullptr) {
         object->ResizeAnimSlots(count);  // the mesh's table, which the object then takes
-        for (int32_t slot : {o.anim.slot1, o.anim.slot2})
-            if (slot >= 0 && static_cast<uint32_t>(slot) < count) LoadObjectAnim(static_cast<uint32_t>(slot), typeIndex);
+        // Each slot takes the file stored under its name.
+        if (o.anim.slot1 >= 0 && static_cast<uint32_t>(o.anim.slot1) < count)
+            LoadObjectAnim(static_cast<uint32_t>(o.anim.slot1), typeIndex, o.anim.name1);
+        if (o.anim.slot2 >= 0 && static_cast<uint32_t>(o.anim.slot2) < count)
+            LoadObjectAnim(static_cast<uint32_t>(o.anim.slot2), typeIndex, o.anim.name2);
         object->SetAnimIndex(static_cast<uint32_t>(o.anim.slot1), 1, static_cast<uint32_t>(o.anim.slot2),
                              static_cast<int32_t>(o.anim.frame));
     }
@@ -186,7 +190,15 @@ void CommitPlayer(const ScenePlayer& pl) {
         RebuildStatic(player);
     }
     ApplySceneRecordLists(player, pl.lists);
+    // A player that is not placed keeps its position.
+    float kept[6];
+    std::copy(player->Position, player->Position + 3, kept);
+    std::copy(player->PreviousPosition, player->PreviousPosition + 3, kept + 3);
     ApplyPlacement(player, pl.place);
+    if (!pl.placed) {
+        std::copy(kept, kept + 3, player->Position);
+        std::copy(kept + 3, kept + 6, player->PreviousPosition);
+    }
     ApplySceneCharacterRecord(player, pl.record.data());
     FinishActive(player, pl.place);
     if (pl.lifePresent) ApplyScenePlayerLife(player, pl.life, pl.reserve, pl.stateWord);
@@ -392,16 +404,16 @@ void CaptureAnimation(const NztBaseObject* object, bool character, SceneAnimatio
     a->slot1 = SlotOf(object, object->currentAnim, a->count);
     a->slot2 = SlotOf(object, object->returnAnim, a->count);
     a->frame = static_cast<uint32_t>(object->currentFrame);
-    const uint32_t typeIndex = object->mesh->TypeIndex;
-    auto nameOf = [&](int32_t slot, char (&out)[256]) {
+    auto nameOf = [&](int32_t slot, const NztAnim* anim, char (&out)[256]) {
         if (slot < 0) return;
         const char* slotName = static_cast<uint32_t>(slot) < AnimNameCount ? AnimNameTable[slot] : "";
-        // Characters find their animations by the set name followed by the slot's name.
+        // Characters find their animations by the set name followed by the slot's name; scene
+        // objects load the file the animation came from.
         if (character) SetName(out, (std::string(object->mesh->AnimSetName) + slotName).c_str());
-        else if (typeIndex < ObjectTypeCount) SetName(out, slotName);
+        else SetName(out, anim->Name);
     };
-    nameOf(a->slot1, a->name1);
-    nameOf(a->slot2, a->name2);
+    nameOf(a->slot1, object->currentAnim, a->name1);
+    nameOf(a->slot2, object->returnAnim, a->name2);
 }
 
 void CaptureTypeName(const NztBaseObject* object, char (&name)[256], uint32_t* number) {
@@ -492,8 +504,7 @@ void CaptureScene(SceneData* s, int withSky, int withSkySettings, int withMusic,
     s->hasCharacters = 1;
     for (uint32_t i = 0; i < EntityCount; ++i) {
         NztEntity* entity = EntityList[i];
-        entity->id = static_cast<int32_t>(i);
-        if (entity == PlayerEntity) continue;
+        if (entity == PlayerEntity) continue;  // its id is 0, the others' were given by the remapping
         SceneCharacter c;
         CaptureTypeName(entity, c.type, &c.number);
         CaptureWords(entity, &c.place);

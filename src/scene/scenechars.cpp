@@ -76,4 +76,8 @@ void ResetScenePlayerState(NztEntity* player) {
     player->verticalVelocity = 0.0f;
     player->forwardSpeed = 0.0f;
     std::fill(player->motion, player->motion + 3, Vec3{0.0f, 0.0f, 0.0f});
+    // No glide, slide, parachute or sky dive goes on into the new scene, and no tilt of the ground.
+    player->ResetMotion();
+    player->groundPitch = player->groundRoll = 0;
+    player->previousGroundPitch = player->previousGroundRoll = 0;
 }

@@ -1,6 +1,7 @@
 // What the scene reader and writer do with the objects: event lists, trigger zones, interface
 // objects, and the renumbering of every object list before a save.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -286,10 +287,23 @@ void RemapOwner(NztEventObject* owner) {
 void RemapKind(int32_t kind) {
     IdMap map;
     const int32_t count = EventKindCount(kind);
-    for (int32_t i = 0; i < count; ++i) {
-        NztEventObject* object = GetObjectByKind(kind, i);
-        map.old.push_back(object != nullptr ? object->id : -1);
-        if (object != nullptr) object->id = i;
+    if (kind == ObjectKindEntity) {
+        // The player is 0 and the other characters follow in list order, as a scene file gives
+        // them back (its characters chunk skips the player), wherever the player stands in the list.
+        map.old.push_back(PlayerEntity != nullptr ? PlayerEntity->id : INT32_MIN);
+        if (PlayerEntity != nullptr) PlayerEntity->id = 0;
+        for (int32_t i = 0; i < count; ++i) {
+            NztEventObject* object = GetObjectByKind(kind, i);
+            if (object == PlayerEntity && object != nullptr) continue;
+            map.old.push_back(object != nullptr ? object->id : -1);
+            if (object != nullptr) object->id = static_cast<int32_t>(map.old.size()) - 1;
+        }
+    } else {
+        for (int32_t i = 0; i < count; ++i) {
+            NztEventObject* object = GetObjectByKind(kind, i);
+            map.old.push_back(object != nullptr ? object->id : -1);
+            if (object != nullptr) object->id = i;
+        }
     }
     CurrentKind = kind;
     CurrentMap = &map;

@@ -27,10 +27,6 @@ namespace {
 // Sound slots the counters' sound sub-codes address: V rounded plus this.
 constexpr int32_t ScriptSoundSlotFirst = 1024;
 constexpr int32_t ScriptSoundSlotCount = 32;
-// Pitches last given to those slots (OpenAL keeps them, the table does not).
-float ScriptSlotPitch[ScriptSoundSlotCount] = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
-                                               1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
-                                               1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
 
 int32_t Round(float v) {
     if (!(v == v)) return 0;
@@ -186,12 +182,11 @@ void SetObjectValueAction(EventRecord* record) {
     }
     case 61:
         if (const int32_t s = ScriptSlot(v); s >= 0) {
-            ScriptSlotPitch[s] = ClampSoundPitch(c->value * c->inverseMaximum * 1.5f + 0.5f);
-            SetSoundPitch(ScriptSoundSlotFirst + s, ScriptSlotPitch[s]);
+            SetSoundPitch(ScriptSoundSlotFirst + s, c->value * c->inverseMaximum * 1.5f + 0.5f);
         }
         break;
     case 62:
-        if (const int32_t s = ScriptSlot(v); s >= 0) c->SetValue((ScriptSlotPitch[s] - 0.5f) * 0.6666667f * c->maximum2);
+        if (const int32_t s = ScriptSlot(v); s >= 0) c->SetValue((GetSoundPitch(ScriptSoundSlotFirst + s) - 0.5f) * 0.6666667f * c->maximum2);
         break;
     case 63:
         SoundVolume = c->value * c->inverseMaximum;

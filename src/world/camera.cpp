@@ -993,7 +993,7 @@ bool GetCameraTargetPosition(Vec3* out) {
 
 void PlaceCameraBehind(NztBase3D* target, float angle, float distance) {
     if (target == nullptr) return;
-    const float a = (angle + HeadingOf(target)) * RadiansPerAngleUnit;
+    const float a = angle * RadiansPerAngleUnit;
     const Vec3 p = FromArray(target->Position);
     const Vec3 point = {p.x - std::sin(a) * distance, p.y + CameraState.eyeHeightOffset,
                         p.z - std::cos(a) * distance};

@@ -194,8 +194,8 @@ void SelectCameraMode();
 // The target's (or player's) position raised by its head height, or its attach point's; false when
 // there is neither target nor player.
 bool GetCameraTargetPosition(Vec3* out);
-// Puts the look-at and aim points distance behind target, turned by angle (angle units) from its
-// heading, at the eye height offset.
+// Puts the look-at and aim points distance behind target along the heading angle (angle units),
+// at the eye height offset.
 void PlaceCameraBehind(NztBase3D* target, float angle, float distance);
 void StartCameraShake(const Vec3& point, float time, float strength);
 

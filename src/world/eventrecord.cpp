@@ -1,5 +1,6 @@
 #include "world/eventrecord.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,10 @@ size_t EventRecordFileBytes(uint32_t version) {
 namespace {
 
 void SetText(char* field, size_t bytes, const char* text) { std::snprintf(field, bytes, "%s", text); }
+
+// The renumbering steps move a stored number up by one; the largest number stays where it is, as
+// no real record holds it and the sum would not fit.
+int32_t StepUp(int32_t value) { return value < INT32_MAX ? value + 1 : value; }
 
 // The first step of the upgrade cascade for a file version; 0: the record stays as it is.
 int FirstUpgradeStep(uint32_t version) {
@@ -125,7 +130,7 @@ void UpgradeEventRecord(EventRecord& r, int32_t ownerKind, uint32_t version) {
                 if (r.Action == 47) r.SetValueF(10, 0.0f);
                 break;
             case 7:
-                if (r.Action == 64 && r.Param == 10 && r.Param2 >= 3) r.Param2 += 1;
+                if (r.Action == 64 && r.Param == 10 && r.Param2 >= 3) r.Param2 = StepUp(r.Param2);
                 break;
             case 8:
                 if (r.Action == 28) {
@@ -141,7 +146,7 @@ void UpgradeEventRecord(EventRecord& r, int32_t ownerKind, uint32_t version) {
                 if (r.Action == 60 || r.Action == 61) r.Param2 = 0;
                 break;
             case 10:
-                if (r.Action == 44 && r.Param2 >= 1) r.Param2 += 1;
+                if (r.Action == 44 && r.Param2 >= 1) r.Param2 = StepUp(r.Param2);
                 break;
             case 11:
                 if (r.Action == 33 && r.Param2 == 8) r.Value1 = 256.0f;

@@ -410,12 +410,13 @@ uint32_t NztEventObject::ProcessPointerEvents(int32_t mode) {
                 ExecuteAction(r);
             }
             if (ResolveEventObject(self) != this) return hits;
+            // A stop record ends the scan there: nothing more is sent for it.
+            if (ended) break;
             if (NztEventObject* h = ResolveEventObject(hitHandle); h != nullptr && fresh) {
                 pointedObject = hitHandle;
                 h->SendEvent(37, 0, 0, 0);
                 if (ResolveEventObject(self) != this) return hits;
             }
-            if (ended) break;
         } else if (fresh) {
             if (IsFlowControl(*r) && (r->Param == 0 || r->Param == 1)) {
                 if (ArmedFlow(*r)) {

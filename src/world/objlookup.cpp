@@ -32,10 +32,13 @@ bool IsBaseObjectKind(int32_t kind) {
            kind == ObjectKindDyn;
 }
 
-// Collision switch of a scene object from its model: on when the mesh carries collision triangles.
+// Collision switch of a scene object from its model (on when the mesh carries collision
+// triangles); a carried object (state 1) is dropped (2).
 void ResetSceneObjectCollision(NztEventObject* object) {
     auto* s = dynamic_cast<NztScnObject*>(object);
-    if (s != nullptr && s->mesh != nullptr) s->hasCollision = s->mesh->CollisionTriangleCount > 0 ? 1u : 0u;
+    if (s == nullptr) return;
+    if (s->mesh != nullptr) s->hasCollision = s->mesh->CollisionTriangleCount > 0 ? 1u : 0u;
+    if (s->poseState == 1) s->poseState = 2;
 }
 
 }  // namespace

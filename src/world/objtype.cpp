@@ -325,12 +325,33 @@ NztScnObject* LoadScnObjectType(uint32_t typeIndex, uint32_t number) {
     return object;
 }
 
-NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex) {
+NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex, const char* name) {
     NztObjectType* type = TypeAt(typeIndex);
     if (type == nullptr || type->Mesh == nullptr || slot >= AnimNameCount) return nullptr;
+    if (name == nullptr || name[0] == 0 || !IsSafeTypeName(name)) return nullptr;
+    NztMesh* mesh = type->Mesh;
+    SizeTypeSlots(mesh);
+    NztAnim*& held = mesh->AnimSlots[slot];
+    // The slot already holds that file: a script that starts it again loads nothing.
+    if (held != nullptr && std::strcmp(held->Name, name) == 0) return held;
     char path[512];
-    if (!FormatPath(path, "OBJECTS/%s%s.QVa", type->AnimFolder, AnimNameTable[slot])) return nullptr;
-    return LoadSlotAnim(slot, *type, path);
+    if (!FormatPath(path, "OBJECTS/%s%s.QVa", type->AnimFolder, name)) return nullptr;
+    // A fresh animation: objects may still play the one the slot held, which stays in the library.
+    NztAnim* anim = CreateAnim();
+    if (anim->Load(path, std::max(mesh->LargestBoneCount, mesh->MaxBoneCount)) == 0) {
+        DeleteAnim(anim);
+        return nullptr;
+    }
+    const AnimDefaultFlags& d = AnimDefaults[slot];
+    anim->JumpStartFlag = d.JumpStartFlag;
+    anim->DiveStartFlag = d.DiveStartFlag;
+    anim->IdleFlag = d.IdleFlag;
+    anim->LoopFlag = d.LoopFlag;
+    // The name it was loaded by, which a saved scene stores to load it again.
+    std::snprintf(anim->Name, sizeof anim->Name, "%s", name);
+    mesh->AnimSlotFlags[slot] = 1;
+    held = anim;
+    return anim;
 }
 
 NztDynObject* LoadObjectFile(uint32_t typeIndex) {
@@ -458,7 +479,11 @@ void ReplaceScnObject(NztScnObject* old, NztScnObject* replacement) {
     if (old == nullptr || replacement == nullptr || old == replacement) return;
     CopyPlacement(old, replacement);
     replacement->SetRange(old->GetRange());
+    // It takes the old object's place: records that name the old id reach it, and the old
+    // object's records waiting on the delayed list or the deferred queue wait as its own.
+    replacement->id = old->id;
     replacement->CopyEvents(old);
+    RetargetQueuedActions(old, replacement);
     ReplaceObjectReferences(old, replacement);
     RemoveScnObject(old);
 }

@@ -130,7 +130,9 @@ void RemoveAllScnObjects();
 // Loading instances; each answers the new instance or null.
 NztScnObject* GetScnObjectType(const char* typeName);
 NztScnObject* LoadScnObjectType(uint32_t typeIndex, uint32_t number);
-NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex);
+// The animation "OBJECTS/<type's animation folder><name>.QVa" in slot `slot` of the type's table;
+// null (the slot unchanged) for a name that is empty or unsafe or a file that does not load.
+NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex, const char* name);
 // A dynamic object of the type; its mesh file is named by the full type name.
 NztDynObject* LoadObjectFile(uint32_t typeIndex);
 // A scene object outside the type table with the mesh "OBJECTS/<name>.QVo".

@@ -147,7 +147,7 @@ void NameMeshForType(NztMesh* mesh, uint32_t typeIndex) {
     SizeTypeSlots(mesh);
 }
 
-NztAnim* LoadSlotAnim(uint32_t slot, NztObjectType& type, const char* path) {
+[[maybe_unused]] NztAnim* LoadSlotAnim(uint32_t slot, NztObjectType& type, const char* path) {
     NztMesh* mesh = type.Mesh;
     if (mesh == nullptr || slot >= AnimNameCount) return nullptr;
     SizeTypeSlots(mesh);

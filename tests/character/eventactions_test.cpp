@@ -409,12 +409,12 @@ TEST_F(EventActions, MountingUsesTheComputedSlot) {
 
 TEST_F(EventActions, FacingPlacingAndTheGait) {
     NztScnObject* o = Scene(4);
-    o->scnWords[0] = 1;  // carried
+    o->poseState = 1;  // carried
     EventRecord look = Record(ActionLookAtPoint, 4, 4);
     look.SetValueF(0, 10.0f);  // straight along x
     LookAtPointAction(&look);
     EXPECT_NEAR(o->rotation[6], 1.0f, 1e-3f) << "the forward axis points at the point";
-    EXPECT_EQ(o->scnWords[0], 2) << "a carried object is dropped";
+    EXPECT_EQ(o->poseState, 2) << "a carried object is dropped";
 
     NztEntity* p = Character(1);
     PlayerEntity = p;
@@ -456,8 +456,9 @@ TEST_F(EventActions, AttachingAndDetaching) {
     EXPECT_EQ(child->parentPoint, 1);
     EXPECT_EQ(child->registered, 1);
     EXPECT_EQ(parent->GetAttachedObject(1), child);
+    EXPECT_EQ(child->poseState, 0) << "a scene object on a parent";
     a.Target2Id = 99;  // no parent: nothing
-    child->scnWords[0] = 1;
+    child->poseState = 1;
     AttachObject(&a);
     EXPECT_EQ(child->parent, parent);
 
@@ -469,7 +470,7 @@ TEST_F(EventActions, AttachingAndDetaching) {
     EXPECT_EQ(child->parent, nullptr);
     EXPECT_EQ(parent->GetAttachedObject(1), nullptr);
     EXPECT_FLOAT_EQ(child->Position[0], 21.0f);
-    EXPECT_EQ(child->scnWords[0], 2) << "carried becomes dropped";
+    EXPECT_EQ(child->poseState, 2) << "carried becomes dropped";
 }
 
 TEST_F(EventActions, EveryHandlerIsInTheTable) {

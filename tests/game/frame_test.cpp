@@ -13,6 +13,9 @@
 #include "render/renderstate.h"
 #include "ui/console.h"
 #include "ui/wnd.h"
+#include "world/actions.h"
+#include "world/eventrecord.h"
+#include "world/events.h"
 
 namespace {
 
@@ -291,3 +294,43 @@ TEST_F(FrameTest, ConsoleKeyFlipsTheConsoleBeforeCtrlIsLookedAt) {
 }
 
 }  // namespace
+
+namespace {
+int FadeRuns = 0;
+int LevelRuns = 0;
+}  // namespace
+
+// The editor frame runs the deferred calls but holds the delayed actions where they are: a delay
+// counts down only in the game frame.
+TEST_F(FrameTest, TheEditorFrameRunsDeferredCallsAndHoldsDelaysStill) {
+    ResetEventActions();
+    FadeRuns = LevelRuns = 0;
+    RegisterEventAction(ActionFadeMusic, [](EventRecord*) { ++FadeRuns; });    // runs at once
+    RegisterEventAction(ActionStartLevel, [](EventRecord*) { ++LevelRuns; });  // deferred
+    NztEventObject owner;
+    EventRecord later = BlankEventRecord();
+    later.Event = 1;
+    later.Action = ActionFadeMusic;
+    later.Delay = 0.05f;
+    later.CondIndex = -1;
+    EventRecord deferred = later;
+    deferred.Action = ActionStartLevel;
+    deferred.Delay = 0.0f;
+    owner.AddEventRecord(&later);
+    owner.AddEventRecord(&deferred);
+    owner.SendEvent(1, 0, 0, 0);
+    ASSERT_EQ(DelayedActionCount(), 1);
+
+    counter.AdvanceSeconds(1.0);
+    EditorFrame();
+    EXPECT_EQ(LevelRuns, 1) << "the deferred call ran";
+    EXPECT_EQ(FadeRuns, 0) << "the delay stood still";
+    EXPECT_EQ(DelayedActionCount(), 1);
+    counter.AdvanceSeconds(1.0);
+    GameFrame();
+    EXPECT_EQ(FadeRuns, 1) << "the game frame counted the delay down";
+    EXPECT_EQ(DelayedActionCount(), 0);
+    ClearDelayedActions();
+    ResetDeferredActions();
+    ResetEventActions();
+}

@@ -1,6 +1,7 @@
 // The scene floor's event actions, each run through the action table on a record of its own.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -145,14 +146,33 @@ TEST_F(SceneActionsTest, CharactersAreReplacedWithTheirState) {
     EXPECT_EQ(now->eventRecordCount, 1);
     EXPECT_EQ(now->SlotOf(now->currentAnim), walk);
 
+    EXPECT_EQ(FindEntityById(1), now) << "the replacement answers to the replaced character's id";
+
     EventRecord transfer = Action(ActionTransferPlayerState);
     transfer.TargetKind = ObjectKindEntity;
-    transfer.TargetId = now->id;
+    transfer.TargetId = 1;  // as the level names the guard
     PlayerEntity->Position[2] = -8.0f;
     RunAction(transfer);
     EXPECT_EQ(PlayerEntity, now);
     EXPECT_EQ(now->Position[2], -8.0f);
     EXPECT_EQ(EntityCount, 1u);
+}
+
+// A counter reads back the pitch that action 13 gave a numbered sound slot (sub-code 62).
+TEST_F(SceneActionsTest, CountersReadThePitchTheSoundActionSet) {
+    datakit::SceneSpec s;
+    s.counters = {datakit::SceneCounterSpec{}};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Pitch.Scn"));
+    NztCounter* c = GetCounter(0);
+    ASSERT_NE(c, nullptr);
+    EventRecord pitch = Action(ActionSetSoundSourceParam, 0);
+    pitch.Value1 = 0.5f;  // pitch 0.5 x 1.5 + 0.5 = 1.25
+    pitch.Value2 = 3.0f;  // slot 3 + 1024
+    RunAction(pitch);
+    EventRecord read = Action(ActionSetObjectValue, 0, 62);
+    read.Value1 = 3.0f;
+    RunAction(read);
+    EXPECT_NEAR(c->value, 0.5f * c->maximum2, 1e-3f * c->maximum2);
 }
 
 TEST_F(SceneActionsTest, MasterSoundStopsAtOnceOrFadesFromTheUserVolume) {
@@ -212,11 +232,33 @@ TEST_F(SceneActionsTest, CameraHeightFieldOfViewShakeAndRoll) {
     EXPECT_EQ(CameraState.shakeTime, 2.0f);
     EXPECT_EQ(CameraState.shakeStrength, 3.0f);
     CameraState.shakeTime = 0.0f;
-    EventRecord roll = Action(ActionAddCameraKey, 3);
-    roll.Value1 = 90.0f;
-    RunAction(roll);
-    EXPECT_NEAR(MainCamera.angles[2], 1024.0f, 0.01f);
+    // Sub-code 3 of the camera key is the auto-turn speed, in degrees a second; the view stays level.
     MainCamera.angles[2] = 0.0f;
+    EventRecord turn = Action(ActionAddCameraKey, 3);
+    turn.Value1 = 90.0f;
+    RunAction(turn);
+    EXPECT_NEAR(CameraControl.autoTurnSpeed, 1024.0f, 0.01f);
+    EXPECT_EQ(MainCamera.angles[2], 0.0f);
+    CameraControl.autoTurnSpeed = 0.0f;
+}
+
+// Type 23 puts the camera behind the player by its turn about the vertical axis: for a player
+// turned a quarter about the axis (1, 1, 0), 0.707 of a quarter turn (724 units), not the 1024
+// units its forward axis would give.
+TEST_F(SceneActionsTest, CameraBehindATiltedPlayerFollowsItsTurnAboutTheVerticalAxis) {
+    const float k = 0.70710678f;
+    const float tilted[9] = {0.5f, 0.5f, -k, 0.5f, 0.5f, k, k, -k, 0.0f};
+    PlayerEntity->SetRotation(tilted);
+    const float origin[3] = {0.0f, 0.0f, 0.0f};
+    PlayerEntity->SetPosition(origin);
+    CameraControl.targetObject = nullptr;
+    SetCameraMode(4);
+    CameraState.behindOffset.z = -10.0f;
+    RunAction(Action(ActionCameraBehindObject));
+    const Vec3 p = MainCamera.lookAtPoint;
+    const float units = std::atan2(-p.x, -p.z) * AngleUnitsPerRadian;
+    EXPECT_NEAR(std::fabs(units), 724.0f, 2.0f) << units;
+    EXPECT_NEAR(std::hypot(p.x, p.z), 10.0f, 1e-3f);
 }
 
 TEST_F(SceneActionsTest, CameraTrajectoriesPlacementCarriedObjectsAndStates) {

@@ -216,6 +216,68 @@ TEST_F(SceneEvents, SavingRenumbersTheListsAndTranslatesTheReferences) {
     EXPECT_EQ(GameLightList[1]->id, 1);
 }
 
+// The interface objects are named by their index in the record's Param: actions 33, 34 and 35 by
+// the index of a game interface, an inventory and a game map, action 17 by a one-based interface
+// number. Renumbering follows each object to its new index; an action on an object that is gone
+// is dropped, and an interface number that is gone becomes 0 (none).
+TEST_F(SceneEvents, InterfaceActionsFollowTheirObjectsWhenRenumbered) {
+    datakit::SceneSpec s;
+    for (const char* name : {"A", "B", "C"}) {
+        GameUIRecord record;
+        std::strcpy(record.name, name);
+        datakit::SceneGameUISpec ui;
+        ui.record = datakit::MakeGameUIRecord(record);
+        s.gameUIs.push_back(ui);
+    }
+    for (const char* name : {"Bag", "Chest"}) {
+        InventoryRecord record;
+        std::strcpy(record.name, name);
+        datakit::SceneInventorySpec inv;
+        inv.record = datakit::MakeInventoryRecord(record, {}, false);
+        s.inventories.push_back(inv);
+    }
+    for (const char* name : {"North", "South"}) {
+        GameMapRecord record;
+        std::strcpy(record.name, name);
+        s.gameMaps.push_back(datakit::MakeGameMapRecord(record));
+    }
+    struct Case {
+        int32_t action;
+        int32_t param;
+        int32_t expected;  // -1: the record is dropped
+    } cases[] = {
+        {17, 3, 1}, {17, 0, 0}, {17, 1, 0},  // interface numbers: 3 is now 1, 0 stays none, 1 is gone
+        {33, 3, 1}, {33, 0, -1},             // interface indices
+        {34, 1, 0}, {34, 40, -1},            // inventory indices
+        {35, 1, 1}, {35, 5, 0},              // game map indices
+    };
+    for (const Case& c : cases) {
+        datakit::EventRecordSpec r = Spec(1, c.action);
+        r.param = c.param;
+        s.globalEvents.push_back(Event(r));
+    }
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Interfaces.Scn"));
+    ASSERT_EQ(GameUICount, 3);
+    ASSERT_EQ(InventoryCount, 2);
+    ASSERT_EQ(GameMapCount, 2);
+    // As after earlier removals: the objects keep the ids they had at their old places.
+    GameUIList[0]->id = 2;
+    GameUIList[1]->id = 3;
+    GameUIList[2]->id = 40;
+    InventoryList[0]->id = 1;
+    InventoryList[1]->id = 41;
+    GameMapList[0]->id = 5;
+    GameMapList[1]->id = 1;
+    RemapAllObjectLinks();
+    std::vector<int32_t> expected, got;
+    for (const Case& c : cases)
+        if (c.expected != -1) expected.push_back(c.expected);
+    for (int32_t i = 0; i < GameEventObject.eventRecordCount; ++i) got.push_back(GameEventObject.eventRecords[i].Param);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(GameUIList[2]->id, 2);
+    EXPECT_EQ(GameMapList[1]->id, 1);
+}
+
 TEST_F(SceneEvents, DestroyingAnObjectRenumbersEveryReference) {
     datakit::SceneSpec s;
     datakit::SceneObjectSpec crate;
@@ -231,6 +293,52 @@ TEST_F(SceneEvents, DestroyingAnObjectRenumbersEveryReference) {
     ASSERT_EQ(ScnObjectCount, 1u);
     EXPECT_EQ(ScnObjectList[0]->id, 0);
     EXPECT_EQ(GameEventObject.eventRecords[0].TargetId, 0);
+}
+
+// Mode 0 of the pointer scan runs a hit record's action and tells the object it hit (event 37)
+// once; a stop record ends the scan where it stands, with nothing sent for it.
+TEST_F(SceneEvents, PointerScanRunsHitRecordsAndAStopRecordEndsIt) {
+    datakit::SceneSpec s;
+    datakit::SceneObjectSpec crate;
+    crate.model = "Crate";
+    datakit::SceneObjectSpec target = crate;
+    datakit::EventRecordSpec told = Spec(37, ActionShakeCamera);
+    told.value1 = 5.0f;
+    told.value2 = 1.0f;
+    target.events = {Event(told)};
+    s.objects = {crate, target};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Pointer.Scn"));
+    NztScnObject* item = ScnObjectList[0];
+    EventPointerHitTest = [](NztEventObject*) -> int32_t { return 1; };
+    struct Case {
+        const char* name;
+        int32_t action;
+        int32_t param;
+        float shakeAfter;
+    } cases[] = {
+        {"a stop record", ActionSystemCommand, 0, 0.0f},
+        {"a plain record", ActionSetCameraHeight, 0, 5.0f},
+    };
+    for (const Case& c : cases) {
+        item->ClearEvents();
+        item->pointedObject = 0;
+        datakit::EventRecordSpec pointer = Spec(36, c.action);
+        pointer.param = c.param;
+        pointer.condKind = ObjectKindScn;
+        pointer.condIndex = 1;  // the target, as the level names it
+        pointer.value1 = 2.0f;
+        std::vector<EventRecord> records;
+        ASSERT_TRUE(ParseEventRecords(Event(pointer).data(), 948, 10262, 1, ObjectKindScn, 0.0f, records, nullptr, 1));
+        item->AddEventRecord(&records[0]);
+        CameraState.shakeTime = 0.0f;
+        EXPECT_EQ(item->ProcessPointerEvents(0), 1u) << c.name;
+        EXPECT_EQ(CameraState.shakeTime, c.shakeAfter) << c.name;
+        CameraState.shakeTime = 0.0f;
+        item->ProcessPointerEvents(0);  // the same object again: not told twice
+        EXPECT_EQ(CameraState.shakeTime, 0.0f) << c.name;
+    }
+    EXPECT_FLOAT_EQ(CameraState.eyeHeightOffset, 20.0f) << "the plain record's action ran";
+    EventPointerHitTest = nullptr;
 }
 
 // ---- User event files ------------------------------------------------------------------------
@@ -252,7 +360,7 @@ TEST_F(UserEventFiles, OwnerAndPlayerTravelAsPlaceholders) {
     self.Action = 32;
     self.Param = 0;  // the owner itself
     self.TargetKind = ObjectKindEntity;
-    self.TargetId = PlayerEntity->id;
+    self.TargetId = 0;  // the player, as every file names it
     self.Arg0 = 55;
     gold->AddEventRecord(&self);
     ASSERT_EQ(SaveUserEvents(Path("Gold").c_str(), gold), 1);

@@ -1,6 +1,7 @@
 // Reading event records from bytes in every file layout, and the upgrades of older versions.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -163,6 +164,17 @@ TEST(EventRecordTest, Upgrades) {
     r = Upgraded(10262, 13, [](EventRecord& e) { e.Action = 33, e.Param2 = 8, e.Event = 11; });
     EXPECT_EQ(r.Value1, 0.0f);
     EXPECT_EQ(r.Event, 11);
+}
+
+// The renumbering steps add one to a stored number; at the extremes of a stored int they stay
+// defined (the sanitizer build stops on a signed overflow) and keep the number.
+TEST(EventRecordTest, UpgradeStepsStayDefinedAtExtremeNumbers) {
+    EXPECT_EQ(Upgraded(10260, 4, [](EventRecord& e) { e.Action = 44, e.Param2 = INT32_MAX; }).Param2, INT32_MAX);
+    EXPECT_EQ(Upgraded(10257, 4, [](EventRecord& e) {
+                  e.Action = 64, e.Param = 10, e.Param2 = INT32_MAX;
+              }).Param2, INT32_MAX);
+    EXPECT_EQ(Upgraded(10251, 4, [](EventRecord& e) { e.Action = 32, e.Param2 = INT32_MIN; }).Param2, INT32_MIN);
+    EXPECT_EQ(Upgraded(10252, 4, [](EventRecord& e) { e.Action = 32, e.Param2 = INT32_MIN; }).Param2, INT32_MIN);
 }
 
 }  // namespace
