@@ -166,7 +166,8 @@ void CopyRotation(NztBaseObject* o, const EventRecord& r) {
         MatrixMultiply3(m, m, yaw);
     }
     o->SetRotation(m);
-    if (auto* s = dynamic_cast<NztScnObject*>(o); s != nullptr && s->poseState == 1) s->poseState = 2;
+    // A carried scene object is dropped where it stands.
+    if (o->kind == ObjectKindScn && o->poseState == 1) o->poseState = 2;
 }
 
 void CollisionSwitch(NztBaseObject* o, const EventRecord& r) {
@@ -420,7 +421,7 @@ void ObjectControlAction(EventRecord* record) {
         for (int k = 0; k < 3; ++k) o->axisLocks[k] = Masked(r, k) ? 1 : 0;
         break;
     case 25:
-        // The watch switch belongs to the watching code, which reads the awareness radius alone.
+        o->watchSwitch = r.Param2 != 0 ? 1 : 0;
         break;
     case 26:
         if (e != nullptr) KeepToTraject(e, r);

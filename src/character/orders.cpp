@@ -89,7 +89,7 @@ void NztEntity::SetTraject(NztTraject* trajectory, uint32_t loop, uint32_t follo
 
 void NztEntity::WatchPlayer() {
     NztEntity* player = PlayerEntity;
-    if (player != nullptr && player != this && parent != player && radiiSquared[0] != 0.0f) {
+    if (player != nullptr && player != this && parent != player && radiiSquared[0] != 0.0f && watchSwitch != 0) {
         const float d = DistanceSq3(Position, player->Position);
         if (d <= radiiSquared[0]) {
             if (playerNear == 0) {

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <strings.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +21,6 @@
 #include "ui/wnd.h"
 #include "world/registry.h"
 
-float PlayerSpeedFactor = 1.0f;
 uint32_t ConsoleMusicOn = 1;
 
 namespace {
@@ -156,10 +156,8 @@ void SetConsoleCommandTargets(const ConsoleCommandTargets& targets) { gTargets =
 void RegisterConsoleCommands() {
     if (ConsoleWnd != nullptr) return;
     // The interface's hooks into the frame layer go in with the console, at the first entry
-    // into game mode: chat through the network client, the pause menu's Quit like "Exit", and
-    // the cinema bars under the windows.
+    // into game mode: chat through the network client and the cinema bars under the windows.
     ConsoleChatHook = ChatThroughTargets;
-    PauseMenuQuitHook = Quit;
     WndCinemaBordersHook = DrawCinemaBorders;
     if (CreateConsoleWnd() == nullptr) return;
     for (const CommandEntry& c : kCommands) AddConsoleCommand(c.name, c.help, OnConsoleCommand);
@@ -170,10 +168,8 @@ void ResetConsoleCommands() {
     if (ConsoleWnd != nullptr) DestroyWnd(ConsoleWnd, 1);
     ConsoleWnd = nullptr;
     ConsoleChatHook = nullptr;
-    PauseMenuQuitHook = nullptr;
     WndCinemaBordersHook = nullptr;
     gTargets = EngineConsoleTargets;
-    PlayerSpeedFactor = 1.0f;
     ConsoleMusicOn = 1;
 }
 
@@ -198,7 +194,14 @@ void OnConsoleCommand(const char* word, const char* argument) {
         if (std::strcmp(argument, "Objects") == 0) ListObjects("Nb Objects", ObjectRegistry);
         if (std::strcmp(argument, "Infos") == 0) ListInfos();
     } else if (is("SetSpeed")) {
-        if (argument != nullptr) PlayerSpeedFactor = static_cast<float>(std::atof(argument));
+        // The main player's speed factor: the target its current factor eases toward, and the
+        // current one at once, so that the very next step already goes at the new pace.
+        // A typed "inf" or "nan" would carry the player off the world: such a factor is refused.
+        const auto factor = argument != nullptr ? static_cast<float>(std::atof(argument)) : 0.0f;
+        if (argument != nullptr && PlayerEntity != nullptr && std::isfinite(factor)) {
+            PlayerEntity->speedFactorTarget = factor;
+            PlayerEntity->speedFactor = factor;
+        }
     } else if (is("Connect")) {
         if (argument != nullptr && gTargets.connect != nullptr) gTargets.connect(argument);
     }

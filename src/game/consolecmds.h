@@ -14,8 +14,6 @@ struct ConsoleCommandTargets {
 extern const ConsoleCommandTargets EngineConsoleTargets;
 void SetConsoleCommandTargets(const ConsoleCommandTargets& targets);
 
-// The main player's speed factor, set by "SetSpeed" (1 at start).
-extern float PlayerSpeedFactor;
 // Music switched on (the console's "Zik" toggles it).
 extern uint32_t ConsoleMusicOn;
 

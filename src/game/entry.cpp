@@ -328,7 +328,11 @@ LResult RouteWindowMessage(const WindowMessageTargets& targets, WindowHandle win
         case WM_KEYUP:
         case WM_SYSKEYUP:
             targets.forwardToPlugins(WM_KEYUP, static_cast<uint32_t>(wParam));
-            if (FocusWndTakesKeys()) targets.keyUpToFocusWnd(FocusWnd, static_cast<uint32_t>(wParam));
+            if (FocusWndTakesKeys()) {
+                // Only a window that can act on it takes the release (a hidden console does not).
+                if (wParam == VK_ESCAPE && FocusWnd->Live()) EscapeTakenByWindow = true;
+                targets.keyUpToFocusWnd(FocusWnd, static_cast<uint32_t>(wParam));
+            }
             return 0;
         case WM_CHAR:
         case WM_SYSCHAR:

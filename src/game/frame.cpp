@@ -293,6 +293,8 @@ uint32_t BroadcastCtrlReleased() { return BroadcastReleased(kEventCtrlReleased);
 
 uint32_t BroadcastEscapeReleased() { return BroadcastReleased(kEventEscapeReleased); }
 
+bool EscapeTakenByWindow = false;
+
 void HandleFunctionKeys() { HandleFunctionKeysWith(EngineFunctionKeyTargets); }
 
 void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
@@ -305,12 +307,18 @@ void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
     if (released(kButtonConsole) && ConsoleWnd != nullptr) {
         ConsoleWnd->visible = ConsoleWnd->visible != 0 ? 0 : 1;
         if (ConsoleWnd->visible != 0) SetFocusWnd(ConsoleWnd);
+        TraceInterface(ConsoleWnd->visible != 0 ? "console shown" : "console hidden");
     }
     // A Ctrl or Escape release that some event handler takes is the whole of this frame's keys.
     if (released(kButtonCtrl)) {
         if (targets.broadcastCtrlReleased() == 1) return;
     } else if (released(kButtonEscape)) {
-        if (targets.broadcastEscapeReleased() == 1) return;
+        // A release that a focused window took (the pause menu's Escape) is that window's alone.
+        const bool taken = EscapeTakenByWindow;
+        EscapeTakenByWindow = false;
+        if (!taken && targets.broadcastEscapeReleased() == 1) return;
+    } else if (pressed(kButtonEscape)) {
+        EscapeTakenByWindow = false;
     }
     for (const ButtonEvents& events : kButtonEvents) {
         if (pressed(events.button)) {

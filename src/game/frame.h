@@ -59,6 +59,10 @@ struct FunctionKeyTargets {
     void (*takeScreenshot)();
 };
 extern const FunctionKeyTargets EngineFunctionKeyTargets;
+// Set when an Escape release went to a focus window that takes keys (the pause menu continues on
+// it): the game's own Escape event is not raised for that release. Cleared when the function keys
+// have seen the release, or a new press.
+extern bool EscapeTakenByWindow;
 void HandleFunctionKeysWith(const FunctionKeyTargets& targets);
 
 // Game buttons of the key-state tables that the function keys read.

@@ -25,7 +25,8 @@ constexpr CodePageTable MakeWindows1252() {
 }
 
 constexpr CodePageTable kSystemCodePage = MakeWindows1252();
-// The thread's code page: the game runs under the same locale as the system.
+// The thread's code page. Linux knows no per-thread ANSI code page (the README says so): the
+// thread's is the system's, and the script switch between them changes nothing visible.
 constexpr const CodePageTable& kThreadCodePage = kSystemCodePage;
 
 const CodePageTable& TableFor(bool threadCodePage) {

@@ -13,6 +13,7 @@
 #include "ui/textbox.h"
 #include "world/gamelight.h"
 #include "world/light.h"
+#include "world/meshdraw.h"
 #include "world/objlookup.h"
 #include "world/registry.h"
 #include "world/rope.h"
@@ -102,13 +103,18 @@ void SetEnvironmentAction(EventRecord* r) {
             break;
         case 3:
         case 4: {
-            NztEventObject* object = FindSceneObject(ObjectKindScn, r->TargetId);
+            // Scene objects only: a record naming a character leaves the scene object of that id alone.
+            if (r->TargetKind != ObjectKindScn) break;
+            NztEventObject* object = FindSceneObject(r->TargetKind, r->TargetId);
             if (object == nullptr) break;
             auto* scn = static_cast<NztScnObject*>(object);
             if (r->Param == 3) scn->fadeStart = r->Value1 * 10.0f;
             else scn->fadeFactor = r->Value1;
             break;
         }
+        case 5:
+            MeshDrawSwitch = r->Param2 == 0 ? 1u : 0u;
+            break;
         case 6:
             if (NztBaseObject* object = SceneOrCharacter(r->TargetKind, r->TargetId)) object->shown = r->Param2 == 0;
             break;

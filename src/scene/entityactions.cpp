@@ -1,7 +1,10 @@
 #include "scene/entityactions.h"
 
 #include "render/renderstate.h"
+#include "ui/gameui.h"
+#include "ui/inventory.h"
 #include "ui/panel.h"
+#include "ui/wnd.h"
 #include "world/actions.h"
 #include "world/base3d.h"
 #include "world/eventrecord.h"
@@ -18,7 +21,6 @@ constexpr float GridHeight = 768.0f;
 bool PanelPoint(int32_t code, float out[2]) {
     switch (code) {
     case 0:
-    case 6:  // the current inventory: none is ever current, which gives the centre
         out[0] = GridWidth / 2;
         out[1] = GridHeight / 2;
         return true;
@@ -33,6 +35,22 @@ bool PanelPoint(int32_t code, float out[2]) {
         const float h = RenderState.screenHeight > 0 ? static_cast<float>(RenderState.screenHeight) : GridHeight;
         out[0] = static_cast<float>(x) * GridWidth / w;
         out[1] = static_cast<float>(y) * GridHeight / h;
+        return true;
+    }
+    case 6: {
+        // The current inventory, in 1024x768 units like its own position; one inside a game
+        // interface is offset by that interface's window, converted from pixels.
+        const NztInventory* inv = CurrentInventory;
+        if (inv == nullptr) return PanelPoint(0, out);
+        out[0] = inv->x;
+        out[1] = inv->y;
+        const NztGameUI* parent = GetGameUI(inv->parentIndex);
+        if (parent != nullptr && parent->mainWnd != nullptr) {
+            const float w = RenderState.screenWidth > 0 ? static_cast<float>(RenderState.screenWidth) : GridWidth;
+            const float h = RenderState.screenHeight > 0 ? static_cast<float>(RenderState.screenHeight) : GridHeight;
+            out[0] += parent->mainWnd->left * GridWidth / w;
+            out[1] += parent->mainWnd->top * GridHeight / h;
+        }
         return true;
     }
     default:

@@ -165,6 +165,7 @@ void NztCounter::ShowDigits(bool rounded) {
     else
         FormatCounterText(this);
     if (textWnd) textWnd->SetText(text);
+    TraceInterface("counter %.63s shows %s", name, text);
 }
 
 void NztCounter::InitValue() {
@@ -229,7 +230,7 @@ void BuildCounterWnds(NztCounter* c, const CounterRecord& r) {
         if (c->mainWnd) {
             c->imageWnd = CreateWnd(nullptr, 0.0f, 0.0f, c->width * sx, c->height * sy, imagePath);
             Adopt(c->mainWnd, c->imageWnd);
-            if (c->imageWnd) c->imageWnd->angle1 = 0.0f;
+            if (c->imageWnd) c->imageWnd->angle2 = 0.0f;
         }
         if (c->counterKind == 6) c->turnPerUnit = TurnPerUnit(c->inverseMaximum);
     }
@@ -343,7 +344,8 @@ void NztCounter::UpdateGauge(float v) {
         imageWnd->SetHeight(height * sy);
         break;
     case 6:
-        imageWnd->angle1 = turnPerUnit * v;
+        // The needle turns in the screen plane: the window's second angle.
+        imageWnd->angle2 = turnPerUnit * v;
         imageWnd->pivotX = imageWnd->screenLeft + imageWnd->width * 0.5f;
         imageWnd->pivotY = imageWnd->screenTop + imageWnd->height * 0.5f;
         break;

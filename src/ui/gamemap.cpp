@@ -167,7 +167,10 @@ void NztGameMap::PlaceMarker(GameMapMarker& m, float wx, float wz) {
     if (m.window == nullptr) return;
     float px, py;
     MarkerPlace(m, wx, wz, &px, &py);
+    const float oldLeft = m.window->left, oldTop = m.window->top;
     m.window->SetPos(px * HudScaleX(), py * HudScaleY());
+    if (m.window->left != oldLeft || m.window->top != oldTop)
+        TraceInterface("marker %s at %.1f %.1f", m.name, m.window->left, m.window->top);
 }
 
 void NztGameMap::PlaceFixedMarkers() {
@@ -198,8 +201,9 @@ void NztGameMap::PlaceFollowedMarkers() {
         const float s = std::sqrt(std::fmax(0.0f, 1.0f - w * w));
         const float heading = s < 0.001f ? angle * q[2] : angle * (q[2] / s);
         CNztWnd* win = m.window;
-        win->angle1 = 2048.0f - heading * 651.8986f;
-        win->angle2 = win->angle3 = 0.0f;
+        // The turn in the screen plane is the window's second angle.
+        win->angle2 = 2048.0f - heading * 651.8986f;
+        win->angle1 = win->angle3 = 0.0f;
         win->pivotX = win->screenLeft + (win->screenRight - win->screenLeft) * m.anchorX;
         win->pivotY = win->screenTop + (win->screenBottom - win->screenTop) * m.anchorY;
     }

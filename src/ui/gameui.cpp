@@ -357,10 +357,10 @@ void NztGameUI::ScaleChildren(float sx, float sy) {
         if (IsGameUIWnd(c)) {
             auto* child = static_cast<NztGameUI*>(c->owner);
             if (child == this) continue;
-            child->x = child->baseX * sx;
-            child->y = child->baseY * sy;
-            child->width = child->baseWidth * sx;
-            child->height = child->baseHeight * sy;
+            child->x = FiniteOr(child->baseX * sx, child->x);
+            child->y = FiniteOr(child->baseY * sy, child->y);
+            child->width = FiniteOr(child->baseWidth * sx, child->width);
+            child->height = FiniteOr(child->baseHeight * sy, child->height);
             if (child->mainWnd != nullptr) {
                 child->mainWnd->SetPos(child->x * kx, child->y * ky);
                 child->mainWnd->SetSize(child->width * kx, child->height * ky);
@@ -368,10 +368,10 @@ void NztGameUI::ScaleChildren(float sx, float sy) {
             child->ScaleChildren(sx, sy);
         } else if (IsCounterWnd(c)) {
             auto* counter = static_cast<NztCounter*>(c->owner);
-            counter->x = counter->baseX * sx;
-            counter->y = counter->baseY * sy;
-            counter->fullWidth = counter->baseFullWidth * sx;
-            counter->fullHeight = counter->baseFullHeight * sy;
+            counter->x = FiniteOr(counter->baseX * sx, counter->x);
+            counter->y = FiniteOr(counter->baseY * sy, counter->y);
+            counter->fullWidth = FiniteOr(counter->baseFullWidth * sx, counter->fullWidth);
+            counter->fullHeight = FiniteOr(counter->baseFullHeight * sy, counter->fullHeight);
             if (counter->counterKind == 0) {
                 counter->width = counter->fullWidth;
                 counter->height = counter->fullHeight;
@@ -384,11 +384,11 @@ void NztGameUI::ScaleChildren(float sx, float sy) {
     for (int32_t i = InventoryCount; i-- > 0;) {
         NztInventory* inv = InventoryList[i];
         if (inv == nullptr || self < 0 || inv->parentIndex != self) continue;
-        inv->x = inv->baseX * sx;
-        inv->y = inv->baseY * sy;
-        inv->slotWidth = inv->baseSlotWidth * sx;
-        inv->slotHeight = inv->baseSlotHeight * sy;
-        inv->spacing = inv->baseSpacing * (inv->layout <= 1 ? sx : sy);
+        inv->x = FiniteOr(inv->baseX * sx, inv->x);
+        inv->y = FiniteOr(inv->baseY * sy, inv->y);
+        inv->slotWidth = FiniteOr(inv->baseSlotWidth * sx, inv->slotWidth);
+        inv->slotHeight = FiniteOr(inv->baseSlotHeight * sy, inv->slotHeight);
+        inv->spacing = FiniteOr(inv->baseSpacing * (inv->layout <= 1 ? sx : sy), inv->spacing);
         inv->Layout();
     }
 }
@@ -497,6 +497,13 @@ void NztGameUI::ApplyAnim(GameUIAnim& a, float t, bool last) {
             stepX = a.start[0] * t - a.end[0];
             stepY = a.start[1] * t - a.end[1];
         }
+        // Finite but huge values may overflow on the way: such a step is not taken.
+        if (!std::isfinite(stepX) || !std::isfinite(x + stepX) || !std::isfinite(baseX + stepX) ||
+            !std::isfinite(a.end[0] + stepX))
+            stepX = 0.0f;
+        if (!std::isfinite(stepY) || !std::isfinite(y + stepY) || !std::isfinite(baseY + stepY) ||
+            !std::isfinite(a.end[1] + stepY))
+            stepY = 0.0f;
         a.end[0] += stepX;
         a.end[1] += stepY;
         x += stepX;
@@ -535,8 +542,13 @@ void NztGameUI::ApplyAnim(GameUIAnim& a, float t, bool last) {
         const float sx = a.start[0] + (a.end[0] - a.start[0]) * t;
         const float sy = a.start[1] + (a.end[1] - a.start[1]) * t;
         const float newWidth = baseWidth * sx, newHeight = baseHeight * sy;
-        x -= (newWidth - width) * 0.5f;
-        y -= (newHeight - height) * 0.5f;
+        const float newX = x - (newWidth - width) * 0.5f, newY = y - (newHeight - height) * 0.5f;
+        // A scale that overflows the geometry is not applied.
+        if (!std::isfinite(sx) || !std::isfinite(sy) || !std::isfinite(newWidth) || !std::isfinite(newHeight) ||
+            !std::isfinite(newX) || !std::isfinite(newY))
+            break;
+        x = newX;
+        y = newY;
         width = newWidth;
         height = newHeight;
         mainWnd->SetSize(width * kx, height * ky);

@@ -8,6 +8,8 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "ui/wnd.h"
+#include "world/actions.h"
+#include "world/events.h"
 
 
 // Seven names of 256 bytes and five switches, as a scene stores the block.
@@ -33,7 +35,7 @@ CNztWnd_Button* SettingsNoButton = nullptr;
 float SavedMusicVolume = 1.0f;
 float SavedSoundVolume = 1.0f;
 
-void (*PauseMenuQuitHook)() = nullptr;
+EventRecord PauseQuitRecord = {};
 
 namespace {
 
@@ -58,6 +60,8 @@ void FadeVolumesTo(float music, float sound) {
 
 constexpr uint32_t kKeyEnter = 13;
 constexpr uint32_t kKeyEscape = 27;
+// Sub-code of action 74 that quits.
+constexpr int32_t kQuitSubCode = 4;
 
 float UnitX(float n) { return n * RenderState.screenWidthF / 1024.0f; }
 float UnitY(float n) { return n * RenderState.screenHeightF / 768.0f; }
@@ -203,6 +207,7 @@ uint32_t OpenPauseMenu() {
     }
     PauseQuitButton = PauseButton(font ? "Quit" : nullptr, font ? 100.0f : 20.0f, OnPauseQuit);
     SetFocusWnd(PauseMenuWnd);
+    TraceInterface("pause menu opened");
     return 1;
 }
 
@@ -224,6 +229,7 @@ uint32_t OnPauseContinue(CNztWnd*) {
     CNztWnd* menu = PauseMenuWnd;
     ClearPauseGlobals();
     DestroyWnd(menu);
+    if (menu != nullptr) TraceInterface("pause menu closed");
     return 1;
 }
 
@@ -234,7 +240,13 @@ uint32_t OnPauseSettings(CNztWnd*) {
 
 uint32_t OnPauseQuit(CNztWnd* button) {
     OnPauseContinue(button);
-    if (PauseMenuQuitHook != nullptr) PauseMenuQuitHook();
+    // Cleared to zero but for the action, its sub-code and a full State, built afresh each time so
+    // that no earlier run leaves it disarmed.
+    PauseQuitRecord = EventRecord{};
+    PauseQuitRecord.Action = ActionSystemCommand;
+    PauseQuitRecord.Param = kQuitSubCode;
+    PauseQuitRecord.State = 1.0f;
+    GameEventObject.ExecuteAction(&PauseQuitRecord);
     return 1;
 }
 

@@ -2,6 +2,8 @@
 // sliders with their percentage labels, Yes and No buttons), built from toolkit windows.
 #pragma once
 
+#include "world/eventrecord.h"
+
 #include <cstdint>
 
 #include "audio/volume.h"
@@ -46,9 +48,9 @@ extern CNztWnd_Button* SettingsNoButton;
 extern float SavedMusicVolume;
 extern float SavedSoundVolume;
 
-// Quits the game (the pause menu's "Quit"): installed by the layer that runs the event actions.
-// Null: Quit only closes the menu.
-extern void (*PauseMenuQuitHook)();
+// The pause menu's "Quit": a record of its own (action 74, sub-code 4) run through the action
+// table, so that the quit goes the way every scripted quit goes.
+extern EventRecord PauseQuitRecord;
 
 uint32_t OpenPauseMenu();
 uint32_t OnPauseContinue(CNztWnd* button);

@@ -19,6 +19,8 @@
 #include "world/scnobject.h"
 #include "world/base3d.h"
 #include "world/objtype.h"
+#include "world/actions.h"
+#include "world/events.h"
 #include "world/registry.h"
 
 ImagePanelState PanelState;
@@ -33,6 +35,8 @@ constexpr uint32_t kQuads = 5;
 constexpr uint32_t kMsgDestroyed = 2;
 constexpr uint32_t kMsgDraw = 5;
 constexpr uint32_t kMsgLButtonUp = 101;
+// Sub-code of action 62 that closes the panel.
+constexpr uint32_t kCloseSubCode = 7;
 // 1/1024 and 1/768: panel rectangles are in units of a 1024x768 screen.
 constexpr float kPerWidthUnit = 0.0009765625f;
 constexpr float kPerHeightUnit = 0.0013020834f;
@@ -81,7 +85,15 @@ void EmitFlatQuad(const float r[4]) {
 
 }  // namespace
 
-void InitPanelGlobals() { PanelState = ImagePanelState{}; }
+void InitPanelGlobals() {
+    PanelState = ImagePanelState{};
+    EventRecord& close = PanelState.closeRecord;
+    close = BlankEventRecord();
+    close.Action = ActionImagePanel;
+    close.Once = close.Toggle = close.RunOnUpdate = 0;
+    close.State = 1.0f;
+    close.Param = kCloseSubCode;
+}
 
 void LoadPanelSettings(const PanelSettings* settings) {
     ImagePanelState& p = PanelState;
@@ -100,21 +112,18 @@ void LayoutPanelWnd() { PlaceWindow(PanelState.rect); }
 
 void CloseImagePanel() {
     ImagePanelState& p = PanelState;
-    if (p.object != nullptr && p.objectOwned != 0) {
-        ReleaseMeshData(p.object->mesh);
-        p.object->mesh = nullptr;
-        p.object->ReleaseCollision();
-        delete p.object;
-    }
+    NztScnObject* object = p.object;
+    p.object = nullptr;
     if (p.window != nullptr) {
         CNztWnd* window = p.window;
         window->image = 0;
         if (auto* view = dynamic_cast<CNztWnd_3D*>(window)) view->shownObject = nullptr;
         p.window = nullptr;
         DestroyWnd(window, 1);
+        TraceInterface("image panel closed");
     }
     p.window = nullptr;
-    p.object = nullptr;
+    if (object != nullptr && p.objectOwned != 0) DeletePreviewObject(object);
     p.objectOwned = 0;
     if (p.image != 0) ReleaseTexture(p.image);
     p.image = 0;
@@ -142,22 +151,22 @@ void OpenImagePanel(NztBaseObject* object, float showTime) {
         w->image = p.image;
         if (p.image == 0) w->colour[3] = 0.0f;
         p.window = w;
+        TraceInterface("image panel opened");
     }
     auto* w = dynamic_cast<CNztWnd_3D*>(p.window);
     if (w == nullptr) return;
-    if (p.object != nullptr && p.objectOwned != 0) {
-        if (w->shownObject == p.object) w->shownObject = nullptr;
-        DeleteCollideObject(p.object);
-    }
+    if (w->shownObject == p.object) w->shownObject = nullptr;
+    if (p.object != nullptr && p.objectOwned != 0) DeletePreviewObject(p.object);
     p.object = nullptr;
     // The model shown is "<mesh name>1<number>" of the object's mesh.
     char model[300];
     const NztMesh* mesh = object != nullptr ? object->mesh : nullptr;
     if (mesh != nullptr &&
         std::snprintf(model, sizeof model, "%s1%03u", mesh->Name, mesh->Number) < static_cast<int>(sizeof model)) {
-        if (NztScnObject* shown = CreateScnObjectFromFile(model)) {
+        if (NztScnObject* shown = CreatePreviewObjectFromFile(model)) {
             p.object = shown;
             w->shownObject = shown;
+            shown->visible = 1;
             w->FrameObject(shown);
         }
     }
@@ -210,10 +219,10 @@ void UpdateImagePanel() {
         StepCurrentRect();
         ApplyCurrentRect();
     } else {
-        // The shrinking is over: the panel closes. The toolkit frees the window only once the
-        // drawing pass that called us is done with it.
+        // The shrinking is over: the close record closes the panel (after the frame is drawn, as
+        // action 62 is deferred), so that a script hooked on the closing runs too.
         p.closingLeft = 0.0f;
-        CloseImagePanel();
+        GameEventObject.ExecuteAction(&p.closeRecord);
     }
 }
 
@@ -279,8 +288,8 @@ void DrawObjectBars() {
 }
 
 void LayoutGameScreens() {
-    LayoutAllGameUIs();
     LayoutAllCounters();
+    LayoutAllGameUIs();
     LayoutAllInventories();
     LayoutAllGameMaps();
     LayoutPanelWnd();

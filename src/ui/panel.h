@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
+#include "world/eventrecord.h"
+
 class CNztWnd;
 class NztBaseObject;
-class NztCollideObject;
 class NztEntity;
+class NztScnObject;
 struct NztRenderState;
 
 // The panel's settings as a scene stores them. Rectangles are x, y, width, height in 1024x768
@@ -20,7 +22,8 @@ struct PanelSettings {
 
 struct ImagePanelState {
     CNztWnd* window = nullptr;  // null while closed
-    NztCollideObject* object = nullptr;  // the model shown
+    // The model shown: the panel's own, in no world list or registry, freed only by the panel.
+    NztScnObject* object = nullptr;
     uint8_t objectOwned = 0;
     char objectName[64] = {};
     char imageName[256] = {};
@@ -34,6 +37,9 @@ struct ImagePanelState {
     float startRect[4] = {};   // a point: width and height 0
     float endRect[4] = {};     // a point: width and height 0
     float currentRect[4] = {};
+    // Run when the shrinking ends: action 62, sub-code 7 (close the panel), through the action table,
+    // so that a script hooked on the closing sees it.
+    EventRecord closeRecord = {};
 };
 
 extern ImagePanelState PanelState;

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "world/meshdraw.h"
 #include "world/posing.h"
 #include "model/mesh.h"
+#include "world/attach.h"
 #include "world/base3d.h"
 #include "world/camera.h"
 #include "world/registry.h"
@@ -31,6 +33,20 @@ uint32_t WndSerial = 0;
 uint32_t WndPressTaken = 0;
 CNztWnd* FocusWnd = nullptr;
 void (*WndCinemaBordersHook)() = nullptr;
+
+namespace {
+
+// Typing into an edit window clears the game's key tables, all but the Ctrl+C game button: the
+// console toggle works whatever has the focus, and its release is seen only when the frame still
+// knows that the button was down.
+void ClearKeyStatesButConsoleToggle() {
+    const uint8_t now = KeyStates.actions[kActionCtrlC], before = KeyStates.previousActions[kActionCtrlC];
+    ClearKeyStates();
+    KeyStates.actions[kActionCtrlC] = now;
+    KeyStates.previousActions[kActionCtrlC] = before;
+}
+
+}  // namespace
 
 namespace {
 
@@ -63,7 +79,6 @@ constexpr float kCaptionButtonHalf = 5.0f;
 // Resizing grips the right and bottom 16 pixels.
 constexpr float kGrip = 16.0f;
 // 2 pi / 4096: angle units to radians.
-constexpr float kAngleToRadians = 0.0015339808f;
 
 // Depth of the dispatches and drawing passes walking the windows. Windows destroyed meanwhile are
 // only marked; the outermost walk frees them when it ends, so no handler returns into a freed
@@ -370,18 +385,23 @@ void CNztWnd::OnMButtonUp(int32_t, int32_t, uint32_t) {}
 void CNztWnd::OnMouseMove(int32_t, int32_t, uint32_t) {}
 void CNztWnd::OnMouseWheel(int32_t, int32_t, uint32_t) {}
 
+// A position or size that is not finite (overflowing script or record arithmetic) leaves the
+// window where it is: nothing downstream divides by, clips or draws such a rectangle.
 void CNztWnd::SetPos(float x, float y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
     left = x;
     top = y;
     UpdateRect();
 }
 
 void CNztWnd::SetX(float x) {
+    if (!std::isfinite(x)) return;
     left = x;
     UpdateRectX();
 }
 
 void CNztWnd::SetY(float y) {
+    if (!std::isfinite(y)) return;
     top = y;
     UpdateRectY();
 }
@@ -399,6 +419,7 @@ void CNztWnd::SetSize(float w, float h) {
 }
 
 void CNztWnd::SetWidth(float w) {
+    if (!std::isfinite(w)) return;
     width = std::fmax(minimumWidth, w);
     textAnchorX = width * 0.5f;
     right = left + width;
@@ -408,6 +429,7 @@ void CNztWnd::SetWidth(float w) {
 }
 
 void CNztWnd::SetHeight(float h) {
+    if (!std::isfinite(h)) return;
     height = std::fmax(minimumHeight, h);
     textAnchorY = (height - captionHeight) * 0.5f;
     bottom = top + height;
@@ -681,6 +703,20 @@ uint32_t CNztWnd::HandleMouseWheel(int32_t x, int32_t y, uint32_t flags) {
     return wheelTaken;
 }
 
+void CNztWnd::TurnCorners(float corners[4][3]) const {
+    // The three angles make one rotation (the second is the turn in the screen plane, the other
+    // two tip the quad out of it); the turned corners are seen flat on the screen, about the pivot.
+    float m[9];
+    MatrixFromAngles(m, static_cast<int32_t>(std::lrint(angle1)), static_cast<int32_t>(std::lrint(angle2)),
+                     static_cast<int32_t>(std::lrint(angle3)));
+    for (int i = 0; i < 4; ++i) {
+        const float dx = corners[i][0] - pivotX, dy = corners[i][1] - pivotY;
+        // The engine's matrices take row vectors: (dx, dy, 0) times m.
+        corners[i][0] = pivotX + dx * m[0] + dy * m[3];
+        corners[i][1] = pivotY + dx * m[1] + dy * m[4];
+    }
+}
+
 void CNztWnd::DrawFrame() {
     NztRenderState& rs = RenderState;
     const float in = inflate;
@@ -688,16 +724,7 @@ void CNztWnd::DrawFrame() {
                            {screenRight + in, screenTop - in, 0.0f},
                            {screenRight + in, screenBottom + in, 0.0f},
                            {screenLeft - in, screenBottom + in, 0.0f}};
-    if (angle1 != 0.0f || angle2 != 0.0f || angle3 != 0.0f) {
-        // Turned in the screen plane about the pivot; the first angle is the turn in that plane.
-        const float a = static_cast<float>(std::lrint(angle1)) * kAngleToRadians;
-        const float c = std::cos(a), s = std::sin(a);
-        for (auto& p : corners) {
-            const float dx = p[0] - pivotX, dy = p[1] - pivotY;
-            p[0] = pivotX + dx * c - dy * s;
-            p[1] = pivotY + dx * s + dy * c;
-        }
-    }
+    if (angle1 != 0.0f || angle2 != 0.0f || angle3 != 0.0f) TurnCorners(corners);
     float view[4][3];
     ToView(corners, view);
     const float alpha = opaqueWhenFocused != 0 && hasFocus != 0 ? 1.0f : colour[3];
@@ -965,10 +992,10 @@ void CNztWnd_Edit::OnKeyDown(uint32_t key) {
     }
     if (scroll < 0) scroll = 0;
     // Typing must not drive the game.
-    ClearKeyStates();
+    ClearKeyStatesButConsoleToggle();
 }
 
-void CNztWnd_Edit::OnKeyUp(uint32_t) { ClearKeyStates(); }
+void CNztWnd_Edit::OnKeyUp(uint32_t) { ClearKeyStatesButConsoleToggle(); }
 
 void CNztWnd_Edit::OnMouseWheel(int32_t, int32_t, uint32_t flags) {
     scroll += static_cast<int32_t>(flags) > 0 ? 1 : -1;
@@ -1206,6 +1233,17 @@ void DestroyWnd(CNztWnd* window, uint32_t shrink) {
             return;
         }
     }
+}
+
+void TraceInterface(const char* format, ...) {
+    static const bool on = std::getenv("QUORVANE_TRACE_INTERFACE") != nullptr;
+    if (!on) return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fprintf(stderr, "interface: %s\n", line);
 }
 
 void DestroyAllWnds() {

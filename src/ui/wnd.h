@@ -92,6 +92,8 @@ public:
     void UpdateRectY();
     // The base body: quad, caption strip and buttons, border, caption text.
     void DrawFrame();
+    // The drawn quad's corners (screen pixels) turned by the window's three angles about its pivot.
+    void TurnCorners(float corners[4][3]) const;
     // Sends a message to the event callback, if any.
     void Notify(uint32_t message, float a, float b, float c);
     // True while the window can take input.
@@ -340,5 +342,10 @@ void GrowWndList();
 void DestroyWnd(CNztWnd* window, uint32_t shrink = 1);
 void DestroyWndAt(uint32_t index, uint32_t shrink);
 void DestroyAllWnds();
+
+// With QUORVANE_TRACE_INTERFACE set in the environment, one line on stderr, "interface: " and the
+// formatted text, for each change of what the interface shows (the image panel, the pause menu, the
+// console, counter values, map markers); the end-to-end tests wait for them. Nothing otherwise.
+void TraceInterface(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // True while window is in the list and not destroyed.
 bool IsLiveWnd(const CNztWnd* window);

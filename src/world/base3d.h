@@ -242,6 +242,7 @@ public:
     int32_t previousLod = 0;
     int32_t visible = 0;  // in view this frame
     int32_t shown = 1;    // 0 hides the object
+    uint8_t watchSwitch = 1;  // 0: the character's watching step leaves the player unnoticed
     int32_t hasTransparent = 0;
     int32_t visibilityTest = 1;  // 0: always visible, no level-of-detail test
     int32_t poseState = 0;       // shared with the mesh as its rigid state
@@ -284,7 +285,9 @@ public:
     int32_t parentPoint = 0;
     int32_t boneOrientation = 1;
     uint32_t turning = 0;  // the turning switch: set while its controller turns it
-    float meshOffset[3] = {0.0f, 0.0f, 0.0f};  // copied from the mesh's anchor by SetMesh
+    // MoveToObject's forward offset (z) and the word after it. The mesh record carries no field
+    // that SetMesh could copy here, so both stay 0 unless a scene file sets the float.
+    float meshOffset[3] = {0.0f, 0.0f, 0.0f};
     float meshFloat = 0.0f;
     NztAnim** animSlots = nullptr;  // the mesh's slot array
     NztAnim* currentAnim = nullptr;

@@ -268,8 +268,10 @@ void EnableTexture2DCached() {
 
 void DisableBlendCached() { SwitchBlend(false); }
 
+uint32_t MeshDrawSwitch = 1;
+
 void DrawMeshOpaque(NztMesh* mesh) {
-    if (!mesh || !mesh->DrawEnabled) return;
+    if (!mesh || !mesh->DrawEnabled || MeshDrawSwitch == 0) return;
     if (mesh->TexWave == 1) {
         DrawMeshThreeUnitOpaque(mesh);
         return;
@@ -324,17 +326,17 @@ void DrawMeshOpaque(NztMesh* mesh) {
 }
 
 void DrawMeshThreeUnitOpaque(NztMesh* mesh) {
-    if (!mesh || !mesh->DrawEnabled) return;
+    if (!mesh || !mesh->DrawEnabled || MeshDrawSwitch == 0) return;
     DrawThreeUnitRun(mesh, FirstOpaque(mesh), MaterialTotal(mesh), false);
 }
 
 void DrawMeshThreeUnitBlended(NztMesh* mesh) {
-    if (!mesh) return;
+    if (!mesh || MeshDrawSwitch == 0) return;
     DrawThreeUnitRun(mesh, 0, FirstOpaque(mesh), true);
 }
 
 void DrawMeshSecondPass(NztMesh* mesh) {
-    if (!mesh) return;
+    if (!mesh || MeshDrawSwitch == 0) return;
     const uint32_t blendedEnd = FirstOpaque(mesh);
     if (blendedEnd == 0) return;
     if (mesh->TexWave == 1) {
@@ -353,7 +355,7 @@ void DrawMeshSecondPass(NztMesh* mesh) {
 }
 
 void DrawMeshSecondPassFaded(NztMesh* mesh) {
-    if (!mesh || !SetMeshArrays(mesh, true)) return;
+    if (!mesh || MeshDrawSwitch == 0 || !SetMeshArrays(mesh, true)) return;
     const uint32_t first = FirstOpaque(mesh), end = MaterialTotal(mesh);
     const float* tint = mesh->Tint;
     SelectBlendMode(kBlendSrcAlpha);
@@ -385,19 +387,19 @@ void DrawMeshOpaqueRun(NztMesh* mesh, bool unlit) {
 }
 
 void DrawMeshSimple(NztMesh* mesh) {
-    if (!mesh || !mesh->DrawEnabled || !SetMeshArrays(mesh, false)) return;
+    if (!mesh || !mesh->DrawEnabled || MeshDrawSwitch == 0 || !SetMeshArrays(mesh, false)) return;
     DrawUnlitRun(mesh, FirstOpaque(mesh), MaterialTotal(mesh), false);
     ResetUnits();
 }
 
 void DrawMeshAlpha(NztMesh* mesh) {
-    if (!mesh || !SetMeshArrays(mesh, false)) return;
+    if (!mesh || MeshDrawSwitch == 0 || !SetMeshArrays(mesh, false)) return;
     DrawUnlitRun(mesh, 0, FirstOpaque(mesh), true);
     ResetUnits();
 }
 
 void DrawMeshAlphaFaded(NztMesh* mesh) {
-    if (!mesh || !SetMeshArrays(mesh, false)) return;
+    if (!mesh || MeshDrawSwitch == 0 || !SetMeshArrays(mesh, false)) return;
     const uint32_t first = FirstOpaque(mesh);
     SelectBlendMode(kBlendSrcAlpha);
     SwitchDepthWrite(true);
@@ -456,6 +458,9 @@ void DrawMeshPreview(NztMesh* mesh) {
     SunDirection = SunPosition * (1.0f / length);
     for (float& c : SunColour) c = 0.75f;
     NearLightRegistry.count = 0;
+    // A window's model is no world mesh: the global switch does not hide it.
+    const uint32_t savedSwitch = MeshDrawSwitch;
+    MeshDrawSwitch = 1;
     mesh->MeshAlpha = 1.0f;
     ComputeMeshLighting(mesh);
 
@@ -474,4 +479,5 @@ void DrawMeshPreview(NztMesh* mesh) {
     SunDirection = savedDirection;
     for (int c = 0; c < 3; ++c) SunColour[c] = savedColour[c];
     NearLightRegistry.count = savedLights;
+    MeshDrawSwitch = savedSwitch;
 }

@@ -31,6 +31,11 @@ struct MeshDrawGlCalls {
 };
 extern MeshDrawGlCalls MeshGl;
 
+// The global mesh-drawing switch (script action 76, sub-code 5): while it is 0 the world's mesh
+// drawing passes below draw nothing. Models in interface windows, the sky and flat-colour draws are
+// not world meshes and stay drawn. 1 at start.
+extern uint32_t MeshDrawSwitch;
+
 // The opaque run with vertex colours: plain, second layer added, or the bump pass (bump map
 // dotted with the light vectors, then the lit base multiplied onto it). Nothing while DrawEnabled
 // is 0; meshes whose TexWave is 1 take the three-unit path.

@@ -393,6 +393,30 @@ NztScnObject* CreateScnObjectFromFile(const char* name) {
     return CreateScnObject(mesh);
 }
 
+NztScnObject* CreatePreviewObjectFromFile(const char* name) {
+    if (!IsSafeTypeName(name)) return nullptr;
+    char path[512];
+    if (!FormatPath(path, "OBJECTS/%s.QVo", name)) return nullptr;
+    NztMesh* mesh = CreateMeshData();
+    if (LoadMeshFile(path, mesh, 0, 1) == 0) {
+        ReleaseMeshData(mesh);
+        return nullptr;
+    }
+    mesh->TypeIndex = NoObjectType;
+    auto* object = new NztScnObject();
+    object->SetMesh(mesh);
+    return object;
+}
+
+void DeletePreviewObject(NztScnObject* object) {
+    if (object == nullptr) return;
+    NztMesh* mesh = object->mesh;
+    object->ReleaseCollision();
+    delete object;
+    // The mesh belongs to this one object; the object lets go of it before it is freed.
+    ReleaseMeshData(mesh);
+}
+
 NztAnim* LoadAnimFile(const char* name) {
     if (name == nullptr || name[0] == 0 || !IsSafeTypeName(name)) return nullptr;
     const uint32_t index = GetAnimNameIndex(name);

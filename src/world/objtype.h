@@ -137,6 +137,11 @@ NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex, const char* name);
 NztDynObject* LoadObjectFile(uint32_t typeIndex);
 // A scene object outside the type table with the mesh "OBJECTS/<name>.QVo".
 NztScnObject* CreateScnObjectFromFile(const char* name);
+// A model for a preview window alone (the image panel): the mesh "OBJECTS/<name>.QVo" on a scene
+// object that is in no instance list and no registry, so that no world pass, scene load or shutdown
+// sweep ever sees it. Its owner frees it, once, with DeletePreviewObject.
+NztScnObject* CreatePreviewObjectFromFile(const char* name);
+void DeletePreviewObject(NztScnObject* object);
 // The animation "OBJECTS/<name>.QVa", shared by name; null for an empty name or a missing file.
 NztAnim* LoadAnimFile(const char* name);
 

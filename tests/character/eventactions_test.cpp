@@ -17,6 +17,7 @@
 #include "world/camera.h"
 #include "world/eventrecord.h"
 #include "world/gamelight.h"
+#include "world/light.h"
 #include "world/objtype.h"
 #include "world/trail.h"
 
@@ -340,9 +341,33 @@ TEST_F(EventActions, TheSwitchboard) {
     k.Param = 5;
     ObjectControlAction(&k);
     EXPECT_EQ(o->keyCount, 0);
+    // A game light (kind 6, by its index): 0, 2, 3 and 4 add a key to its light, 1 does nothing, an
+    // index past the list and another kind of the same id leave it alone.
+    GameLightRecord lr;
+    lr.range = 1.0f;
+    NztGameLight* gl = CreateGameLight(lr);
+    ASSERT_NE(gl, nullptr);
+    ASSERT_NE(gl->light, nullptr);
+    const int32_t keys = gl->light->keyCount;
     EventRecord light = Record(ActionObjectControl, 6, 0);
     light.Param = 1;
-    ObjectControlAction(&light);  // no game light at all: nothing
+    ObjectControlAction(&light);
+    EXPECT_EQ(gl->light->keyCount, keys);
+    light.Param = 2;
+    ObjectControlAction(&light);
+    EXPECT_EQ(gl->light->keyCount, keys + 1);
+    light.TargetId = 1;  // past the list
+    ObjectControlAction(&light);
+    light.TargetId = 0;
+    light.TargetKind = 7;  // no kind the switchboard serves
+    ObjectControlAction(&light);
+    EXPECT_EQ(gl->light->keyCount, keys + 1);
+    light.TargetKind = 6;
+    light.Param = 6;  // off
+    gl->light->Active = 1;
+    ObjectControlAction(&light);
+    EXPECT_EQ(gl->light->Active, 0u);
+    DeleteAllGameLights();
 
     // Sizes, rates and the user value.
     EventRecord s = Record(ActionObjectControl, 5, 6);
@@ -362,8 +387,22 @@ TEST_F(EventActions, TheSwitchboard) {
     s.Value1 = 6.6f;
     ObjectControlAction(&s);
     EXPECT_EQ(e->word0, 7);
-    s.Param = 28;
-    ObjectControlAction(&s);  // past the table: nothing
+    // Past the table: nothing changes on the character.
+    const float radius = e->radii[2], weight = e->weight;
+    const int32_t word0 = e->word0, keyCount = e->keyCount;
+    for (int32_t param : {28, 100, -1}) {
+        s.Param = param;
+        s.Param2 = 1;
+        s.Value1 = 9.0f;
+        s.SetValueF(0, 5.0f);
+        ObjectControlAction(&s);
+        EXPECT_FLOAT_EQ(e->radii[2], radius) << param;
+        EXPECT_FLOAT_EQ(e->weight, weight) << param;
+        EXPECT_EQ(e->word0, word0) << param;
+        EXPECT_EQ(e->keyCount, keyCount) << param;
+        EXPECT_FLOAT_EQ(e->Position[0], 0.0f) << param;
+        EXPECT_EQ(e->shown, 1) << param;
+    }
 }
 
 TEST_F(EventActions, TargetsBothWays) {

@@ -8,6 +8,11 @@
 #include <vector>
 
 #include "core/config.h"
+#include "character/fixture.h"
+#include "core/input.h"
+#include "datakit/movement.h"
+#include "world/camera.h"
+#include "world/collide.h"
 #include "character/entity.h"
 #include "game/consolecmds.h"
 #include "world/objtype.h"
@@ -116,10 +121,17 @@ TEST_F(ConsoleTest, CommandsChangeWhatTheyName) {
         Type(line);
         EXPECT_EQ(player->Position[0], 650.0f) << line;
     }
+    // The player's own speed factor, which its movement reads, not a copy beside it.
+    player->speedFactor = player->speedFactorTarget = 1.0f;
     Type("SetSpeed 2.5");
-    EXPECT_EQ(PlayerSpeedFactor, 2.5f);
+    EXPECT_EQ(player->speedFactorTarget, 2.5f);
+    EXPECT_EQ(player->speedFactor, 2.5f);
     Type("SetSpeed");
-    EXPECT_EQ(PlayerSpeedFactor, 2.5f);
+    EXPECT_EQ(player->speedFactorTarget, 2.5f);
+    for (const char* bad : {"SetSpeed inf", "SetSpeed nan"}) {
+        Type(bad);
+        EXPECT_EQ(player->speedFactor, 2.5f) << bad;
+    }
 
     const Case cases[] = {
         {"eXiT", {"quit"}},
@@ -224,6 +236,107 @@ TEST_F(NetConsole, ConnectReachesTheRelayAndChatReachesTheOtherPlayer) {
     }));
     EXPECT_EQ(heard, "hello from the console");
     other.Disconnect(0, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// "SetSpeed" reaches the hero's own movement: typed while the hero walks, the next steps cover more
+// ground than the same steps without it.
+
+class ConsoleSpeed : public CharacterWorld {
+protected:
+    void SetUp() override {
+        CharacterWorld::SetUp();
+        UseSampleData();
+        for (const auto& [name, bytes] : datakit::SampleMovementFiles())
+            ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+        ClearKeyStates();
+        std::fill(std::begin(ActionEnabled), std::end(ActionEnabled), uint8_t{1});
+        ClearPadStates();
+        const float behind[9] = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
+        std::copy(behind, behind + 9, MainCamera.inverse);
+        savedCameraMode = CameraMode;
+        CameraMode = 1;
+        DestroyAllWnds();
+        ResetConsoleCommands();
+        RegisterConsoleCommands();
+    }
+    void TearDown() override {
+        ResetConsoleCommands();
+        DestroyAllWnds();
+        ClearKeyStates();
+        ClearPadStates();
+        const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        std::copy(identity, identity + 9, MainCamera.inverse);
+        CameraMode = savedCameraMode;
+        FreeCollideGrid();
+        CharacterWorld::TearDown();
+    }
+    // A flat floor 400 units square under the origin.
+    static void Floor() {
+        NztMesh* mesh = CreateMeshData();
+        const Vec3 v[4] = {{-200, 0, -200}, {-200, 0, 200}, {200, 0, -200}, {200, 0, 200}};
+        for (const Vec3& p : v) mesh->CollisionVertices.push_back(p);
+        mesh->CollisionTriangles = {0, 1, 2, 2, 1, 3};
+        mesh->CollisionTriangleWords = {1, 1};
+        mesh->CollisionVertexCount = 4;
+        mesh->CollisionTriangleCount = 2;
+        mesh->PosedCollisionVertices = mesh->CollisionVertices;
+        const float box[6] = {-200, 0, -200, 200, 0, 200};
+        std::copy(box, box + 6, mesh->OwnCollisionBounds);
+        NztScnObject* o = CreateScnObject(mesh);
+        o->CopyCollision(mesh);
+        o->UpdateCollision();
+        o->registered = 1;
+        BuildCollideGrid();
+    }
+    NztEntity* Hero() {
+        NztEntity* hero = GetEntityType("Hero1001");
+        if (hero == nullptr) return nullptr;
+        SetPlayerEntity(hero);
+        hero->inputDriven = 1;
+        hero->animStateMachine = 1;
+        hero->SetYaw(0);
+        const float at[3] = {0.0f, 0.0f, -150.0f};
+        hero->SetPosition(at);
+        return hero;
+    }
+    void Frame(bool forward) {
+        std::memcpy(KeyStates.previousActions, KeyStates.actions, kGameActionCount);
+        std::memset(KeyStates.actions, 0, kGameActionCount);
+        if (forward) KeyStates.actions[kActionForward] = 1;
+        FrameAccumulators.tickA = frame_ % 5 == 0 ? 0.0f : 0.05f;
+        ++frame_;
+        UpdateObjects();
+        LateUpdateObjects();
+    }
+    // Distance walked north over n frames.
+    float Walk(NztEntity* hero, int n) {
+        const float from = hero->Position[2];
+        for (int i = 0; i < n; ++i) Frame(true);
+        return hero->Position[2] - from;
+    }
+    static void Type(const char* line) {
+        if (ConsoleWnd->visible == 0) ToggleConsole();
+        for (const char* c = line; *c != 0; ++c) SendCharToFocusWnd(FocusWnd, static_cast<uint8_t>(*c));
+        SendCharToFocusWnd(FocusWnd, 13);
+    }
+    int frame_ = 0;
+    int32_t savedCameraMode = 0;
+};
+
+TEST_F(ConsoleSpeed, SetSpeedMakesTheWalkingHeroCoverMoreGround) {
+    Floor();
+    NztEntity* hero = Hero();
+    ASSERT_NE(hero, nullptr);
+    Walk(hero, 60);  // into a steady walk
+    const float plain = Walk(hero, 5);
+    ASSERT_GT(plain, 0.5f);
+    Type("SetSpeed 3");
+    const float fast = Walk(hero, 5);
+    EXPECT_GT(fast, plain * 1.5f) << "plain " << plain << ", after SetSpeed 3 " << fast;
 }
 
 }  // namespace

@@ -443,6 +443,7 @@ TEST_F(SceneActionsTest, EnvironmentLightsAndInputBlocks) {
     EXPECT_FLOAT_EQ(TimeOfDay, 180.0f);
     EXPECT_EQ(DaySpeed, 0.25f);
     EventRecord fade = Action(ActionSetEnvironment, 3);
+    fade.TargetKind = ObjectKindScn;  // the fade distance is a scene object's alone
     fade.TargetId = 1;
     fade.Value1 = 30.0f;
     RunAction(fade);

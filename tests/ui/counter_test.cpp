@@ -204,7 +204,7 @@ TEST_F(Counters, GaugesFillTowardsTheirDirection) {
 TEST_F(Counters, NeedleTurnsAndFollowsADraggedPointer) {
     NztCounter* c = CreateCounter(Record(6, 0.0f, 400.0f));
     c->SetValue(100.0f);
-    EXPECT_FLOAT_EQ(c->imageWnd->angle1, 1024.0f);
+    EXPECT_FLOAT_EQ(c->imageWnd->angle2, 1024.0f);
 
     CounterWndCallback(LButtonDown, c->mainWnd, 100.0f, 5.0f, 1.0f);
     EXPECT_EQ(c->value, 100.0f);  // not interactive yet

@@ -948,7 +948,7 @@ TEST_F(Hud, FollowedMarkersMoveTurnAndForgetDestroyedObjects) {
     GameMapWndCallback(WndMsgDrawStart, m->mapWnd, 0, 0, 0);
     CNztWnd* w = m->markers[0].window;
     EXPECT_FLOAT_EQ(w->left, 95.0f);
-    EXPECT_NEAR(w->angle1, 2048.0f, 0.01f);  // facing its first direction: half a turn
+    EXPECT_NEAR(w->angle2, 2048.0f, 0.01f);  // facing its first direction: half a turn
     const float p[3] = {5000.0f, 0.0f, 2500.0f};
     hero->SetPosition(p);
     const float quarter[9] = {0, 0, -1, 0, 1, 0, 1, 0, 0};  // a quarter turn about the vertical
@@ -956,7 +956,7 @@ TEST_F(Hud, FollowedMarkersMoveTurnAndForgetDestroyedObjects) {
     GameMapWndCallback(WndMsgDrawStart, m->mapWnd, 0, 0, 0);
     EXPECT_FLOAT_EQ(w->left, 195.0f);
     EXPECT_FLOAT_EQ(w->top, 145.0f);
-    EXPECT_NEAR(std::fabs(w->angle1 - 2048.0f), 1024.0f, 1.0f);
+    EXPECT_NEAR(std::fabs(w->angle2 - 2048.0f), 1024.0f, 1.0f);
 
     hero->mesh = nullptr;
     props.erase(std::find(props.begin(), props.end(), hero));

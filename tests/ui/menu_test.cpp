@@ -10,11 +10,16 @@
 #include "render/renderstate.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
+#include "world/actions.h"
+#include "world/events.h"
 
 namespace {
 
+// The quit arrives as the record the menu runs: action 74, sub-code 4, through the action table.
 int gQuits = 0;
-void CountQuit() { ++gQuits; }
+void CountQuit(EventRecord* r) {
+    if (r != nullptr && r->Action == ActionSystemCommand && r->Param == 4) ++gQuits;
+}
 
 class MenuTest : public ::testing::Test {
 protected:
@@ -25,12 +30,13 @@ protected:
         SoundVolume = 0.8f;
         MusicFade = GainFade{0.0f, 0.0f, 0};
         MasterSoundFade = GainFade{0.0f, 0.0f, 0};
-        PauseMenuQuitHook = CountQuit;
+        RegisterEventAction(ActionSystemCommand, CountQuit);
         gQuits = 0;
     }
     void TearDown() override {
         DestroyAllWnds();
-        PauseMenuQuitHook = nullptr;
+        ResetDeferredActions();
+        ResetEventActions();
         MusicVolume = SoundVolume = 1.0f;
         ApplyScreenSize(RenderState, 800, 600);
     }
@@ -78,10 +84,13 @@ TEST_F(MenuTest, QuitByButtonAndByEnterClosesTheMenuAndQuits) {
     ClickOn(PauseQuitButton);  // destroys its own parent from its click handler
     EXPECT_EQ(PauseMenuWnd, nullptr);
     EXPECT_EQ(WndCount, 0u);
+    EXPECT_EQ(gQuits, 0);  // the quit is deferred to the end of the frame, as 74/4 always is
+    RunDeferredActions();
     EXPECT_EQ(gQuits, 1);
     ASSERT_EQ(OpenPauseMenu(), 1u);
     SendKeyUpToFocusWnd(FocusWnd, 13);
     EXPECT_EQ(PauseMenuWnd, nullptr);
+    RunDeferredActions();
     EXPECT_EQ(gQuits, 2);
 }
 

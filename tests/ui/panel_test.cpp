@@ -9,9 +9,22 @@
 #include <vector>
 
 #include "character/entity.h"
+#include "character/entitylist.h"
+#include "core/paths.h"
+#include "datakit/mesh.h"
 #include "game/frame.h"
+#include "model/mesh.h"
+#include "model/temp_folder.h"
+#include "scene/entityactions.h"
+#include "scene/scene.h"
+#include "world/actions.h"
+#include "world/events.h"
+#include "world/objtype.h"
+#include "world/scnobject.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
+#include "ui/gameui.h"
+#include "ui/inventory.h"
 #include "ui/wnd.h"
 #include "world/registry.h"
 #include "support/gl_pixels.h"
@@ -309,12 +322,183 @@ TEST_F(PanelTest, OpeningGrowsFromTheStartPointAndTheEndOfShrinkingCloses) {
     // The show time runs out: the shrinking starts, and at its end the panel closes.
     for (int i = 0; i < 5 && PanelState.closingLeft == 0.0f; ++i) Frames(1);
     EXPECT_GT(PanelState.closingLeft, 0.0f);
+    // The end of the shrinking runs the panel's close record (62/7) through the action table,
+    // which defers it: the panel closes after the frame is drawn.
+    RegisterSceneEntityActions();
     int frames = 0;
-    while (PanelState.window != nullptr && frames < 10) {
+    while (DeferredActionCount() == 0 && frames < 10) {
         Frames(1);
         ++frames;
     }
+    EXPECT_LE(frames, 4);
+    EXPECT_EQ(DeferredActionCount(), 1);
+    EXPECT_NE(PanelState.window, nullptr);
+    RunDeferredActions();
+    ResetEventActions();
     EXPECT_EQ(PanelState.window, nullptr) << "the panel stayed open at its end point";
     EXPECT_EQ(WndCount, 0u);
-    EXPECT_LE(frames, 4);
 }
+
+namespace {
+
+// The sample crate as a real scene object of a data folder, and action 62 run the way a script
+// runs it: through the action table and the deferred queue.
+class PanelOnSceneObject : public PanelTest {
+protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        ClearWorld();
+        AllocObjectLists();
+        ASSERT_FALSE(temp.path().empty());
+        for (const auto& [name, bytes] : datakit::SampleModelFiles())
+            ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+        ASSERT_TRUE(SetDataFolder(temp.path().c_str()));
+        RegisterSceneEntityActions();
+        crate = GetScnObjectType("Crate1001");
+        ASSERT_NE(crate, nullptr);
+        crate->id = 7;
+    }
+    void TearDown() override {
+        PanelTest::TearDown();
+        ResetDeferredActions();
+        ResetEventActions();
+        ClearWorld();
+    }
+    static void ClearWorld() {
+        CloseImagePanel();
+        RemoveAllScnObjects();
+        DeleteAllMeshData();
+        FreeTypeTables();
+        FreeObjectLists();
+        ClearObjectLists();
+    }
+    static void RunPanelAction(int32_t kind, int32_t id, int32_t param, float showTime) {
+        EventRecord r = BlankEventRecord();
+        r.Action = ActionImagePanel;
+        r.TargetKind = kind;
+        r.TargetId = id;
+        r.Param = param;
+        r.Param2 = 3;
+        r.Value1 = showTime;
+        GameEventObject.ExecuteAction(&r);
+        RunDeferredActions();
+    }
+    // One game frame as far as the panel and the world are concerned.
+    static void GameFrame() {
+        UpdateObjects();
+        LateUpdateObjects();
+        if (PanelState.window != nullptr) Frames(1);
+        RunDeferredActions();
+    }
+    TempFolder temp;
+    NztScnObject* crate = nullptr;
+};
+
+TEST_F(PanelOnSceneObject, ShowsItsOwnModelOutsideTheWorldAndFreesItOnceWhateverCloses) {
+    const int32_t objects = ObjectRegistry.count, scnObjects = ScnObjectRegistry.count;
+    const uint32_t listed = ScnObjectCount, meshes = MeshCount;
+    RunPanelAction(4, 7, 0, 0.1f);
+    ASSERT_NE(PanelState.window, nullptr);
+    NztScnObject* shown = PanelState.object;
+    ASSERT_NE(shown, nullptr);
+    EXPECT_NE(shown, crate);
+    EXPECT_NE(shown->mesh, crate->mesh);
+    EXPECT_EQ(static_cast<CNztWnd_3D*>(PanelState.window)->shownObject, shown);
+    // The model is the panel's alone: no list, no registry, nothing at the world origin.
+    EXPECT_EQ(ScnObjectCount, listed);
+    EXPECT_EQ(ObjectRegistry.count, objects);
+    EXPECT_EQ(ScnObjectRegistry.count, scnObjects);
+    EXPECT_EQ(shown->registered, 0);
+    EXPECT_EQ(MeshCount, meshes + 1);
+    // The end point of Param2 3 is the bottom right corner.
+    EXPECT_FLOAT_EQ(PanelState.endRect[0], 1024.0f);
+    EXPECT_FLOAT_EQ(PanelState.endRect[1], 768.0f);
+
+    // The show time runs out, the panel shrinks and its close record closes it; the world goes on.
+    for (int i = 0; i < 40 && PanelState.window != nullptr; ++i) GameFrame();
+    EXPECT_EQ(PanelState.window, nullptr);
+    EXPECT_EQ(PanelState.object, nullptr);
+    EXPECT_EQ(MeshCount, meshes);
+    for (int i = 0; i < 3; ++i) GameFrame();
+    EXPECT_EQ(ScnObjectList[0], crate);
+
+    // Opened again and a new scene committed while it shows: the scene load closes it, once.
+    RunPanelAction(4, 7, 0, 0.0f);
+    ASSERT_NE(PanelState.object, nullptr);
+    CommitScene(SceneData{});
+    EXPECT_EQ(PanelState.window, nullptr);
+    EXPECT_EQ(PanelState.object, nullptr);
+    EXPECT_EQ(ScnObjectCount, 0u);
+    for (int i = 0; i < 3; ++i) GameFrame();
+}
+
+TEST_F(PanelOnSceneObject, PointCodeSixIsTheCurrentInventoryAndItsGameInterface) {
+    ApplyScreenSize(RenderState, 2048, 1536);
+    RunPanelAction(4, 7, 6, 0.0f);  // no inventory yet: the centre
+    EXPECT_FLOAT_EQ(PanelState.startRect[0], 512.0f);
+    EXPECT_FLOAT_EQ(PanelState.startRect[1], 384.0f);
+    GameUIRecord panel;
+    panel.x = 100.0f;  // 1024x768 units: 200, 100 pixels on this screen
+    panel.y = 50.0f;
+    panel.width = panel.height = 300.0f;
+    ASSERT_NE(CreateGameUI(panel), nullptr);
+    LinkAllGameUIs();
+    InventoryRecord loose;
+    loose.x = 40.0f;
+    loose.y = 30.0f;
+    ASSERT_EQ(CreateInventory(loose), CurrentInventory);
+    RunPanelAction(4, 7, 6, 0.0f);
+    EXPECT_FLOAT_EQ(PanelState.startRect[0], 40.0f);
+    EXPECT_FLOAT_EQ(PanelState.startRect[1], 30.0f);
+    InventoryRecord inside = loose;
+    inside.parentIndex = 0;
+    ASSERT_EQ(CreateInventory(inside), CurrentInventory);
+    RunPanelAction(4, 7, 6, 0.0f);
+    EXPECT_FLOAT_EQ(PanelState.startRect[0], 140.0f);
+    EXPECT_FLOAT_EQ(PanelState.startRect[1], 80.0f);
+    CloseImagePanel();
+    DestroyAllInventories();
+    DestroyAllGameUIs();
+}
+
+TEST_F(PanelOnSceneObject, ClosingSubCodeAndMissingTargetsAndShutdownWhileOpen) {
+    RunPanelAction(5, 7, 0, 0.0f);  // no character 7
+    EXPECT_EQ(PanelState.window, nullptr);
+    // A character is found by its own id; without a model file for its mesh the panel shows no
+    // model, and nothing is added to the world.
+    NztEntity* character = CreateEntity(nullptr);
+    ASSERT_NE(character, nullptr);
+    character->id = 9;
+    const uint32_t entities = EntityCount;
+    RunPanelAction(5, 9, 2, 0.0f);
+    ASSERT_NE(PanelState.window, nullptr);
+    EXPECT_EQ(PanelState.object, nullptr);
+    EXPECT_FLOAT_EQ(PanelState.startRect[0], 1024.0f);  // Param 2: top right
+    EXPECT_FLOAT_EQ(PanelState.startRect[1], 0.0f);
+    EXPECT_EQ(EntityCount, entities);
+    RunPanelAction(4, 9, 7, 0.0f);
+    EXPECT_EQ(PanelState.window, nullptr);
+    RemoveAllEntities();
+    RunPanelAction(6, 7, 0, 0.0f);  // the panel serves kinds 4 and 5 only
+    EXPECT_EQ(PanelState.window, nullptr);
+    RunPanelAction(4, 7, 1, 0.0f);
+    ASSERT_NE(PanelState.window, nullptr);
+    EXPECT_FLOAT_EQ(PanelState.startRect[0], 0.0f);  // Param 1: top left
+    // A second opening replaces the model and frees the old one.
+    const uint32_t meshes = MeshCount;
+    RunPanelAction(4, 7, 0, 0.0f);
+    EXPECT_EQ(MeshCount, meshes);
+    EXPECT_FLOAT_EQ(PanelState.startRect[0], 512.0f);
+    RunPanelAction(4, 7, 7, 0.0f);  // sub-code 7 closes
+    EXPECT_EQ(PanelState.window, nullptr);
+    EXPECT_EQ(PanelState.object, nullptr);
+    // Open at shutdown: the engine's sweep of the lists and the panel's own close free it once.
+    RunPanelAction(4, 7, 0, 0.0f);
+    ASSERT_NE(PanelState.object, nullptr);
+    RemoveAllScnObjects();
+    GameFrame();
+    CloseImagePanel();
+    EXPECT_EQ(PanelState.object, nullptr);
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/input.h"
+#include "core/nztmath.h"
 #include "platform/wincodes.h"
 #include "render/renderstate.h"
 #include "ui/wnd.h"
@@ -357,6 +358,46 @@ TEST_F(WndTest, HoverMessagesFollowTheCursorInAndOut) {
     for (const Heard& h : gHeard)
         if (h.window == w && h.message >= WndMsgMouseEnter && h.message <= WndMsgMouseMove) seen.push_back(h.message);
     EXPECT_EQ(seen, (std::vector<uint32_t>{WndMsgMouseEnter, WndMsgMouseMove, WndMsgMouseLeave}));
+}
+
+}  // namespace
+
+namespace {
+
+// The drawn quad turns by one matrix of the three angles: the second turns it in the screen plane,
+// the first tips it about the vertical (its width seen edge-on), the third about the horizontal.
+TEST(WndRotation, TheThreeAnglesTurnTheQuadAndTheSecondIsTheInPlaneTurn) {
+    BuildSinCosTables();  // the game builds them at start-up
+    struct Case {
+        const char* what;
+        float a1, a2, a3;
+        float x, y;  // where the corner 10 pixels right of the pivot lands, from the pivot
+        float bx, by;  // where the corner 10 pixels below the pivot lands
+    };
+    const Case cases[] = {
+        {"no turn", 0, 0, 0, 10, 0, 0, 10},
+        {"quarter turn in the plane", 0, 1024, 0, 0, 10, -10, 0},
+        {"half turn in the plane", 0, 2048, 0, -10, 0, 0, -10},
+        {"quarter turn about the vertical: edge-on", 1024, 0, 0, 0, 0, 0, 10},
+        {"quarter turn about the horizontal", 0, 0, 1024, 10, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CNztWnd w;
+        w.angle1 = c.a1;
+        w.angle2 = c.a2;
+        w.angle3 = c.a3;
+        w.pivotX = 100.0f;
+        w.pivotY = 50.0f;
+        float corners[4][3] = {{110.0f, 50.0f, 0.0f}, {100.0f, 60.0f, 0.0f}, {100.0f, 50.0f, 0.0f}, {90.0f, 50.0f, 0.0f}};
+        w.TurnCorners(corners);
+        EXPECT_NEAR(corners[0][0] - 100.0f, c.x, 0.01f);
+        EXPECT_NEAR(corners[0][1] - 50.0f, c.y, 0.01f);
+        EXPECT_NEAR(corners[1][0] - 100.0f, c.bx, 0.01f);
+        EXPECT_NEAR(corners[1][1] - 50.0f, c.by, 0.01f);
+        EXPECT_NEAR(corners[2][0], 100.0f, 0.01f);  // the pivot stays
+        EXPECT_NEAR(corners[2][1], 50.0f, 0.01f);
+    }
 }
 
 }  // namespace

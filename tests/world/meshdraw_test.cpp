@@ -338,6 +338,41 @@ TEST_F(MeshDraw, EachRoutineDrawsItsRunsAndResetsTheUnits) {
     }
 }
 
+TEST_F(MeshDraw, TheGlobalSwitchHidesWorldMeshesButNotWindowModels) {
+    struct SwitchCase {
+        const char* name;
+        void (*draw)(NztMesh*);
+        std::vector<int> onOrder;
+    };
+    const SwitchCase cases[] = {
+        {"opaque pass", DrawMeshOpaque, {2, 1}},
+        {"second pass", DrawMeshSecondPass, {0}},
+        {"faded second pass", DrawMeshSecondPassFaded, {2, 1, 0}},
+        {"simple pass", DrawMeshSimple, {2, 1}},
+        {"alpha pass", DrawMeshAlpha, {0}},
+        {"faded alpha pass", DrawMeshAlphaFaded, {2, 1, 0}},
+    };
+    for (const SwitchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (uint32_t on : {0u, 1u}) {
+            Fresh();
+            MeshDrawSwitch = on;
+            DrawnMesh d;
+            d.Init(kMixed);
+            c.draw(&d.mesh);
+            EXPECT_EQ(d.DrawOrder(), on != 0 ? c.onOrder : std::vector<int>{}) << on;
+        }
+    }
+    Fresh();
+    MeshDrawSwitch = 0;
+    DrawnMesh d;
+    d.Init(kMixed);
+    DrawMeshPreview(&d.mesh);
+    EXPECT_EQ(d.DrawOrder(), (std::vector<int>{2, 1, 0}));
+    EXPECT_EQ(MeshDrawSwitch, 0u);
+    MeshDrawSwitch = 1;
+}
+
 TEST_F(MeshDraw, BumpMappingSwitchDecidesTheCubeMapAndUnits) {
     struct Case {
         uint32_t bump, texWave;

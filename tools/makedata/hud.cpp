@@ -61,13 +61,14 @@ datakit::Rgba MiniMap() {
     return image;
 }
 
-// A pin: a disc (round) or an arrow pointing up (for markers that turn), in the given colour.
+// A pin: a disc (round) or an arrow pointing down (for markers that turn: a marker facing its
+// object's first direction is turned half a turn, so that it points up), in the given colour.
 datakit::Rgba Pin(float r, float g, float b, bool arrow) {
     constexpr uint32_t S = 16;
     datakit::Rgba image = datakit::SolidRgba(S, S, 0, 0, 0, 0);
     for (uint32_t y = 0; y < S; ++y)
         for (uint32_t x = 0; x < S; ++x) {
-            const float u = Centred(x, S), v = Centred(y, S);
+            const float u = Centred(x, S), v = -Centred(y, S);
             const bool inside = arrow ? (v > -0.9f && v < 0.8f && std::fabs(u) < (v + 0.9f) * 0.5f)
                                       : std::hypot(u, v) < 0.8f;
             const bool edge = arrow ? false : std::hypot(u, v) > 0.6f;

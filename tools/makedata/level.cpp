@@ -119,6 +119,7 @@ constexpr int32_t kPageUpPressed = 74;
 constexpr int32_t kPageDownPressed = 75;
 constexpr int32_t kPPressed = 78;
 constexpr int32_t kHomePressed = 83;
+constexpr int32_t kEndPressed = 81;
 
 // Object kinds of event targets, and the characters' ids: the hero keeps 0, the others follow in
 // file order from 1.
@@ -226,6 +227,18 @@ void AddScripts(datakit::SceneSpec& level) {
     cast.targetKind = kKindCharacter;
     cast.targetId = kHeroId;
     level.player.events = {Record(save), Record(load), Record(tour), Record(cast)};
+
+    // End shows the crate on top in the image panel for two seconds, growing out of the centre and
+    // shrinking into the bottom right corner; the game runs on underneath.
+    datakit::EventRecordSpec show;
+    show.event = kEndPressed;
+    show.action = 62;
+    show.targetKind = kKindScnObject;
+    show.targetId = 3;
+    show.param = 0;
+    show.param2 = 3;
+    show.value1 = 2.0f;
+    level.player.events.push_back(Record(show));
 }
 
 // An object-control command (action 64) on a character at level start.
@@ -331,6 +344,14 @@ void AddInterface(datakit::SceneSpec& level) {
     counter.record.digitCount = 3;
     counter.record.textColour = 0xFFFFE080u;
     counter.record.textShadow = 1;
+    // At level start it follows the hero's speed (in km/h), read ten times a second.
+    datakit::EventRecordSpec speed;
+    speed.event = kLevelStart;
+    speed.action = 32;
+    speed.param = 0;    // counter 0
+    speed.param2 = 19;  // source: the player's speed, every Value1 seconds
+    speed.value1 = 0.1f;
+    counter.events = {Record(speed)};
     level.counters.push_back(counter);
 
     InventoryRecord bag;
@@ -357,8 +378,10 @@ void AddInterface(datakit::SceneSpec& level) {
     map.y = 10.0f;
     map.width = 150.0f;
     map.height = 150.0f;
-    map.worldWidth = 1000.0f;
-    map.worldDepth = 1000.0f;
+    // The map shows the level as the start camera sees it, looking north: north (+z) up and east
+    // (+x, to the camera's left) left, half a turn from the map's own x right and z down.
+    map.worldWidth = -1000.0f;
+    map.worldDepth = -1000.0f;
     level.gameMaps.push_back(datakit::MakeGameMapRecord(map));
 }
 
