@@ -203,7 +203,16 @@ void OnConsoleCommand(const char* word, const char* argument) {
             PlayerEntity->speedFactor = factor;
         }
     } else if (is("Connect")) {
-        if (argument != nullptr && gTargets.connect != nullptr) gTargets.connect(argument);
+        // Whatever keeps the attempt from starting is said at once; its outcome follows from the
+        // network client.
+        if (argument == nullptr) {
+            ConsolePrint("Connect: give the host's address (ex: Connect 192.168.0.2 or Connect 192.168.0.2:60000)");
+        } else if (gTargets.connect != nullptr && !gTargets.connect(argument)) {
+            char line[300];
+            std::snprintf(line, sizeof line, "Connect: cannot reach \"%.200s\": unknown address or no network",
+                          argument);
+            ConsolePrint(line);
+        }
     }
     // "Edit", "StartState" and "StopState" are listed but do nothing.
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "character/entity.h"
@@ -134,13 +135,23 @@ void Remember(const float pos[3], const float quat[4], int32_t anim, int32_t lay
     Network.lastLayerAnim = layerAnim;
 }
 
-void Log(const char* text) {
-    if (ConsoleWnd != nullptr) ConsolePrint(text);
+// With QUORVANE_TRACE_NETWORK set, what the client logs to the console (connection lines and
+// chat) goes to stderr too, each line after "net: ", and so does each character made for a
+// participant.
+bool TraceNetwork() {
+    static const bool on = std::getenv("QUORVANE_TRACE_NETWORK") != nullptr;
+    return on;
 }
 
-void LogPacket(const char* format, const NetPacket& packet) {
+void Log(const char* text) {
+    if (ConsoleWnd != nullptr) ConsolePrint(text);
+    if (TraceNetwork()) std::fprintf(stderr, "net: %s\n", text);
+}
+
+void LogPacket(const char* format, const NetPacket& packet, const char* reason = "") {
     char line[1024];
-    std::snprintf(line, sizeof line, format, packet.playerId.ToString(true).c_str(), int{packet.playerIndex});
+    const int n = std::snprintf(line, sizeof line, format, packet.playerId.ToString(true).c_str(), int{packet.playerIndex});
+    if (n > 0 && static_cast<size_t>(n) < sizeof line) std::snprintf(line + n, sizeof line - n, "%s", reason);
     Log(line);
 }
 
@@ -299,7 +310,9 @@ void HandleNetworkPacket(const NetPacket& packet) {
         SendPlayerState(1);
         break;
     case NetIdConnectionFailed:
-        LogPacket("ID_CONNECTION_ATTEMPT_FAILED: Server:%s / Index: %d", packet);
+        // A host that refuses says why; the reason ends the same line.
+        LogPacket("ID_CONNECTION_ATTEMPT_FAILED: Server:%s / Index: %d", packet,
+                  n >= 2 && d[1] == NetRefusalSessionFull ? " - the session is full" : "");
         break;
     case NetIdNewIncomingConnection:
         LogPacket("ID_NEW_INCOMING_CONNECTION: PlayerID:%s / Index: %d", packet);
@@ -463,6 +476,7 @@ void ApplyNetObjMesh(const uint8_t* data, uint32_t length, uint32_t senderId) {
     ReleaseNetworkRecord = DetachNetworkRecord;
     entity->networkRecord = record;
     record->objectChanged = 1;
+    if (TraceNetwork()) std::fprintf(stderr, "net: participant %u shows as %s %u\n", senderId, name, numSet);
 }
 
 namespace {

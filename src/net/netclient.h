@@ -43,7 +43,8 @@ extern NetworkState Network;
 
 // Null while not connected.
 extern NetClientInterface* NetClient;
-// The host's port; the game always uses 60000.
+// The host's port, 60000, unless the address given to StartNetworkSession names its own
+// ("192.168.0.2:61000").
 extern uint16_t NetServerPort;
 
 // One other participant.

@@ -41,9 +41,10 @@ uint32_t GetU32(const uint8_t* p) {
 }
 uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-// A connection attempt to a silent host gives up after about 5 s instead of ENet's 30; once the
-// host has answered, ENet's own timeouts (5 s at least, up to 30 s of silence) hold, which a
-// loaded network survives.
+// A connection attempt to a silent host gives up after 7.5 s instead of ENet's 30: ENet resends
+// the attempt 0.5, 1.5, 3.5 and 7.5 s after the first try and weighs the 5-s limit only at a
+// resend. Once the host has answered, ENet's own timeouts (5 s at least, up to 30 s of silence)
+// hold, which a loaded network survives. A full host answers at once with its refusal.
 void AttemptTimeouts(ENetPeer* peer) { enet_peer_timeout(peer, ENET_PEER_TIMEOUT_LIMIT, 5000, 5000); }
 void LinkTimeouts(ENetPeer* peer) { enet_peer_timeout(peer, 0, 0, 0); }
 
@@ -58,6 +59,44 @@ constexpr struct {
     uint32_t size;
 } kRelayedMessages[] = {{81, 1032}, {82, 44}, {83, 48}, {84, 68}};
 
+// Peers the host's ENet keeps beyond its participants: a connection over the limit needs a peer
+// of its own to be told it is refused; without one ENet would not answer it at all.
+constexpr size_t SparePeers = 16;
+
+void PutAddress(uint8_t* p, uint32_t address) { std::memcpy(p, &address, 4); }
+uint32_t GetAddress(const uint8_t* p) {
+    uint32_t address;
+    std::memcpy(&address, p, 4);
+    return address;
+}
+
+std::string DottedAddress(uint32_t a) {
+    const auto* b = reinterpret_cast<const uint8_t*>(&a);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned{b[0]}, unsigned{b[1]}, unsigned{b[2]}, unsigned{b[3]});
+    return text;
+}
+
+std::string PeerAddress(const ENetPeer* peer) {
+    return DottedAddress(peer->address.host) + ":" + std::to_string(peer->address.port);
+}
+
+// "name:port" names its own port; anything else is a host name or address alone. False when the
+// port is not a number from 1 to 65535.
+bool SplitHostPort(const char* text, std::string& host, uint16_t& port) {
+    host = text;
+    const size_t colon = host.rfind(':');
+    if (colon == std::string::npos) return true;
+    const std::string digits = host.substr(colon + 1);
+    host.resize(colon);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long value = std::stoul(digits);
+    if (value == 0 || value > 65535) return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
 // Events handled by one Service call before the host sends what it has queued: a peer that floods
 // must not keep the others waiting for their acknowledgements.
 constexpr int MaxEventsPerService = 1024;
@@ -65,15 +104,9 @@ constexpr int MaxEventsPerService = 1024;
 }  // namespace
 
 std::string NetPlayerID::ToString(bool withPort) const {
-    char text[32];
-    const uint32_t a = binaryAddress;
-    if (withPort) {
-        std::snprintf(text, sizeof text, "%u.%u.%u.%u:%u", a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF, a >> 24,
-                      unsigned{port});
-    } else {
-        std::snprintf(text, sizeof text, "%u.%u.%u.%u", a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF, a >> 24);
-    }
-    return text;
+    const std::string where = DottedAddress(address) + (withPort ? ":" + std::to_string(port) : std::string());
+    if (binaryAddress == 0) return where;
+    return withPort ? std::to_string(binaryAddress) + " (" + where + ")" : std::to_string(binaryAddress);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -86,7 +119,10 @@ NetClientInterface::~NetClientInterface() { Disconnect(0, 0); }
 bool NetClientInterface::Connect(const char* host, uint16_t serverPort, uint16_t clientPort, uint32_t,
                                  int32_t) {
     Disconnect(0, 0);
-    if (host == nullptr || !AcquireEnet()) return false;
+    if (host == nullptr) return false;
+    std::string name;
+    if (!SplitHostPort(host, name, serverPort) || name.empty()) return false;
+    if (!AcquireEnet()) return false;
     ENetAddress local{};
     local.host = ENET_HOST_ANY;
     local.port = clientPort;
@@ -97,7 +133,7 @@ bool NetClientInterface::Connect(const char* host, uint16_t serverPort, uint16_t
     }
     host_->maximumPacketSize = ClientMaxPacket;
     ENetAddress remote{};
-    if (enet_address_set_host(&remote, host) != 0) {
+    if (enet_address_set_host(&remote, name.c_str()) != 0) {
         Disconnect(0, 0);
         return false;
     }
@@ -108,8 +144,7 @@ bool NetClientInterface::Connect(const char* host, uint16_t serverPort, uint16_t
         return false;
     }
     AttemptTimeouts(peer_);
-    serverId_.binaryAddress = remote.host;
-    serverId_.port = serverPort;
+    serverId_ = {0, serverPort, remote.host};
     return true;
 }
 
@@ -123,6 +158,7 @@ void NetClientInterface::Disconnect(uint32_t, uint8_t) {
     enet_host_destroy(host_);
     host_ = nullptr;
     connected_ = false;
+    accepted_ = false;
     ownId_ = {};
     ownIndex_ = 0;
     participants_.clear();
@@ -135,9 +171,15 @@ void NetClientInterface::ClearPending() {
     pending_.clear();
 }
 
+uint32_t NetClientInterface::AddressOf(uint32_t id) const {
+    for (const Participant& p : participants_)
+        if (p.id.binaryAddress == id) return p.id.address;
+    return 0;
+}
+
 void NetClientInterface::NoteHostMessage(const uint8_t* m, uint32_t length) {
-    if (length < NetHostMessageSize) return;
-    const NetPlayerID id{GetU32(m + 4), GetU16(m + 8)};
+    if (length < NetHostMessageMinSize) return;
+    const NetPlayerID id{GetU32(m + 4), GetU16(m + 8), length >= NetHostMessageSize ? GetAddress(m + 12) : 0};
     const uint16_t index = GetU16(m + 10);
     auto same = [&](const Participant& p) { return p.id.binaryAddress == id.binaryAddress; };
     switch (m[0]) {
@@ -196,13 +238,21 @@ NetPacket* NetClientInterface::Receive() {
                 const uint8_t* d = in->data;
                 NetPlayerID from{GetU32(d), GetU16(d + 4)};
                 const uint32_t length = static_cast<uint32_t>(in->dataLength - NetEnvelopeSize);
-                // The host names the client itself in its acceptance.
-                if (d[NetEnvelopeSize] == NetIdConnectionAccepted && length >= NetHostMessageSize) {
-                    ownId_ = {GetU32(d + NetEnvelopeSize + 4), GetU16(d + NetEnvelopeSize + 8)};
-                    ownIndex_ = GetU16(d + NetEnvelopeSize + 10);
+                const uint8_t* m = d + NetEnvelopeSize;
+                // A departure is looked up before it leaves the list; an arrival says where it is.
+                from.address = AddressOf(from.binaryAddress);
+                if (from.address == 0 && m[0] <= NetIdRemoteExistingConnection && length >= NetHostMessageSize)
+                    from.address = GetAddress(m + 12);
+                NoteHostMessage(m, length);
+                if (m[0] == NetIdConnectionAccepted && length >= NetHostMessageMinSize) {
+                    // The host names the client itself in its acceptance; the packet is the host's.
+                    ownId_ = {GetU32(m + 4), GetU16(m + 8), length >= NetHostMessageSize ? GetAddress(m + 12) : 0};
+                    ownIndex_ = GetU16(m + 10);
+                    accepted_ = true;
+                    out = MakePacket(m, length, serverId_, ownIndex_);
+                } else {
+                    out = MakePacket(m, length, from, GetU16(d + 6));
                 }
-                NoteHostMessage(d + NetEnvelopeSize, length);
-                out = MakePacket(d + NetEnvelopeSize, length, from, GetU16(d + 6));
             } else {
                 std::fprintf(stderr, "net: dropped a host packet of %zu bytes\n", in->dataLength);
             }
@@ -220,10 +270,14 @@ NetPacket* NetClientInterface::Receive() {
             const uint8_t lost = NetIdConnectionLost;
             for (const Participant& p : participants_) pending_.push_back(MakePacket(&lost, 1, p.id, p.index));
             participants_.clear();
-            const uint8_t id = connected_ ? NetIdConnectionLost : NetIdConnectionFailed;
+            // Before the host's acceptance the attempt failed; a refusal says why in a second byte.
+            const uint8_t failed[2] = {accepted_ ? NetIdConnectionLost : NetIdConnectionFailed,
+                                       static_cast<uint8_t>(event.data)};
+            const uint32_t length = !accepted_ && event.data == NetRefusalSessionFull ? 2 : 1;
             peer_ = nullptr;
             connected_ = false;
-            pending_.push_back(MakePacket(&id, 1, serverId_, 0));
+            accepted_ = false;
+            pending_.push_back(MakePacket(failed, length, serverId_, 0));
             NetPacket* next = pending_.front();
             pending_.pop_front();
             return next;
@@ -253,13 +307,14 @@ bool NetRelayHost::Start(uint16_t port, bool loopbackOnly) {
     address.host = ENET_HOST_ANY;
     if (loopbackOnly) enet_address_set_host_ip(&address, "127.0.0.1");
     address.port = port;
-    host_ = enet_host_create(&address, 64, 1, 0, 0);
+    host_ = enet_host_create(&address, NetRelayMaxParticipants + SparePeers, 1, 0, 0);
     if (host_ == nullptr) {
         ReleaseEnet();
         return false;
     }
     host_->maximumPacketSize = HostMaxPacket;
     dropped_ = 0;
+    refused_ = 0;
     return true;
 }
 
@@ -290,13 +345,14 @@ void NetRelayHost::SendHostMessage(ENetPeer* peer, uint8_t id, const Client& abo
     PutU32(message + 4, about.id.binaryAddress);
     PutU16(message + 8, about.id.port);
     PutU16(message + 10, about.index);
+    PutAddress(message + 12, about.id.address);
     SendTo(peer, about, message, sizeof message);
 }
 
 void NetRelayHost::Drop(size_t index, const char* why) {
     const Client gone = clients_[index];
     std::fprintf(stderr, "net: relay: participant %u at %s %s; disconnected\n", gone.id.binaryAddress,
-                 NetPlayerID{gone.peer->address.host, gone.peer->address.port}.ToString(true).c_str(), why);
+                 PeerAddress(gone.peer).c_str(), why);
     // Reset at once: whatever it still sends is ignored, and no disconnection event follows.
     enet_peer_disconnect_now(gone.peer, 0);
     clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -306,17 +362,6 @@ void NetRelayHost::Drop(size_t index, const char* why) {
 
 bool NetRelayHost::Relay(size_t from, const uint8_t* data, size_t length) {
     Client& sender = clients_[from];
-    const uint32_t now = enet_time_get();
-    const double seconds = static_cast<double>(static_cast<uint32_t>(now - sender.filledAt)) / 1000.0;
-    sender.filledAt = now;
-    sender.messages = std::min(NetRelayMessageBurst, sender.messages + seconds * NetRelayMessagesPerSecond) - 1.0;
-    sender.bytes = std::min(NetRelayByteBurst, sender.bytes + seconds * NetRelayBytesPerSecond) -
-                   static_cast<double>(length);
-    sender.malformed = std::min(NetRelayMalformedBurst, sender.malformed + seconds * NetRelayMalformedPerSecond);
-    if (sender.messages < 0.0 || sender.bytes < 0.0) {
-        Drop(from, "went over its budget of relayed messages");
-        return false;
-    }
     // One of the four messages, of its own size, from its own sender (0 before the host's answer
     // gave the client its id); anything else is not relayed.
     bool wellFormed = false;
@@ -324,6 +369,24 @@ bool NetRelayHost::Relay(size_t from, const uint8_t* data, size_t length) {
         for (const auto& m : kRelayedMessages) wellFormed = wellFormed || (data[0] == m.id && length == m.size);
         const uint32_t senderId = GetU32(data + 4);
         wellFormed = wellFormed && (senderId == 0 || senderId == sender.id.binaryAddress);
+    }
+    const uint32_t now = enet_time_get();
+    const double seconds = static_cast<double>(static_cast<uint32_t>(now - sender.filledAt)) / 1000.0;
+    sender.filledAt = now;
+    sender.messages = std::min(NetRelayMessageBurst, sender.messages + seconds * NetRelayMessagesPerSecond);
+    // A model or a state answering an announcement is paid from what the announcements allowed.
+    const bool answer = wellFormed && data[0] != 81;
+    if (answer && sender.answers >= 1.0) {
+        sender.answers -= 1.0;
+    } else {
+        sender.messages -= 1.0;
+    }
+    sender.bytes = std::min(NetRelayByteBurst, sender.bytes + seconds * NetRelayBytesPerSecond) -
+                   static_cast<double>(length);
+    sender.malformed = std::min(NetRelayMalformedBurst, sender.malformed + seconds * NetRelayMalformedPerSecond);
+    if (sender.messages < 0.0 || sender.bytes < 0.0) {
+        Drop(from, "went over its budget of relayed messages");
+        return false;
     }
     if (!wellFormed) {
         sender.malformed -= 1.0;
@@ -345,18 +408,30 @@ void NetRelayHost::Service(uint32_t timeoutMs) {
     for (int handled = 0; handled < MaxEventsPerService && enet_host_service(host_, &event, wait) > 0; ++handled) {
         wait = 0;
         if (event.type == ENET_EVENT_TYPE_CONNECT) {
+            if (clients_.size() >= NetRelayMaxParticipants) {
+                std::fprintf(stderr, "net: relay: refused %s: the session is full (%u participants)\n",
+                             PeerAddress(event.peer).c_str(), unsigned{NetRelayMaxParticipants});
+                enet_peer_disconnect(event.peer, NetRefusalSessionFull);
+                ++refused_;
+                continue;
+            }
             // Ids are handed out here: on loopback every client has the same address.
             Client joined{event.peer,
-                          {nextId_++, event.peer->address.port},
+                          {nextId_++, event.peer->address.port, event.peer->address.host},
                           static_cast<uint16_t>(event.peer->incomingPeerID),
                           NetRelayMessageBurst,
                           NetRelayByteBurst,
                           NetRelayMalformedBurst,
+                          0.0,
                           enet_time_get()};
             SendHostMessage(joined.peer, NetIdConnectionAccepted, joined);
-            for (const Client& c : clients_) {
+            // Each announcement is answered with a model and a state.
+            constexpr double most = NetRelayAnswersPerArrival * NetRelayMaxParticipants;
+            for (Client& c : clients_) {
                 SendHostMessage(joined.peer, NetIdRemoteExistingConnection, c);
+                joined.answers = std::min(most, joined.answers + NetRelayAnswersPerArrival);
                 SendHostMessage(c.peer, NetIdRemoteNewConnection, joined);
+                c.answers = std::min(most, c.answers + NetRelayAnswersPerArrival);
             }
             clients_.push_back(joined);
         } else if (event.type == ENET_EVENT_TYPE_DISCONNECT) {

@@ -238,6 +238,27 @@ TEST_F(NetConsole, ConnectReachesTheRelayAndChatReachesTheOtherPlayer) {
     other.Disconnect(0, 0);
 }
 
+// What keeps an attempt from starting is said at once, in one line after the typed one.
+TEST_F(NetConsole, ConnectWithoutAUsableAddressSaysSoAtOnce) {
+    const struct {
+        const char* typed;
+        const char* said;
+    } cases[] = {
+        {"Connect", "Connect: give the host's address (ex: Connect 192.168.0.2 or Connect 192.168.0.2:60000)"},
+        {"Connect no such host.invalid", "Connect: cannot reach \"no such host.invalid\": unknown address or no network"},
+        {"Connect 127.0.0.1:port", "Connect: cannot reach \"127.0.0.1:port\": unknown address or no network"},
+        {"Connect 127.0.0.1:70000", "Connect: cannot reach \"127.0.0.1:70000\": unknown address or no network"},
+    };
+    for (const auto& c : cases) {
+        const uint32_t before = ConsoleWnd->lineCount;
+        Type(c.typed);
+        const std::vector<std::string> log = Log(before);
+        ASSERT_EQ(log.size(), 2u) << c.typed;
+        EXPECT_EQ(log[1], c.said);
+        EXPECT_EQ(NetClient, nullptr);
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -21,9 +21,14 @@
 #include "game/frame.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
+#include "game/consolecmds.h"
 #include "model/anim.h"
+#include "model/animlib.h"
 #include "model/mesh.h"
 #include "net/netclient.h"
+#include "platform/timer.h"
+#include "ui/console.h"
+#include "ui/wnd.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 
@@ -338,21 +343,64 @@ TEST_F(RemotePlayers, LongNamesAndTextsKeepTheirTerminator) {
 }
 
 TEST_F(RemotePlayers, NothingIsSentWithoutAPlayerOrAConnection) {
-    SendObjectStates(1);
-    SendNetObjMesh();
-    NetClient = new NetClientInterface;
-    SendObjectStates(1);
-    SendObjectStatesFull(1);
-    SendNetObjMesh();
-    EXPECT_EQ(Network.stateMessage[8], 0);
+    // Every send buffer is marked past its id; a send that builds its message overwrites the mark.
+    auto mark = [] {
+        for (auto [buffer, size] : {std::pair{Network.stateMessage, NetStateMessageSize},
+                                    std::pair{Network.fullStateMessage, NetFullStateMessageSize},
+                                    std::pair{Network.meshMessage, NetMeshMessageSize},
+                                    std::pair{Network.textMessage, NetTextMessageSize}})
+            std::memset(buffer + 1, 0xAB, size - 1);
+    };
+    auto untouched = [](const uint8_t* buffer, uint32_t size) {
+        return std::all_of(buffer + 1, buffer + size, [](uint8_t b) { return b == 0xAB; });
+    };
+    auto sendAll = [] {
+        SendPlayerState(1);
+        SendObjectStates(1);
+        SendObjectStatesFull(1);
+        SendNetObjMesh();
+        SendNetworkText("hello");
+    };
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    NztEntity* carrier = CreateEntity(nullptr);
+    carrier->attachPoints.resize(2);
+    player->AttachTo(carrier, 1, ObjectKindEntity);
+    ASSERT_EQ(player->parent, carrier);
+
+    struct Case {
+        const char* what;
+        NztEntity* player;
+        bool connection;
+        bool sends;
+    };
+    const Case cases[] = {
+        {"a player without a connection", player, false, false},
+        {"a connection without a player", nullptr, true, false},
+        {"both (the marks can be overwritten)", player, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PlayerEntity = c.player;
+        if (c.connection && NetClient == nullptr) NetClient = new NetClientInterface;
+        mark();
+        sendAll();
+        EXPECT_EQ(untouched(Network.stateMessage, NetStateMessageSize), !c.sends);
+        EXPECT_EQ(untouched(Network.fullStateMessage, NetFullStateMessageSize), !c.sends);
+        EXPECT_EQ(untouched(Network.meshMessage, NetMeshMessageSize), !c.sends);
+        // Text needs the connection alone.
+        EXPECT_EQ(untouched(Network.textMessage, NetTextMessageSize), !c.connection);
+    }
+    player->Detach();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Sessions on loopback
 
-// Services the relay and the game's client until done() or two seconds have passed.
-bool PumpUntil(NetRelayHost& relay, const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+// Services the relay and the game's client until done() or the limit has passed.
+bool PumpUntil(NetRelayHost& relay, const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(2)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         relay.Service(1);
         ProcessNetworkPackets();
@@ -473,8 +521,9 @@ TEST_F(NetSession, RefusedConnectionIsReportedAndKeepsPolling) {
     probe.Stop();  // nothing listens there now
     ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
     bool failed = false;
-    // A silent host is given about 5 s to answer.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    // A silent host is given 7.5 s to answer (the first resend after 5 s).
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::seconds(15);
     while (!failed && std::chrono::steady_clock::now() < end) {
         NetPacket* p = NetClient->Receive();
         if (p == nullptr) continue;
@@ -482,6 +531,9 @@ TEST_F(NetSession, RefusedConnectionIsReportedAndKeepsPolling) {
         NetClient->DeallocatePacket(p);
     }
     EXPECT_TRUE(failed);
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(waited, 5.0);
+    EXPECT_LT(waited, 12.0);
     EXPECT_NE(NetClient, nullptr);
     ProcessNetworkPackets();
 }
@@ -676,6 +728,471 @@ TEST_F(NetSession, AParticipantOverItsBudgetIsDisconnectedAndForgotten) {
     EXPECT_NE(err.find("over its budget"), std::string::npos) << err;
     EXPECT_EQ(relay.ClientCount(), 1u);
     EXPECT_TRUE(NetClient->IsConnected());
+}
+
+// ---------------------------------------------------------------------------------------------
+// A full session
+
+// Bare participants that only listen; each keeps what it heard from one sender.
+struct Crowd {
+    std::vector<std::unique_ptr<NetClientInterface>> clients;
+    std::vector<std::vector<Bytes>> heard;
+    uint32_t listenTo = 0;  // 0: nobody
+
+    bool Join(size_t count, uint16_t port) {
+        for (size_t i = 0; i < count; ++i) {
+            clients.push_back(std::make_unique<NetClientInterface>());
+            if (!clients.back()->Connect("127.0.0.1", port, 0, 0, 100)) return false;
+        }
+        heard.resize(clients.size());
+        return true;
+    }
+    void Drain() {
+        for (size_t i = 0; i < clients.size(); ++i)
+            while (NetPacket* p = clients[i]->Receive()) {
+                if (listenTo != 0 && p->length >= 8 && GetU32(p->data + 4) == listenTo)
+                    heard[i].emplace_back(p->data, p->data + p->length);
+                clients[i]->DeallocatePacket(p);
+            }
+    }
+    bool AllAccepted() const {
+        return std::all_of(clients.begin(), clients.end(),
+                           [](const auto& c) { return c->IsConnected() && c->GetPlayerID().binaryAddress != 0; });
+    }
+    // Whether every client heard a message of this id and size.
+    bool AllHeard(uint8_t id, uint32_t size) const {
+        return std::all_of(heard.begin(), heard.end(), [&](const std::vector<Bytes>& h) {
+            return std::any_of(h.begin(), h.end(), [&](const Bytes& b) { return b.size() == size && b[0] == id; });
+        });
+    }
+};
+
+// The console's lines, without the input line.
+std::vector<std::string> ConsoleLines() {
+    std::vector<std::string> out;
+    if (ConsoleWnd == nullptr) return out;
+    for (uint32_t i = 0; i < ConsoleWnd->lineCount; ++i)
+        if (i != ConsoleWnd->inputLine && ConsoleWnd->lines[i] != nullptr) out.emplace_back(ConsoleWnd->lines[i]);
+    return out;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The same with a console that shows what the client logs.
+class NetConsoleSession : public NetSession {
+protected:
+    void SetUp() override {
+        NetSession::SetUp();
+        DestroyAllWnds();
+        ResetConsoleCommands();
+        RegisterConsoleCommands();
+        ASSERT_NE(ConsoleWnd, nullptr);
+    }
+    void TearDown() override {
+        ResetConsoleCommands();
+        DestroyAllWnds();
+        NetSession::TearDown();
+    }
+};
+
+// A client that joins 63 others owes each a model and a state at once (127 messages with its
+// first state); the host lets it pay them and every other participant hears both.
+TEST_F(NetSession, AJoinerOfAFullSessionKeepsItsPlaceAndEveryoneHearsItsAnswers) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    Crowd crowd;
+    ASSERT_TRUE(crowd.Join(NetRelayMaxParticipants - 1, relay.Port()));
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        crowd.Drain();
+        return crowd.AllAccepted();
+    }, std::chrono::seconds(30)));
+
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    PlayerEntity = player;
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    const bool joined = PumpUntil(relay, [&] {
+        crowd.listenTo = Network.ownId;
+        crowd.Drain();
+        return Network.ownId != 0 && RemotePlayerCount == NetRelayMaxParticipants - 1;
+    }, std::chrono::seconds(30));
+    const bool answered = joined && PumpUntil(relay, [&] {
+        crowd.Drain();
+        return crowd.AllHeard(ID_LGNET_NETOBJ_MESH, NetMeshMessageSize) && crowd.AllHeard(NetMsgState, NetStateMessageSize);
+    }, std::chrono::seconds(30));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(joined) << err;
+    EXPECT_TRUE(answered) << err;
+    EXPECT_EQ(relay.DroppedCount(), 0u) << err;
+    EXPECT_EQ(relay.ClientCount(), NetRelayMaxParticipants);
+    ASSERT_NE(NetClient, nullptr);
+    EXPECT_TRUE(NetClient->IsConnected());
+}
+
+// One more than the host takes is refused at once: one line in the player's console saying why,
+// one line from the host naming the address; the 64 inside stay.
+TEST_F(NetConsoleSession, The65thPlayerIsToldTheSessionIsFull) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    Crowd crowd;
+    ASSERT_TRUE(crowd.Join(NetRelayMaxParticipants, relay.Port()));
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        crowd.Drain();
+        return crowd.AllAccepted();
+    }, std::chrono::seconds(30)));
+
+    const std::string server = "127.0.0.1:" + std::to_string(relay.Port());
+    const std::string refused = "ID_CONNECTION_ATTEMPT_FAILED: Server:" + server + " / Index: 0 - the session is full";
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(StartNetworkSession(server.c_str()));
+    // A silent host would take 7.5 s to give up.
+    const bool told = PumpUntil(relay, [&] {
+        crowd.Drain();
+        return HasLine(ConsoleLines(), refused);
+    }, std::chrono::seconds(3));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(told) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(err.rfind("net: relay: refused 127.0.0.1:", 0), 0u) << err;
+    EXPECT_NE(err.find(": the session is full (64 participants)"), std::string::npos) << err;
+    EXPECT_EQ(relay.RefusedCount(), 1u);
+    EXPECT_EQ(relay.ClientCount(), NetRelayMaxParticipants);
+    EXPECT_EQ(relay.DroppedCount(), 0u);
+    ASSERT_NE(NetClient, nullptr);
+    EXPECT_FALSE(NetClient->IsConnected());
+    EXPECT_EQ(Network.ownId, 0u);
+}
+
+// What the console shows of a session: the host by its address and port, each participant by the
+// host's id for it and its own address and port.
+TEST_F(NetConsoleSession, LinesNameTheServerAndEachParticipant) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = 1;  // the port written after the address wins
+    const std::string server = "127.0.0.1:" + std::to_string(relay.Port());
+    ASSERT_TRUE(StartNetworkSession(server.c_str()));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+    NetClientInterface other;
+    ASSERT_TRUE(other.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        while (NetPacket* p = other.Receive()) other.DeallocatePacket(p);
+        return other.GetPlayerID().binaryAddress != 0 && RemotePlayerCount == 1;
+    }));
+    const NetPlayerID id = other.GetPlayerID();
+    const std::string who = std::to_string(id.binaryAddress) + " (127.0.0.1:" + std::to_string(id.port) +
+                            ") / Index: " + std::to_string(other.GetPlayerIndex());
+    Bytes model = Model(id.binaryAddress, "HERO", 1);
+    other.Send(model.data(), static_cast<uint32_t>(model.size()));
+    ASSERT_TRUE(PumpUntil(relay, [&] { return HasLine(ConsoleLines(), "ID_LGNET_NETOBJ_MESH: PlayerID:" + who + ", NumSet: 1"); }))
+        << ::testing::PrintToString(ConsoleLines());
+    other.Disconnect(0, 0);
+    ASSERT_TRUE(PumpUntil(relay, [] { return RemotePlayerCount == 0; }));
+
+    const std::vector<std::string> lines = ConsoleLines();
+    const std::string expected[] = {
+        "ID_CONNECTION_REQUEST_ACCEPTED: Server:" + server + " / Index: " + std::to_string(Network.ownIndex),
+        "ID_REMOTE_NEW_INCOMING_CONNECTION: PlayerID:" + who,
+        "ID_LGNET_NETOBJ_MESH: PlayerID:" + who + ", NumSet: 1",
+        "ID_DISCONNECTION_NOTIFICATION: PlayerID:" + who + " leave the server",
+    };
+    for (const std::string& line : expected) EXPECT_TRUE(HasLine(lines, line)) << line << "\n" << ::testing::PrintToString(lines);
+}
+
+// Every packet the client takes and the line it logs for it, for a participant the host named
+// 7 at 127.0.0.1:5000, index 3, and for the host itself.
+TEST_F(NetConsoleSession, EachPacketLogsItsLine) {
+    NetPacket packet;
+    const uint8_t loopback[4] = {127, 0, 0, 1};
+    uint32_t address;
+    std::memcpy(&address, loopback, 4);
+    struct Case {
+        Bytes bytes;
+        bool fromHost;
+        const char* line;  // null: none
+    };
+    Bytes text = Message(NetMsgText, NetTextMessageSize, 7);
+    std::memcpy(text.data() + 8, "hi there", 8);
+    const Case cases[] = {
+        {{NetIdConnectionFailed}, true, "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3"},
+        {{NetIdConnectionFailed, NetRefusalSessionFull}, true,
+         "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3 - the session is full"},
+        {Message(NetIdNewIncomingConnection, 12, 7), false, "ID_NEW_INCOMING_CONNECTION: PlayerID:7 (127.0.0.1:5000) / Index: 3"},
+        {Message(NetIdStaticData, 12, 7), false, "ID_RECEIVED_STATIC_DATA: PlayerID: 7 (127.0.0.1:5000) / Index: 3"},
+        {Message(NetIdRemoteNewConnection, 12, 7), false, "ID_REMOTE_NEW_INCOMING_CONNECTION: PlayerID:7 (127.0.0.1:5000) / Index: 3"},
+        {Message(NetIdRemoteExistingConnection, 12, 7), false, "ID_REMOTE_EXISTING_CONNECTION: PlayerID:7 (127.0.0.1:5000) / Index: 3"},
+        {Model(7, "HERO", 4), false, "ID_LGNET_NETOBJ_MESH: PlayerID:7 (127.0.0.1:5000) / Index: 3, NumSet: 4"},
+        {text, false, "hi there"},
+        {State(7, 1, 2, 3), false, nullptr},
+        {FullState(7, -1, 0), false, nullptr},
+        {Message(NetIdDisconnection, 12, 7), false,
+         "ID_DISCONNECTION_NOTIFICATION: PlayerID:7 (127.0.0.1:5000) / Index: 3 leave the server"},
+        {Message(NetIdConnectionLost, 12, 7), false, "ID_CONNECTION_LOST: PlayerID:7 (127.0.0.1:5000) / Index: 3 leave the server"},
+        {Message(NetIdModifiedPacket, 12, 7), false, "ID_CONNECTION_LOST: PlayerID:7 (127.0.0.1:5000) / Index: 3 leave the server"},
+        {{200, 0, 0}, false, "Message From Server : 200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line != nullptr ? c.line : "no line");
+        Bytes bytes = c.bytes;
+        packet.playerId = c.fromHost ? NetPlayerID{0, 60000, address} : NetPlayerID{7, 5000, address};
+        packet.playerIndex = 3;
+        packet.length = static_cast<uint32_t>(bytes.size());
+        packet.data = bytes.data();
+        const std::vector<std::string> before = ConsoleLines();
+        HandleNetworkPacket(packet);
+        const std::vector<std::string> after = ConsoleLines();
+        if (c.line == nullptr) {
+            EXPECT_EQ(after, before);
+        } else {
+            ASSERT_EQ(after.size(), before.size() + 1);
+            EXPECT_EQ(after.back(), c.line);
+        }
+    }
+}
+
+// Three animation slots of the object's mesh, each holding an animation of its own that no other
+// slot holds (the index sent for an animation is that of its last slot): copies of the mesh's
+// first animation go into empty slots. The mesh frees them with its slots.
+std::vector<int32_t> DistinctSlots(NztBaseObject* object) {
+    std::vector<int32_t> out;
+    NztMesh* mesh = object->mesh;
+    if (mesh == nullptr || object->animSlots == nullptr) return out;
+    const NztAnim* source = nullptr;
+    for (uint32_t i = 0; i < mesh->AnimSlotCount && source == nullptr; ++i) source = mesh->AnimSlots[i];
+    if (source == nullptr) return out;
+    for (uint32_t i = mesh->AnimSlotCount; i-- > 0 && out.size() < 3;) {
+        if (mesh->AnimSlots[i] != nullptr) continue;
+        NztAnim* copy = CreateAnim();
+        std::snprintf(copy->Name, sizeof copy->Name, "copy%u", i);
+        copy->FrameCount = source->FrameCount;
+        copy->InvFrameCount = source->InvFrameCount;
+        copy->BoneCount = source->BoneCount;
+        copy->Frames = source->Frames;
+        copy->KeyStore = source->KeyStore;
+        mesh->AnimSlots[i] = copy;
+        out.push_back(static_cast<int32_t>(i));
+    }
+    return out;
+}
+
+// Message 84 as it reaches another participant: the player hangs on point 1 of a carrier, both
+// with animations on their base and on layer 3.
+TEST_F(NetSession, FullStateAsSentCarriesTheCarrierAtItsOffsets) {
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    NztEntity* carrier = GetEntityType("Hero1001");
+    ASSERT_NE(carrier, nullptr);
+    ASSERT_NE(carrier, player);
+    carrier->id = 42;
+    if (carrier->attachPoints.size() < 2) carrier->attachPoints.resize(2);
+    const std::vector<int32_t> slots = DistinctSlots(player);
+    ASSERT_EQ(slots.size(), 3u);
+    ASSERT_EQ(carrier->mesh, player->mesh);
+    ASSERT_GT(player->layers.size(), 3u);
+    player->currentAnim = player->animSlots[slots[1]];
+    player->layers[3].Anim = player->animSlots[slots[2]];
+    player->layers[3].BoneIndex = 5;
+    carrier->currentAnim = carrier->animSlots[slots[2]];
+    carrier->layers[3].Anim = carrier->animSlots[slots[0]];
+    carrier->layers[3].BoneIndex = 6;
+    const float at[3] = {10.5f, -20.25f, 30.0f};
+    carrier->SetPosition(at);
+    player->AttachTo(carrier, 1, ObjectKindEntity);
+    ASSERT_EQ(player->parent, carrier);
+    PlayerEntity = player;
+
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+    NetClientInterface other;
+    ASSERT_TRUE(other.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    Bytes sent;
+    // On the arrival the game answers with its model and its state: 84, since it is carried.
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        while (NetPacket* p = other.Receive()) {
+            if (p->length > 0 && p->data[0] == NetMsgFullState) sent.assign(p->data, p->data + p->length);
+            other.DeallocatePacket(p);
+        }
+        return !sent.empty();
+    }));
+    ASSERT_EQ(sent.size(), 68u);
+    auto i32 = [&](size_t at) { return static_cast<int32_t>(GetU32(sent.data() + at)); };
+    EXPECT_EQ(sent[0], 84);
+    EXPECT_EQ(sent[1] | sent[2] | sent[3], 0);
+    EXPECT_EQ(GetU32(sent.data() + 4), Network.ownId);
+    EXPECT_EQ(i32(8), slots[1]);
+    EXPECT_EQ(i32(12), slots[2]);
+    EXPECT_EQ(i32(16), 5);
+    EXPECT_EQ(i32(20), 42);
+    EXPECT_EQ(i32(24), slots[2]);
+    EXPECT_EQ(i32(28), slots[0]);
+    EXPECT_EQ(i32(32), 6);
+    EXPECT_EQ(i32(36), 1);
+    EXPECT_EQ(GetF32(sent.data() + 40), 10.5f);
+    EXPECT_EQ(GetF32(sent.data() + 44), -20.25f);
+    EXPECT_EQ(GetF32(sent.data() + 48), 30.0f);
+    // The carrier stands unturned: the identity quaternion, w first.
+    EXPECT_EQ(GetF32(sent.data() + 52), 1.0f);
+    for (size_t at : {56, 60, 64}) EXPECT_EQ(GetF32(sent.data() + at), 0.0f) << at;
+    player->Detach();
+}
+
+// A performance counter that moves only when the test says so: one tick a microsecond.
+class StepCounter final : public PerformanceCounterSource {
+public:
+    int64_t Frequency() const override { return 1'000'000; }
+    int64_t Counter() const override { return now; }
+    int64_t now = 5'000'000;
+};
+
+// The game frame sends the player's state each time 0.1 s of frames have passed (at 32 frames a
+// second, every fourth frame), as 83 while free and as 84 while carried.
+TEST_F(NetSession, TheGameFrameSendsTheStateEveryTenthOfASecond) {
+    StepCounter counter;
+    SetPerformanceCounterSource(&counter);
+    InitFrameDefaults();
+    InitMathTables();
+    ResetFrameTimer();
+    NetRelayHost relay;
+    ASSERT_TRUE(relay.Start(0, true));
+    NetServerPort = relay.Port();
+    NztEntity* player = GetEntityType("Hero1001");
+    ASSERT_NE(player, nullptr);
+    PlayerEntity = player;
+    NztEntity* carrier = CreateEntity(nullptr);
+    carrier->attachPoints.resize(2);
+    ASSERT_TRUE(StartNetworkSession("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil(relay, [] { return Network.ownId != 0; }));
+    NetClientInterface other;
+    ASSERT_TRUE(other.Connect("127.0.0.1", relay.Port(), 0, 0, 100));
+    std::vector<Bytes> heard;
+    auto listen = [&] {
+        while (NetPacket* p = other.Receive()) {
+            if (p->length > 0 && (p->data[0] == NetMsgState || p->data[0] == NetMsgFullState))
+                heard.emplace_back(p->data, p->data + p->length);
+            other.DeallocatePacket(p);
+        }
+    };
+    ASSERT_TRUE(PumpUntil(relay, [&] {
+        listen();
+        return !heard.empty() && RemotePlayerCount == 1;
+    }));
+
+    // 32 frames of 1/32 s, the player (or its carrier) moving one unit a frame.
+    auto play = [&](NztBaseObject* mover) {
+        heard.clear();
+        for (int frame = 1; frame <= 32; ++frame) {
+            const float at[3] = {static_cast<float>(frame) + 1000.0f * (mover == carrier), 0.0f, 0.0f};
+            mover->SetPosition(at);
+            counter.now += 31'250;
+            GameFrame();
+            relay.Service(0);
+        }
+        EXPECT_TRUE(PumpUntil(relay, [&] {
+            listen();
+            return heard.size() >= 8;
+        }));
+        const auto settle = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (std::chrono::steady_clock::now() < settle) {
+            relay.Service(1);
+            listen();
+        }
+    };
+    play(player);
+    ASSERT_EQ(heard.size(), 8u);
+    for (size_t i = 0; i < heard.size(); ++i) {
+        EXPECT_EQ(heard[i][0], NetMsgState);
+        EXPECT_EQ(GetF32(heard[i].data() + 20), static_cast<float>(4 * (i + 1))) << i;
+    }
+    player->AttachTo(carrier, 1, ObjectKindEntity);
+    play(carrier);
+    ASSERT_EQ(heard.size(), 8u);
+    for (size_t i = 0; i < heard.size(); ++i) {
+        EXPECT_EQ(heard[i][0], NetMsgFullState);
+        EXPECT_EQ(GetF32(heard[i].data() + 40), 1000.0f + static_cast<float>(4 * (i + 1))) << i;
+    }
+    player->Detach();
+    SetPerformanceCounterSource(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Animation layer 3 and the carried form on the receiving side
+
+// A state with a layer 3 animation starts it on the character's layer 3 with its bone group; a
+// later state with layer animation 0 leaves the layer as it is.
+TEST_F(RemotePlayers, Layer3TakesTheReceivedAnimation) {
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    NztBaseObject* character = FindRemotePlayer(7)->object;
+    ASSERT_NE(character, nullptr);
+    ASSERT_GT(character->layers.size(), 3u);
+    const std::vector<int32_t> slots = DistinctSlots(character);
+    ASSERT_EQ(slots.size(), 3u);
+    Bytes state = State(7, 0, 0, 0, slots[0]);
+    PutU32(state, 12, static_cast<uint32_t>(slots[1]));
+    PutU32(state, 16, 2);
+    Deliver(state);
+    ApplyRemoteStates();
+    NztAnim* anim = character->animSlots[slots[1]];
+    const NztAnimLayer& layer = character->layers[3];
+    EXPECT_EQ(character->currentAnim, character->animSlots[slots[0]]);
+    EXPECT_EQ(layer.Anim, anim);
+    EXPECT_EQ(layer.BoneIndex, 2);
+    EXPECT_EQ(layer.FrameCount, static_cast<int32_t>(anim->FrameCount));
+    EXPECT_EQ(layer.Running, 1);
+    EXPECT_EQ(layer.BlendMode, 4);
+    EXPECT_EQ(layer.Weight, 1.0f);
+    EXPECT_EQ(layer.StartWeight, 1.0f);
+    EXPECT_EQ(layer.SecondFloat, 1.0f);
+    EXPECT_EQ(layer.Frame, 0);
+    EXPECT_EQ(layer.Time, 0.0f);
+
+    character->layers[3].Frame = 3;  // the layer plays on
+    PutU32(state, 12, 0);
+    Deliver(state);
+    ApplyRemoteStates();
+    EXPECT_EQ(character->layers[3].Anim, anim);
+    EXPECT_EQ(character->layers[3].Frame, 3);
+}
+
+// Carried, the received placement and the parent's animations go to the carrier, not to the
+// character.
+TEST_F(RemotePlayers, TheCarrierTakesTheCarriedForm) {
+    NztEntity* carrier = GetEntityType("Hero1001");
+    ASSERT_NE(carrier, nullptr);
+    carrier->id = 42;
+    if (carrier->attachPoints.size() < 3) carrier->attachPoints.resize(3);
+    Deliver(Message(NetIdRemoteNewConnection, 12, 7), 7);
+    Deliver(Model(7, "HERO", 1));
+    NztBaseObject* character = FindRemotePlayer(7)->object;
+    ASSERT_NE(character, nullptr);
+    const std::vector<int32_t> slots = DistinctSlots(carrier);
+    ASSERT_EQ(slots.size(), 3u);
+    Bytes full = FullState(7, 42, 2);
+    PutU32(full, 8, static_cast<uint32_t>(slots[1]));
+    PutU32(full, 24, static_cast<uint32_t>(slots[0]));
+    PutU32(full, 28, static_cast<uint32_t>(slots[1]));
+    PutU32(full, 32, 3);
+    PutF32(full, 40, 50.0f);
+    const float origin[3] = {0, 0, 0};
+    carrier->SetPosition(origin);
+    FrameTiming.frameTime = 0.02f;
+    Deliver(full);
+    ApplyRemoteStates();
+    ASSERT_EQ(character->parent, carrier);
+    EXPECT_EQ(character->parentPoint, 2);
+    EXPECT_EQ(character->currentAnim, character->GetAnim(static_cast<uint32_t>(slots[1])));
+    EXPECT_EQ(carrier->currentAnim, carrier->animSlots[slots[0]]);
+    EXPECT_EQ(carrier->layers[3].Anim, carrier->animSlots[slots[1]]);
+    EXPECT_EQ(carrier->layers[3].BoneIndex, 3);
+    // 20 % of the way at 50 frames a second.
+    EXPECT_NEAR(carrier->Position[0], 10.0f, 1e-4f);
+    character->Detach();
 }
 
 }  // namespace
