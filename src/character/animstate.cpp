@@ -1,6 +1,10 @@
 // The animation state machine of characters steered by the buttons: each frame it picks the
 // animation and gait from the buttons and the movement-mode flags, steers the glides, and moves the
 // character between modes (take-off, landing, ledge grabs, ladders, slides, dives).
+//
+// Speeds (glide velocity, fall, dive and vertical speeds, the slide speed, the record's climb rates)
+// are all in one unit, world units a frame at 50 frames a second, and every constant is taken in
+// it as given: a speed v moves the character by v x the frame factor each frame.
 #include <algorithm>
 #include <cmath>
 
@@ -250,9 +254,9 @@ void NztEntity::FlyBranch() {
     const bool dive = ButtonDown(MoveButton::Forward) && w.highFlight && h > flyMinHeight;
     const bool climb = ButtonDown(MoveButton::Back) && h < flyMaxHeight;
     if (dive)
-        w.verticalSpeed = Approach(w.verticalSpeed, flyVerticalSpeed * 0.02f, k);
+        w.verticalSpeed = Approach(w.verticalSpeed, flyVerticalSpeed, k);
     else if (climb)
-        w.verticalSpeed = Approach(w.verticalSpeed, -flyVerticalSpeed * 0.02f, k);
+        w.verticalSpeed = Approach(w.verticalSpeed, -flyVerticalSpeed, k);
     else
         w.verticalSpeed -= w.verticalSpeed * Rate(0.1f);
     FreeSpeedTarget(this);
@@ -271,10 +275,10 @@ void NztEntity::SwimBranch() {
     // than the swimming depth.
     bool byButton = false;
     if (ButtonDown(MoveButton::Forward)) {
-        w.verticalSpeed = Position[1] <= floorHeight ? 0.0f : Approach(w.verticalSpeed, swimVerticalSpeed * 0.02f, k);
+        w.verticalSpeed = Position[1] <= floorHeight ? 0.0f : Approach(w.verticalSpeed, swimVerticalSpeed, k);
         byButton = true;
     } else if (ButtonDown(MoveButton::Back)) {
-        w.verticalSpeed = depth > swimDepth ? Approach(w.verticalSpeed, -swimVerticalSpeed * 0.02f, k) : 0.0f;
+        w.verticalSpeed = depth > swimDepth ? Approach(w.verticalSpeed, -swimVerticalSpeed, k) : 0.0f;
         byButton = true;
     } else {
         w.verticalSpeed -= w.verticalSpeed * Rate(0.1f);
@@ -325,21 +329,20 @@ void NztEntity::LadderBranch() {
 }
 
 void NztEntity::GroundBranch() {
-    // 1. Take-off.
+    // 1. Take-off: the action button released by a character that may fly ends the frame here,
+    // whether or not a direction takes it into the air.
     if (ButtonReleased(MoveButton::Action) && canFly) {
         if (ButtonDown(MoveButton::Forward) && HasAnim(this, AnimSlot::FlyRun)) {
             StartFly();
             Blend(this, AnimSlot::FlyRun);
-            return;
-        }
-        if (ButtonDown(MoveButton::Back)) {
+        } else if (ButtonDown(MoveButton::Back)) {
             StartFly();
             if (HasAnim(this, AnimSlot::FlyStart))
                 BlendLocked(this, AnimSlot::FlyStart);
             else
                 Blend(this, AnimSlot::FlyRun);
-            return;
         }
+        return;
     }
     // 2. Jumps, dives and ledges.
     if (ButtonPressed(MoveButton::Jump) && JumpButton()) return;
@@ -477,17 +480,17 @@ void NztEntity::ClimbBranch() {
     // 1. Jumps from the hold.
     if (ButtonPressed(MoveButton::Jump)) {
         previousAnim = nullptr;
+        // The first move that applies: forward without a ledge above or room to climb over goes
+        // on to the sideways and back jumps.
         bool done = false;
-        if (up) {
-            if (FindLedgeAbove()) {
-                BlendLocked(this, AnimSlot::ClimbJumpUp01, AnimSlot::ClimbJumpUp02);
-                done = true;
-            } else if (CanClimbOver(EntityBodyHeight(this))) {
-                uint32_t slot = AnimSlot::ClimbEndUp;
-                if (HasAnim(this, AnimSlot::ClimbEndUpFun) && RandomIntRange(0, 10) == 0) slot = AnimSlot::ClimbEndUpFun;
-                BlendLocked(this, slot);
-                done = true;
-            }
+        if (up && FindLedgeAbove()) {
+            BlendLocked(this, AnimSlot::ClimbJumpUp01, AnimSlot::ClimbJumpUp02);
+            done = true;
+        } else if (up && CanClimbOver(EntityBodyHeight(this))) {
+            uint32_t slot = AnimSlot::ClimbEndUp;
+            if (HasAnim(this, AnimSlot::ClimbEndUpFun) && RandomIntRange(0, 10) == 0) slot = AnimSlot::ClimbEndUpFun;
+            BlendLocked(this, slot);
+            done = true;
         } else if (left && canHang && HasAnim(this, AnimSlot::ClimbJumpLeft01)) {
             BlendLocked(this, AnimSlot::ClimbJumpLeft01);
             done = true;
@@ -508,7 +511,7 @@ void NztEntity::ClimbBranch() {
                     }
                 }
             }
-        } else if (!left && !right && FindLedgeBelow()) {
+        } else if (!up && !left && !right && FindLedgeBelow()) {
             BlendLocked(this, AnimSlot::ClimbJumpDown01);
             done = true;
         }
@@ -636,7 +639,7 @@ void NztEntity::SlideBranch() {
     if (w.slideSpeedNow >= 0.5f) {
         w.slideClock = 1.5f;
         const bool layerBusy = layers.size() > 3 && layers[3].Anim;
-        if (w.verticalSpeed == 0.0f && !airborne && (groundContact.surfaceType != 5 || layerBusy)) {
+        if (verticalVelocity == 0.0f && !airborne && (groundContact.surfaceType != 5 || layerBusy)) {
             SlideEndRound();
             return;
         }
@@ -661,8 +664,10 @@ void NztEntity::SlideBranch() {
         const float turn = slideTurnRate * F() * (1.0f - w.slideSteer);
         if (ButtonDown(MoveButton::Left)) TurnYawBy(this, turn);
         if (ButtonDown(MoveButton::Right)) TurnYawBy(this, -turn);
+        // The jump: the vertical speed word of the ground following, which counts downward, loses
+        // 20 (verticalVelocity counts upward).
         if (jumpPressed) {
-            w.verticalSpeed -= 20.0f;
+            verticalVelocity += 20.0f;
             airborne = 1;
         }
     }
@@ -709,18 +714,18 @@ void NztEntity::DeltaBranch() {
     float& speed = glideVelocity[2];
     if (fwd && !back) {
         speed = Approach(speed, 25.0f, 0.05f);
-        w.glideFall = Approach(w.glideFall, 50.0f * weight * f * 0.02f, 0.1f);
+        w.glideFall = Approach(w.glideFall, 50.0f * weight * f, 0.1f);
     } else if (back && !fwd) {
         speed = Approach(speed, 3.0f, 0.05f);
-        w.glideFall = Approach(w.glideFall, -50.0f * weight * f * 0.02f * std::min(1.0f, speed / 15.0f), 0.1f);
+        w.glideFall = Approach(w.glideFall, -50.0f * weight * f * std::min(1.0f, speed / 15.0f), 0.1f);
     } else {
         const float cruise = ButtonDown(MoveButton::Action) && h < low ? std::min(speed, 3.5f) : 15.0f;
         speed = Approach(speed, cruise, 0.05f);
-        w.glideFall = Approach(w.glideFall, 5.0f * weight * f * 0.02f, 0.1f);
+        w.glideFall = Approach(w.glideFall, 5.0f * weight * f, 0.1f);
     }
     if (ButtonDown(MoveButton::Left) || ButtonDown(MoveButton::Right)) {
         const float dir = ButtonDown(MoveButton::Left) ? 1.0f : -1.0f;
-        w.turnSpeed = Approach(w.turnSpeed, dir * turnRate * f * 0.1f, 0.025f);
+        w.turnSpeed = Approach(w.turnSpeed, dir * turnRate * f, 0.025f);
         TurnYawBy(this, w.turnSpeed);
         w.bank = Approach(w.bank, -dir * 10.0f * turnRate * f, 0.5f);
     } else {
@@ -792,7 +797,7 @@ void NztEntity::SkyDiveBranch() {
                 if (NztAnim* a = GetAnim(s.slot)) SetAnimLayer(3, a, 4, 0.0f, 1, 1.0f, 0, 0);
     }
     w.skyLean = Approach(w.skyLean, leanTarget, Rate(0.15f));
-    glideVelocity[2] = Approach(glideVelocity[2], speedTarget * 0.1f, Rate(0.15f));
+    glideVelocity[2] = Approach(glideVelocity[2], speedTarget, Rate(0.15f));
     if (w.skyLean > 0.0f) {
         if (NztAnim* a = GetAnim(AnimSlot::FallSkyDiveMoveForward)) {
             SetAnimLayer(1, a, 2, w.skyLean, 0, 1.0f, 0, 0);
@@ -806,8 +811,8 @@ void NztEntity::SkyDiveBranch() {
         return;
     }
     // The fall speed grows, and is pulled back toward the cap of the lean.
-    skyDiveSpeed += 1.25f * f * 0.02f;
-    const float cap = (25.0f + 10.0f * f * w.skyLean) * 0.02f;
+    skyDiveSpeed += 1.25f * f;
+    const float cap = 25.0f + 10.0f * f * w.skyLean;
     if (skyDiveSpeed > cap) skyDiveSpeed += (cap - skyDiveSpeed) * 0.25f;
     glideVelocity[1] = -skyDiveSpeed;
     EntityMoveByGlide(this);

@@ -48,13 +48,6 @@ void TurnRequests(NztEntity* e, float stickX) {
     e->turnRateSlow = 16.0f * a;
 }
 
-// With QUORVANE_TRACE_MOVEMENT set, the player's position goes to stderr ten times a second (the
-// end-to-end tests read it).
-bool TraceMovement() {
-    static const bool on = std::getenv("QUORVANE_TRACE_MOVEMENT") != nullptr;
-    return on;
-}
-
 }  // namespace
 
 float StickX() {
@@ -74,9 +67,6 @@ float StickY() {
 }
 
 void NztEntity::PlayerControl() {
-    if (this == PlayerEntity && TenthTick() && TraceMovement())
-        std::fprintf(stderr, "movement: player at %.3f %.3f %.3f\n", Position[0], Position[1], Position[2]);
-    forwardSpeed = GetSpeed();
     if (!groundTilt && ButtonPressed(MoveButton::Gait)) gait = gait == 0 ? 1 : gait == 1 ? 2 : 0;
     RaiseInputEvents();
     if (riddenEntity) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -20,6 +22,7 @@
 #include "world/baseanim.h"
 #include "world/collquery.h"
 #include "character/objeffects.h"
+#include "world/charlinks.h"
 
 namespace {
 
@@ -33,7 +36,7 @@ uint32_t RecordsHaveEventType(NztEventObject* object, uint32_t code) {
     return object != nullptr && object->HasEventType(static_cast<int32_t>(code)) ? 1u : 0u;
 }
 
-constexpr CharacterHooks DefaultCharacterHooks = {RecordsHaveEventType};
+constexpr CharacterHooks DefaultCharacterHooks = {RecordsHaveEventType, nullptr};
 
 // Events go through the object hooks, so that tests see them without event records.
 uint32_t Send(NztEventObject* object, uint32_t code) {
@@ -59,9 +62,26 @@ float Dt50() {
     return FrameTiming.frameFactor;
 }
 
+bool MovementTraceOn() {
+    static const bool on = std::getenv("QUORVANE_TRACE_MOVEMENT") != nullptr;
+    return on;
+}
+
+// The type's base name without its folder.
+const char* TypeBaseName(const NztMesh* mesh) {
+    const NztObjectType* type =
+        mesh != nullptr && mesh->TypeIndex < ObjectTypeCount ? &ObjectTypeTable[mesh->TypeIndex] : nullptr;
+    if (type == nullptr) return "?";
+    const char* name = type->Name;
+    const char* slash = std::strrchr(name, '/');
+    return slash != nullptr ? slash + 1 : name;
+}
+
 }  // namespace
 
 CharacterHooks CharacterServices = DefaultCharacterHooks;
+
+float EntityBodyHeight(const NztEntity* e);
 
 void ResetCharacterHooks() {
     CharacterServices = DefaultCharacterHooks;
@@ -339,6 +359,7 @@ void NztEntity::Update() {
             std::copy(PreviousPosition, PreviousPosition + 3, Position);
         const float before[3] = {Position[0], Position[1], Position[2]};
         SkinLocalEntityMesh(mesh);
+        PullVerticalSpeed();
         if (!FiniteVector(Position) && FiniteVector(before)) {
             for (int k = 0; k < 3; ++k) Position[k] = PreviousPosition[k] = before[k];
             *mesh->Motion = Vec3{0.0f, 0.0f, 0.0f};
@@ -350,12 +371,17 @@ void NztEntity::Update() {
         if (locked == 0 && airborne == 0 && Position[1] - supportHeight > stepHeight) StartJump();
         AdjustPose();
     } else {
+        // Driven over the network: the same behaviour step (its order excepted) and fall test, with
+        // the remote skinning and without the procedural pose.
         UpdateLod();
+        UpdateBehaviour();
         StepAnimation();
         PushStateToModel();
         SkinRemoteEntityMesh(mesh);
+        PullVerticalSpeed();
         UpdateMeshAttachments(mesh);
         BindMeshData();
+        if (locked == 0 && airborne == 0 && Position[1] - supportHeight > stepHeight) StartJump();
     }
     const bool moved = motion[1].x != 0.0f || motion[1].y != 0.0f || motion[1].z != 0.0f;
     if (collisionDirty != 0 || keys || order != 0 || moved || (mesh->CollisionSkinned != 0 && frameCount >= 2)) {
@@ -363,6 +389,19 @@ void NztEntity::Update() {
         collisionDirty = 0;
     }
     SendStateEvents();
+}
+
+void NztEntity::TraceMovement() const {
+    // With QUORVANE_TRACE_MOVEMENT set, every character's position goes to stderr ten times a
+    // second (the end-to-end runs follow them): the player as "player", the others by type and id.
+    if (!MovementTraceOn() || FrameAccumulators.tickA != 0.0f) return;
+    if (this == PlayerEntity) {
+        if (inputDriven != 0)
+            std::fprintf(stderr, "movement: player at %.3f %.3f %.3f\n", Position[0], Position[1], Position[2]);
+        return;
+    }
+    std::fprintf(stderr, "movement: %s #%d at %.3f %.3f %.3f\n", TypeBaseName(mesh), id, Position[0], Position[1],
+                 Position[2]);
 }
 
 void NztEntity::SendStateEvents() {
@@ -390,6 +429,7 @@ void NztEntity::LateUpdate() {
     StepAnimation();
     PushStateToModel();
     SkinEntityMesh(mesh);
+    PullVerticalSpeed();
     UpdateMeshAttachments(mesh);
     if (alignBonesToParent != 0) AlignBonesToObject(mesh, parent->rotation);
     BindMeshData();
@@ -402,6 +442,7 @@ void NztEntity::SyncModel() {
     if (mesh == nullptr) return;
     PushStateToModel();
     mesh->UpdateRigid();
+    PullVerticalSpeed();
     if (collisionDirty != 0) {
         if (hasCollision != 0) UpdateCollision();
         collisionDirty = 0;
@@ -411,8 +452,18 @@ void NztEntity::SyncModel() {
 }
 
 void NztEntity::UpdateBehaviour() {
+    // Every character's speed along its heading, whoever moves it: the input events and the
+    // waypoint test of the trajectory order read it.
+    forwardSpeed = GetSpeed();
+    TraceMovement();
     WatchPlayer();
-    if (this == PlayerEntity && inputDriven != 0) PlayerControl();
+    if (this == PlayerEntity) {
+        // The inventory keys, then the player's control.
+        const uint32_t self = EventObjectHandle(this);
+        if (CharacterServices.inventoryKeys != nullptr) CharacterServices.inventoryKeys();
+        if (ResolveEventObject(self) != this) return;
+        if (inputDriven != 0) PlayerControl();
+    }
     const float dt50 = Dt50();
     const float rate = airborne == 0 ? groundSpeedSmoothing : airSpeedSmoothing;
     speedFactor += (speedFactorTarget - speedFactor) * rate * dt50;
@@ -431,7 +482,7 @@ void NztEntity::UpdateBehaviour() {
             GuardStep();
     }
     // The layered cross-fade.
-    if (!layers.empty() && layers[0].Anim != nullptr && blendStep != 0.0f) {
+    if (!layers.empty() && layers[0].Anim != nullptr) {
         NztAnimLayer& layer = layers[0];
         layer.FrameCount = static_cast<int32_t>(layer.Anim->FrameCount);
         layer.Weight = blendWeight;
@@ -474,6 +525,40 @@ void NztEntity::UpdateBehaviour() {
     SendContactEvents();
 }
 
+void NztEntity::StepUpperBodyLayer() {
+    if (layers.size() <= UpperBodyLayer) return;
+    if (layers[UpperBodyLayer].Anim == nullptr) {
+        upperLayerAnim_ = nullptr;
+        return;
+    }
+    // The spells of the frames the layer passed since the last step, cast by the character.
+    NztAnim* anim = layers[UpperBodyLayer].Anim;
+    if (anim != upperLayerAnim_) {
+        upperLayerAnim_ = anim;
+        upperLayerFrame_ = 0;
+    }
+    const int32_t frame = layers[UpperBodyLayer].Frame;
+    if (frame < upperLayerFrame_) upperLayerFrame_ = 0;  // restarted
+    const uint32_t self = EventObjectHandle(this);
+    for (int32_t f = upperLayerFrame_; f < frame && static_cast<size_t>(f) < anim->Frames.size(); ++f) {
+        const int32_t spell = anim->Frames[static_cast<size_t>(f)].FrameValue;
+        if (spell != -1 && CharacterLinks.castFrameSpell != nullptr) CharacterLinks.castFrameSpell(this, spell);
+        // A spell's effects may have ended the character or its layer.
+        if (ResolveEventObject(self) != this || layers.size() <= UpperBodyLayer ||
+            layers[UpperBodyLayer].Anim != anim)
+            return;
+    }
+    upperLayerFrame_ = frame;
+    // The weight rises toward its maximum while more than 5 frames remain, then falls toward its
+    // minimum, 0.25 a step, never past either.
+    NztAnimLayer& layer = layers[UpperBodyLayer];
+    const float most = layer.SecondFloat, least = layer.StartWeight;
+    if (layer.FrameCount - 1 - layer.Frame > 5)
+        layer.Weight = std::min(layer.Weight + 0.25f, std::max(most, layer.Weight));
+    else
+        layer.Weight = std::max(layer.Weight - 0.25f, std::min(least, layer.Weight));
+}
+
 void NztEntity::StepAnimation() {
     if (currentAnim == nullptr) return;
     if (frameUnchanged == 0) {
@@ -481,6 +566,9 @@ void NztEntity::StepAnimation() {
         CastCurrentFrameSpell(this);
         if (currentAnim == nullptr) return;
     }
+    const uint32_t self = EventObjectHandle(this);
+    StepUpperBodyLayer();
+    if (ResolveEventObject(self) != this || currentAnim == nullptr) return;
     StepAnimFrame();
     if (blendAnim != nullptr && currentAnim == blendAnim && IsAnimAtEnd() != 0) {
         NztAnim* requested = requestedAnim != nullptr && requestedAnim != blendAnim ? requestedAnim : GetAnim(0);
@@ -505,7 +593,8 @@ void NztEntity::PushStateToModel() {
     g.FloorHeight = &floorHeight;
     g.SurfaceHeight = &supportHeight;
     g.OnSurface = &onSurface;
-    g.VerticalSpeed = &verticalVelocity;
+    groundVerticalSpeed = -verticalVelocity;
+    g.VerticalSpeed = &groundVerticalSpeed;
     g.Airborne = &airborne;
     g.Pitch = &groundPitch;
     g.Roll = &groundRoll;
@@ -876,14 +965,16 @@ void NztEntity::Dismount() {
     Send(m, 19);
     Send(p, 28);
     p->startHeight = p->Position[1];
-    const float bodyHeight = p->size;
+    const float bodyHeight = EntityBodyHeight(p);
     if (m->airborne != 0 && m->Position[1] > m->supportHeight + bodyHeight * 50.0f) {
         p->airborne = 1;
         p->Detach();
         p->actionReset = 1;
         p->MoveSide(p->size);
         p->SetAngles(0, m->Yaw(), 0);
-        m->groundPitch = m->groundRoll = 0;
+        // The mount's pose words (its smoothed and target pitch, yaw and roll); its ground angles
+        // are the ground's.
+        for (int k = 0; k < 3; ++k) m->moveWork.pose[k] = m->moveWork.poseTarget[k] = 0.0f;
         p->riddenEntity = nullptr;
         p->StartSkyDive();
         return;

@@ -74,6 +74,9 @@ inline constexpr uint32_t EntityBoneRecordSize = 16;
 // The largest travel a character takes from its wheel records.
 inline constexpr float EntityBoneWeightCap = 0.5f;
 
+// The animation layer of the upper body (the guard's parry, the free styles of slides and dives).
+inline constexpr size_t UpperBodyLayer = 3;
+
 // The attach point of a ridden character that its rider sits on.
 inline constexpr int32_t EntitySeatPoint = 5;
 
@@ -194,9 +197,15 @@ public:
     // The per-frame steps of Update.
     void UpdateBehaviour();
     void StepAnimation();
+    // The upper-body layer (the guard, the slide and sky-dive styles): its frames' spells and its
+    // weight, each step.
+    void StepUpperBodyLayer();
     void PushStateToModel();
+    // The vertical speed the posing left, back into verticalVelocity (upward positive).
+    void PullVerticalSpeed() { verticalVelocity = -groundVerticalSpeed; }
     void SendContactEvents();
     void SendStateEvents();
+    void TraceMovement() const;
     float GetSpeed();
 
     // The movement steps (character/movement.h): tilt and hang, player control, the animation state
@@ -335,7 +344,10 @@ public:
     float carrierSpeedSmoothing = 0.0f;
     float glideTurnRate = 32.0f;
     float turnRate = 32.0f;
-    float forwardSpeed = 0.0f;  // set by player control
+    // Current speed along the heading, every character's, taken at the start of its behaviour
+    // step; 0 when standing. The speed unit of the movement code: world units a frame at 50
+    // frames a second.
+    float forwardSpeed = 0.0f;
 
     // Ground angles (pitch of the ground under the character, roll) and their previous values.
     int32_t groundPitch = 0;
@@ -392,7 +404,10 @@ public:
     float supportHeight = 0.0f;  // the water surface in water, else the floor
     float floorHeight = 0.0f;
     float stepHeight = 2.0f;
-    float verticalVelocity = 0.0f;
+    float verticalVelocity = 0.0f;  // upward positive, as the scripted moves count it
+    // The same speed as the ground following of the posing keeps it, downward positive: handed to
+    // the mesh before each posing and read back after it.
+    float groundVerticalSpeed = 0.0f;
     float weight = 1.0f;  // gravity factor
     uint32_t heightHold = 0;
     uint32_t settleMode = 1;
@@ -522,6 +537,8 @@ public:
 
 private:
     bool releasing_ = false;  // Release has begun: no longer a target
+    NztAnim* upperLayerAnim_ = nullptr;  // the upper-body layer's animation at the last step
+    int32_t upperLayerFrame_ = 0;        // its first frame whose spell is not yet cast
     uint32_t tiltSwitches_[2] = {0, 0};
     void ClearBlendLayer();
     // The collision body and the contact records bound into the mesh for the posing (a local,
@@ -557,6 +574,9 @@ float NextJitterRandom();
 struct CharacterHooks {
     // Non-zero when the object has event records of the code (event records are the event core's).
     uint32_t (*hasEventType)(NztEventObject* object, uint32_t code);
+    // The inventory keys of the current inventory (the interface floor's), run in the player's
+    // behaviour step before its control; none when left empty.
+    void (*inventoryKeys)();
 };
 extern CharacterHooks CharacterServices;
 void ResetCharacterHooks();

@@ -386,15 +386,24 @@ void NztEntity::RunOrderFlee() {
     const uint32_t* m = Moving[medium];
     const uint32_t rest = Rest[medium];
     float targetSpeed = 0.0f;
+    // On foot the run is locked: it plays through before the order decides again.
     if (d2 < ownFar) {
         targetSpeed = sprintFactor;
-        PlayFirst({m[0], m[1], m[2]}, medium == 0 ? 1 : 0);
+        if (medium == 0) {
+            for (uint32_t slot : {m[0], m[1], m[2]}) {
+                if (!Has(slot)) continue;
+                BlendToAnimIndex(slot, 1, None, 0);
+                break;
+            }
+        } else {
+            PlayFirst({m[0], m[1], m[2]});
+        }
         orderDone = 0;
     } else if (d2 <= c) {
         targetSpeed = runFactor;
         if (IsAnimAtEnd() != 0 || CurrentIs(rest) || fresh) {
             if (medium == 0)
-                BlendToAnimIndex(MoveWalk, 0, None, 1);
+                BlendToAnimIndex(MoveWalk, 1, None, 0);
             else
                 PlayFirst({m[0], m[1], m[2]});
         }

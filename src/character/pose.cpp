@@ -151,7 +151,8 @@ void NztEntity::VehiclePose() {
     // Wheels spin with the forward velocity.
     float velocity[3];
     GetVelocity(velocity);
-    const float forward = (velocity[0] * rotation[6] + velocity[1] * rotation[7] + velocity[2] * rotation[8]) / 50.0f;
+    // Units a frame at 50 frames a second, the speed unit of the movement code.
+    const float forward = velocity[0] * rotation[6] + velocity[1] * rotation[7] + velocity[2] * rotation[8];
     if (!boneRecords.empty() && forward != 0.0f && Finite(forward)) {
         w.wheelAngle = std::fmod(w.wheelAngle + forward * 60.0f, 4096.0f);
         for (size_t i = boneRecords.size(); i-- > 0;)

@@ -279,7 +279,6 @@ void GameTick() {
     UpdateEnvironmentZones();
     UpdateObjects();
     LateUpdateObjects();
-    HandleInventoryKeys();
     if (TenthSecondTick()) {
         UpdateRegisteredTriggers();
         UpdateMusicFade();

@@ -5,6 +5,7 @@
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "game/frame.h"
+#include "ui/inventory.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
 #include "world/camera.h"
@@ -62,4 +63,6 @@ void InstallEngineHooks() {
 
     MusicEventSender = SendMusicEventToGame;
     ObjectBarsDrawer = DrawObjectBars;
+    // The inventory keys run in the player's behaviour step, before its control.
+    CharacterServices.inventoryKeys = HandleInventoryKeys;
 }

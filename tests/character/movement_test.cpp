@@ -16,12 +16,15 @@
 #include "character/movement.h"
 #include "core/input.h"
 #include "datakit/movement.h"
+#include "datakit/moves.h"
 #include "fixture.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/camera.h"
+#include "world/charlinks.h"
 #include "world/collide.h"
 #include "world/registry.h"
+#include "world/traject.h"
 
 namespace {
 
@@ -226,7 +229,9 @@ TEST_F(Movement, WalkingIntoWaterSwims) {
     EXPECT_TRUE(swimming);
     EXPECT_GT(hero->Position[2], 30.0f);
     // Back rises toward the surface (and swims backward); there the hero floats with air to breathe.
-    for (int i = 0; i < 600 && hero->Position[1] < 7.0f; ++i) Frame({Back});
+    // (At the swim climb rate of 2.5 a frame the surface is reached within a few frames; the speed
+    // factor takes longer to turn backward.)
+    for (int i = 0; i < 600 && (i < 60 || hero->Position[1] < 7.0f); ++i) Frame({Back});
     EXPECT_TRUE(Playing(hero, AnimSlot::SwimBack));
     EXPECT_EQ(hero->inWater, 1u);
     EXPECT_GE(hero->Position[1], 7.0f);
@@ -312,6 +317,480 @@ TEST_F(Movement, DrivingAccelaratesAndSteers) {
     Frames(200, {MoveButton::Brake});
     EXPECT_LT(car->speedFactor, 0.05f);
     EXPECT_TRUE(FinitePosition(car));
+}
+
+// The wheels turn 60 angle units for each unit the vehicle moves forward in a frame.
+TEST_F(Movement, WheelsTurnWithTheDistanceDriven) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    datakit::QvaAnim drive;
+    drive.frameCount = 10;
+    drive.boneCount = 14;
+    for (uint32_t k : {0u, 9u}) {
+        datakit::QvaFrame f;
+        f.index = k;
+        f.hasPosition = 1;
+        f.position = {0, 0, 1.0f * static_cast<float>(k)};
+        f.keys.assign(14, NztBoneKey{});
+        drive.frames.push_back(f);
+    }
+    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroDriveForward.QVa",
+                                        datakit::WriteQva(drive)));
+    NztEntity* car = Player({3, 0, 0});
+    ASSERT_NE(car, nullptr);
+    car->groundTilt = 1;
+    car->walkFactor = 0.0f;
+    ASSERT_EQ(car->AddBoneRecord({-1, 3, 0.3f, 0.0f}), 1);
+    Frames(5, {});
+    const float standing = car->moveWork.wheelAngle;
+    Frames(5, {});
+    EXPECT_EQ(car->moveWork.wheelAngle, standing);  // a vehicle that stands keeps its wheels still
+    Frames(60, {Fwd});
+    ASSERT_GT(car->speedFactor, 0.5f);
+    for (int i = 0; i < 5; ++i) {
+        const float z = car->Position[2], angle = car->moveWork.wheelAngle;
+        Frame({Fwd});
+        const float moved = car->Position[2] - z;
+        ASSERT_GT(moved, 0.3f);
+        const float turned = std::fmod(car->moveWork.wheelAngle - angle + 4096.0f, 4096.0f);
+        EXPECT_NEAR(turned, 60.0f * moved, 6.0f * moved) << i;
+    }
+}
+
+// A character fleeing on foot runs its animation through before the order decides again.
+TEST_F(Movement, AFleeingCharacterRunsItsAnimationThrough) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    NztEntity* player = Player({3, 0, 0});
+    ASSERT_NE(player, nullptr);
+    NztEntity* fleer = GetEntityType("Hero1001");
+    ASSERT_NE(fleer, nullptr);
+    const float at[3] = {3, 0, 10};
+    fleer->SetPosition(at);
+    fleer->radii[3] = 40.0f;
+    fleer->radiiSquared[3] = 1600.0f;
+    fleer->SetTarget(player);
+    fleer->SetOrder(4);
+    Frames(3, {});
+    ASSERT_TRUE(Playing(fleer, AnimSlot::MoveRun));
+    EXPECT_EQ(fleer->locked, 1);
+    // The threat is gone at once, but the run plays to its end first.
+    const float far[3] = {3, 0, -300};
+    player->SetPosition(far);
+    Frame({});
+    EXPECT_TRUE(Playing(fleer, AnimSlot::MoveRun));
+    EXPECT_FALSE(Playing(fleer, AnimSlot::MoveStatic01));
+    Frames(40, {});
+    EXPECT_TRUE(Playing(fleer, AnimSlot::MoveStatic01));
+    EXPECT_EQ(CodesTo(fleer).back(), 14u);
+}
+
+// The slide: down a slide slope the jump button throws the sliding hero into the air, and the
+// slide still ends rolling on the flat ground below.
+TEST_F(Movement, TheSlideJumpLeavesTheSlopeAndTheSlideStillEndsRolling) {
+    datakit::QvaAnim still;
+    still.frameCount = 10;
+    still.boneCount = 14;
+    for (uint32_t k : {0u, 9u}) {
+        datakit::QvaFrame f;
+        f.index = k;
+        f.keys.assign(14, NztBoneKey{});
+        still.frames.push_back(f);
+    }
+    for (const char* slot : {"SlideStart", "SlideRun", "SlideSprint", "RoundForward"})
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
+                                            datakit::WriteQva(still)));
+    // A slide slope (surface type 5) falling 100 over 300 along +z, then flat ground.
+    std::vector<Tri> slope = Slope(-100, 100, 0, 300, 100, 0);
+    for (Tri& t : slope) t.type = 5;
+    AddGround(Join({slope, Square(-400, 300, 400, 900, 0)}));
+    NztEntity* hero = Player({3, 97, 9});
+    ASSERT_NE(hero, nullptr);
+    Frames(5, {});
+    Frames(20, {Fwd});
+    ASSERT_EQ(hero->sliding, 1u);
+    for (int i = 0; i < 100 && !Playing(hero, AnimSlot::SlideRun); ++i) Frame({});
+    ASSERT_TRUE(Playing(hero, AnimSlot::SlideRun));
+    Frames(5, {});
+    const float takeOff = hero->Position[1];
+    Frame({MoveButton::Jump});
+    const bool flew = hero->airborne != 0;
+    float highest = hero->Position[1];
+    for (int i = 0; i < 40; ++i) {
+        Frame({});
+        highest = std::max(highest, hero->Position[1]);
+    }
+    EXPECT_TRUE(flew);
+    EXPECT_GT(highest, takeOff + 2.0f);  // up, not only along the slope
+    bool rolled = false;
+    for (int i = 0; i < 1500 && hero->sliding; ++i) {
+        Frame({});
+        rolled |= Playing(hero, AnimSlot::RoundForward);
+    }
+    EXPECT_TRUE(rolled);
+    EXPECT_EQ(hero->sliding, 0u);
+    EXPECT_TRUE(FinitePosition(hero));
+}
+
+// A character driven over the network runs the same behaviour step: it watches the player and
+// takes the fall test; only its order and its procedural pose are left to the remote side.
+TEST_F(Movement, ARemoteCharacterWatchesThePlayerAndTakesTheFallTest) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    NztEntity* player = Player({3, 0, 0});
+    ASSERT_NE(player, nullptr);
+    NztEntity* remote = GetEntityType("Hero1001");
+    ASSERT_NE(remote, nullptr);
+    int link = 0;  // stands for the network's record; never read here
+    remote->networkRecord = reinterpret_cast<RemotePlayerRecord*>(&link);
+    const float above[3] = {3, 30, 20};
+    remote->SetPosition(above);
+    remote->radii[0] = 50.0f;
+    remote->radiiSquared[0] = 2500.0f;
+    Frames(2, {});
+    const auto codes = CodesTo(remote);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 20u), 1);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 21u), 1);
+    EXPECT_EQ(remote->airborne, 1u);  // more than a step above the ground: the fall test started a jump
+    remote->networkRecord = nullptr;
+}
+
+// Hanging from a hold, the jump takes the first move that applies: with forward held but no
+// ledge above and no room to climb over, the sideways jump is next.
+TEST_F(Movement, AClimbingJumpFallsThroughToTheSidewaysJump) {
+    datakit::QvaAnim still;
+    still.frameCount = 10;
+    still.boneCount = 14;
+    for (uint32_t k : {0u, 9u}) {
+        datakit::QvaFrame f;
+        f.index = k;
+        f.keys.assign(14, NztBoneKey{});
+        still.frames.push_back(f);
+    }
+    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroClimbJumpLeft01.QVa",
+                                        datakit::WriteQva(still)));
+    // A wall just ahead: nothing to climb over.
+    AddGround(Join({Square(-400, -400, 400, 400, 0), WallFacingBack(1.5f, -100, 100, 0, 60)}));
+    NztEntity* hero = Player({3, 20, 0});
+    ASSERT_NE(hero, nullptr);
+    hero->SetSize(1.0f);
+    hero->probeBlock.baseSize = 1.0f;
+    ASSERT_EQ(hero->WallAhead(2.0f * hero->size), 1u);
+    hero->actionState = ActionStateHanging;  // holding on (how it got there is not under test)
+    Frame({Fwd, Left, MoveButton::Jump});
+    EXPECT_TRUE(Playing(hero, AnimSlot::ClimbJumpLeft01));
+    const auto codes = CodesTo(hero);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 58u), 1);
+}
+
+// The guard on P plays the parry on the upper-body layer: its weight rises a quarter a step to its
+// maximum, falls again over its last five frames, and its frames' spells are cast by the hero.
+TEST_F(Movement, TheGuardRaisesTheUpperBodyLayerAndCastsItsFrameSpells) {
+    datakit::QvaAnim parry;
+    parry.frameCount = 30;
+    parry.boneCount = 14;
+    for (uint32_t k : {0u, 3u, 29u}) {
+        datakit::QvaFrame f;
+        f.index = k;
+        f.frameValue = k == 3 ? 7 : -1;
+        f.keys.assign(14, NztBoneKey{});
+        parry.frames.push_back(f);
+    }
+    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroFightParad.QVa",
+                                        datakit::WriteQva(parry)));
+    AddGround(Square(-400, -400, 400, 400, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    static std::vector<int32_t> cast;
+    cast.clear();
+    const auto savedCast = CharacterLinks.castFrameSpell;
+    CharacterLinks.castFrameSpell = [](NztBaseObject*, int32_t spell) { cast.push_back(spell); };
+    Frames(3, {});
+    Frame({MoveButton::Guard});  // the guard is taken up; the layer starts with the next step
+    std::vector<float> weights;
+    for (int i = 0; i < 30; ++i) {
+        Frame({MoveButton::Guard});
+        if (hero->layers[3].Anim != hero->GetAnim(AnimSlot::FightParad)) break;
+        weights.push_back(hero->layers[3].Weight);
+    }
+    ASSERT_GE(weights.size(), 25u);
+    CharacterLinks.castFrameSpell = savedCast;
+    EXPECT_FLOAT_EQ(weights[0], 0.25f);
+    EXPECT_FLOAT_EQ(weights[3], 1.0f);
+    EXPECT_FLOAT_EQ(*std::max_element(weights.begin(), weights.end()), 1.0f);
+    EXPECT_FLOAT_EQ(*std::min_element(weights.begin() + 20, weights.end()), 0.0f);  // the last five frames
+    EXPECT_EQ(std::count(cast.begin(), cast.end(), 7), 1);
+}
+
+// Speeds in the one unit of the movement code (world units a frame at 50 frames a second), each
+// branch run over frames with its buttons: the numbers reached are the constants of the modes.
+class Glides : public Movement {
+protected:
+    // Animations without motion for the slots named, frames long.
+    void Still(std::initializer_list<const char*> slots, uint32_t frames = 10) {
+        datakit::QvaAnim a;
+        a.frameCount = frames;
+        a.boneCount = 14;
+        for (uint32_t k : {0u, frames - 1}) {
+            datakit::QvaFrame f;
+            f.index = k;
+            f.keys.assign(14, NztBoneKey{});
+            a.frames.push_back(f);
+        }
+        for (const char* slot : slots)
+            ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
+                                                datakit::WriteQva(a)));
+    }
+};
+
+TEST_F(Glides, FlyingClimbsAtTheClimbRateAndPitchesUpToFiveHundred) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    hero->canFly = 1;
+    Frames(3, {});
+    Frame({Back, MoveButton::Action});
+    Frame({Back});  // the action button released with back held: take off
+    ASSERT_EQ(hero->flying, 1u);
+    float pitch = 0.0f;
+    for (int i = 0; i < 60; ++i) {
+        Frame({Back});
+        pitch = std::max(pitch, hero->moveWork.poseTarget[0]);
+    }
+    // Climbing by button 8 toward minus the climb rate (10), the pitch toward 10 x 50.
+    EXPECT_LT(hero->moveWork.verticalSpeed, -9.0f);
+    EXPECT_GE(hero->moveWork.verticalSpeed, -10.0f);
+    EXPECT_GT(pitch, 350.0f);
+    EXPECT_LE(pitch, 500.0f);
+    EXPECT_GT(hero->Position[1], 300.0f);
+}
+
+TEST_F(Glides, SwimmingDivesAtTheSwimClimbRateAndPitchesFullyDown) {
+    // Water 1000 deep over the floor beyond z = 0.
+    AddGround(Join({Square(-400, -400, 400, 0, 1000), Square(-400, 0, 400, 400, 0),
+                    Square(-400, 0, 400, 400, 1000, HitTypeWater)}));
+    NztEntity* hero = Player({3, 1000, 20});
+    ASSERT_NE(hero, nullptr);
+    Frames(10, {});
+    ASSERT_EQ(hero->inWater, 1u);
+    // Forward dives toward the record's swim climb rate (2.5) until the floor; the pitch toward
+    // -(2.5 x 500), clamped to -1024.
+    float fastest = 0.0f, pitch = 0.0f;
+    for (int i = 0; i < 100; ++i) {
+        Frame({Fwd});
+        fastest = std::max(fastest, hero->moveWork.verticalSpeed);
+        pitch = std::min(pitch, hero->moveWork.poseTarget[0]);
+    }
+    EXPECT_GT(fastest, 2.3f);
+    EXPECT_LE(fastest, 2.5f);
+    EXPECT_LT(pitch, -950.0f);
+    EXPECT_GE(pitch, -1024.0f);
+}
+
+TEST_F(Glides, TheSkyDiveGrowsToItsCapAndLandsByTheHeightFallen) {
+    Still({"FallSkyDive", "FallSkyDiveEndFloor", "RoundForward"});
+    AddGround(Square(-4000, -4000, 4000, 4000, 0));
+    NztEntity* hero = Player({3, 5000, 0});
+    ASSERT_NE(hero, nullptr);
+    // Started in the air before any frame: the fall test of the update does not take it first.
+    hero->StartSkyDive();
+    EXPECT_FLOAT_EQ(hero->skyDiveSpeed, 2.5f);
+    Frames(6, {});  // the cross-fade into the dive
+    float last = hero->skyDiveSpeed;
+    Frame({});
+    EXPECT_NEAR(hero->skyDiveSpeed - last, 1.25f, 1e-4f);  // grows by 1.25 a frame
+    Frames(40, {});
+    // Above the cap (25 without a lean) a quarter of the excess goes each frame: the speed settles
+    // where that takes back the 1.25 it grows, 3.75 above the cap.
+    EXPECT_NEAR(hero->skyDiveSpeed, 28.75f, 0.05f);
+    EXPECT_NEAR(hero->glideVelocity[2], 2.5f, 0.05f);
+    Frames(60, {Fwd});
+    EXPECT_NEAR(hero->skyDiveSpeed, 38.75f, 0.05f);  // leaning forward: the cap is 25 + 10
+    EXPECT_NEAR(hero->glideVelocity[2], 10.0f, 0.1f);
+    bool endFloor = false;
+    for (int i = 0; i < 400 && !endFloor; ++i) {
+        Frame({Fwd});
+        endFloor = Playing(hero, AnimSlot::FallSkyDiveEndFloor);
+        ASSERT_FALSE(Playing(hero, AnimSlot::RoundForward));
+    }
+    EXPECT_TRUE(endFloor);  // far more than 100 fallen
+    EXPECT_NEAR(hero->Position[1], 0.0f, 0.5f);
+}
+
+TEST_F(Glides, TheHangGliderDivesAtFiftyAndPitchesDownWithIt) {
+    Still({"DeltaStart", "DeltaMoveForward", "DeltaEndFloor", "RoundForward"}, 4);
+    AddGround(Square(-4000, -4000, 4000, 4000, 0));
+    NztEntity* hero = Player({3, 20000, 0});
+    ASSERT_NE(hero, nullptr);
+    // Started in the air before any frame: the fall test of the update does not take it first.
+    hero->StartDelta();
+    ASSERT_EQ(hero->hangGliding, 1u);
+    EXPECT_FLOAT_EQ(hero->glideVelocity[2], 15.0f);
+    Frames(100, {Fwd});
+    EXPECT_NEAR(hero->glideVelocity[2], 25.0f, 0.2f);
+    EXPECT_NEAR(hero->moveWork.glideFall, 50.0f, 0.5f);
+    EXPECT_NEAR(hero->moveWork.poseTarget[0], -(50.0f - 1.0f) * 15.0f, 1.0f);
+    // Neither button: back toward 15 and a dive speed of 5; a turn eases toward the turn rate.
+    Frames(150, {Left});
+    EXPECT_NEAR(hero->glideVelocity[2], 15.0f, 0.2f);
+    EXPECT_NEAR(hero->moveWork.glideFall, 5.0f, 0.2f);
+    EXPECT_NEAR(hero->moveWork.turnSpeed, hero->turnRate, 0.1f * hero->turnRate);
+}
+
+TEST_F(Glides, TheParachuteFallsByItsWeightAndLandsOnItsFeet) {
+    Still({"ParaStart", "ParaMoveForward", "ParaEndFloor"}, 4);
+    AddGround(Square(-4000, -4000, 4000, 4000, 0));
+    NztEntity* hero = Player({3, 300, 0});
+    ASSERT_NE(hero, nullptr);
+    // Started in the air before any frame: the fall test of the update does not take it first.
+    hero->StartPara();
+    ASSERT_EQ(hero->parachuting, 1u);
+    Frames(60, {Fwd});
+    EXPECT_NEAR(hero->moveWork.glideFall, 2.0f, 0.01f);  // 2 x weight with forward held
+    EXPECT_NEAR(hero->glideVelocity[2], 1.0f, 0.01f);
+    bool landed = false;
+    for (int i = 0; i < 400 && !landed; ++i) {
+        Frame({});
+        landed = Playing(hero, AnimSlot::ParaEndFloor);
+    }
+    EXPECT_TRUE(landed);
+}
+
+// Order 6 with the watcher's radii (near 30, keep 60, far 120): from 100 and from 200 it comes
+// back within 60; from 15 it backs away to 30.
+TEST_F(Movement, TheWatcherKeepsItsDistanceFromTheHero) {
+    AddGround(Square(-1000, -1000, 1000, 1000, 0));
+    for (float start : {100.0f, 200.0f, 15.0f}) {
+        NztEntity* hero = Player({3, 0, 0});
+        ASSERT_NE(hero, nullptr);
+        NztEntity* watcher = GetEntityType("Hero1001");
+        ASSERT_NE(watcher, nullptr);
+        const float at[3] = {3, 0, start};
+        watcher->SetPosition(at);
+        const float radii[3] = {30.0f, 60.0f, 120.0f};
+        for (int k = 0; k < 3; ++k) {
+            watcher->radii[k + 1] = radii[k];
+            watcher->radiiSquared[k + 1] = radii[k] * radii[k];
+        }
+        watcher->SetTarget(hero);
+        watcher->SetOrder(6);
+        Frames(600, {});
+        const float d = std::hypot(watcher->Position[0] - hero->Position[0], watcher->Position[2] - hero->Position[2]);
+        EXPECT_GE(d, 28.0f) << start;
+        EXPECT_LE(d, 62.0f) << start;
+        RemoveAllEntities();
+        PlayerEntity = nullptr;
+    }
+}
+
+// The jump button of the sample hero, standing and walking: it leaves the ground and comes down.
+TEST_F(Movement, TheHeroLeavesTheGroundWhenItJumps) {
+    for (const auto& [name, bytes] : datakit::SampleMoveFiles())
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    for (const auto& [name, bytes] : datakit::SampleJumpFiles())
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    AddGround(Square(-300, -300, 300, 300, 0));
+    NztEntity* hero = Player({3, 0, -50});
+    ASSERT_NE(hero, nullptr);
+    for (bool walking : {false, true}) {
+        Frames(20, {});
+        if (walking) Frames(10, {Fwd});
+        ASSERT_NEAR(hero->Position[1], 0.0f, 0.01f);
+        Frame(walking ? Buttons{Fwd, MoveButton::Jump} : Buttons{MoveButton::Jump});
+        float highest = 0.0f;
+        for (int i = 0; i < 60; ++i) {
+            Frame(walking ? Buttons{Fwd} : Buttons{});
+            highest = std::max(highest, hero->Position[1]);
+        }
+        EXPECT_GT(highest, 4.0f) << (walking ? "walking" : "standing");
+        Frames(40, {});
+        EXPECT_NEAR(hero->Position[1], 0.0f, 0.01f) << (walking ? "walking" : "standing");
+        EXPECT_EQ(hero->airborne, 0u);
+    }
+}
+
+// Walking off the high end of a slope: the hero falls from the edge, never up.
+TEST_F(Movement, WalkingOffTheTopOfASlopeFallsFromItsEdge) {
+    // The sample level's ramp: 14 high over 56 along +z, a sheer drop at its high end; the hero
+    // with its jumps, as in the sample data.
+    for (const auto& [name, bytes] : datakit::SampleMoveFiles())
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    for (const auto& [name, bytes] : datakit::SampleJumpFiles())
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    AddGround(Square(-300, -300, 300, 300, 0));
+    NztMesh* mesh = CreateMeshData();
+    ASSERT_EQ(LoadMeshFile("OBJECTS/Ramp1001.QVo", mesh, 0, 1), 1);
+    ASSERT_EQ(LoadMeshSideFile("OBJECTS/Ramp0001.QVc", mesh), 1);
+    NztScnObject* ramp = CreateScnObject(mesh);
+    const float at[3] = {0, 0, 0};
+    ramp->SetPosition(at);
+    ramp->BindRenderData();
+    ramp->UpdateCollision();
+    ramp->registered = 1;
+    BuildCollideGrid();
+    NztEntity* hero = Player({3, 0, -50});
+    ASSERT_NE(hero, nullptr);
+    Frames(5, {});
+    float highest = 0.0f;
+    for (int i = 0; i < 400 && hero->Position[2] < 60.0f; ++i) {
+        Frame({Fwd});
+        highest = std::max(highest, hero->Position[1]);
+        ASSERT_TRUE(FinitePosition(hero));
+    }
+    EXPECT_GT(hero->Position[2], 60.0f);
+    EXPECT_LT(highest, 14.5f);
+    EXPECT_NEAR(hero->Position[1], 0.0f, 0.01f);
+}
+
+// Releasing the action button ends the ground branch's frame for a character that may fly, even
+// when no direction takes it into the air.
+TEST_F(Movement, TheTakeOffStepEndsTheFrameForAFlyer) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    hero->canFly = 1;
+    Frames(5, {});
+    Frame({MoveButton::Action});
+    Frame({Fwd});  // released, forward held: the walk waits for the next frame
+    EXPECT_FALSE(Playing(hero, AnimSlot::MoveWalk));
+    EXPECT_EQ(hero->flying, 0u);
+    Frame({Fwd});
+    EXPECT_TRUE(Playing(hero, AnimSlot::MoveWalk));
+}
+
+// The inventory keys run in the player's behaviour step, once a frame, before its control.
+TEST_F(Movement, TheInventoryKeysRunBeforeThePlayersControl) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    NztEntity* hero = Player({3, 0, 0});
+    ASSERT_NE(hero, nullptr);
+    static std::vector<int> gaits;
+    gaits.clear();
+    CharacterServices.inventoryKeys = [] { gaits.push_back(PlayerEntity->gait); };
+    Frame({});
+    Frame({MoveButton::Gait});  // the control cycles the gait after the keys ran
+    EXPECT_EQ(gaits, (std::vector<int>{0, 0}));
+    EXPECT_EQ(hero->gait, 1);
+}
+
+// Leaving a mount high in the air starts a sky-dive only above 50 body heights (the collision
+// height, not the size).
+TEST_F(Movement, DismountingInTheAirSkyDivesOnlyFromFiftyBodyHeights) {
+    AddGround(Square(-400, -400, 400, 400, 0));
+    for (float above : {500.0f, 1000.0f}) {
+        NztEntity* hero = Player({3, 0, 0});
+        ASSERT_NE(hero, nullptr);
+        hero->SetSize(2.0f);
+        NztEntity* mount = GetEntityType("Hero1001");
+        ASSERT_NE(mount, nullptr);
+        const float at[3] = {3, above, 0};
+        mount->SetPosition(at);
+        mount->airborne = 1;  // flying, with the ground below
+        hero->Mount(mount);
+        ASSERT_EQ(hero->riddenEntity, mount);
+        hero->Dismount();
+        // 18 high: 900 above the ground is the limit.
+        EXPECT_EQ(hero->skyDiving, above > 900.0f ? 1u : 0u) << above;
+        EXPECT_EQ(hero->riddenEntity, nullptr);
+        RemoveAllEntities();
+        PlayerEntity = nullptr;
+    }
 }
 
 TEST_F(Movement, InputEventsFollowPressHoldAndRelease) {
@@ -867,6 +1346,37 @@ TEST_F(Movement, ASwimmerAtTheBankClimbsOut) {
         climbed = Playing(hero, AnimSlot::JumpHandUp01);
     }
     EXPECT_TRUE(climbed);
+}
+
+// Characters the player does not drive: their forward speed comes from their own motion, so an
+// order 8 walker reaches its waypoints and ends a trajectory that does not loop.
+TEST_F(Movement, AWalkerNotDrivenByThePlayerFollowsItsTrajectoryToTheEnd) {
+    AddGround(Square(-300, -300, 300, 300, 0));
+    NztEntity* player = Player({150, 0, -150});
+    ASSERT_NE(player, nullptr);
+    NztEntity* walker = GetEntityType("Hero1001");
+    ASSERT_NE(walker, nullptr);
+    const float start[3] = {3, 0, -60};
+    walker->SetPosition(start);
+    walker->radii[4] = 2.0f;
+    walker->radiiSquared[4] = 4.0f;
+    NztTraject path;
+    for (float z : {-30.0f, 0.0f, 30.0f}) path.points.push_back({{3, 0, z}, {3, 0, z}, {1, 0, 0, 0}});
+    walker->SetTraject(&path, 0, 0, 0, 0.0f);
+    walker->SetOrder(8);
+    walker->SetAnimIndex(AnimSlot::MoveWalk, 0, AnimSlot::None, 0);
+    std::vector<int32_t> visited{walker->waypoint};
+    for (int i = 0; i < 600; ++i) {
+        Frame({});
+        if (walker->waypoint != visited.back()) visited.push_back(walker->waypoint);
+    }
+    EXPECT_EQ(visited, (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_GT(walker->forwardSpeed, 0.25f);
+    const auto codes = CodesTo(walker);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 15u), 1);
+    // It kept heading for the last point: it stands near it, not off along its first heading.
+    EXPECT_LT(std::fabs(walker->Position[0] - 3.0f), 25.0f);
+    walker->SetTraject(nullptr, 0, 0, 0, 0.0f);
 }
 
 }  // namespace

@@ -33,6 +33,96 @@ struct Boned {
     NztEntity e;
 };
 
+// Little-endian words written at their offsets by hand, independent of any writer's field order.
+void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+void PutF32(std::vector<uint8_t>& b, size_t at, float v) {
+    uint32_t u;
+    std::memcpy(&u, &v, 4);
+    PutU32(b, at, u);
+}
+
+// Every field of the 160-byte record at its own offset, each value different from its default and
+// from its neighbours: a shifted or swapped field lands in the wrong character field.
+TEST_F(Records, EveryFieldSitsAtItsOffset) {
+    std::vector<uint8_t> bytes(CharacterRecordSize, 0);
+    std::memcpy(bytes.data(), "Sentry", 7);
+    struct F32Field {
+        size_t offset;
+        float value;
+        float NztEntity::*field;
+    };
+    const F32Field floats[] = {
+        {32, 150.0f, &NztEntity::maxLife},       {36, 7.0f, &NztEntity::orderClockLimit},
+        {72, 6.0f, &NztEntity::flyMinHeight},    {76, 600.0f, &NztEntity::flyMaxHeight},
+        {80, 11.0f, &NztEntity::flyClimbRate},   {88, 3.0f, &NztEntity::swimDepth},
+        {92, 41000.0f, &NztEntity::swimParam},   {96, 2.75f, &NztEntity::swimClimbRate},
+        {104, 2.25f, &NztEntity::hangReach},     {112, 33.0f, &NztEntity::glideTurnRate},
+        {116, 0.7f, &NztEntity::walkFactor},     {120, 1.3f, &NztEntity::runFactor},
+        {124, 1.9f, &NztEntity::sprintFactor},   {140, 1.25f, &NztEntity::weight},
+        {144, 0.06f, &NztEntity::turnSmoothing}, {148, 0.07f, &NztEntity::groundSpeedSmoothing},
+        {152, 0.02f, &NztEntity::airSpeedSmoothing}, {156, 1.5f, &NztEntity::carrierSpeedSmoothing},
+    };
+    struct U32Field {
+        size_t offset;
+        uint32_t value;
+        uint32_t NztEntity::*field;
+    };
+    const U32Field words[] = {{68, 1, &NztEntity::canFly},         {84, 0, &NztEntity::canSwim},
+                              {100, 0, &NztEntity::canHang},       {128, 0, &NztEntity::groundControl},
+                              {132, 1, &NztEntity::groundTilt},    {136, 4, &NztEntity::groundTiltAxes}};
+    for (const F32Field& f : floats) PutF32(bytes, f.offset, f.value);
+    for (const U32Field& f : words) PutU32(bytes, f.offset, f.value);
+    PutF32(bytes, 40, 19.0f);   // type height
+    PutF32(bytes, 44, 2.5f);    // size
+    for (int k = 0; k < 5; ++k) PutF32(bytes, 48 + 4 * k, 11.0f + static_cast<float>(k));
+    PutU32(bytes, 108, static_cast<uint32_t>(-3));  // hang point, signed
+
+    BinReader r(bytes.data(), bytes.size());
+    CharacterRecord record;
+    ASSERT_TRUE(ReadCharacterRecord(r, &record));
+    Boned boned(14);
+    NztEntity& e = boned.e;
+    e.ApplyCharacterRecord(record);
+    EXPECT_STREQ(e.name, "Sentry");
+    for (const F32Field& f : floats) EXPECT_FLOAT_EQ(e.*(f.field), f.value) << "offset " << f.offset;
+    for (const U32Field& f : words) EXPECT_EQ(e.*(f.field), f.value) << "offset " << f.offset;
+    EXPECT_FLOAT_EQ(e.life, 150.0f);
+    EXPECT_FLOAT_EQ(e.probeBlock.typeHeight, 19.0f);
+    EXPECT_FLOAT_EQ(e.size, 2.5f);
+    EXPECT_FLOAT_EQ(e.probeBlock.baseSize, 2.5f);
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_FLOAT_EQ(e.radii[k], 11.0f + static_cast<float>(k)) << k;
+        EXPECT_FLOAT_EQ(e.radiiSquared[k], (11.0f + static_cast<float>(k)) * (11.0f + static_cast<float>(k))) << k;
+    }
+    EXPECT_EQ(e.hangPoint, -3);
+    // Filled back from the character and written, the bytes are the same.
+    CharacterRecord filled;
+    e.FillCharacterRecord(filled);
+    EXPECT_EQ(Written(filled), bytes);
+}
+
+// The 16-byte wheel record: s32 attach point at 0, s32 bone at 4, f32 travel at 8, f32 offset at 12.
+TEST_F(Records, TheWheelRecordFieldsSitAtTheirOffsets) {
+    std::vector<uint8_t> bytes(EntityBoneRecordSize, 0);
+    PutU32(bytes, 0, static_cast<uint32_t>(-1));
+    PutU32(bytes, 4, 3);
+    PutF32(bytes, 8, 0.4f);
+    PutF32(bytes, 12, 7.0f);
+    BinReader r(bytes.data(), bytes.size());
+    EntityBoneRecord record;
+    ASSERT_TRUE(ReadBoneRecord(r, &record));
+    EXPECT_EQ(record.point, -1);
+    EXPECT_EQ(record.bone, 3);
+    EXPECT_FLOAT_EQ(record.travel, 0.4f);
+    EXPECT_FLOAT_EQ(record.offset, 7.0f);
+    std::vector<uint8_t> out;
+    BinWriter w(out);
+    WriteBoneRecord(w, record);
+    EXPECT_EQ(out, bytes);
+}
+
 TEST_F(Records, RoundTripThroughTheWriterTheReaderAndTheCharacter) {
     datakit::CharacterRecordSpec spec;
     spec.name = "Guard";

@@ -151,4 +151,20 @@ std::vector<std::pair<std::string, Bytes>> SampleMovementFiles() {
     return files;
 }
 
+std::vector<std::pair<std::string, Bytes>> SampleJumpFiles() {
+    std::vector<std::pair<std::string, Bytes>> files;
+    const std::string anims = "OBJECTS/ENTITIES/ANIMS/Hero/Hero";
+    const Gait legs{0.6f, 0.4f, 0.1f, false, false};
+    files.emplace_back(anims + "JumpWalk01.QVa", WriteQva(Cycle(8, legs, {0, 1.5f, 0.55f})));
+    QvaAnim up;
+    up.frameCount = 16;
+    up.boneCount = HeroBones;
+    const float heights[] = {0.0f, 9.0f, 13.0f, 10.0f, 0.0f};
+    const uint32_t keys[] = {0, 4, 8, 12, 15};
+    for (int i = 0; i < 5; ++i)
+        up.frames.push_back(Frame(keys[i], static_cast<float>(keys[i]) / 16.0f, legs, {0, heights[i], 0}));
+    files.emplace_back(anims + "JumpStatic.QVa", WriteQva(up));
+    return files;
+}
+
 }  // namespace datakit

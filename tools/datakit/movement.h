@@ -19,5 +19,9 @@ namespace datakit {
 // "Ladder1001" (12 x 60 x 2) and "Ramp1001" (40 wide, rising 14 over 56 along +z) with their
 // "<Name>0001.QVc" side files.
 std::vector<std::pair<std::string, Bytes>> SampleMovementFiles();
+// The hero's jump take-offs, whose root carries the body up off the ground: the walking jump's
+// take-off rises 1.5 a frame (its flight falls from there), the standing jump goes up and
+// comes back down within its own animation.
+std::vector<std::pair<std::string, Bytes>> SampleJumpFiles();
 
 }  // namespace datakit

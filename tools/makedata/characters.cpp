@@ -1,5 +1,6 @@
 // The sample characters: the hero the game configuration names as the player, and a guard for
-// scenes to place. Both share the sample skeleton; each has an idle, a walk and turns on the spot.
+// scenes to place. Both share the sample skeleton; each has an idle, a walk, a step back and turns on
+// the spot.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "datakit/mesh.h"
+#include "datakit/movement.h"
 #include "sample.h"
 
 namespace {
@@ -68,6 +70,10 @@ bool WriteSampleCharacters(const std::string& datasFolder) {
     files.emplace_back("OBJECTS/ENTITIES/ANIMS/Guard/GuardMoveWalk.QVa", datakit::WriteQva(walk));
     files.emplace_back("OBJECTS/ENTITIES/ANIMS/Guard/GuardMoveTurnL.QVa", datakit::WriteQva(MakeTurn(idle, 1.0f)));
     files.emplace_back("OBJECTS/ENTITIES/ANIMS/Guard/GuardMoveTurnR.QVa", datakit::WriteQva(MakeTurn(idle, -1.0f)));
+    // The hero's step back, so that a guard keeping its distance can back away from one too close.
+    for (const auto& [name, bytes] : datakit::SampleMovementFiles())
+        if (name == "OBJECTS/ENTITIES/ANIMS/Hero/HeroMoveBack.QVa")
+            files.emplace_back("OBJECTS/ENTITIES/ANIMS/Guard/GuardMoveBack.QVa", bytes);
     for (const auto& [name, bytes] : files)
         if (!Write(datasFolder, name, bytes)) return false;
     return true;

@@ -128,6 +128,8 @@ constexpr int32_t kKindCharacter = 5;
 constexpr int32_t kHeroId = 0;
 constexpr int32_t kGuardId = 1;
 constexpr int32_t kWatcherId = 2;
+// The event action that plays an animation on an object.
+constexpr int32_t kPlayObjectAnimation = 44;
 
 datakit::EventBytes Record(const datakit::EventRecordSpec& spec) { return datakit::MakeEventRecords({spec}); }
 
@@ -263,6 +265,9 @@ void AddCharacters(datakit::SceneSpec& level) {
     guard.place.range = 2000.0f;
     datakit::CharacterRecordSpec guardRecord;
     guardRecord.name = "Guard";
+    // A waypoint counts as passed within the arrival radius x the square root of the walking
+    // speed (0.55 a frame): about 3 units.
+    guardRecord.radius[4] = 4.0f;
     guard.record = datakit::MakeCharacterRecord(guardRecord);
     datakit::EventRecordSpec patrol = CharacterControl(kGuardId, 10, 8);
     patrol.text2 = "Patrol";
@@ -270,7 +275,15 @@ void AddCharacters(datakit::SceneSpec& level) {
     SetFloat(patrol, 1, 1.0f);   // loops
     SetFloat(patrol, 2, 0.0f);   // keeps its own height
     SetFloat(patrol, 10, 1.0f);  // amplitude
-    guard.events = {Record(patrol)};
+    // The order turns the guard; its walk carries it.
+    datakit::EventRecordSpec walk;
+    walk.event = kLevelStart;
+    walk.action = kPlayObjectAnimation;
+    walk.targetKind = kKindCharacter;
+    walk.targetId = kGuardId;
+    walk.paramName = "MoveWalk";
+    walk.param2 = 0;  // switched to, not locked
+    guard.events = {Record(patrol), Record(walk)};
     level.characters.push_back(guard);
 
     datakit::SceneCharacterSpec watcher;
@@ -400,6 +413,8 @@ datakit::SceneSpec SampleLevelSpec() {
     level.player.place.position = {-30.0f, 0.0f, -250.0f};
     level.player.record = datakit::MakeCharacterRecord(datakit::CharacterRecordSpec());
     level.player.life = 100.0f;
+    // Full air: with none the hero would drown on dry land from the first frame.
+    level.player.reserve = 200.0f;
     AddCharacters(level);
     level.sky->timeOfDay = 130.0f;
     level.sky->timeRunning = 1;
