@@ -1,15 +1,17 @@
 // 200 sample heroes walking over a terrain under the animation state machine, a whole update pass
-// (actions, behaviour, posing, ground following) each frame; beside it the collision queries alone
-// that the same characters' ground following asks each frame. Both report the time per character.
-// Then 100 more heroes on the same terrain that no input drives, half keeping their distance from
-// the player (order 6), half walking a patrol round (order 8), each updated with its collision:
-// characters per millisecond, to set beside the plain skinning kernel of bench_skinning.
+// (actions, behaviour, posing, ground following) each frame, and the same with 1,000 heroes (the
+// argument); beside it the collision queries alone that the 200 characters' ground following asks
+// each frame. All report the time per character. Then 100 more heroes on the same terrain that no
+// input drives, half keeping their distance from the player (order 6), half walking a patrol round
+// (order 8), each updated with its collision: characters per millisecond, to set beside the plain
+// skinning kernel of bench_skinning.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -42,7 +44,7 @@ constexpr float kExtent = kTiles * kQuads * kQuadSize;
 
 class World {
 public:
-    World() {
+    explicit World(int characters) {
         char pattern[] = "/tmp/quorvane-bench-XXXXXX";
         if (mkdtemp(pattern) == nullptr) return;
         folder_ = std::string(pattern) + "/";
@@ -58,7 +60,11 @@ public:
         FrameTiming.frameTime = 0.02f;
         FrameTiming.frameFactor = 1.0f;
         BuildTerrain();
-        for (int i = 0; i < kCharacters; ++i) {
+        // 15 to a row 15 apart; a larger crowd in a square over the whole terrain.
+        const bool few = characters <= kCharacters;
+        const int perRow = few ? 15 : static_cast<int>(std::ceil(std::sqrt(characters)));
+        const float spacing = few ? 15.0f : (kExtent - 10.0f) / static_cast<float>(perRow);
+        for (int i = 0; i < characters; ++i) {
             NztEntity* e = GetEntityType("Hero1001");
             if (e == nullptr) break;
             e->inputDriven = 1;
@@ -66,7 +72,8 @@ public:
             e->gait = static_cast<uint8_t>(i % 3);
             e->gaitInUse = e->gait;
             e->SetYaw((i * 397) & 0xFFF);
-            const float p[3] = {5.0f + static_cast<float>(i % 15) * 15.0f, 8.0f, 5.0f + static_cast<float>(i / 15) * 15.0f};
+            const float p[3] = {5.0f + static_cast<float>(i % perRow) * spacing, 8.0f,
+                                5.0f + static_cast<float>(i / perRow) * spacing};
             e->SetPosition(p);
             heroes_.push_back(e);
         }
@@ -180,9 +187,16 @@ private:
     int frame_ = 0;
 };
 
-World& TheWorld() {
-    static World world;
-    return world;
+// One world at a time (the object lists are global): made again when another size is asked for.
+World& TheWorld(int characters = kCharacters) {
+    static std::unique_ptr<World> world;
+    static int made = 0;
+    if (!world || made != characters) {
+        world.reset();
+        world = std::make_unique<World>(characters);
+        made = characters;
+    }
+    return *world;
 }
 
 void PerCharacter(benchmark::State& state, size_t count) {
@@ -192,14 +206,14 @@ void PerCharacter(benchmark::State& state, size_t count) {
 }
 
 void BM_MovementFrame(benchmark::State& state) {
-    World& world = TheWorld();
+    World& world = TheWorld(static_cast<int>(state.range(0)));
     for (auto _ : state) world.Step();
     PerCharacter(state, world.count());
 }
-BENCHMARK(BM_MovementFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MovementFrame)->Arg(kCharacters)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_CollisionQueriesAlone(benchmark::State& state) {
-    World& world = TheWorld();
+    World& world = TheWorld(kCharacters);
     for (auto _ : state) world.QueriesOnly();
     PerCharacter(state, world.count());
 }

@@ -128,8 +128,10 @@ class RatioReporter : public TimeKeepingReporter {
         ConsoleReporter::Finalize();
         auto& t = Times();
         const double read = t["BM_ReadSceneBytes"], parse = t["BM_ParseScene"], load = t["BM_LoadScene"];
+        auto& c = CpuTimes();
         if (read > 0 && load > 0)
-            std::printf("scene load over reading its bytes: %.1fx (parse alone %.1fx)\n", load / read, parse / read);
+            std::printf("scene load over reading its bytes: %.1fx (parse alone %.1fx; CPU time %.1fx)\n",
+                        load / read, parse / read, c["BM_LoadScene"] / c["BM_ReadSceneBytes"]);
     }
 };
 

@@ -13,10 +13,13 @@ class TimeKeepingReporter : public benchmark::ConsoleReporter {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 medians_[name] = run.GetAdjustedRealTime();
-            else if (run.run_type == Run::RT_Iteration)
+                cpuMedians_[name] = run.GetAdjustedCPUTime();
+            } else if (run.run_type == Run::RT_Iteration) {
                 times_[name] = run.GetAdjustedRealTime();
+                cpuTimes_[name] = run.GetAdjustedCPUTime();
+            }
         }
     }
 
@@ -24,7 +27,10 @@ class TimeKeepingReporter : public benchmark::ConsoleReporter {
     // The times by function name: the medians when the runs are repeated (--benchmark_repetitions=5),
     // else those of the single runs; a benchmark that did not run reads as 0.
     std::map<std::string, double>& Times() { return medians_.empty() ? times_ : medians_; }
+    // The same for the CPU times of the benchmark's thread: on a loaded machine, where the real
+    // times also count the waits for a core, these keep the ratios steadier.
+    std::map<std::string, double>& CpuTimes() { return cpuMedians_.empty() ? cpuTimes_ : cpuMedians_; }
 
  private:
-    std::map<std::string, double> times_, medians_;
+    std::map<std::string, double> times_, medians_, cpuTimes_, cpuMedians_;
 };

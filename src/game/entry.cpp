@@ -23,6 +23,7 @@
 #include "game/level.h"
 #include "net/netclient.h"
 #include "platform/glcontext.h"
+#include "platform/timer.h"
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
@@ -168,6 +169,7 @@ const ProgramSteps EngineProgramSteps = {
     RestoreScreenSaver,
     StopPlatform,
     WaitWindowMessage,
+    SleepMicroseconds,
 };
 
 void InitProgramDefaults() {
@@ -235,9 +237,14 @@ int RunProgram(const ProgramSteps& steps) {
     while (RunningFlag != 0) {
         while (steps.peekMessage(&message)) handle(message);
         FrameFunction();
-        // Nothing to do before the next frame but wait for it, or for a message.
+        // Nothing to do before the next frame but wait for it, or for a message. The last stretch,
+        // shorter than the message wait can time, is slept through: a message that comes then is
+        // read just before the frame, as it would be by looking for it until then.
         if (steps.waitMessage && RunningFlag != 0) {
-            if (const uint32_t wait = FrameWaitMilliseconds()) steps.waitMessage(wait);
+            if (const uint32_t wait = FrameWaitMilliseconds())
+                steps.waitMessage(wait);
+            else if (const uint32_t sleep = steps.sleepMicroseconds ? FrameSleepMicroseconds() : 0)
+                steps.sleepMicroseconds(sleep);
         }
     }
 

@@ -103,6 +103,9 @@ struct ProgramSteps {
     void (*stopPlatform)();
     // Sleeps until a message comes or the milliseconds pass; null never sleeps.
     bool (*waitMessage)(uint32_t milliseconds) = nullptr;
+    // Sleeps the microseconds, nothing waking it: the last stretch before a frame, too short for
+    // waitMessage; null never sleeps so.
+    void (*sleepMicroseconds)(uint32_t microseconds) = nullptr;
 };
 extern const ProgramSteps EngineProgramSteps;
 // Start-up, the loop (messages first, then one call of the frame function, then a sleep until the

@@ -204,15 +204,31 @@ void InitMathTables() {
 }
 
 
-uint32_t FrameWaitMilliseconds() {
-    if (FrameFunction != GameFrame && FrameFunction != EditorFrame) return 0;
-    if (!(FrameClock.frequency > 0.0)) return 0;
+namespace {
+// Milliseconds until the next frame of a frame function on the clock is due; 0 for the others
+// (and for a clock that was never started).
+double FrameDueInMilliseconds() {
+    if (FrameFunction != GameFrame && FrameFunction != EditorFrame) return 0.0;
+    if (!(FrameClock.frequency > 0.0)) return 0.0;
     const double now = static_cast<double>(QueryPerformanceCounter() - FrameClock.startCount);
-    const double left = (FrameClock.lastFrameTime + FrameClock.frameCap - now) * 1000.0 / FrameClock.frequency;
+    return (FrameClock.lastFrameTime + FrameClock.frameCap - now) * 1000.0 / FrameClock.frequency;
+}
+}  // namespace
+
+uint32_t FrameWaitMilliseconds() {
+    const double left = FrameDueInMilliseconds();
     // Rounded down and a millisecond short, so that a wake-up a little late still comes before
-    // the deadline and the frame is on time; the rest is spent in the loop.
+    // the deadline and the frame is on time; the rest is FrameSleepMicroseconds's.
     if (!(left >= 2.0)) return 0;
     return left >= 1000.0 ? 999u : static_cast<uint32_t>(left) - 1;
+}
+
+uint32_t FrameSleepMicroseconds() {
+    const double left = FrameDueInMilliseconds();
+    // Woken FrameSleepMarginMs early at the latest: the loop passes that last stretch looking at
+    // the clock, so that the frame starts on time however late the sleep ends (within the margin).
+    if (!(left > FrameSleepMarginMs)) return 0;
+    return static_cast<uint32_t>(std::min(left, 2.0) * 1000.0 - FrameSleepMarginMs * 1000.0);
 }
 
 

@@ -49,6 +49,12 @@ uint32_t BroadcastEscapeReleased();
 // a millisecond short of the time left, rounded down; 0 when less than two are left, and 0 when
 // the current frame function does not run on the clock.
 uint32_t FrameWaitMilliseconds();
+// The microseconds the main loop sleeps, no message waking it, when FrameWaitMilliseconds gives
+// 0: the time left less FrameSleepMarginMs (at most two milliseconds' worth), 0 when no more than
+// the margin is left or the frame function does not run on the clock. The loop spends the margin
+// looking at the clock, so a sleep that ends a little late still lets the frame start on time.
+inline constexpr double FrameSleepMarginMs = 0.5;
+uint32_t FrameSleepMicroseconds();
 
 // What the function-key handling reaches outside the key tables. The engine passes its own
 // services; tests pass recording fakes.

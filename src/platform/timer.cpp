@@ -1,6 +1,7 @@
 #include "platform/timer.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 class SteadyClockSource final : public PerformanceCounterSource {
@@ -24,3 +25,7 @@ void SetPerformanceCounterSource(const PerformanceCounterSource* source) {
 int64_t QueryPerformanceFrequency() { return gSource->Frequency(); }
 
 int64_t QueryPerformanceCounter() { return gSource->Counter(); }
+
+void SleepMicroseconds(uint32_t microseconds) {
+    if (microseconds != 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}

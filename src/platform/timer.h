@@ -16,3 +16,7 @@ void SetPerformanceCounterSource(const PerformanceCounterSource* source);
 
 int64_t QueryPerformanceFrequency();
 int64_t QueryPerformanceCounter();
+
+// Sleeps the calling thread for about the microseconds given (the system's timer slack later at
+// most); nothing wakes it early.
+void SleepMicroseconds(uint32_t microseconds);

@@ -352,6 +352,7 @@ public:
     uint32_t gridCellCount = 0;
     uint32_t cellsPerAxis[3] = {1, 1, 1};  // x, y (always 1), z
     std::vector<CollisionCell> gridCells;  // only the cells that hold triangles
+    std::vector<uint32_t> gridEntries;     // the triangle lists of the cells, one after another
     // Where each cell of the full nx x nz layout went in gridCells (-1: dropped), with the layout's
     // corner and cell extents along x and z, so that a query finds its cell without a scan.
     std::vector<int32_t> gridLookup;

@@ -222,71 +222,128 @@ void NztCollideObject::BuildGrid() {
     gridStep[1] = dz;
     gridLookup.assign(static_cast<size_t>(nx) * nz, -1);
 
-    // Triangles are first sorted into columns by their x range, so that each cell tests only the
-    // triangles that can reach its column; the exact test is TriangleIntersectsBox either way.
-    // The z extents of each cell's test box, as the cells are laid out (z0 summed cell by cell),
-    // rising with k when the step is a number: then a triangle's cells are found by search.
-    std::vector<float> testLo(nz), testHi(nz);
+    // Each cell keeps the triangles that TriangleIntersectsBox finds in its box grown by the
+    // margin. That test turns a triangle down first when its range on an axis misses the box's,
+    // so only the cells a triangle's x and z ranges reach are tested. The cells' test extents, as
+    // the cells are laid out (x0 and z0 summed cell by cell), rise with the index when the steps
+    // are numbers: then a triangle's reach is found by search.
+    struct Scratch {
+        std::vector<float> xLo, xHi, xAt, zLo, zHi;
+        // reach: i0, i1, k0, k1 of each triangle
+        std::vector<uint32_t> columnStart, columnTriangles, reach;
+        std::vector<uint32_t> cellStart, cellCount, cellEntries;
+        std::vector<CollisionCell> cells;
+        std::vector<std::vector<uint32_t>> lists;
+    };
+    static thread_local Scratch w;
+    w.xLo.resize(nx);
+    w.xHi.resize(nx);
+    w.xAt.resize(nx);
+    w.zLo.resize(nz);
+    w.zHi.resize(nz);
     {
+        float x0 = lo.x;
+        for (uint32_t i = 0; i < nx; ++i, x0 += dx) {
+            w.xAt[i] = x0;
+            w.xLo[i] = x0 - CollisionCellMargin;
+            w.xHi[i] = (x0 + dx) + CollisionCellMargin;
+        }
         float z0 = lo.z;
         for (uint32_t k = 0; k < nz; ++k, z0 += dz) {
-            testLo[k] = z0 + -CollisionCellMargin;
-            testHi[k] = (z0 + dz) + CollisionCellMargin;
+            w.zLo[k] = z0 + -CollisionCellMargin;
+            w.zHi[k] = (z0 + dz) + CollisionCellMargin;
         }
     }
-    const bool ordered = dz >= 0.0f && std::is_sorted(testLo.begin(), testLo.end()) &&
-                         std::is_sorted(testHi.begin(), testHi.end()) &&
-                         std::all_of(testLo.begin(), testLo.end(), [](float f) { return f == f; }) &&
-                         std::all_of(testHi.begin(), testHi.end(), [](float f) { return f == f; });
-    std::vector<std::vector<uint32_t>> lists(nz);
-    std::vector<uint32_t> column;
-    float x0 = lo.x;
-    for (uint32_t i = 0; i < nx; ++i, x0 += dx) {
-        const float cx0 = x0 - CollisionCellMargin;
-        const float cx1 = x0 + dx + CollisionCellMargin;
-        column.clear();
-        for (uint32_t t = 0; t < triangles.size(); ++t) {
-            const CollisionTriangle& tri = triangles[t];
-            const float tx0 = std::min({tri.v[0].x, tri.v[1].x, tri.v[2].x});
-            const float tx1 = std::max({tri.v[0].x, tri.v[1].x, tri.v[2].x});
-            if (!(tx1 < cx0) && !(tx0 > cx1)) column.push_back(t);
+    auto rising = [](const std::vector<float>& a, const std::vector<float>& b, float step) {
+        return step >= 0.0f && std::is_sorted(a.begin(), a.end()) && std::is_sorted(b.begin(), b.end()) &&
+               std::all_of(a.begin(), a.end(), [](float f) { return f == f; }) &&
+               std::all_of(b.begin(), b.end(), [](float f) { return f == f; });
+    };
+    const bool orderedX = rising(w.xLo, w.xHi, dx);
+    const bool orderedZ = rising(w.zLo, w.zHi, dz);
+
+    // The columns [i0, i1) and rows [k0, k1) each triangle reaches, and the triangles of each column
+    // in triangle order.
+    const uint32_t T = static_cast<uint32_t>(triangles.size());
+    w.reach.resize(size_t(T) * 4);
+    w.columnStart.assign(size_t(nx) + 1, 0);
+    for (uint32_t t = 0; t < T; ++t) {
+        const CollisionTriangle& tri = triangles[t];
+        uint32_t* r = &w.reach[size_t(t) * 4];
+        const float tx0 = LowOf3(tri.v[0].x, tri.v[1].x, tri.v[2].x);
+        const float tx1 = HighOf3(tri.v[0].x, tri.v[1].x, tri.v[2].x);
+        const float tz0 = LowOf3(tri.v[0].z, tri.v[1].z, tri.v[2].z);
+        const float tz1 = HighOf3(tri.v[0].z, tri.v[1].z, tri.v[2].z);
+        const bool plainX = tri.v[0].x == tri.v[0].x && tri.v[1].x == tri.v[1].x && tri.v[2].x == tri.v[2].x;
+        r[0] = 0;
+        r[1] = nx;
+        if (orderedX && plainX) {
+            r[0] = static_cast<uint32_t>(std::lower_bound(w.xHi.begin(), w.xHi.end(), tx0) - w.xHi.begin());
+            r[1] = static_cast<uint32_t>(std::upper_bound(w.xLo.begin(), w.xLo.end(), tx1) - w.xLo.begin());
         }
-        // Each triangle of the column goes only to the cells its z range reaches: the triangle-box
-        // test turns the others down on that axis first, so the lists are the same.
-        for (std::vector<uint32_t>& list : lists) list.clear();
-        for (const uint32_t t : column) {
+        r[2] = 0;
+        r[3] = nz;
+        if (orderedZ && tz0 == tz0 && tz1 == tz1) {
+            r[2] = static_cast<uint32_t>(std::lower_bound(w.zHi.begin(), w.zHi.end(), tz0) - w.zHi.begin());
+            r[3] = static_cast<uint32_t>(std::upper_bound(w.zLo.begin(), w.zLo.end(), tz1) - w.zLo.begin());
+        }
+        for (uint32_t i = r[0]; i < r[1]; ++i) ++w.columnStart[i + 1];
+    }
+    for (uint32_t i = 0; i < nx; ++i) w.columnStart[i + 1] += w.columnStart[i];
+    w.columnTriangles.resize(w.columnStart[nx]);
+    {
+        std::vector<uint32_t>& fill = w.cellStart;  // the next free place of each column, for now
+        fill.assign(w.columnStart.begin(), w.columnStart.end() - 1);
+        for (uint32_t t = 0; t < T; ++t) {
+            const uint32_t* r = &w.reach[size_t(t) * 4];
+            for (uint32_t i = r[0]; i < r[1]; ++i) w.columnTriangles[fill[i]++] = t;
+        }
+    }
+
+    if (w.lists.size() < nz) w.lists.resize(nz);
+    w.cellStart.clear();
+    w.cellCount.clear();
+    w.cellEntries.clear();
+    w.cells.clear();
+    for (uint32_t i = 0; i < nx; ++i) {
+        const float x0 = w.xAt[i];
+        for (uint32_t k = 0; k < nz; ++k) w.lists[k].clear();
+        for (uint32_t c = w.columnStart[i]; c < w.columnStart[i + 1]; ++c) {
+            const uint32_t t = w.columnTriangles[c];
             const CollisionTriangle& tri = triangles[t];
-            const float tz0 = LowOf3(tri.v[0].z, tri.v[1].z, tri.v[2].z);
-            const float tz1 = HighOf3(tri.v[0].z, tri.v[1].z, tri.v[2].z);
-            uint32_t k0 = 0, k1 = nz;
-            if (ordered && tz0 == tz0 && tz1 == tz1) {
-                k0 = static_cast<uint32_t>(std::lower_bound(testHi.begin(), testHi.end(), tz0) - testHi.begin());
-                k1 = static_cast<uint32_t>(std::upper_bound(testLo.begin(), testLo.end(), tz1) - testLo.begin());
-            }
-            for (uint32_t k = k0; k < k1; ++k) {
-                const Vec3 testMin{x0 - CollisionCellMargin, lo.y - CollisionCellMargin, testLo[k]};
-                const Vec3 testMax{(x0 + dx) + CollisionCellMargin, hi.y + CollisionCellMargin, testHi[k]};
-                if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2])) lists[k].push_back(t);
+            const uint32_t* r = &w.reach[size_t(t) * 4];
+            for (uint32_t k = r[2]; k < r[3]; ++k) {
+                const Vec3 testMin{w.xLo[i], lo.y - CollisionCellMargin, w.zLo[k]};
+                const Vec3 testMax{w.xHi[i], hi.y + CollisionCellMargin, w.zHi[k]};
+                if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2]))
+                    w.lists[k].push_back(t);
             }
         }
         float z0 = lo.z;
         for (uint32_t k = 0; k < nz; ++k, z0 += dz) {
-            if (lists[k].empty()) continue;
+            const std::vector<uint32_t>& list = w.lists[k];
+            if (list.empty()) continue;
             CollisionCell cell;
             cell.boxMin = {x0, lo.y, z0};
             cell.boxMax = {x0 + dx, hi.y, z0 + dz};
-            cell.entries.assign(lists[k].begin(), lists[k].end());
-            gridLookup[static_cast<size_t>(i) * nz + k] = static_cast<int32_t>(gridCells.size());
-            gridCells.push_back(std::move(cell));
+            gridLookup[static_cast<size_t>(i) * nz + k] = static_cast<int32_t>(w.cells.size());
+            w.cells.push_back(cell);
+            w.cellStart.push_back(static_cast<uint32_t>(w.cellEntries.size()));
+            w.cellCount.push_back(static_cast<uint32_t>(list.size()));
+            w.cellEntries.insert(w.cellEntries.end(), list.begin(), list.end());
         }
     }
-    gridCells.shrink_to_fit();
+    gridEntries.assign(w.cellEntries.begin(), w.cellEntries.end());
+    for (size_t c = 0; c < w.cells.size(); ++c)
+        w.cells[c].entries = {gridEntries.data() + w.cellStart[c], w.cellCount[c]};
+    gridCells.assign(w.cells.begin(), w.cells.end());
     gridCellCount = static_cast<uint32_t>(gridCells.size());
 }
 
 void NztCollideObject::FreeGrid() {
     gridShape.valid = false;
     gridCells = {};
+    gridEntries = {};
     gridLookup = {};
     gridCellCount = 0;
 }

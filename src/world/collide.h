@@ -5,6 +5,7 @@
 // a query near a cell border still finds everything in the one cell. Main thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,16 +26,28 @@ struct CollisionTriangle {
     uint32_t material;  // the hit type
 };
 
-// A grid cell: a box and what lies within 10.0 of it. Object grids hold triangle indices, the
-// global grid scene objects.
-template <class Entry>
-struct CollisionCellOf {
+// A grid cell: a box and what lies within 10.0 of it. An object grid's cell holds triangle
+// indices, a view into the one list the object keeps for all its cells (gridEntries), so that a
+// grid is three allocations however many cells it has; the global grid's cells hold scene objects.
+struct CollisionCellEntries {
+    const uint32_t* first = nullptr;
+    size_t count = 0;
+    const uint32_t* begin() const { return first; }
+    const uint32_t* end() const { return first + count; }
+    size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    uint32_t operator[](size_t i) const { return first[i]; }
+};
+struct CollisionCell {
     Vec3 boxMin{0.0f, 0.0f, 0.0f};
     Vec3 boxMax{0.0f, 0.0f, 0.0f};
-    std::vector<Entry> entries;
+    CollisionCellEntries entries;
 };
-using CollisionCell = CollisionCellOf<uint32_t>;
-using CollideGridCell = CollisionCellOf<NztScnObject*>;
+struct CollideGridCell {
+    Vec3 boxMin{0.0f, 0.0f, 0.0f};
+    Vec3 boxMax{0.0f, 0.0f, 0.0f};
+    std::vector<NztScnObject*> entries;
+};
 
 // How far beyond its box a cell takes triangles or objects.
 inline constexpr float CollisionCellMargin = 10.0f;

@@ -63,15 +63,21 @@ TEST_F(FrameTest, WaitLastsUntilTheNextFrameIsDue) {
     EXPECT_EQ(FrameWaitMilliseconds(), 15u);
     counter.AdvanceSeconds(0.010);
     EXPECT_EQ(FrameWaitMilliseconds(), 5u);
-    // Less than two milliseconds left, or the frame already due: no sleep.
+    // Less than two milliseconds left, or the frame already due: no message wait. The last stretch
+    // is slept through but for the margin, which the loop spends looking at the clock.
     counter.AdvanceSeconds(0.005);
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);
+    EXPECT_NEAR(FrameSleepMicroseconds(), 1667.0 - FrameSleepMarginMs * 1000.0, 1.0);
+    counter.AdvanceSeconds(0.0017 - FrameSleepMarginMs / 1000.0);
+    EXPECT_EQ(FrameSleepMicroseconds(), 0u);
     counter.AdvanceSeconds(0.01);
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);
+    EXPECT_EQ(FrameSleepMicroseconds(), 0u);
     // A frame function off the clock (the video frame) never waits.
     ASSERT_TRUE(StepFrameClock(&rate));
     FrameFunction = VideoFrame;
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);
+    EXPECT_EQ(FrameSleepMicroseconds(), 0u);
     FrameFunction = GameFrame;
 }
 

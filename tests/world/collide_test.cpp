@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "collision_fixture.h"
 
@@ -55,9 +57,12 @@ TEST(CollideObject, GridCellsFollowTheSizeClassAndDropEmptyCells) {
     // Kept cells close up: the sixth kept cell is the 36th of the row.
     EXPECT_FLOAT_EQ(o->gridCells[4].boxMin.x, 10.0f);
     EXPECT_FLOAT_EQ(o->gridCells[5].boxMin.x, 87.5f);
-    EXPECT_EQ(o->gridCells[0].entries, std::vector<uint32_t>{0});
+    auto list = [](const CollisionCell& cell) {
+        return std::vector<uint32_t>(cell.entries.begin(), cell.entries.end());
+    };
+    EXPECT_EQ(list(o->gridCells[0]), std::vector<uint32_t>{0});
     // Material 0 is binned like any other triangle.
-    EXPECT_EQ(o->gridCells[9].entries, std::vector<uint32_t>{1});
+    EXPECT_EQ(list(o->gridCells[9]), std::vector<uint32_t>{1});
 
     // Size class 4 makes cells of 10.0; an object smaller than that, even flat, gets one cell
     // spanning its box (height included, here none).
@@ -76,6 +81,41 @@ TEST(CollideObject, FarFlungVerticesGiveABoundedGrid) {
         world.AddScn({{{0, 0, 0}, {0, 0, 1}, {1e30f, 0, 0}, 1}, {{0, 0, 0}, {0, 0, 1e30f}, {1, 0, 0}, 1}});
     EXPECT_LE(o->cellsPerAxis[0] * o->cellsPerAxis[2], 256u * 256u);
     EXPECT_GE(o->gridCellCount, 1u);
+}
+
+TEST(CollideObject, GridsHoldWhatThePlainLayoutHolds) {
+    // Scattered triangles of every size, slivers, standing ones, far-flung and NaN vertices, over
+    // size classes that give one cell to hundreds.
+    std::mt19937 random(28);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (int round = 0; round < 45; ++round) {
+        const float span = round % 3 == 0 ? 8.0f : round % 3 == 1 ? 40.0f : 150.0f;
+        const float sizeClass = static_cast<float>(1 + round % 4);
+        std::vector<CollisionTri> tris;
+        const int count = 1 + static_cast<int>(unit(random) * 40.0f);
+        for (int t = 0; t < count; ++t) {
+            const Vec3 a{unit(random) * span, unit(random) * span * 0.3f, unit(random) * span};
+            const float reach = unit(random) < 0.3f ? span : span * 0.1f;
+            auto near = [&] {
+                return Vec3{a.x + (unit(random) - 0.5f) * reach, a.y + (unit(random) - 0.5f) * reach,
+                            a.z + (unit(random) - 0.5f) * reach};
+            };
+            CollisionTri tri{a, near(), near(), 1};
+            if (t % 7 == 3) tri.c = {a.x, a.y + reach, a.z};  // a sliver standing up
+            if (round % 4 == 2) {
+                // On a grid of 0.5, so that triangles end exactly on the cells' test borders.
+                for (Vec3* v : {&tri.a, &tri.b, &tri.c})
+                    *v = {std::round(v->x * 2) / 2, std::round(v->y * 2) / 2, std::round(v->z * 2) / 2};
+            }
+            tris.push_back(tri);
+        }
+        if (round % 10 == 4) tris[0].b.x = std::nanf("");
+        if (round % 10 == 7) tris[0].c.z = std::nanf("");
+        if (round % 15 == 9) tris[0].c.x = 1e30f;
+        CollisionWorld world;
+        const NztScnObject* o = world.AddScn(tris, sizeClass);
+        EXPECT_TRUE(GridIsThePlainLayout(*o)) << "round " << round;
+    }
 }
 
 TEST(CollideObject, ReleaseFreesEverythingAndLeavesTheGlobalGrid) {

@@ -3,7 +3,10 @@
 // built over them. Everything is put back on destruction.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -121,3 +124,57 @@ private:
     std::vector<NztScnObject*> scn_;
     std::vector<NztBase3D*> entities_;
 };
+
+// The grid as the plain layout makes it: every cell of the nx x nz layout (corners summed cell by
+// cell) tests every triangle against its box grown by the margin, and is kept when any passes.
+struct PlainCell {
+    Vec3 boxMin, boxMax;
+    std::vector<uint32_t> entries;
+};
+inline PlainCell PlainCellAt(const NztCollideObject& o, uint32_t i, uint32_t k) {
+    const uint32_t nx = o.cellsPerAxis[0], nz = o.cellsPerAxis[2];
+    const Vec3 lo{o.collisionBox[0], o.collisionBox[1], o.collisionBox[2]};
+    const Vec3 hi{o.collisionBox[3], o.collisionBox[4], o.collisionBox[5]};
+    const float dx = (hi.x - lo.x) / static_cast<float>(nx), dz = (hi.z - lo.z) / static_cast<float>(nz);
+    float x0 = lo.x, z0 = lo.z;
+    for (uint32_t n = 0; n < i; ++n) x0 += dx;
+    for (uint32_t n = 0; n < k; ++n) z0 += dz;
+    const float m = CollisionCellMargin;
+    PlainCell cell{{x0, lo.y, z0}, {x0 + dx, hi.y, z0 + dz}, {}};
+    const Vec3 testMin{x0 - m, lo.y - m, z0 + -m}, testMax{(x0 + dx) + m, hi.y + m, (z0 + dz) + m};
+    for (uint32_t t = 0; t < o.triangles.size(); ++t) {
+        const CollisionTriangle& tri = o.triangles[t];
+        if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2])) cell.entries.push_back(t);
+    }
+    return cell;
+}
+
+// The object's grid against the plain layout: the same cells kept, in layout order, with the same
+// boxes bit for bit and the same lists. With a stride, only every stride-th layout cell is looked at
+// (a large ground has tens of thousands).
+inline testing::AssertionResult GridIsThePlainLayout(const NztCollideObject& o, uint32_t stride = 1) {
+    const uint32_t nx = o.cellsPerAxis[0], nz = o.cellsPerAxis[2];
+    if (o.gridLookup.size() != size_t(nx) * nz)
+        return testing::AssertionFailure() << "no lookup for the layout";
+    if (o.gridCellCount != o.gridCells.size()) return testing::AssertionFailure() << "the cell count is off";
+    size_t kept = 0;
+    for (size_t c = 0; c < o.gridLookup.size(); ++c) {
+        const int32_t index = o.gridLookup[c];
+        if (index >= 0 && static_cast<size_t>(index) != kept++)
+            return testing::AssertionFailure() << "layout cell " << c << " kept out of order";
+        if (c % stride != 0) continue;
+        const PlainCell plain = PlainCellAt(o, static_cast<uint32_t>(c / nz), static_cast<uint32_t>(c % nz));
+        if (plain.entries.empty() != (index < 0))
+            return testing::AssertionFailure() << "layout cell " << c << (index < 0 ? " dropped" : " kept");
+        if (index < 0) continue;
+        const CollisionCell& cell = o.gridCells[static_cast<size_t>(index)];
+        if (std::memcmp(&cell.boxMin, &plain.boxMin, sizeof(Vec3)) != 0 ||
+            std::memcmp(&cell.boxMax, &plain.boxMax, sizeof(Vec3)) != 0)
+            return testing::AssertionFailure() << "layout cell " << c << ": another box";
+        if (std::vector<uint32_t>(cell.entries.begin(), cell.entries.end()) != plain.entries)
+            return testing::AssertionFailure() << "layout cell " << c << ": another triangle list";
+    }
+    if (kept != o.gridCells.size())
+        return testing::AssertionFailure() << kept << " cells in the lookup of " << o.gridCells.size();
+    return testing::AssertionSuccess();
+}
