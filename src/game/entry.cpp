@@ -3,6 +3,8 @@
 #include <FTGL/ftgl.h>
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -274,9 +276,23 @@ WindowHandle CreateMainWindow() {
     return window;
 }
 
+void FitWindowToDisplay(int32_t& width, int32_t& height, int32_t displayWidth, int32_t displayHeight) {
+    if (displayWidth > 0) width = std::min(width, displayWidth);
+    if (displayHeight > 0) height = std::min(height, displayHeight);
+}
+
 WindowHandle CreateWindowedMainWindow() {
-    return CreatePlatformWindow(kWindowTitle, static_cast<int32_t>(UserConfig.width),
-                                static_cast<int32_t>(UserConfig.height), false, MainWndProc);
+    // A configured size beyond the screen would leave the window's far part out of reach: the
+    // window, and the size the renderer and the saved configuration take, keep within the display.
+    auto width = static_cast<int32_t>(std::min<uint32_t>(UserConfig.width, INT32_MAX));
+    auto height = static_cast<int32_t>(std::min<uint32_t>(UserConfig.height, INT32_MAX));
+    DisplayModeInfo desktop;
+    if (GetDesktopMode(&desktop)) {
+        FitWindowToDisplay(width, height, desktop.width, desktop.height);
+        UserConfig.width = static_cast<uint32_t>(width);
+        UserConfig.height = static_cast<uint32_t>(height);
+    }
+    return CreatePlatformWindow(kWindowTitle, width, height, false, MainWndProc);
 }
 
 WindowHandle CreateFullscreenMainWindow() {

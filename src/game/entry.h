@@ -50,6 +50,8 @@ void InitProgramDefaults();
 // display mode can be set, else a window (and the full-screen word is cleared).
 WindowHandle CreateMainWindow();
 WindowHandle CreateWindowedMainWindow();
+// Shrinks a window size to the display's (a display size of 0 or less is unknown and changes nothing).
+void FitWindowToDisplay(int32_t& width, int32_t& height, int32_t displayWidth, int32_t displayHeight);
 WindowHandle CreateFullscreenMainWindow();
 
 LResult MainWndProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);

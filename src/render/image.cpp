@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -467,7 +468,10 @@ int32_t SaveTgaFile(const uint8_t* pixels, int32_t width, int32_t height, const 
         return -1;
     }
     FILE* f = std::fopen(path, "wb");
-    if (!f) return -1;
+    if (!f) {
+        Refuse(path, "cannot be written: %s", std::strerror(errno));
+        return -1;
+    }
     // Type 2 (uncompressed true colour), 32 bits, descriptor 0: bottom-left origin.
     const uint8_t header[TgaHeaderBytes] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                             static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),

@@ -12,6 +12,9 @@ int MakeScreenshotName(const char* path, int width, int height) {
     if (width <= 0 || height <= 0) return 1;
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     ReadFramePixels(height, width, pixels.data());
+    // The frame read leaves the fourth byte 0; viewers take it as transparency, so the shot is
+    // stored opaque.
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
     char target[QvPathMax];
     if (!FormatPath(target, sizeof target, "%s", path)) return 1;
     MakePathFolders(target);

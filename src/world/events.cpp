@@ -1,5 +1,6 @@
 #include "world/events.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -460,6 +461,10 @@ void NztEventObject::ExecuteAction(EventRecord* r) {
     if (r->Action < 1 || r->Action > EventActionCount) return;
     const EventActionHandler handler = GetEventActionHandler(r->Action);
     if (handler == nullptr) return;
+    // With QUORVANE_TRACE_ACTIONS set, every action a record runs goes to stderr (the end-to-end
+    // tests read it).
+    static const bool trace = std::getenv("QUORVANE_TRACE_ACTIONS") != nullptr;
+    if (trace) std::fprintf(stderr, "events: event %d runs action %d %s\n", r->Event, r->Action, EventActionName(r->Action));
     if (IsDeferredAction(*r)) QueueDeferredAction(handler, this, r);
     else handler(r);
 }

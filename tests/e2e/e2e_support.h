@@ -196,6 +196,62 @@ inline bool LastPlayerPosition(const fs::path& errFile, float out[3]) {
 
 
 
+// How many "movement: player at" lines the game has written: it writes one every tenth of a second
+// of game time once the hero is driven, so a rising count shows that frames ran.
+inline int PositionReports(const fs::path& errFile) {
+    std::istringstream lines(ReadFile(errFile));
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line))
+        if (line.rfind("movement: player at ", 0) == 0) ++n;
+    return n;
+}
+
+// Waits until the game has written `more` position reports beyond `from`.
+inline bool AwaitPositionReports(const fs::path& errFile, int from, int more, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (PositionReports(errFile) >= from + more) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+// Presses a key for the running game so that a frame sees it down and a later one sees it up,
+// however slow the frames are: the key stays down until two position reports have come (frames ran
+// with it held) and the call returns once one more has come after the release.
+inline bool PressKeyForFrames(const fs::path& errFile, const std::string& key, std::chrono::seconds limit = 60s) {
+    const int before = PositionReports(errFile);
+    if (std::system(("xdotool keydown " + key).c_str()) != 0) return false;
+    const bool held = AwaitPositionReports(errFile, before, 2, limit);
+    const int released = PositionReports(errFile);
+    if (std::system(("xdotool keyup " + key).c_str()) != 0) return false;
+    return held && AwaitPositionReports(errFile, released, 1, limit);
+}
+
+// The next screenshot the game will write: the first free name Shot000.tga, Shot001.tga, ...
+inline fs::path NextShot(const fs::path& shots) {
+    for (int i = 0;; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Shot%03d.tga", i);
+        if (!fs::exists(shots / name)) return shots / name;
+    }
+}
+
+// Takes screenshots with F11 until one shows what `looks` checks for or the limit passes; the last
+// shot's bytes are left in `shot`. The picture is judged when it is taken, not after a fixed wait.
+inline bool ShootUntil(const fs::path& shots, const std::function<bool(const std::string&)>& looks,
+                       std::string& shot, std::chrono::seconds limit = 120s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const fs::path next = NextShot(shots);
+        if (!PressUntilFile("F11", next, 60s)) return false;
+        shot = ReadFile(next);
+        if (shot.size() >= 18u + 640u * 480u * 4u && looks(shot)) return true;
+    }
+    return false;
+}
+
 // Pixels of the screen rectangle [left, right) x [top, bottom) in the colours of the sample spell's
 // fire: bright red and green, little blue. Nothing else the level shows near its middle has them.
 inline int FirePixels(const std::string& tga, int top, int bottom, int left, int right) {
@@ -251,7 +307,7 @@ protected:
     // window, since without a window manager the keyboard focus follows it.
     std::unique_ptr<Child> StartGame(std::vector<std::string> env = {}) {
         env.insert(env.end(), {"USERPROFILE=" + (root_ / "user").string(), "QUORVANE_NO_MESSAGE_BOX=1",
-                               "QUORVANE_TRACE_MOVEMENT=1"});
+                               "QUORVANE_TRACE_MOVEMENT=1", "QUORVANE_TRACE_ACTIONS=1"});
         auto game = std::make_unique<Child>(BinaryDir() / "quorvane", std::vector<std::string>{}, root_ / "work",
                                             env, root_ / "game.err");
         EXPECT_TRUE(game->started());

@@ -280,4 +280,20 @@ TEST(EntryMainWindow, FullScreenThatCannotBeSetRunsWindowedAndIsSavedWindowed) {
     }
 }
 
+TEST(EntryMainWindow, AWindowLargerThanTheDisplayIsFittedToIt) {
+    struct Case { int32_t w, h, displayW, displayH, wantW, wantH; };
+    const Case cases[] = {
+        {5000, 4000, 1280, 1024, 1280, 1024},  // both too large
+        {640, 480, 1280, 1024, 640, 480},      // fits: unchanged
+        {2000, 600, 1280, 1024, 1280, 600},    // one side only
+        {5000, 4000, 0, 0, 5000, 4000},        // display size unknown
+    };
+    for (const Case& c : cases) {
+        int32_t w = c.w, h = c.h;
+        FitWindowToDisplay(w, h, c.displayW, c.displayH);
+        EXPECT_EQ(w, c.wantW) << c.w << "x" << c.h;
+        EXPECT_EQ(h, c.wantH) << c.w << "x" << c.h;
+    }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,21 @@ TEST(Screenshots, WritesNumberedTgaFilesIntoANewFolder) {
     EXPECT_EQ(first[14], 2);   // height
     EXPECT_EQ(first[16], 32);
     EXPECT_EQ(first[17], 0);   // bottom-left origin
+    // Every pixel is opaque, so that viewers do not show the shot as blank.
+    for (size_t i = 18 + 3; i < first.size(); i += 4) EXPECT_EQ(first[i], 255) << "byte " << i;
+}
+
+// A screenshot folder that cannot be made (a file stands where it should be) costs no shot silently:
+// one line on stderr names the file.
+TEST(Screenshots, AFolderThatCannotBeWrittenIsReportedInOneLine) {
+    ScratchDir dir;
+    dir.Write("SCREENSHOTS", std::vector<uint8_t>{1});
+    std::string path = dir / "SCREENSHOTS/Shot000.tga";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MakeScreenshotName(path.c_str(), 4, 2), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("Shot000.tga"), std::string::npos) << err;
 }
 
 TEST(Screenshots, TgaRowsAreStoredBottomUp) {

@@ -3,9 +3,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <string>
 
+#include "core/frameclock.h"
 #include "render/texture.h"
 #include "scene_fixture.h"
 #include "support/gl_window.h"
@@ -110,6 +113,70 @@ TEST_F(GlSampleLevel, EveryObjectsGridIsThePlainLayoutOfItsTriangles) {
             << "object " << i << " (" << (o->mesh ? o->mesh->Name : "") << ")";
     }
     EXPECT_GT(colliding, 0u);
+}
+
+// Level start hands the camera to the follow mode behind the hero (the player, as the target left
+// empty), at the distance the level asks for.
+TEST_F(GlSampleLevel, TheCameraFollowsTheHeroFromBehind) {
+    EXPECT_EQ(CameraMode, 4);
+    EXPECT_EQ(CameraControl.targetObject, nullptr);
+    EXPECT_EQ(CameraControl.targetAttachPoint, -1);
+    ASSERT_NE(PlayerEntity, nullptr);
+    // A few frames later the eye sits behind and above the hero, within the kept distance.
+    FrameTiming.frameTime = 0.02f;
+    FrameTiming.frameFactor = 1.0f;
+    for (int i = 0; i < 200; ++i) UpdateCamera();
+    const float* hero = PlayerEntity->Position;
+    const float dx = MainCamera.eye.x - hero[0], dz = MainCamera.eye.z - hero[2];
+    EXPECT_NEAR(std::hypot(dx, dz), 45.0f, 5.0f);
+    EXPECT_GT(MainCamera.eye.y, hero[1] + 20.0f);
+}
+
+// Each zone reaches 40 units each way from its centre: the player 35 units off the centre along
+// either axis is inside, 45 units off is not.
+TEST_F(GlSampleLevel, TheTriggerZonesReachFortyUnitsEachWay) {
+    ASSERT_EQ(EventTriggerCount, 3u);
+    for (uint32_t i = 0; i < EventTriggerCount; ++i) {
+        const float* c = EventTriggerList[i]->Position;
+        for (const auto& [dx, dz, inside] : {std::tuple{35.0f, 0.0f, 1u}, {0.0f, -35.0f, 1u}, {45.0f, 0.0f, 0u}}) {
+            const float at[3] = {c[0] + dx, 0.0f, c[2] + dz};
+            PlayerEntity->SetPosition(at);
+            EXPECT_EQ(UpdateRegisteredTriggers(), inside) << EventTriggerList[i]->name << " " << dx << " " << dz;
+        }
+    }
+}
+
+// The tour's points face their targets: each orientation turns +z onto target - position.
+TEST_F(GlSampleLevel, TheTourPointsFaceTheirTargets) {
+    NztTraject* tour = LoadTraject("Tour");
+    ASSERT_NE(tour, nullptr);
+    ASSERT_GT(tour->PointCount(), 100);
+    for (const NztTrajectPoint& p : tour->points) {
+        const float* q = p.orientation;  // w, x, y, z
+        // q (0, 0, 1) q*: the third column of the quaternion's matrix.
+        const Vec3 facing{2 * (q[1] * q[3] + q[0] * q[2]), 2 * (q[2] * q[3] - q[0] * q[1]),
+                          1 - 2 * (q[1] * q[1] + q[2] * q[2])};
+        const Vec3 d = p.target - p.position;
+        const float length = std::sqrt(Dot(d, d));
+        EXPECT_NEAR(facing.x, d.x / length, 1e-3f);
+        EXPECT_NEAR(facing.y, d.y / length, 1e-3f);
+        EXPECT_NEAR(facing.z, d.z / length, 1e-3f);
+    }
+}
+
+// Home flies the whole tour, frame by frame at 50 frames a second for the length of the tour,
+// and then gives the camera back to the follow mode.
+TEST_F(GlSampleLevel, HomeFliesTheWholeTourAndHandsTheCameraBack) {
+    ASSERT_EQ(CameraMode, 4);
+    constexpr uint32_t kHomePressed = 83;
+    PlayerEntity->SendEvent(kHomePressed, 0, 0, 0);
+    ASSERT_EQ(CameraMode, 11);
+    FrameTiming.frameTime = 0.02f;
+    FrameTiming.frameFactor = 1.0f;
+    int frames = 0;
+    for (; CameraMode == 11 && frames < 5000; ++frames) UpdateCamera();
+    EXPECT_GE(frames, 10 * 50) << "the tour was over in " << frames << " frames";
+    EXPECT_EQ(CameraMode, 4);
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ std::vector<uint8_t> MakeScene(const SceneSpec& spec, SceneChunkOffsets* offsets
     for (const SceneTriggerSpec& t : spec.triggers) {
         PutText(out, t.name, 256);
         PutFloats(out, t.position);
-        PutFloats(out, t.halfSizes);
+        PutFloats(out, t.sizes);
         PutFloats(out, t.rotation);
         Put32(out, t.active);
         PutEvents(out, t.events);

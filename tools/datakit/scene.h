@@ -93,7 +93,8 @@ struct ScenePlayerSpec {
 struct SceneTriggerSpec {
     std::string name;
     std::array<float, 3> position{};
-    std::array<float, 3> halfSizes{1.0f, 1.0f, 1.0f};
+    // The box's full extents along its own axes: a zone reaching 40 each way from its centre is 80.
+    std::array<float, 3> sizes{1.0f, 1.0f, 1.0f};
     std::array<float, 9> rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
     uint32_t active = 1;
     std::vector<EventBytes> events;

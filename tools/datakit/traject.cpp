@@ -1,6 +1,9 @@
 #include "datakit/traject.h"
 
+#include <algorithm>
+
 #include "core/binio.h"
+#include "core/nztmath.h"
 
 namespace datakit {
 
@@ -29,6 +32,17 @@ std::vector<uint8_t> MakeQvt(const QvtSpec& s) {
         }
     }
     return bytes;
+}
+
+QvtPoint MakeQvtPoint(const std::array<float, 3>& position, const std::array<float, 3>& target) {
+    QvtPoint point;
+    point.position = position;
+    point.target = target;
+    const Vec3 d{target[0] - position[0], target[1] - position[1], target[2] - position[2]};
+    float q[4];
+    DirectionToQuat(d, q);
+    std::copy(q, q + 4, point.orientation.begin());
+    return point;
 }
 
 }  // namespace datakit

@@ -33,4 +33,8 @@ struct QvtSpec {
 
 std::vector<uint8_t> MakeQvt(const QvtSpec& spec);
 
+// A point at `position` looking at `target`, its orientation that of the direction target - position
+// (the quaternion that turns +z onto it), as the engine derives it for every point it records.
+QvtPoint MakeQvtPoint(const std::array<float, 3>& position, const std::array<float, 3>& target);
+
 }  // namespace datakit

@@ -3,6 +3,8 @@
 // from the hero, all placed before the camera; the sky with its sun and moon, a game light over the
 // crates, an environment zone around the trees, a rope between two crates, the music play-list, the
 // head-up interface, and the camera trajectory "TRAJECTS/Tour.Qvt" that the level's scripts fly.
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -97,15 +99,20 @@ bool WriteIntroVideo(const std::string& datasFolder) {
     return datakit::WriteAvi(datasFolder + "/VIDEOS/Intro.Avi", intro);
 }
 
+// The tour Home flies: a closed loop round the level, looking at its middle, at the 50 points a
+// second the trajectory player steps through (one point a frame at 50 frames a second), so that
+// the flight lasts `kTourSeconds`.
+constexpr int kTourSeconds = 12;
+
 bool WriteTour(const std::string& datasFolder) {
     datakit::QvtSpec tour;
     tour.name = "Tour";
-    const float path[][3] = {{0, 80, -300}, {300, 120, 0}, {0, 160, 300}, {-300, 120, 0}, {0, 80, -300}};
-    for (const auto& p : path) {
-        datakit::QvtPoint point;
-        point.position = {p[0], p[1], p[2]};
-        point.target = {0.0f, 10.0f, 0.0f};
-        tour.points.push_back(point);
+    constexpr int kPoints = kTourSeconds * 50;
+    for (int i = 0; i <= kPoints; ++i) {
+        // From the south edge anticlockwise seen from above, rising over the north and back.
+        const float a = 6.2831853f * static_cast<float>(i) / kPoints;
+        const std::array<float, 3> position{300.0f * std::sin(a), 120.0f - 40.0f * std::cos(a), -300.0f * std::cos(a)};
+        tour.points.push_back(datakit::MakeQvtPoint(position, {0.0f, 10.0f, 0.0f}));
     }
     return datakit::WriteFileBytes(datasFolder + "/TRAJECTS/Tour.Qvt", datakit::MakeQvt(tour));
 }
@@ -156,7 +163,8 @@ datakit::SceneTriggerSpec Zone(const char* name, float x, float z, std::vector<d
     datakit::SceneTriggerSpec t;
     t.name = name;
     t.position = {x, 10.0f, z};
-    t.halfSizes = {40.0f, 40.0f, 40.0f};
+    // Full extents: the zone reaches 40 units each way from its centre.
+    t.sizes = {80.0f, 80.0f, 80.0f};
     t.events = std::move(events);
     return t;
 }
@@ -309,6 +317,45 @@ void AddCharacters(datakit::SceneSpec& level) {
     level.characters.push_back(watcher);
 }
 
+// The camera follows the hero from behind and above (mode 4), so that walking, running, jumping,
+// swimming and climbing stay in view: the level stores the mode, and at level start a camera-mode
+// record (action 28) sets its control block (the target left empty stands for the player) and a
+// height record (action 25) raises the eye.
+constexpr int32_t kCameraBehind = 4;
+
+void AddCamera(datakit::SceneSpec& level) {
+    level.cameraMode = kCameraBehind;
+    const auto& hero = level.player.place.position;
+    level.cameraPosition = {hero[0], hero[1] + 35.0f, hero[2] - 45.0f};
+    // The camera looks along minus its third column: half a turn about y faces it north (+z).
+    level.cameraRotation = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
+    datakit::EventRecordSpec follow;
+    follow.event = kLevelStart;
+    follow.action = 28;
+    follow.param = kCameraBehind;
+    for (int k = 0; k < 3; ++k) SetFloat(follow, k, 0.2f);  // smoothing
+    SetFloat(follow, 3, 45.0f);                              // near distance: the distance kept
+    SetFloat(follow, 4, 70.0f);                              // far distance
+    SetFloat(follow, 5, 1.0f);                               // distance switch
+    SetFloat(follow, 6, 1.0f);                               // the wheel zooms
+    SetFloat(follow, 7, 1.0f);                               // the right button turns the view
+    SetFloat(follow, 8, 1.0f);                               // last-point switch
+    SetFloat(follow, 9, 0.0f);
+    SetFloat(follow, 10, 0.0f);   // rest yaw: straight behind
+    SetFloat(follow, 11, 0.0f);   // follow rate
+    SetFloat(follow, 12, 1.0f);   // collision: the view does not pass through walls
+    follow.value1 = 0.0f;         // no auto-turn
+    follow.value2 = 0.0f;         // no first-person switch
+    follow.shortName = std::string(4, '\xFF');  // attach point -1: the hero's own position
+    level.globalEvents.push_back(Record(follow));
+    datakit::EventRecordSpec height;
+    height.event = kLevelStart;
+    height.action = 25;
+    height.param = 0;
+    height.value1 = 2.0f;  // 20 units above the hero's eye
+    level.globalEvents.push_back(Record(height));
+}
+
 // The head-up interface: a panel at the top left with the level's name, the bag at the bottom
 // right, the mini-map at the top right. Sizes are in units of a 1024 x 768 screen.
 void AddInterface(datakit::SceneSpec& level) {
@@ -319,11 +366,14 @@ void AddInterface(datakit::SceneSpec& level) {
     std::snprintf(panel.pressedImageName, sizeof panel.pressedImageName, "%s", "HudPanelDown");
     panel.x = 10.0f;
     panel.y = 10.0f;
-    panel.width = 320.0f;
+    // Wide enough for the welcome caption (text entry 0) and the counter beside it.
+    panel.width = 400.0f;
     panel.height = 48.0f;
     panel.textIndex = 0;
-    panel.textOffsetX = 12.0f;
-    panel.textOffsetY = 12.0f;
+    // The caption is centred on the panel and then moved by the offsets: left of the middle, so that
+    // its end keeps clear of the counter at the panel's right end, and level with the panel.
+    panel.textOffsetX = -30.0f;
+    panel.textOffsetY = 0.0f;
     datakit::SceneGameUISpec ui;
     ui.record = datakit::MakeGameUIRecord(panel);
     // At level start a pin on the mini-map follows the hero and turns with it.
@@ -350,7 +400,7 @@ void AddInterface(datakit::SceneSpec& level) {
     datakit::SceneCounterSpec counter;
     counter.record.name = "Score";
     counter.record.parentIndex = 0;
-    counter.record.x = 250.0f;
+    counter.record.x = 330.0f;
     counter.record.y = 12.0f;
     counter.record.width = 60.0f;
     counter.record.height = 24.0f;
@@ -403,13 +453,7 @@ void AddInterface(datakit::SceneSpec& level) {
 datakit::SceneSpec SampleLevelSpec() {
     datakit::SceneSpec level;
     level.skyNames = std::array<std::string, 3>{"Sky1001", "Sun1001", "Moon1001"};
-    // A still camera over the south edge, looking north across the level.
-    level.cameraMode = 0;
-    level.cameraPosition = {0.0f, 60.0f, -350.0f};
-    // The camera looks along minus its third column: half a turn about y faces it north (+z).
-    level.cameraRotation = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
-    // The hero stands in front of the camera with the default record; the guard and the watcher
-    // beside it.
+    // The hero with the default record; the guard and the watcher beside it.
     level.player.place.position = {-30.0f, 0.0f, -250.0f};
     level.player.record = datakit::MakeCharacterRecord(datakit::CharacterRecordSpec());
     level.player.life = 100.0f;
@@ -458,6 +502,7 @@ datakit::SceneSpec SampleLevelSpec() {
     rope.b = {4, 4, -1, 0};
     level.ropes.push_back(rope);
     AddScripts(level);
+    AddCamera(level);
     AddInterface(level);
     return level;
 }
