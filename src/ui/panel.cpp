@@ -7,6 +7,7 @@
 
 #include "character/entity.h"
 #include "core/frameclock.h"
+#include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
@@ -271,7 +272,13 @@ void DrawObjectBars() {
     SelectBlendMode(kAlphaBlend);
     SwitchDepthTest(false);
     SwitchDepthWrite(false);
-    PushBaseViewMatrix(rs);
+    // The bars are flat quads in pixels, wound like the windows' (clockwise on the screen): the
+    // back-face culling that the last object drawn left on would drop every one of them.
+    SwitchCullFace(false);
+    // Pixels from the viewport centre whatever matrix the render pass left current, and that matrix
+    // back afterwards: the pass pops only what it pushed itself, and the windows push their own.
+    GlCore.PushMatrix();
+    GlCore.LoadMatrixf(rs.baseViewMatrix);
     BeginPrimitive(rs, kQuads);
     for (int32_t i = EntityRegistry.count - 1; i >= 0; --i) {
         NztBase3D* object = EntityRegistry.objects[i];
@@ -283,6 +290,7 @@ void DrawObjectBars() {
         EmitShadedQuad(bar.fill, kBarColour);
     }
     glEnd();
+    glPopMatrix();
     SwitchDepthTest(true);
     SwitchDepthWrite(true);
 }

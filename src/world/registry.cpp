@@ -445,7 +445,8 @@ void RenderObjects() {
 
     SwitchDepthTest(false);
     FramePassServices.drawSunHalo();
-    // The flares and bars are drawn in the camera's space, unless a 2-D matrix is already pushed.
+    // The camera matrix under the flares and bars, unless a 2-D matrix is already pushed; each of them
+    // draws in pixels on a 2-D matrix of its own pushed over it and popped again.
     const bool pushed = rs.baseViewPushed == 0;
     if (pushed) {
         GlCore.PushMatrix();

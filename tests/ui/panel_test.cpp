@@ -276,9 +276,13 @@ TEST_F(GlObjectBars, FramedFillShowsTheHealthOfEachCharacter) {
 
         glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
+        GLint depthBefore = 0, depthAfter = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthBefore);
         DrawObjectBars();
-        glPopMatrix();
-        RenderState.baseViewPushed = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
+        // The bars leave the matrix stack as they found it, with no 2-D level for the windows to pop.
+        EXPECT_EQ(depthAfter, depthBefore);
+        EXPECT_EQ(RenderState.baseViewPushed, 0u);
         std::vector<uint8_t> px = ReadBackPixels(kWidth, kHeight);
         EntityRegistry = saved_;
 
