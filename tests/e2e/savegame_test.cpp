@@ -34,7 +34,9 @@ bool PinCentre(const std::string& tga, float* x, float* y) {
 
 float Distance2D(const float a[3], const float b[3]) { return std::hypot(a[0] - b[0], a[2] - b[2]); }
 
-class SaveGameRun : public E2eRun {
+// Named E2e* so that it runs alone like the other end-to-end suites: it holds keys through XTEST, and
+// a window of a test running beside it on the shared display takes the focus and with it the held key.
+class E2eSaveGame : public E2eRun {
 protected:
     fs::path Err() const { return root_ / "game.err"; }
     fs::path Shot(int n) const {
@@ -73,7 +75,7 @@ protected:
     }
 };
 
-TEST_F(SaveGameRun, AfterAQuickLoadTheSpellAndTheMapPinStillFollowTheHero) {
+TEST_F(E2eSaveGame, AfterAQuickLoadTheSpellAndTheMapPinStillFollowTheHero) {
     ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
     ASSERT_TRUE(WriteWindowedConfig(0));
     std::unique_ptr<Child> game = StartGame();
