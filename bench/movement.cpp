@@ -1,10 +1,11 @@
 // 200 sample heroes walking over a terrain under the animation state machine, a whole update pass
-// (actions, behaviour, posing, ground following) each frame, and the same with 1,000 heroes (the
-// argument); beside it the collision queries alone that the 200 characters' ground following asks
-// each frame. All report the time per character. Then 100 more heroes on the same terrain that no
-// input drives, half keeping their distance from the player (order 6), half walking a patrol round
-// (order 8), each updated with its collision: characters per millisecond, to set beside the plain
-// skinning kernel of bench_skinning.
+// (actions, behaviour, posing, ground following) each frame; the same pass over 1,000 heroes that
+// no input drives (the argument), half keeping their distance from the player (order 6), half
+// walking a patrol round (order 8), under the state machine and with their collision; beside it the
+// collision queries alone that the 200 characters' ground following asks each frame. All report the
+// time per character. Then 100 more heroes on the same terrain under the same two orders, each
+// updated with its collision: characters per millisecond, to set beside the plain skinning kernel
+// of bench_skinning.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -60,25 +61,29 @@ public:
         FrameTiming.frameTime = 0.02f;
         FrameTiming.frameFactor = 1.0f;
         BuildTerrain();
-        // 15 to a row 15 apart; a larger crowd in a square over the whole terrain.
-        const bool few = characters <= kCharacters;
-        const int perRow = few ? 15 : static_cast<int>(std::ceil(std::sqrt(characters)));
-        const float spacing = few ? 15.0f : (kExtent - 10.0f) / static_cast<float>(perRow);
-        for (int i = 0; i < characters; ++i) {
-            NztEntity* e = GetEntityType("Hero1001");
-            if (e == nullptr) break;
-            e->inputDriven = 1;
-            e->animStateMachine = 1;
-            e->gait = static_cast<uint8_t>(i % 3);
-            e->gaitInUse = e->gait;
-            e->SetYaw((i * 397) & 0xFFF);
-            const float p[3] = {5.0f + static_cast<float>(i % perRow) * spacing, 8.0f,
-                                5.0f + static_cast<float>(i / perRow) * spacing};
-            e->SetPosition(p);
-            heroes_.push_back(e);
+        if (characters <= kCharacters) {
+            // 15 to a row 15 apart, all driven by the keys.
+            for (int i = 0; i < characters; ++i) {
+                const float p[3] = {5.0f + static_cast<float>(i % 15) * 15.0f, 8.0f,
+                                    5.0f + static_cast<float>(i / 15) * 15.0f};
+                if (!AddHero(p, i)) break;
+            }
+        } else {
+            // One hero the keys drive (the player), the crowd under orders in a square over the
+            // whole terrain around it.
+            const float centre[3] = {kExtent * 0.5f, 8.0f, kExtent * 0.5f};
+            AddHero(centre, 0);
+            const int perRow = static_cast<int>(std::ceil(std::sqrt(characters)));
+            const float spacing = (kExtent - 10.0f) / static_cast<float>(perRow);
+            for (int i = 0; i < characters && !heroes_.empty(); ++i) {
+                const float p[3] = {5.0f + static_cast<float>(i % perRow) * spacing, 8.0f,
+                                    5.0f + static_cast<float>(i / perRow) * spacing};
+                if (AddOrdered(p, i, true) == nullptr) break;
+            }
+            counted_ = &ordered_;
         }
         if (!heroes_.empty()) SetPlayerEntity(heroes_[0]);
-        // Everybody walks forward and turns left now and then.
+        // Everybody the keys drive walks forward and turns left now and then.
         KeyStates.actions[MoveButton::Forward] = 1;
     }
     ~World() {
@@ -102,12 +107,14 @@ public:
         UpdateObjects();
         LateUpdateObjects();
         // Keep everyone on the terrain.
-        for (NztEntity* e : heroes_) {
-            for (int k : {0, 2}) {
-                if (e->Position[k] < 1.0f || e->Position[k] > kExtent - 1.0f) {
-                    float p[3] = {e->Position[0], e->Position[1], e->Position[2]};
-                    p[k] = kExtent * 0.5f;
-                    e->SetPosition(p);
+        for (const std::vector<NztEntity*>* list : {&heroes_, &ordered_}) {
+            for (NztEntity* e : *list) {
+                for (int k : {0, 2}) {
+                    if (e->Position[k] < 1.0f || e->Position[k] > kExtent - 1.0f) {
+                        float p[3] = {e->Position[0], e->Position[1], e->Position[2]};
+                        p[k] = kExtent * 0.5f;
+                        e->SetPosition(p);
+                    }
                 }
             }
         }
@@ -128,43 +135,67 @@ public:
         }
     }
 
-    size_t count() const { return heroes_.size(); }
+    // The characters a frame is reported for: the heroes, or the ordered crowd of a large world.
+    size_t count() const { return counted_->size(); }
 
-    // The ordered crowd, made on first use: 50 under order 6 against the player (near 30, keep
-    // 60, far 120), 50 under order 8 on a looping round of side 120 with arrival radius 4.
+    // The ordered crowd of BM_OrderedCrowdFrame, made on first use: 50 under order 6 against the
+    // player, 50 under order 8, ten to a row 20 apart.
     std::vector<NztEntity*>& Ordered() {
         if (!ordered_.empty() || heroes_.empty()) return ordered_;
-        for (float x : {-60.0f, 60.0f})
-            for (float z : {-60.0f, 60.0f}) {
-                const float c = kExtent * 0.5f;
-                patrol_.points.push_back({{c + x, 0, c + (x < 0 ? -z : z)}, {c, 0, c}, {1, 0, 0, 0}});
-            }
         for (int i = 0; i < kOrdered; ++i) {
-            NztEntity* e = GetEntityType("Hero1001");
-            if (e == nullptr) break;
             const float p[3] = {20.0f + static_cast<float>(i % 10) * 20.0f, 8.0f,
                                 kExtent * 0.5f + static_cast<float>(i / 10) * 20.0f};
-            e->SetPosition(p);
-            e->visibilityTest = 0;
-            const float radii[5] = {0.0f, 30.0f, 60.0f, 120.0f, 4.0f};
-            for (int k = 0; k < 5; ++k) {
-                e->radii[k] = radii[k];
-                e->radiiSquared[k] = radii[k] * radii[k];
-            }
-            if (i % 2 == 0) {
-                e->SetTarget(heroes_[0]);
-                e->SetOrder(6);
-            } else {
-                e->SetTraject(&patrol_, 1, 0, 1, 1.0f);
-                e->SetOrder(8);
-                e->SetAnim(e->GetAnimByName("MoveWalk"), 0, nullptr, i % 24);
-            }
-            ordered_.push_back(e);
+            if (AddOrdered(p, i, false) == nullptr) break;
         }
         return ordered_;
     }
 
 private:
+    NztEntity* AddHero(const float p[3], int i) {
+        NztEntity* e = GetEntityType("Hero1001");
+        if (e == nullptr) return nullptr;
+        e->inputDriven = 1;
+        e->animStateMachine = 1;
+        e->gait = static_cast<uint8_t>(i % 3);
+        e->gaitInUse = e->gait;
+        e->SetYaw((i * 397) & 0xFFF);
+        e->SetPosition(p);
+        heroes_.push_back(e);
+        return e;
+    }
+
+    // A hero under orders: even ones under order 6 against the player (near 30, keep 60, far 120),
+    // odd ones under order 8 on a looping round of side 120 about the centre with arrival radius 4.
+    NztEntity* AddOrdered(const float p[3], int i, bool stateMachine) {
+        if (patrol_.points.empty()) {
+            for (float x : {-60.0f, 60.0f})
+                for (float z : {-60.0f, 60.0f}) {
+                    const float c = kExtent * 0.5f;
+                    patrol_.points.push_back({{c + x, 0, c + (x < 0 ? -z : z)}, {c, 0, c}, {1, 0, 0, 0}});
+                }
+        }
+        NztEntity* e = GetEntityType("Hero1001");
+        if (e == nullptr) return nullptr;
+        e->SetPosition(p);
+        e->visibilityTest = 0;
+        e->animStateMachine = stateMachine ? 1 : 0;
+        const float radii[5] = {0.0f, 30.0f, 60.0f, 120.0f, 4.0f};
+        for (int k = 0; k < 5; ++k) {
+            e->radii[k] = radii[k];
+            e->radiiSquared[k] = radii[k] * radii[k];
+        }
+        if (i % 2 == 0) {
+            e->SetTarget(heroes_[0]);
+            e->SetOrder(6);
+        } else {
+            e->SetTraject(&patrol_, 1, 0, 1, 1.0f);
+            e->SetOrder(8);
+            e->SetAnim(e->GetAnimByName("MoveWalk"), 0, nullptr, i % 24);
+        }
+        ordered_.push_back(e);
+        return e;
+    }
+
     void BuildTerrain() {
         const std::vector<float> h = TerrainHeights(3.0f);
         for (int tx = 0; tx < kTiles; ++tx) {
@@ -183,6 +214,7 @@ private:
     std::string folder_;
     std::vector<NztEntity*> heroes_;
     std::vector<NztEntity*> ordered_;
+    const std::vector<NztEntity*>* counted_ = &heroes_;
     NztTraject patrol_;
     int frame_ = 0;
 };

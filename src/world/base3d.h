@@ -349,6 +349,7 @@ public:
     uint32_t hasCollision = 0;   // 0: every query ignores the object
     uint32_t inBox = 0;          // the last query's box pre-test against the object
     float collisionBox[6] = {};  // min x, y, z, max x, y, z of the posed collision vertices
+    int32_t characterSlot = -1;  // the collision queries' index of the characters (collquery.cpp)
     uint32_t gridCellCount = 0;
     uint32_t cellsPerAxis[3] = {1, 1, 1};  // x, y (always 1), z
     std::vector<CollisionCell> gridCells;  // only the cells that hold triangles

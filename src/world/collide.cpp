@@ -10,6 +10,7 @@
 #include "world/base3d.h"
 #include "world/posing.h"
 #include "world/charlinks.h"
+#include "world/collquery.h"
 
 uint32_t CollideGridCellCount = 0;
 std::vector<CollideGridCell> CollideGridCells;
@@ -102,6 +103,7 @@ float HighOf3(float a, float b, float c) {
 
 NztCollideObject::~NztCollideObject() {
     RemoveFromCollideGrid(this);
+    ForgetCharacterBox(this);
 }
 
 void NztCollideObject::CopyCollision(NztMesh* source) {
@@ -144,6 +146,7 @@ void NztCollideObject::UpdateCollision() {
         return;
     }
     std::copy(mesh->CollisionBounds, mesh->CollisionBounds + 6, collisionBox);
+    NoteCharacterBoxMoved(this);
     for (uint32_t i = 0; i < triangles.size(); ++i) UpdateTriangle(i);
     // A rigid object that only moved keeps its lists; the cells are laid out again over the new
     // box as a rebuild would lay them out. A rebuild happens when the shape, the turn or the number

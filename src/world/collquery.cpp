@@ -1,6 +1,8 @@
 #include "world/collquery.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/paths.h"
 #include "world/base3d.h"
@@ -10,6 +12,7 @@
 
 CollisionHit CollisionHits[CollisionHitCapacity];
 uint32_t CollisionHitCount = 0;
+bool CharacterIndexEnabled = true;
 
 namespace {
 
@@ -183,8 +186,182 @@ void VisitObject(NztCollideObject* o, const Collector& c) {
     }
 }
 
+// The index of the registered characters: a grid in x and z over their collision boxes, each cell
+// listing the registry slots whose box reaches it. It stands for one state of the registry (its
+// array, count and change counter) and is made again when that moves or an indexed object is
+// destroyed; a character's cells follow its box through NoteCharacterBoxMoved. Characters with a
+// box that is not finite are looked at by every query. Beside it, the characters whose in-box flag
+// a query may have left at 1, so that a later query that does not reach them clears it.
+struct CharacterIndex {
+    bool valid = false;
+    bool usable = false;  // false: a character is listed twice, queries walk them all
+    uint32_t changes = 0;
+    NztBase3D** objects = nullptr;
+    int32_t count = 0;
+    double originX = 0.0, originZ = 0.0, inverseCell = 1.0;
+    int32_t nx = 1, nz = 1;
+    double extent[4] = {0.0, 0.0, 0.0, 0.0};  // min x, min z, max x, max z the grid was laid over
+    struct Slot {
+        NztCollideObject* object = nullptr;
+        int32_t x0 = 0, x1 = -1, z0 = 0, z1 = -1;  // the cells listed (none when x1 < x0)
+        bool everywhere = false;
+    };
+    std::vector<Slot> slots;
+    std::vector<std::vector<int32_t>> cells;
+    std::vector<int32_t> everywhere;
+    std::vector<uint32_t> seen;  // per slot: the last query that took it as a candidate
+    uint32_t query = 0;
+    std::vector<int32_t> candidates;
+    bool flaggedKnown = false;
+    std::vector<NztCollideObject*> flagged;  // every registered character whose flag may be 1
+    std::vector<NztCollideObject*> keep;
+};
+CharacterIndex Characters;
+
+// Smallest cell side, and most cells along an axis.
+constexpr double kIndexCell = 4.0;
+constexpr double kIndexMaxCells = 256.0;
+// Added around a query's reach, so that the rounding of the box tests' tolerances never lets a
+// box pass that the index left out.
+constexpr double kIndexSlack = 0.5;
+
+bool FiniteBox(const float box[6]) {
+    return std::isfinite(box[0]) && std::isfinite(box[2]) && std::isfinite(box[3]) && std::isfinite(box[5]);
+}
+
+int32_t IndexCell(double v, double origin, double inverse, int32_t n) {
+    const double t = std::floor((v - origin) * inverse);
+    if (!(t > 0.0)) return 0;
+    return t < double(n - 1) ? static_cast<int32_t>(t) : n - 1;
+}
+
+void Unlist(int32_t slot) {
+    CharacterIndex::Slot& s = Characters.slots[size_t(slot)];
+    auto drop = [slot](std::vector<int32_t>& list) {
+        const auto at = std::find(list.begin(), list.end(), slot);
+        if (at != list.end()) {
+            *at = list.back();
+            list.pop_back();
+        }
+    };
+    if (s.everywhere) drop(Characters.everywhere);
+    for (int32_t i = s.x0; i <= s.x1; ++i)
+        for (int32_t k = s.z0; k <= s.z1; ++k) drop(Characters.cells[size_t(i) * size_t(Characters.nz) + size_t(k)]);
+    s.everywhere = false;
+    s.x1 = s.x0 - 1;
+}
+
+// Lists the slot under the cells its object's box reaches now; false when the box lies outside
+// the extent the grid was laid over (it is then listed in the border cells, which stays right but
+// grows them).
+bool List(int32_t slot, bool moved) {
+    CharacterIndex& ix = Characters;
+    CharacterIndex::Slot& s = ix.slots[size_t(slot)];
+    const float* box = s.object->collisionBox;
+    if (!FiniteBox(box)) {
+        if (moved && s.everywhere) return true;
+        if (moved) Unlist(slot);
+        s.everywhere = true;
+        ix.everywhere.push_back(slot);
+        return true;
+    }
+    const double xlo = std::fmin(box[0], box[3]), xhi = std::fmax(box[0], box[3]);
+    const double zlo = std::fmin(box[2], box[5]), zhi = std::fmax(box[2], box[5]);
+    const int32_t x0 = IndexCell(xlo, ix.originX, ix.inverseCell, ix.nx);
+    const int32_t x1 = IndexCell(xhi, ix.originX, ix.inverseCell, ix.nx);
+    const int32_t z0 = IndexCell(zlo, ix.originZ, ix.inverseCell, ix.nz);
+    const int32_t z1 = IndexCell(zhi, ix.originZ, ix.inverseCell, ix.nz);
+    const bool inside = xlo >= ix.extent[0] && zlo >= ix.extent[1] && xhi <= ix.extent[2] && zhi <= ix.extent[3];
+    if (moved) {
+        if (!s.everywhere && s.x0 == x0 && s.x1 == x1 && s.z0 == z0 && s.z1 == z1) return inside;
+        Unlist(slot);
+    }
+    s.x0 = x0, s.x1 = x1, s.z0 = z0, s.z1 = z1;
+    for (int32_t i = x0; i <= x1; ++i)
+        for (int32_t k = z0; k <= z1; ++k) ix.cells[size_t(i) * size_t(ix.nz) + size_t(k)].push_back(slot);
+    return inside;
+}
+
+void BuildCharacterIndex() {
+    CharacterIndex& ix = Characters;
+    ix.valid = true;
+    ix.usable = true;
+    ix.changes = EntityRegistryChanges;
+    ix.objects = EntityRegistry.objects;
+    ix.count = EntityRegistry.count;
+    ix.flaggedKnown = false;
+    const size_t n = ix.count > 0 ? size_t(ix.count) : 0;
+    ix.slots.assign(n, {});
+    ix.seen.assign(n, 0);
+    ix.query = 0;
+    ix.everywhere.clear();
+    double lo[2] = {0.0, 0.0}, hi[2] = {0.0, 0.0};
+    bool any = false;
+    for (size_t i = 0; i < n; ++i) {
+        auto* o = static_cast<NztCollideObject*>(ix.objects[i]);
+        if (o != nullptr) o->characterSlot = -1;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        auto* o = static_cast<NztCollideObject*>(ix.objects[i]);
+        ix.slots[i].object = o;
+        if (o == nullptr) continue;
+        if (o->characterSlot != -1) ix.usable = false;
+        o->characterSlot = static_cast<int32_t>(i);
+        const float* box = o->collisionBox;
+        if (!FiniteBox(box)) continue;
+        const double b[4] = {std::fmin(box[0], box[3]), std::fmin(box[2], box[5]), std::fmax(box[0], box[3]),
+                             std::fmax(box[2], box[5])};
+        for (int a = 0; a < 2; ++a) {
+            lo[a] = any ? std::min(lo[a], b[a]) : b[a];
+            hi[a] = any ? std::max(hi[a], b[a + 2]) : b[a + 2];
+        }
+        any = true;
+    }
+    // Room around the crowd for it to move in before the grid is laid out again.
+    for (int a = 0; a < 2; ++a) {
+        const double grow = 0.25 * (hi[a] - lo[a]) + 32.0;
+        lo[a] -= grow;
+        hi[a] += grow;
+    }
+    const double span = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+    const double cell = std::max(kIndexCell, span / kIndexMaxCells);
+    ix.originX = lo[0];
+    ix.originZ = lo[1];
+    ix.inverseCell = 1.0 / cell;
+    ix.nx = static_cast<int32_t>(std::min(kIndexMaxCells, std::max(1.0, std::ceil((hi[0] - lo[0]) / cell))));
+    ix.nz = static_cast<int32_t>(std::min(kIndexMaxCells, std::max(1.0, std::ceil((hi[1] - lo[1]) / cell))));
+    ix.extent[0] = lo[0], ix.extent[1] = lo[1], ix.extent[2] = hi[0], ix.extent[3] = hi[1];
+    ix.cells.resize(size_t(ix.nx) * size_t(ix.nz));
+    for (std::vector<int32_t>& c : ix.cells) c.clear();
+    if (!ix.usable) return;
+    for (size_t i = 0; i < n; ++i) {
+        if (ix.slots[i].object != nullptr) List(static_cast<int32_t>(i), false);
+    }
+}
+
+// The index, made again when the registry is not the one it stands for; null when queries must
+// walk every character.
+CharacterIndex* CurrentCharacterIndex() {
+    CharacterIndex& ix = Characters;
+    if (!ix.valid || ix.changes != EntityRegistryChanges || ix.objects != EntityRegistry.objects ||
+        ix.count != EntityRegistry.count) {
+        BuildCharacterIndex();
+    }
+    return ix.usable ? &ix : nullptr;
+}
+
+// A segment's reach passes over an end that is not a number; its box test then need not keep to
+// the reach, so such a query walks every character.
+template <class Collector>
+bool IndexCanServe(const Collector&) {
+    return true;
+}
+bool IndexCanServe(const SegmentCollector& c) {
+    return std::isfinite(c.a.x) && std::isfinite(c.a.z) && std::isfinite(c.b.x) && std::isfinite(c.b.z);
+}
+
 // The scene objects of the global cell (last entry first; -1: none), then every registered
-// character (last first).
+// character (last first), or those the index finds near the query's reach in x and z.
 template <class Collector, bool kUseGrid>
 void Gather(const Collector& c, int32_t cell, NztBase3D* asker) {
     CollisionHitCount = 0;
@@ -207,10 +384,66 @@ void Gather(const Collector& c, int32_t cell, NztBase3D* asker) {
             VisitObject<Collector, kUseGrid>(o, c);
         }
     }
-    for (int32_t i = EntityRegistry.count; i-- > 0;) {
-        auto* e = static_cast<NztCollideObject*>(EntityRegistry.objects[i]);
-        if (e == nullptr || exclusion.Skips(e)) continue;
+    const Vec3 reachMin = c.ReachMin(), reachMax = c.ReachMax();
+    CharacterIndex* ix = nullptr;
+    if (CharacterIndexEnabled && IndexCanServe(c) && std::isfinite(reachMin.x) && std::isfinite(reachMin.z) &&
+        std::isfinite(reachMax.x) && std::isfinite(reachMax.z)) {
+        ix = CurrentCharacterIndex();
+    }
+    if (ix == nullptr) {
+        Characters.flaggedKnown = false;
+        for (int32_t i = EntityRegistry.count; i-- > 0;) {
+            auto* e = static_cast<NztCollideObject*>(EntityRegistry.objects[i]);
+            if (e == nullptr || exclusion.Skips(e)) continue;
+            VisitObject<Collector, kUseGrid>(e, c);
+        }
+        return;
+    }
+    if (!ix->flaggedKnown) {
+        ix->flagged.clear();
+        for (const CharacterIndex::Slot& s : ix->slots) {
+            if (s.object != nullptr && s.object->inBox != 0) ix->flagged.push_back(s.object);
+        }
+        ix->flaggedKnown = true;
+    }
+    // What the plain walk would clear: the flags of every character the query does not skip.
+    ix->keep.clear();
+    for (NztCollideObject* o : ix->flagged) {
+        if (exclusion.Skips(o))
+            ix->keep.push_back(o);
+        else
+            o->inBox = 0;
+    }
+    ix->flagged.swap(ix->keep);
+    // The candidates, each once, walked from the last slot to the first as the plain walk goes.
+    if (++ix->query == 0) {
+        std::fill(ix->seen.begin(), ix->seen.end(), 0u);
+        ix->query = 1;
+    }
+    const double slackLo = kIndexSlack + 1e-6 * std::fmax(std::fabs(reachMin.x), std::fabs(reachMin.z));
+    const double slackHi = kIndexSlack + 1e-6 * std::fmax(std::fabs(reachMax.x), std::fabs(reachMax.z));
+    const int32_t x0 = IndexCell(double(reachMin.x) - slackLo, ix->originX, ix->inverseCell, ix->nx);
+    const int32_t x1 = IndexCell(double(reachMax.x) + slackHi, ix->originX, ix->inverseCell, ix->nx);
+    const int32_t z0 = IndexCell(double(reachMin.z) - slackLo, ix->originZ, ix->inverseCell, ix->nz);
+    const int32_t z1 = IndexCell(double(reachMax.z) + slackHi, ix->originZ, ix->inverseCell, ix->nz);
+    std::vector<int32_t>& candidates = ix->candidates;
+    candidates.clear();
+    auto take = [ix, &candidates](const std::vector<int32_t>& list) {
+        for (const int32_t slot : list) {
+            if (ix->seen[size_t(slot)] == ix->query) continue;
+            ix->seen[size_t(slot)] = ix->query;
+            candidates.push_back(slot);
+        }
+    };
+    take(ix->everywhere);
+    for (int32_t i = x0; i <= x1; ++i)
+        for (int32_t k = z0; k <= z1; ++k) take(ix->cells[size_t(i) * size_t(ix->nz) + size_t(k)]);
+    std::sort(candidates.begin(), candidates.end(), [](int32_t a, int32_t b) { return a > b; });
+    for (const int32_t slot : candidates) {
+        NztCollideObject* e = ix->slots[size_t(slot)].object;
+        if (exclusion.Skips(e)) continue;
         VisitObject<Collector, kUseGrid>(e, c);
+        if (e->inBox != 0) ix->flagged.push_back(e);
     }
 }
 
@@ -406,6 +639,22 @@ uint32_t Tilt(NztBaseObject* object, int32_t* pitch, int32_t* roll, bool water) 
 }
 
 }  // namespace
+
+void NoteCharacterBoxMoved(NztCollideObject* object) {
+    CharacterIndex& ix = Characters;
+    const int32_t slot = object->characterSlot;
+    if (!ix.valid || !ix.usable || slot < 0 || size_t(slot) >= ix.slots.size() || ix.slots[size_t(slot)].object != object)
+        return;
+    // A character gone beyond the room left around the crowd: the grid is laid out again.
+    if (!List(slot, true)) ix.valid = false;
+}
+
+void ForgetCharacterBox(const NztCollideObject* object) {
+    CharacterIndex& ix = Characters;
+    const int32_t slot = object->characterSlot;
+    if (ix.valid && slot >= 0 && size_t(slot) < ix.slots.size() && ix.slots[size_t(slot)].object == object)
+        ix.valid = false;
+}
 
 void CollideSphere(const CollisionBody* body, NztBase3D* asker) {
     Gather<SphereCollector, true>(SphereCollector(*body), FindCollideCellAt(body->centre), asker);

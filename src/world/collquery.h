@@ -74,6 +74,17 @@ void CollideSegmentReference(const Vec3& a, const Vec3& b, NztBase3D* asker);
 void CollideFloorProbeReference(const Vec3& point, NztBase3D* asker);
 void CollideCeilingProbeReference(const Vec3& point, NztBase3D* asker);
 
+// The characters a gathering looks at are found through an index over their boxes (a grid in x and
+// z kept in step with the characters' collision updates and with the registry), so that a query
+// looks only at the characters near it. Every registered character the query does not skip ends
+// with the in-box flag the plain walk over all of them would give it (0 for those far away), and
+// the hits come in the same order. False: every query walks all the registered characters (the
+// plain walk the index is checked against).
+extern bool CharacterIndexEnabled;
+// Called by the collision objects: the box of the object changed; the object is going away.
+void NoteCharacterBoxMoved(NztCollideObject* object);
+void ForgetCharacterBox(const NztCollideObject* object);
+
 // Floor and water under a point. The floor is the highest solid surface less than step above the
 // point, else the highest below it, else the default; the surface is the floor, or the water
 // height when water lies above the floor (answer 1). A lone water hit gives floor -4000000.

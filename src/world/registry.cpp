@@ -34,6 +34,7 @@ ObjectList TrailRegistry;
 ObjectList ThunderRegistry;
 ObjectList TriggerRegistry;
 ObjectList NearLightRegistry;
+uint32_t EntityRegistryChanges = 0;
 
 float CameraBelowSurfaceDepth = 0.0f;
 void (*ObjectBarsDrawer)() = nullptr;
@@ -222,12 +223,14 @@ void ResetFramePassHooks() {
 // Lists
 
 void ClearObjectLists() {
+    ++EntityRegistryChanges;
     for (const ListWithStep& l : AllLists) *l.list = ObjectList{};
     ScreenImage = ScreenImageState{};
     CameraBelowSurfaceDepth = 0.0f;
 }
 
 void AllocObjectLists() {
+    ++EntityRegistryChanges;
     for (const ListWithStep& l : AllLists) {
         delete[] l.list->objects;
         *l.list = ObjectList{};
@@ -237,6 +240,7 @@ void AllocObjectLists() {
 
 void FreeObjectLists() {
     ReleaseScreenImageTexture();
+    ++EntityRegistryChanges;
     for (const ListWithStep& l : AllLists) {
         delete[] l.list->objects;
         *l.list = ObjectList{};
@@ -257,6 +261,7 @@ uint32_t UnregisterObject(NztBase3D* object) {
 }
 
 uint32_t RegisterEntity(NztCollideObject* object) {
+    ++EntityRegistryChanges;
     return RegisterInKind(object, EntityRegistry);
 }
 uint32_t RegisterScnObject(NztScnObject* object) {
@@ -279,6 +284,7 @@ uint32_t RegisterThunder(NztThunder* object) {
 }
 
 uint32_t UnregisterEntity(NztCollideObject* object) {
+    ++EntityRegistryChanges;
     return UnregisterFromKind(object, EntityRegistry);
 }
 uint32_t UnregisterScnObject(NztScnObject* object) {

@@ -52,6 +52,9 @@ extern ObjectList TrailRegistry;
 extern ObjectList ThunderRegistry;
 extern ObjectList TriggerRegistry;    // not in the master list
 extern ObjectList NearLightRegistry;  // lights lit near the camera; not in the master list
+// Bumped whenever the character list may have changed (registration, removal, the lists made or
+// freed): the collision queries' index of the characters is made again when it moves.
+extern uint32_t EntityRegistryChanges;
 
 // Before start-up: every list empty with no array, the overlay off with its defaults.
 void ClearObjectLists();
