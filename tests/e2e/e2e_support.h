@@ -229,11 +229,12 @@ inline bool PressKeyForFrames(const fs::path& errFile, const std::string& key, s
     return held && AwaitPositionReports(errFile, released, 1, limit);
 }
 
-// The next screenshot the game will write: the first free name Shot000.tga, Shot001.tga, ...
+// The next screenshot the game will write: the first free name Shot000.tga, Shot001.tga, ...,
+// Shot099.tga, Shot0100.tga (the game numbers the digits after "Shot0", at least two of them).
 inline fs::path NextShot(const fs::path& shots) {
     for (int i = 0;; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "Shot%03d.tga", i);
+        char name[24];
+        std::snprintf(name, sizeof name, "Shot0%02d.tga", i);
         if (!fs::exists(shots / name)) return shots / name;
     }
 }
