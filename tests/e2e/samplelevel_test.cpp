@@ -24,31 +24,46 @@ std::vector<std::array<float, 3>> PositionTrace(const fs::path& errFile) {
     return out;
 }
 
+// One xdotool reading its commands from a pipe: a key goes down or up as soon as its line is
+// written, with no process started for each change (which a busy machine can delay by a large part
+// of a second, while a held turn key turns the hero by a right angle in less than half of one).
+class KeyPipe {
+public:
+    KeyPipe() : pipe_(popen("xdotool -", "w")) {}
+    ~KeyPipe() {
+        if (pipe_ != nullptr) pclose(pipe_);
+    }
+    KeyPipe(const KeyPipe&) = delete;
+    KeyPipe& operator=(const KeyPipe&) = delete;
+    bool Send(const std::string& line) {
+        return pipe_ != nullptr && std::fprintf(pipe_, "%s\n", line.c_str()) > 0 && std::fflush(pipe_) == 0;
+    }
+
+private:
+    FILE* pipe_;
+};
+
 class E2eSampleLevel : public E2eRun {
 protected:
-    // Walks the hero to within `radius` of (x, z) with the forward key held. At each position
-    // report the way it walks (from its last two reports) is compared with the way to the goal:
-    // more than 20 degrees off, Left or Right is held until a later report shows it on course. Left
-    // turns the walk towards a larger yaw, atan2(x, z). Adds the reports the walk took (ten a second
-    // of game time) to `reports`.
+    // Walks the hero to within `radius` of (x, z) with the forward key held. The way it walks (over
+    // its last two position reports) is compared with the way to the goal: more than 17 degrees
+    // off, Left or Right is held for the time the hero takes to turn that far, and the next look
+    // waits for three reports of straight walking, so that a slow machine's late reports or late
+    // key changes make a correction short or long but never build up into a swing. Left turns the
+    // walk towards a larger yaw, atan2(x, z). Adds the reports the walk took (ten a second of game
+    // time) to `reports`.
     bool WalkTo(float x, float z, float radius, int& reports, std::chrono::seconds limit = 180s) {
         const fs::path err = root_ / "game.err";
         const auto deadline = std::chrono::steady_clock::now() + limit;
         const int first = PositionReports(err);
-        std::string turning;
-        auto turn = [&](const std::string& key) {
-            if (key == turning) return;
-            if (!turning.empty()) std::system(("xdotool keyup " + turning).c_str());
-            if (!key.empty()) std::system(("xdotool keydown " + key).c_str());
-            turning = key;
-        };
-        std::system("xdotool keydown Up");
+        KeyPipe keys;
+        if (!keys.Send("keydown Up")) return false;
         bool reached = false;
-        size_t seen = 0;
+        size_t seen = 0, corrected = 0;
         while (!reached && std::chrono::steady_clock::now() < deadline) {
             const auto trace = PositionTrace(err);
             if (trace.size() == seen || trace.size() < 2) {
-                std::this_thread::sleep_for(20ms);
+                std::this_thread::sleep_for(10ms);
                 continue;
             }
             seen = trace.size();
@@ -60,20 +75,25 @@ protected:
                 break;
             }
             const float stepX = now[0] - then[0], stepZ = now[2] - then[2];
-            if (std::hypot(stepX, stepZ) < 0.2f) {
-                turn("");
-                continue;
-            }
+            if (std::hypot(stepX, stepZ) < 0.3f || seen < corrected + 3) continue;
             float error = std::atan2(toX, toZ) - std::atan2(stepX, stepZ);
             while (error > 3.14159265f) error -= 6.2831853f;
             while (error < -3.14159265f) error += 6.2831853f;
-            turn(error > 0.35f ? "Left" : error < -0.35f ? "Right" : "");
+            if (std::fabs(error) <= 0.3f) continue;
+            const std::string key = error > 0.0f ? "Left" : "Right";
+            const auto hold = std::chrono::duration<float>(std::clamp(std::fabs(error) / kTurnRate, 0.02f, 0.5f));
+            if (!keys.Send("keydown " + key)) break;
+            std::this_thread::sleep_for(hold);
+            if (!keys.Send("keyup " + key)) break;
+            corrected = PositionTrace(err).size();
         }
-        turn("");
-        std::system("xdotool keyup Up");
+        keys.Send("keyup Up");
         reports += PositionReports(err) - first;
         return reached;
     }
+    // How fast the walk turns while Left or Right is held with Up (radians a second): the hero
+    // turns an eighth of the way to 45 degrees off the following camera's view each 1/50 s.
+    static constexpr float kTurnRate = 4.0f;
 };
 
 // Walking turns the view with the hero, who stays in the middle of the picture at the size it
@@ -168,6 +188,7 @@ TEST_F(E2eSampleLevel, TheSlopeAndThePoolAreReachedOnFoot) {
     EXPECT_TRUE(WalkTo(260.0f, 60.0f, 10.0f, walked)) << ReadFile(err);
     std::printf("the walk took %d position reports\n", walked);
     EXPECT_LE(walked, 600) << "the walk took more than a minute";
+    if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-slope.err", fs::copy_options::overwrite_existing);
     game->Signal(SIGTERM);
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
