@@ -147,9 +147,6 @@ class RatioReporter : public TimeKeepingReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    RunBenchmarksWith<RatioReporter>(argc, argv);
     return 0;
 }

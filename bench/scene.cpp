@@ -138,10 +138,7 @@ class RatioReporter : public TimeKeepingReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    RunBenchmarksWith<RatioReporter>(argc, argv);
     std::error_code ignored;
     if (!Level().folder.empty()) std::filesystem::remove_all(Level().folder, ignored);
     return 0;

@@ -34,3 +34,12 @@ class TimeKeepingReporter : public benchmark::ConsoleReporter {
  private:
     std::map<std::string, double> times_, medians_, cpuTimes_, cpuMedians_;
 };
+
+// The whole of a benchmark program's run: its benchmarks, printed through the given reporter.
+template <class Reporter>
+void RunBenchmarksWith(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+}

@@ -380,7 +380,11 @@ NztDynObject* LoadObjectFile(uint32_t typeIndex) {
     return object;
 }
 
-NztScnObject* CreateScnObjectFromFile(const char* name) {
+namespace {
+
+// The mesh of OBJECTS/<name>.QVo, of no object type; nullptr for an unsafe name or a file that does
+// not load.
+NztMesh* LoadLooseObjectMesh(const char* name) {
     if (!IsSafeTypeName(name)) return nullptr;
     char path[512];
     if (!FormatPath(path, "OBJECTS/%s.QVo", name)) return nullptr;
@@ -390,19 +394,19 @@ NztScnObject* CreateScnObjectFromFile(const char* name) {
         return nullptr;
     }
     mesh->TypeIndex = NoObjectType;
-    return CreateScnObject(mesh);
+    return mesh;
+}
+
+}  // namespace
+
+NztScnObject* CreateScnObjectFromFile(const char* name) {
+    NztMesh* mesh = LoadLooseObjectMesh(name);
+    return mesh != nullptr ? CreateScnObject(mesh) : nullptr;
 }
 
 NztScnObject* CreatePreviewObjectFromFile(const char* name) {
-    if (!IsSafeTypeName(name)) return nullptr;
-    char path[512];
-    if (!FormatPath(path, "OBJECTS/%s.QVo", name)) return nullptr;
-    NztMesh* mesh = CreateMeshData();
-    if (LoadMeshFile(path, mesh, 0, 1) == 0) {
-        ReleaseMeshData(mesh);
-        return nullptr;
-    }
-    mesh->TypeIndex = NoObjectType;
+    NztMesh* mesh = LoadLooseObjectMesh(name);
+    if (mesh == nullptr) return nullptr;
     auto* object = new NztScnObject();
     object->SetMesh(mesh);
     return object;

@@ -97,6 +97,25 @@ protected:
         CharacterWorld::TearDown();
     }
 
+    // Hero animations for the slots named, `frames` long, with keys at the first and last frame;
+    // the root moves `step` along +z each frame (0: no motion).
+    void HeroAnims(std::initializer_list<const char*> slots, uint32_t frames = 10, float step = 0.0f) {
+        datakit::QvaAnim a;
+        a.frameCount = frames;
+        a.boneCount = 14;
+        for (uint32_t k : {0u, frames - 1}) {
+            datakit::QvaFrame f;
+            f.index = k;
+            f.hasPosition = step != 0.0f ? 1 : 0;
+            f.position = {0, 0, step * static_cast<float>(k)};
+            f.keys.assign(14, NztBoneKey{});
+            a.frames.push_back(f);
+        }
+        for (const char* slot : slots)
+            ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
+                                                datakit::WriteQva(a)));
+    }
+
     // A scene object of the triangles, in the world's lists, and the grid rebuilt.
     NztScnObject* AddGround(const std::vector<Tri>& tris) {
         NztMesh* mesh = CreateMeshData();
@@ -285,19 +304,7 @@ TEST_F(Movement, ClimbingALadderGoesUpAndBackDownToTheFloor) {
 TEST_F(Movement, DrivingAccelaratesAndSteers) {
     AddGround(Square(-400, -400, 400, 400, 0));
     // The hero as a vehicle: a drive cycle with its root motion.
-    datakit::QvaAnim drive;
-    drive.frameCount = 10;
-    drive.boneCount = 14;
-    for (uint32_t k : {0u, 9u}) {
-        datakit::QvaFrame f;
-        f.index = k;
-        f.hasPosition = 1;
-        f.position = {0, 0, 1.0f * static_cast<float>(k)};
-        f.keys.assign(14, NztBoneKey{});
-        drive.frames.push_back(f);
-    }
-    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroDriveForward.QVa",
-                                        datakit::WriteQva(drive)));
+    ASSERT_NO_FATAL_FAILURE(HeroAnims({"DriveForward"}, 10, 1.0f));
     NztEntity* car = Player({3, 0, 0});
     ASSERT_NE(car, nullptr);
     car->groundTilt = 1;
@@ -322,19 +329,7 @@ TEST_F(Movement, DrivingAccelaratesAndSteers) {
 // The wheels turn 60 angle units for each unit the vehicle moves forward in a frame.
 TEST_F(Movement, WheelsTurnWithTheDistanceDriven) {
     AddGround(Square(-400, -400, 400, 400, 0));
-    datakit::QvaAnim drive;
-    drive.frameCount = 10;
-    drive.boneCount = 14;
-    for (uint32_t k : {0u, 9u}) {
-        datakit::QvaFrame f;
-        f.index = k;
-        f.hasPosition = 1;
-        f.position = {0, 0, 1.0f * static_cast<float>(k)};
-        f.keys.assign(14, NztBoneKey{});
-        drive.frames.push_back(f);
-    }
-    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroDriveForward.QVa",
-                                        datakit::WriteQva(drive)));
+    ASSERT_NO_FATAL_FAILURE(HeroAnims({"DriveForward"}, 10, 1.0f));
     NztEntity* car = Player({3, 0, 0});
     ASSERT_NE(car, nullptr);
     car->groundTilt = 1;
@@ -386,18 +381,7 @@ TEST_F(Movement, AFleeingCharacterRunsItsAnimationThrough) {
 // The slide: down a slide slope the jump button throws the sliding hero into the air, and the
 // slide still ends rolling on the flat ground below.
 TEST_F(Movement, TheSlideJumpLeavesTheSlopeAndTheSlideStillEndsRolling) {
-    datakit::QvaAnim still;
-    still.frameCount = 10;
-    still.boneCount = 14;
-    for (uint32_t k : {0u, 9u}) {
-        datakit::QvaFrame f;
-        f.index = k;
-        f.keys.assign(14, NztBoneKey{});
-        still.frames.push_back(f);
-    }
-    for (const char* slot : {"SlideStart", "SlideRun", "SlideSprint", "RoundForward"})
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
-                                            datakit::WriteQva(still)));
+    ASSERT_NO_FATAL_FAILURE(HeroAnims({"SlideStart", "SlideRun", "SlideSprint", "RoundForward"}));
     // A slide slope (surface type 5) falling 100 over 300 along +z, then flat ground.
     std::vector<Tri> slope = Slope(-100, 100, 0, 300, 100, 0);
     for (Tri& t : slope) t.type = 5;
@@ -455,17 +439,7 @@ TEST_F(Movement, ARemoteCharacterWatchesThePlayerAndTakesTheFallTest) {
 // Hanging from a hold, the jump takes the first move that applies: with forward held but no
 // ledge above and no room to climb over, the sideways jump is next.
 TEST_F(Movement, AClimbingJumpFallsThroughToTheSidewaysJump) {
-    datakit::QvaAnim still;
-    still.frameCount = 10;
-    still.boneCount = 14;
-    for (uint32_t k : {0u, 9u}) {
-        datakit::QvaFrame f;
-        f.index = k;
-        f.keys.assign(14, NztBoneKey{});
-        still.frames.push_back(f);
-    }
-    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/HeroClimbJumpLeft01.QVa",
-                                        datakit::WriteQva(still)));
+    ASSERT_NO_FATAL_FAILURE(HeroAnims({"ClimbJumpLeft01"}));
     // A wall just ahead: nothing to climb over.
     AddGround(Join({Square(-400, -400, 400, 400, 0), WallFacingBack(1.5f, -100, 100, 0, 60)}));
     NztEntity* hero = Player({3, 20, 0});
@@ -523,21 +497,6 @@ TEST_F(Movement, TheGuardRaisesTheUpperBodyLayerAndCastsItsFrameSpells) {
 // branch run over frames with its buttons: the numbers reached are the constants of the modes.
 class Glides : public Movement {
 protected:
-    // Animations without motion for the slots named, frames long.
-    void Still(std::initializer_list<const char*> slots, uint32_t frames = 10) {
-        datakit::QvaAnim a;
-        a.frameCount = frames;
-        a.boneCount = 14;
-        for (uint32_t k : {0u, frames - 1}) {
-            datakit::QvaFrame f;
-            f.index = k;
-            f.keys.assign(14, NztBoneKey{});
-            a.frames.push_back(f);
-        }
-        for (const char* slot : slots)
-            ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
-                                                datakit::WriteQva(a)));
-    }
 };
 
 TEST_F(Glides, FlyingClimbsAtTheClimbRateAndPitchesUpToFiveHundred) {
@@ -585,7 +544,7 @@ TEST_F(Glides, SwimmingDivesAtTheSwimClimbRateAndPitchesFullyDown) {
 }
 
 TEST_F(Glides, TheSkyDiveGrowsToItsCapAndLandsByTheHeightFallen) {
-    Still({"FallSkyDive", "FallSkyDiveEndFloor", "RoundForward"});
+    HeroAnims({"FallSkyDive", "FallSkyDiveEndFloor", "RoundForward"});
     AddGround(Square(-4000, -4000, 4000, 4000, 0));
     NztEntity* hero = Player({3, 5000, 0});
     ASSERT_NE(hero, nullptr);
@@ -615,7 +574,7 @@ TEST_F(Glides, TheSkyDiveGrowsToItsCapAndLandsByTheHeightFallen) {
 }
 
 TEST_F(Glides, TheHangGliderDivesAtFiftyAndPitchesDownWithIt) {
-    Still({"DeltaStart", "DeltaMoveForward", "DeltaEndFloor", "RoundForward"}, 4);
+    HeroAnims({"DeltaStart", "DeltaMoveForward", "DeltaEndFloor", "RoundForward"}, 4);
     AddGround(Square(-4000, -4000, 4000, 4000, 0));
     NztEntity* hero = Player({3, 20000, 0});
     ASSERT_NE(hero, nullptr);
@@ -635,7 +594,7 @@ TEST_F(Glides, TheHangGliderDivesAtFiftyAndPitchesDownWithIt) {
 }
 
 TEST_F(Glides, TheParachuteFallsByItsWeightAndLandsOnItsFeet) {
-    Still({"ParaStart", "ParaMoveForward", "ParaEndFloor"}, 4);
+    HeroAnims({"ParaStart", "ParaMoveForward", "ParaEndFloor"}, 4);
     AddGround(Square(-4000, -4000, 4000, 4000, 0));
     NztEntity* hero = Player({3, 300, 0});
     ASSERT_NE(hero, nullptr);
@@ -1314,18 +1273,7 @@ TEST_F(Movement, TheSweptBodyNeverMeetsItsOwnCharacter) {
 // A swimmer that comes against the bank of a pool whose top lies within a body height above it
 // climbs out: the wall met by the sweep is the contact the ledge test asks for.
 TEST_F(Movement, ASwimmerAtTheBankClimbsOut) {
-    datakit::QvaAnim climb;
-    climb.frameCount = 10;
-    climb.boneCount = 14;
-    for (uint32_t k : {0u, 9u}) {
-        datakit::QvaFrame f;
-        f.index = k;
-        f.keys.assign(14, NztBoneKey{});
-        climb.frames.push_back(f);
-    }
-    for (const char* slot : {"JumpUp01", "JumpHandUp01"})
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/ENTITIES/ANIMS/Hero/Hero" + slot + ".QVa",
-                                            datakit::WriteQva(climb)));
+    ASSERT_NO_FATAL_FAILURE(HeroAnims({"JumpUp01", "JumpHandUp01"}));
     // Water 8 deep up to the bank at z = 40, whose top stands 18 above the pool's floor.
     AddGround(Join({Square(-300, -300, 300, 40, 0), Square(-300, -300, 300, 40, 8, HitTypeWater),
                     WallFacingBack(40, -300, 300, 0, 18), Square(-300, 40, 300, 300, 18)}));

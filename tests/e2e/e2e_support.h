@@ -149,19 +149,27 @@ inline std::string TgaRows(const std::string& tga, int top, int bottom) {
     return rows;
 }
 
-// Pixels of screen rows top..bottom (from the top), columns left..right, whose three colour
-// channels are all at least 200: the light text of menus over the darker level.
-inline int BrightPixels(const std::string& tga, int top, int bottom, int left, int right) {
+// Pixels of screen rows top..bottom (from the top), columns left..right, whose colour (red, green,
+// blue) `counts` accepts.
+inline int CountPixels(const std::string& tga, int top, int bottom, int left, int right,
+                       const std::function<bool(int r, int g, int b)>& counts) {
     const std::string rows = TgaRows(tga, top, bottom);
     int n = 0;
     for (int y = 0; y < bottom - top; ++y)
         for (int x = left; x < right; ++x) {
             const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
-            if (static_cast<uint8_t>(rows[p]) >= 200 && static_cast<uint8_t>(rows[p + 1]) >= 200 &&
-                static_cast<uint8_t>(rows[p + 2]) >= 200)
+            if (counts(static_cast<uint8_t>(rows[p + 2]), static_cast<uint8_t>(rows[p + 1]),
+                       static_cast<uint8_t>(rows[p])))
                 ++n;
         }
     return n;
+}
+
+// Pixels whose three colour channels are all at least 200: the light text of menus over the darker
+// level.
+inline int BrightPixels(const std::string& tga, int top, int bottom, int left, int right) {
+    return CountPixels(tga, top, bottom, left, right,
+                       [](int r, int g, int b) { return r >= 200 && g >= 200 && b >= 200; });
 }
 
 // Peak amplitude (0..1) of a WAV file by sox; -1 when it cannot be measured.
@@ -256,16 +264,8 @@ inline bool ShootUntil(const fs::path& shots, const std::function<bool(const std
 // Pixels of the screen rectangle [left, right) x [top, bottom) in the colours of the sample spell's
 // fire: bright red and green, little blue. Nothing else the level shows near its middle has them.
 inline int FirePixels(const std::string& tga, int top, int bottom, int left, int right) {
-    const std::string rows = TgaRows(tga, top, bottom);
-    int n = 0;
-    for (int y = 0; y < bottom - top; ++y)
-        for (int x = left; x < right; ++x) {
-            const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
-            const int b = static_cast<uint8_t>(rows[p]), g = static_cast<uint8_t>(rows[p + 1]),
-                      r = static_cast<uint8_t>(rows[p + 2]);
-            if (r >= 200 && g >= 100 && b <= 120 && r - b >= 100) ++n;
-        }
-    return n;
+    return CountPixels(tga, top, bottom, left, right,
+                       [](int r, int g, int b) { return r >= 200 && g >= 100 && b <= 120 && r - b >= 100; });
 }
 
 

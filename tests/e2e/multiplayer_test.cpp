@@ -51,7 +51,9 @@ struct Player {
     // Opens the console and types the line; the console keeps the keys afterwards.
     void TypeInConsole(const std::string& line, bool open) const {
         Point();
-        if (open) ASSERT_EQ(std::system("xdotool keydown ctrl+c sleep 0.3 keyup ctrl+c sleep 0.3"), 0);
+        if (open) {
+            ASSERT_EQ(std::system("xdotool keydown ctrl+c sleep 0.3 keyup ctrl+c sleep 0.3"), 0);
+        }
         ASSERT_EQ(std::system(("xdotool type --delay 80 '" + line + "'").c_str()), 0);
         ASSERT_EQ(std::system("xdotool key --delay 100 Return"), 0);
     }

@@ -14,16 +14,8 @@ namespace {
 // Pixels of the rectangle in the deep blue of the settings screen's plate: blue well above red and
 // green. The ground and the menu's white text in the middle of the view have none.
 int PlatePixels(const std::string& tga, int top, int bottom, int left, int right) {
-    const std::string rows = TgaRows(tga, top, bottom);
-    int n = 0;
-    for (int y = 0; y < bottom - top; ++y)
-        for (int x = left; x < right; ++x) {
-            const size_t p = (static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 4;
-            const int b = static_cast<uint8_t>(rows[p]), g = static_cast<uint8_t>(rows[p + 1]),
-                      r = static_cast<uint8_t>(rows[p + 2]);
-            if (b >= 60 && b > r + 40 && b > g + 40) ++n;
-        }
-    return n;
+    return CountPixels(tga, top, bottom, left, right,
+                       [](int r, int g, int b) { return b >= 60 && b > r + 40 && b > g + 40; });
 }
 
 }  // namespace

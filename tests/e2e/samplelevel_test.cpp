@@ -81,7 +81,8 @@ protected:
             while (error < -3.14159265f) error += 6.2831853f;
             if (std::fabs(error) <= 0.3f) continue;
             const std::string key = error > 0.0f ? "Left" : "Right";
-            const auto hold = std::chrono::duration<float>(std::clamp(std::fabs(error) / kTurnRate, 0.02f, 0.5f));
+            const auto hold =
+                std::chrono::duration<float>(std::clamp(std::fabs(error) / kTurnRate, 0.02f, 0.5f));
             if (!keys.Send("keydown " + key)) break;
             std::this_thread::sleep_for(hold);
             if (!keys.Send("keyup " + key)) break;
