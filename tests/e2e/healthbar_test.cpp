@@ -38,8 +38,12 @@ Bar FindBar(const std::string& tga) {
                 ++x;
                 continue;
             }
+            // A gap of up to three pixels is bridged: a figure nearer the camera may cover a
+            // sliver of the bar.
+            auto filled = [&](int c) { return c < 640 && IsFill(At(rows, c, y)) && IsFill(At(rows, c, y + 1)); };
             int end = x;
-            while (end < 640 && IsFill(At(rows, end, y)) && IsFill(At(rows, end, y + 1))) ++end;
+            while (filled(end) || filled(end + 1) || filled(end + 2) || filled(end + 3)) ++end;
+            while (end > x && !filled(end - 1)) --end;
             if (end - x >= 40) {
                 int framed = 0;
                 for (int c = x; c < end; ++c)
