@@ -470,7 +470,7 @@ datakit::SceneSpec SampleLevelSpec() {
     level.objects.push_back(Prop("Ground", 0.0f, 0.0f, 0.0f));
     const float crates[][3] = {{60, 0, 80}, {100, 0, 80}, {80, 20, 80}, {-90, 0, 140}};
     for (const auto& c : crates) level.objects.push_back(Prop("Crate", c[0], c[1], c[2]));
-    const float trees[][2] = {{-150, 60}, {-180, 110}, {-120, 200}, {150, 220}, {200, -80}, {-60, -200}};
+    const float trees[][2] = {{-150, 60}, {-180, 110}, {-120, 200}, {150, 220}, {200, -80}, {-150, -200}};
     for (const auto& t : trees) level.objects.push_back(Prop("Tree", t[0], 0.0f, t[1]));
     // The movement pieces east of the start: a ledge with a ladder and a ramp, and a pool.
     level.objects.push_back(Prop("Ledge", 160.0f, 0.0f, -160.0f));
