@@ -268,6 +268,29 @@ inline int FirePixels(const std::string& tga, int top, int bottom, int left, int
                        [](int r, int g, int b) { return r >= 200 && g >= 100 && b <= 120 && r - b >= 100; });
 }
 
+// Casts the sample spell with P until a screenshot shows its fire in rows 100..400, columns
+// 160..480: more than 30 fire pixels over `fireBefore`. P goes down and stays down until a frame has
+// seen it (the cast), then F11 takes the shot while it is held; a shot that came too late for the
+// flames casts again, within the limit. The last shot's bytes are left in `shot`.
+inline bool CastUntilFire(const fs::path& errFile, const fs::path& shots, int fireBefore, std::string& shot,
+                          std::chrono::seconds limit = 180s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const int reports = PositionReports(errFile);
+        if (std::system("xdotool keydown p") != 0) return false;
+        const bool seen = AwaitPositionReports(errFile, reports, 1, 60s);
+        const fs::path next = NextShot(shots);
+        const bool taken = PressUntilFile("F11", next, 60s);
+        if (std::system("xdotool keyup p") != 0 || !seen || !taken) return false;
+        shot = ReadFile(next);
+        if (shot.size() < 18u + 640u * 480u * 4u) return false;
+        if (FirePixels(shot, 100, 400, 160, 480) > fireBefore + 30) return true;
+        // The release is seen before the next press.
+        if (!AwaitPositionReports(errFile, PositionReports(errFile), 1, 60s)) return false;
+    }
+    return false;
+}
+
 
 class E2eRun : public testing::Test {
 protected:

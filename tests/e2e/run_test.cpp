@@ -270,26 +270,8 @@ TEST_F(E2eRun, TheLevelKeysCastTheSpellAndSaveTheGame) {
     const fs::path shots = root_ / "Datas" / "SCREENSHOTS";
     std::string before, after;
     ASSERT_TRUE(ShootUntil(shots, [](const std::string&) { return true; }, before)) << ReadFile(err);
-    // The ball and its flames fly off from the hero, in front of the camera. P goes down and stays
-    // down until a frame has seen it (the cast), then F11 takes the shot while it is held; a shot
-    // that came too late for the flames casts again, within a generous deadline.
-    const int fireBefore = FirePixels(before, 100, 400, 160, 480);
-    bool fire = false;
-    const auto deadline = std::chrono::steady_clock::now() + 180s;
-    while (!fire && std::chrono::steady_clock::now() < deadline) {
-        const int reports = PositionReports(err);
-        ASSERT_EQ(std::system("xdotool keydown p"), 0);
-        const bool seen = AwaitPositionReports(err, reports, 1, 60s);
-        const fs::path next = NextShot(shots);
-        const bool shot = PressUntilFile("F11", next, 60s);
-        ASSERT_EQ(std::system("xdotool keyup p"), 0);
-        ASSERT_TRUE(seen && shot) << ReadFile(err);
-        after = ReadFile(next);
-        ASSERT_GE(after.size(), 18u + 640u * 480u * 4u);
-        fire = FirePixels(after, 100, 400, 160, 480) > fireBefore + 30;
-        // The release is seen before the next press.
-        ASSERT_TRUE(AwaitPositionReports(err, PositionReports(err), 1, 60s)) << ReadFile(err);
-    }
+    // The ball and its flames fly off from the hero, in front of the camera.
+    const bool fire = CastUntilFire(err, shots, FirePixels(before, 100, 400, 160, 480), after);
     if (!fire) {
         std::ofstream(fs::temp_directory_path() / "quorvane-e2e-spell-before.tga", std::ios::binary) << before;
         std::ofstream(fs::temp_directory_path() / "quorvane-e2e-spell-after.tga", std::ios::binary) << after;

@@ -216,6 +216,50 @@ TEST_F(E2eSampleLevel, TheSlopeAndThePoolAreReachedOnFoot) {
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
 
+// The ledge east of the start (60 x 60 and 14 units high, its faces at x 130 and 190, z -190 and
+// -130), reached on foot: the hero walks round it to its east face, and the face holds it back while
+// it walks on into it. There Alt makes the hero jump: it leaves the ground.
+TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAltJumps) {
+    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
+    ASSERT_TRUE(WriteWindowedConfig(0));
+    const fs::path err = root_ / "game.err";
+    auto game = StartGame();
+    float start[3];
+    ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(err);
+    int walked = 0;
+    // South of the slope and the ledge, east past the ledge, then north to level with its middle.
+    EXPECT_TRUE(WalkTo(100.0f, -225.0f, 8.0f, walked)) << ReadFile(err);
+    EXPECT_TRUE(WalkTo(220.0f, -225.0f, 8.0f, walked)) << ReadFile(err);
+    EXPECT_TRUE(WalkTo(220.0f, -160.0f, 6.0f, walked)) << ReadFile(err);
+    // West into the face: the walk ends where the face holds the hero, still east of it.
+    auto atTheFace = [&] {
+        const auto trace = PositionTrace(err);
+        if (trace.size() < 3) return false;
+        const auto& now = trace.back();
+        const auto& then = trace[trace.size() - 3];
+        return now[0] < 205.0f && std::hypot(now[0] - then[0], now[2] - then[2]) < 0.3f;
+    };
+    EXPECT_TRUE(WalkTo(160.0f, -160.0f, 3.0f, walked, 60s, atTheFace)) << ReadFile(err);
+    float held[3];
+    ASSERT_TRUE(LastPlayerPosition(err, held));
+    EXPECT_GE(held[0], 190.0f) << "the hero went through the ledge's east face";
+    EXPECT_LT(held[0], 200.0f) << "the hero stopped short of the ledge";
+    // Alt until a position report catches the hero off the ground (a jump lasts a third of a second
+    // and the reports come ten times a second).
+    bool jumped = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    const size_t from = PositionTrace(err).size();
+    while (!jumped && std::chrono::steady_clock::now() < deadline) {
+        ASSERT_TRUE(PressKeyForFrames(err, "alt")) << ReadFile(err);
+        ASSERT_TRUE(AwaitPositionReports(err, PositionReports(err), 5, 60s)) << ReadFile(err);
+        const auto trace = PositionTrace(err);
+        for (size_t i = from; i < trace.size(); ++i) jumped = jumped || trace[i][1] > 2.0f;
+    }
+    EXPECT_TRUE(jumped) << "no report showed the hero off the ground";
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}
+
 // A configuration asking for a 5000 x 4000 window gets one the size of the screen (Xvfb's
 // 1280 x 1024 here), and the screenshot is of that size too.
 TEST_F(E2eSampleLevel, AWindowLargerThanTheScreenIsFittedToIt) {

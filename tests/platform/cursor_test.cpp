@@ -14,6 +14,7 @@
 #include "core/paths.h"
 #include "datakit/cur.h"
 #include "platform/cursor.h"
+#include "support/display.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ datakit::CurImage Arrowhead(int32_t size, uint32_t colour) {
 class GlCursor : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        ASSERT_TRUE(OpenOnceTheDisplayTakesUs([] { return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; }))
+            << SDL_GetError();
         root_ = fs::temp_directory_path() /
                 ("qv_cursor_" + std::to_string(::getpid()) + "_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());

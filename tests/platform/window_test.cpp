@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "support/display.h"
 
 namespace {
 
@@ -194,7 +195,7 @@ TEST(WindowMessageBox, HeadlessRunsOnlyWriteTheLine) {
 class GlWindow : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(InitPlatform());
+        ASSERT_TRUE(OpenOnceTheDisplayTakesUs(InitPlatform));
         ClearWindowMessages();
     }
     void TearDown() override { ShutdownPlatform(); }

@@ -7,12 +7,14 @@
 
 #include <SDL.h>
 
+#include "support/display.h"
+
 // Opens the window and its context; false (SDL_GetError says why) when either cannot be made.
 inline bool OpenHiddenGlWindow(const char* title, int width, int height, SDL_Window** window,
                                SDL_GLContext* context) {
     *window = nullptr;
     *context = nullptr;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    if (!OpenOnceTheDisplayTakesUs([] { return SDL_Init(SDL_INIT_VIDEO) == 0; })) return false;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     *window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (*window == nullptr) return false;
