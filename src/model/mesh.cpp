@@ -76,9 +76,10 @@ struct IndexSummary {
     std::vector<uint32_t> low, high;
 };
 
-// Words are read a slice at a time through a buffer that stays in the cache and appended, so that
-// a large array is written once, not zero-filled first and then read over. A slice is large enough
-// that a file stream reads it with few system calls.
+// The mesh readers read from memory (MeshFileReader): a large array is copied once, straight from
+// the file's bytes into its vector, which is not zero-filled first. Where that cannot be done (a
+// big-endian host, bytes that are not aligned for the element, an array that runs past the end),
+// the words go a slice at a time through a buffer that stays in the cache.
 constexpr uint64_t Slice = 512 * IndexBlock;
 
 void* SliceBuffer() {
@@ -86,11 +87,26 @@ void* SliceBuffer() {
     return buffer.data();
 }
 
+// The next count elements as they lie in the reader's bytes, or null (the reader untouched) when
+// they cannot be taken as they lie.
+template <class T>
+const T* ViewArray(BinReader& r, uint64_t count) {
+    if constexpr (std::endian::native != std::endian::little) return nullptr;
+    if (!r.Fits(count, sizeof(T))) return nullptr;
+    const uint8_t* at = r.View(0);
+    if (at == nullptr || reinterpret_cast<uintptr_t>(at) % alignof(T) != 0) return nullptr;
+    return reinterpret_cast<const T*>(r.View(count * sizeof(T)));
+}
+
 // Replaces out with the next count elements, each made of 32-bit words (floats or words). On a
 // short read out still holds count elements, zeros from the fault on, and the reader has failed.
 template <class T>
 bool ReadWordArray(BinReader& r, std::vector<T>& out, uint64_t count) {
     static_assert(sizeof(T) % 4 == 0 && std::is_trivially_copyable_v<T>);
+    if (const T* in = ViewArray<T>(r, count)) {
+        out.assign(in, in + count);
+        return true;
+    }
     constexpr uint64_t PerSlice = Slice * 4 / sizeof(T);
     out.clear();
     out.reserve(count);
@@ -112,6 +128,7 @@ bool ReadWordArray(BinReader& r, std::vector<T>& out, uint64_t count) {
 // the block bounds are kept there.
 uint64_t ReadIndexWords(BinReader& r, std::vector<uint32_t>& out, uint64_t count, uint32_t bound,
                         IndexSummary* summary = nullptr) {
+    const uint32_t* in = ViewArray<uint32_t>(r, count);
     out.clear();
     out.reserve(count);
     const uint64_t blocks = (count + IndexBlock - 1) / IndexBlock;
@@ -123,13 +140,14 @@ uint64_t ReadIndexWords(BinReader& r, std::vector<uint32_t>& out, uint64_t count
     high.resize(low.size());
     for (uint64_t start = 0; start < count; start += Slice) {
         const uint64_t n = std::min(Slice, count - start);
-        if (!ReadWords(r, buffer, n)) {
+        const uint32_t* words = in ? in + start : buffer;
+        if (!in && !ReadWords(r, buffer, n)) {
             out.resize(count);
             return count;
         }
         const uint64_t first = summary ? start / IndexBlock : 0;
-        BlockBounds(buffer, n, low.data() + first, high.data() + first);
-        out.insert(out.end(), buffer, buffer + n);
+        BlockBounds(words, n, low.data() + first, high.data() + first);
+        out.insert(out.end(), words, words + n);
         uint32_t top = 0;
         for (uint64_t b = 0; b < (n + IndexBlock - 1) / IndexBlock; ++b) top = std::max(top, high[first + b]);
         if (top >= bound) {
@@ -173,7 +191,7 @@ void SizeLod(MeshLod& lod, uint32_t vertices, uint32_t materials, uint32_t index
         lod.TexCoords.assign(uint64_t{vertices} * 2, 0.0f);
     }
     lod.Materials.assign(materials, MeshMaterial{});
-    lod.IndexList.assign(indexCount, 0);
+    if (!vertexDataReadOver) lod.IndexList.assign(indexCount, 0);
     lod.BoneWords.assign(skinned || hasBones ? uint64_t{vertices} * 2 : 0, 0);
     lod.HasBones = hasBones;
     lod.BoneCount = bones;
@@ -321,22 +339,79 @@ void BoundsFrom(NztMesh* m, const Vec3* v, uint32_t n, bool full) {
     }
 }
 
-// What both mesh readers share: the reader over the stream, the version word, and the refusal
-// that prints one line and closes the stream.
+// A loose file is read whole, in one read, into a buffer that the next file reuses: the arrays
+// are then copied once from memory, and no field costs a call into the C library. A file larger
+// than what the buffer keeps, or one read while the buffer is in use, gets a buffer of its own.
+constexpr uint32_t KeptFileBufferBytes = 32u << 20;
+
+struct FileBuffer {
+    std::unique_ptr<uint8_t[]> bytes;
+    uint32_t capacity = 0;
+    bool busy = false;
+};
+
+FileBuffer& KeptFileBuffer() {
+    thread_local FileBuffer buffer;
+    return buffer;
+}
+
+// n bytes left uninitialised (the read fills them); null when there is no memory for them.
+std::unique_ptr<uint8_t[]> RawBytes(uint32_t n) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
+}
+
+// What both mesh readers share: the reader over the stream's bytes, the version word, and the
+// refusal that prints one line and closes the stream.
 struct MeshFileReader {
     NztFile* stream;
     const char* source;
-    std::unique_ptr<uint8_t[]> bytes;
+    std::unique_ptr<uint8_t[]> own;
+    FileBuffer* kept = nullptr;  // the reused buffer, while this reader holds it
+    bool unreadable = false;     // no memory for the file's bytes
     BinReader r;
     char fault[160];
 
-    MeshFileReader(NztFile* s, const char* name) : stream(s), source(name), r(ModelFileReader(*s, bytes, false)) {}
+    MeshFileReader(NztFile* s, const char* name) : stream(s), source(name), r(Bytes(*s)) {}
+    ~MeshFileReader() {
+        if (kept) kept->busy = false;
+    }
+    MeshFileReader(const MeshFileReader&) = delete;
+    MeshFileReader& operator=(const MeshFileReader&) = delete;
+
+    // A reader over the rest of the stream: a memory stream's own bytes, or the file's read whole.
+    BinReader Bytes(NztFile& s) {
+        const uint32_t at = s.Tell();
+        const uint32_t length = s.Length();
+        const uint32_t rest = at < length ? length - at : 0;
+        if (s.memoryStream) return BinReader(s.memoryBlock ? s.memoryBlock + at : nullptr, rest);
+        uint8_t* into = Buffer(rest);
+        unreadable = into == nullptr;
+        const uint32_t got = rest && into ? s.Read(rest, into) : 0;
+        return BinReader(into, got);
+    }
+    uint8_t* Buffer(uint32_t bytes) {
+        FileBuffer& buffer = KeptFileBuffer();
+        if (buffer.busy || bytes > KeptFileBufferBytes) {
+            own = RawBytes(bytes ? bytes : 1);
+            return own.get();
+        }
+        if (buffer.capacity < bytes || !buffer.bytes) {
+            buffer.bytes.reset();
+            buffer.bytes = RawBytes(bytes ? bytes : 1);
+            buffer.capacity = buffer.bytes ? bytes : 0;
+            if (!buffer.bytes) return nullptr;
+        }
+        buffer.busy = true;
+        kept = &buffer;
+        return buffer.bytes.get();
+    }
     int Refuse(const char* what) {
         RefuseFile(source, what);
         stream->CloseAndClear();
         return 0;
     }
     bool Version(uint32_t first, uint32_t last, uint32_t* field) {
+        if (unreadable) return Refuse("no memory to read the file into");
         if (ReadModelVersion(r, first, last, field, "mesh", source)) return true;
         stream->CloseAndClear();
         return false;
@@ -581,7 +656,7 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
     }
     parsed.DrawEnabled = r.U32();
     parsed.FirstLayer3Material = r.U32();
-    ReadWords(r, parsed.IndexList.data(), L);
+    ReadWordArray(r, parsed.IndexList, L);
     parsed.LodWord = r.I32();
     Vec3 position{0.0f, 0.0f, 0.0f};
     float matrix[9] = {};
@@ -766,12 +841,11 @@ int ParseMeshSideFile(NztMesh* mesh, NztFile* stream, const char* source) {
     if (!r.Ok()) return refuse("header truncated");
     if (!r.Fits(CV, 12)) return refuse("collision vertex count runs past the end of the file");
     if (!r.Fits(CT, 16)) return refuse("collision triangle count runs past the end of the file");
-    std::vector<Vec3> vertices(CV);
-    std::vector<uint32_t> triangles(uint64_t{CT} * 3);
-    std::vector<uint32_t> words(CT);
-    ReadWords(r, vertices.data(), uint64_t{CV} * 3);
-    ReadWords(r, triangles.data(), uint64_t{CT} * 3);
-    ReadWords(r, words.data(), CT);
+    std::vector<Vec3> vertices;
+    std::vector<uint32_t> triangles, words;
+    ReadWordArray(r, vertices, CV);
+    ReadWordArray(r, triangles, uint64_t{CT} * 3);
+    ReadWordArray(r, words, CT);
     const uint32_t tail = r.U32();
     if (!r.Ok()) return refuse("collision data truncated");
     for (uint64_t i = 0; i < triangles.size(); ++i) {

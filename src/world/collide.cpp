@@ -99,6 +99,116 @@ float HighOf3(float a, float b, float c) {
     return m;
 }
 
+// The triangle lists of the grid last made for a rigid shape, kept so that the next object of that
+// shape placed elsewhere (the many copies of one prop in a level) takes them instead of testing
+// every triangle against every cell again. They are what a move keeps (UpdateCollision): world
+// vertices that differ only by a move give the same lists. The shape is kept by value, so that a
+// freed mesh whose memory is reused is never taken for it.
+struct SharedGrid {
+    std::vector<Vec3> rest;         // the rest collision vertices
+    std::vector<uint32_t> indices;  // the collision triangles, three vertex indices each
+    size_t worldCount = 0;          // posed vertices the object keeps
+    size_t triangleCount = 0;
+    float matrix[9] = {};
+    float cellSize = 0.0f;
+    uint32_t nx = 0, nz = 0;
+    std::vector<int32_t> lookup;
+    std::vector<uint32_t> entries;
+    std::vector<uint32_t> cellStart, cellCount;  // each kept cell's run of entries
+};
+
+// A few shapes are kept, the last used first.
+constexpr size_t kSharedGridLimit = 8;
+thread_local std::vector<SharedGrid> SharedGrids;
+
+bool Finite(const float* f, size_t n) {
+    return std::all_of(f, f + n, [](float v) { return std::isfinite(v); });
+}
+
+// Whether the object, posed with this shape over its current box, may take shared lists at all:
+// rigid, every triangle corner one of its posed vertices (a missing one stays at the origin
+// whatever the move), its box and turn finite (a NaN or an overflow gives no move to carry the
+// lists along).
+bool Shareable(const NztCollideObject& o, const NztCollideObject::GridShape& shape) {
+    const NztMesh* mesh = o.mesh;
+    return shape.rigid && shape.triangleCount != 0 && mesh != nullptr && !mesh->CollisionVertices.empty() &&
+           o.worldVertices.size() == mesh->CollisionVertices.size() &&
+           mesh->PosedCollisionVertices.size() == mesh->CollisionVertices.size() &&
+           mesh->CollisionTriangles.size() >= 3 * shape.triangleCount && Finite(o.collisionBox, 6) &&
+           Finite(shape.matrix, 9);
+}
+
+bool SameSharedShape(const SharedGrid& g, const NztCollideObject& o, const NztCollideObject::GridShape& shape,
+                     uint32_t nx, uint32_t nz) {
+    const std::vector<Vec3>& rest = o.mesh->CollisionVertices;
+    const uint32_t* indices = o.mesh->CollisionTriangles.data();
+    return g.nx == nx && g.nz == nz && g.cellSize == shape.cellSize &&
+           g.worldCount == o.worldVertices.size() && g.triangleCount == shape.triangleCount &&
+           std::memcmp(g.matrix, shape.matrix, sizeof g.matrix) == 0 && g.rest.size() == rest.size() &&
+           std::memcmp(g.rest.data(), rest.data(), rest.size() * sizeof(Vec3)) == 0 &&
+           std::memcmp(g.indices.data(), indices, g.indices.size() * sizeof(uint32_t)) == 0;
+}
+
+SharedGrid* FindSharedGrid(const NztCollideObject& o, const NztCollideObject::GridShape& shape, uint32_t nx,
+                           uint32_t nz) {
+    for (size_t i = 0; i < SharedGrids.size(); ++i) {
+        if (!SameSharedShape(SharedGrids[i], o, shape, nx, nz)) continue;
+        std::rotate(SharedGrids.begin(), SharedGrids.begin() + static_cast<std::ptrdiff_t>(i),
+                    SharedGrids.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return &SharedGrids.front();
+    }
+    return nullptr;
+}
+
+// Keeps the object's fresh lists for the shape (its rest vertices must be finite too).
+void KeepSharedGrid(const NztCollideObject& o, const NztCollideObject::GridShape& shape) {
+    const NztMesh* mesh = o.mesh;
+    const std::vector<Vec3>& rest = mesh->CollisionVertices;
+    if (!Finite(reinterpret_cast<const float*>(rest.data()), rest.size() * 3)) return;
+    SharedGrid g;
+    g.indices.assign(mesh->CollisionTriangles.begin(),
+                     mesh->CollisionTriangles.begin() + static_cast<std::ptrdiff_t>(3 * shape.triangleCount));
+    if (*std::max_element(g.indices.begin(), g.indices.end()) >= rest.size()) return;
+    g.rest = rest;
+    g.worldCount = o.worldVertices.size();
+    g.triangleCount = shape.triangleCount;
+    std::copy(shape.matrix, shape.matrix + 9, g.matrix);
+    g.cellSize = shape.cellSize;
+    g.nx = o.cellsPerAxis[0];
+    g.nz = o.cellsPerAxis[2];
+    g.lookup = o.gridLookup;
+    g.entries = o.gridEntries;
+    for (const CollisionCell& cell : o.gridCells) {
+        g.cellStart.push_back(static_cast<uint32_t>(cell.entries.first - o.gridEntries.data()));
+        g.cellCount.push_back(static_cast<uint32_t>(cell.entries.count));
+    }
+    if (SharedGrids.size() >= kSharedGridLimit) SharedGrids.pop_back();
+    SharedGrids.insert(SharedGrids.begin(), std::move(g));
+}
+
+// Gives the object the lists kept for its shape, with the cells laid out over its own box as
+// BuildGrid lays them out; false when none are kept (the caller builds).
+bool TakeSharedGrid(NztCollideObject& o, const NztCollideObject::GridShape& shape) {
+    if (!Shareable(o, shape)) return false;
+    const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
+    const uint32_t nx = CellsAlong(hi.x - lo.x, shape.cellSize);
+    const uint32_t nz = CellsAlong(hi.z - lo.z, shape.cellSize);
+    const SharedGrid* shared = FindSharedGrid(o, shape, nx, nz);
+    if (shared == nullptr) return false;
+    o.FreeGrid();
+    o.cellsPerAxis[0] = nx;
+    o.cellsPerAxis[1] = 1;
+    o.cellsPerAxis[2] = nz;
+    o.gridLookup = shared->lookup;
+    o.gridEntries = shared->entries;
+    o.gridCells.resize(shared->cellStart.size());
+    for (size_t c = 0; c < o.gridCells.size(); ++c)
+        o.gridCells[c].entries = {o.gridEntries.data() + shared->cellStart[c], shared->cellCount[c]};
+    o.gridCellCount = static_cast<uint32_t>(o.gridCells.size());
+    o.PlaceGridCells();
+    return true;
+}
+
 }  // namespace
 
 NztCollideObject::~NztCollideObject() {
@@ -159,7 +269,10 @@ void NztCollideObject::UpdateCollision() {
             return;
         }
     }
-    BuildGrid();
+    if (!TakeSharedGrid(*this, shape)) {
+        BuildGrid();
+        if (Shareable(*this, shape)) KeepSharedGrid(*this, shape);
+    }
     gridShape = shape;
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/nztfile.h"
@@ -608,6 +610,127 @@ TEST_F(MeshFiles, PickingFindsTheNearestTriangleUnderThePoint) {
     EXPECT_EQ(hit.Material, -1);
     EXPECT_FALSE(TestPickTriangle(1, 1, &mesh, view, 400, 300, nullptr));
     EXPECT_FALSE(TestPickTriangle(0, 2, &mesh, view, 400, 300, nullptr));
+}
+
+// The bytes a mesh keeps, array by array, to compare two loads of one file.
+std::vector<uint8_t> MeshBytes(const NztMesh& m) {
+    std::vector<uint8_t> out;
+    auto put = [&out](const void* p, size_t n) {
+        const uint8_t* b = static_cast<const uint8_t*>(p);
+        const uint64_t size = n;
+        const uint8_t* s = reinterpret_cast<const uint8_t*>(&size);
+        out.insert(out.end(), s, s + 8);
+        if (n) out.insert(out.end(), b, b + n);
+    };
+    auto array = [&put](const auto& v) { put(v.data(), v.size() * sizeof(v[0])); };
+    for (const MeshLod& l : m.Lods) {
+        array(l.Vertices);
+        array(l.Normals);
+        array(l.ShadingVectors);
+        array(l.TexCoords);
+        array(l.WaveTexCoordsScaled);
+        array(l.IndexList);
+        for (const MeshMaterial& mat : l.Materials) {
+            array(mat.Indices);
+            put(&mat.Layer1, 4);
+            put(&mat.Layer2, 4);
+            put(&mat.Layer3, 4);
+        }
+        for (const NztMeshBone& b : l.Bones) {
+            put(&b.Pivot, 4);
+            array(b.Vertices);
+            array(b.Weights);
+            put(&b.ExtraLimits, sizeof b.ExtraLimits);
+            put(&b.HasExtra, 4);
+        }
+        for (const auto& list : l.BoneChildren) array(list);
+        for (const NztAttachPoint& a : l.AttachPoints) {
+            put(a.Name, sizeof a.Name);
+            put(&a.Anchor, 4);
+            put(&a.Rotation, sizeof a.Rotation);
+        }
+        for (const auto& list : l.AttachBoneLists) array(list);
+    }
+    array(m.CollisionVertices);
+    array(m.CollisionTriangles);
+    array(m.CollisionTriangleWords);
+    for (const NztMeshBone& b : m.CollisionBones) array(b.Vertices);
+    put(&m.BoxMin, sizeof m.BoxMin);
+    put(&m.BoxMax, sizeof m.BoxMax);
+    put(m.Name, sizeof m.Name);
+    put(m.AnimSetName, sizeof m.AnimSetName);
+    return out;
+}
+
+// The arrays are taken straight from the bytes where they lie aligned, through a bounce buffer
+// where they do not, and a loose file is read whole into a buffer the next file reuses: every
+// way gives the same mesh, and a file cut short is refused whichever way it comes.
+TEST_F(MeshFiles, EveryWayOfReadingAFileGivesTheSameMesh) {
+    // Arrays of several slices (the index lists run to about 90,000 words) and small ones.
+    QvoMesh big = datakit::MakeSkinnedStrip("Tree1001", 30000, 4);
+    big.version = 10010;
+    const QvoMesh sample = SampleMesh(10010);
+    big.textures = sample.textures;
+    big.attach = sample.attach;
+    big.indexList = {1, 2, 3};
+    big.texWave = 1;
+    big.bones[1].hasExtra = 1;
+    big.bones[1].extraLimits = {1, 2, 3};
+    const Bytes small = datakit::WriteQvo(sample);
+    const Bytes large = datakit::WriteQvo(big);
+    const Bytes side = datakit::WriteQvc(datakit::MakeSideFile(big));
+
+    TempFolder temp;
+    ASSERT_FALSE(temp.path().empty());
+    ASSERT_TRUE(SetDataFolder(temp.path().c_str()));
+    const std::pair<const char*, const Bytes*> files[] = {{"OBJECTS/Small1001.QVo", &small},
+                                                          {"OBJECTS/Large1001.QVo", &large},
+                                                          {"OBJECTS/Large0001.QVc", &side}};
+    for (const auto& [name, bytes] : files) ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, *bytes));
+    const Bytes cut(large.begin(), large.end() - 5);
+    ASSERT_TRUE(datakit::WriteModelFile(temp.path() + "OBJECTS/Cut1001.QVo", cut));
+
+    auto fromMemory = [](const Bytes& bytes, size_t offset, const Bytes* sideBytes) {
+        // offset 1 puts every array off its alignment
+        std::vector<uint8_t> block(bytes.size() + offset);
+        std::copy(bytes.begin(), bytes.end(), block.begin() + static_cast<ptrdiff_t>(offset));
+        auto m = std::make_unique<NztMesh>();
+        NztFile stream;
+        stream.OpenMemory(block.data() + offset, static_cast<uint32_t>(bytes.size()));
+        EXPECT_EQ(ParseMeshFile(m.get(), &stream, 0, 1, "OBJECTS/Tree1001.QVo"), 1);
+        if (sideBytes != nullptr) {
+            std::vector<uint8_t> sideBlock(sideBytes->size() + offset);
+            std::copy(sideBytes->begin(), sideBytes->end(),
+                      sideBlock.begin() + static_cast<ptrdiff_t>(offset));
+            stream.OpenMemory(sideBlock.data() + offset, static_cast<uint32_t>(sideBytes->size()));
+            EXPECT_EQ(ParseMeshSideFile(m.get(), &stream, "OBJECTS/Tree0001.QVc"), 1);
+        }
+        return m;
+    };
+    auto loose = [](const char* name, const char* sideName) {
+        auto m = std::make_unique<NztMesh>();
+        EXPECT_EQ(LoadMeshFile(name, m.get(), 0, 1), 1) << name;
+        if (sideName != nullptr) EXPECT_EQ(LoadMeshSideFile(sideName, m.get()), 1) << sideName;
+        return m;
+    };
+    auto same = [](std::unique_ptr<NztMesh> a, std::unique_ptr<NztMesh> b) {
+        const bool equal = MeshBytes(*a) == MeshBytes(*b);
+        FreeMesh(a.get());
+        FreeMesh(b.get());
+        return equal;
+    };
+    EXPECT_TRUE(same(fromMemory(large, 0, &side), fromMemory(large, 1, &side)));
+    EXPECT_TRUE(same(fromMemory(large, 0, &side), loose("OBJECTS/Large1001.QVo", "OBJECTS/Large0001.QVc")));
+    // A small file after a large one reads over the start of the buffer the large one left.
+    EXPECT_TRUE(same(fromMemory(small, 1, nullptr), loose("OBJECTS/Small1001.QVo", nullptr)));
+
+    ASSERT_EQ(LoadMeshFile("OBJECTS/Small1001.QVo", &mesh, 0, 1), 1);
+    const std::vector<uint8_t> kept = MeshBytes(mesh);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadMeshFile("OBJECTS/Cut1001.QVo", &mesh, 0, 1), 0);
+    const std::string refusal = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(refusal.find("mesh: OBJECTS/Cut1001.QVo: "), std::string::npos) << refusal;
+    EXPECT_EQ(MeshBytes(mesh), kept);
 }
 
 // The sample data that makedata writes loads through the engine from a data folder.

@@ -2,13 +2,17 @@
 // older versions, snapshots, and malformed files refused with the running world kept.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 
 #include "core/binio.h"
 #include "game/level.h"
 #include "scene_fixture.h"
+#include "world/collide.h"
 
 namespace {
 
@@ -429,6 +433,76 @@ TEST_F(SceneWorld, InactiveObjectsStayInTheirListOutOfTheWorld) {
     ASSERT_TRUE(Parse(ReadAll(save), &saved));
     EXPECT_EQ(saved.scnObjects[0].place.active, 0u);
     EXPECT_EQ(saved.scnObjects[0].place.visible, 0u);
+}
+
+TEST_F(SceneWorld, CopiesOfOnePropHoldTheGridTheirOwnBuildGives) {
+    // Crates, trees and rocks scattered far and near, on whole and fractional places, some turned:
+    // copies of one shape take the triangle lists made for the first of them. Each object's grid
+    // must be the one a build where it stands makes, cell by cell.
+    const float c = std::cos(0.7f), s = std::sin(0.7f);
+    const std::array<float, 9> turns[] = {
+        {1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, -1, 0, 1, 0, 1, 0, 0}, {c, 0, -s, 0, 1, 0, s, 0, c}};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    // A rock of scattered triangles of every slant besides the boxes.
+    datakit::QvoMesh rock = datakit::MakeBoxMesh("Rock1001", {4, 4, 4}, "Rock");
+    rock.materials.resize(1);
+    rock.materials[0].indices.clear();
+    for (uint32_t t = 0; t < 40; ++t) {
+        for (int k = 0; k < 3; ++k) {
+            rock.materials[0].indices.push_back(static_cast<uint32_t>(rock.vertices.size()));
+            const float x = unit(random) * 30.0f - 15.0f, y = unit(random) * 12.0f;
+            rock.vertices.push_back({x, y, unit(random) * 30.0f - 15.0f});
+        }
+    }
+    ASSERT_TRUE(datakit::WriteModelFile(folder + "OBJECTS/Rock1001.QVo", datakit::WriteQvo(rock)));
+    const datakit::Bytes side = datakit::WriteQvc(datakit::MakeSideFile(rock));
+    ASSERT_TRUE(datakit::WriteModelFile(folder + "OBJECTS/Rock0001.QVc", side));
+    std::uniform_real_distribution<float> along(-3000.0f, 3000.0f);
+    datakit::SceneSpec spec;
+    for (int i = 0; i < 150; ++i) {
+        datakit::SceneObjectSpec o;
+        o.model = i % 3 == 0 ? "Crate" : i % 3 == 1 ? "Tree" : "Rock";
+        o.place.position = {along(random), along(random) * 0.01f, along(random)};
+        if (i % 5 == 0)
+            for (float& f : o.place.position) f = std::round(f);
+        o.place.rotation = turns[(i / 3) % 3];
+        spec.objects.push_back(o);
+    }
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(spec), folder + "SCN/Props.Scn"));
+    ASSERT_EQ(ScnObjectCount, spec.objects.size());
+
+    struct Grid {
+        std::vector<uint32_t> axes;
+        std::vector<float> layout;  // origin, steps, then each cell's box
+        std::vector<int32_t> lookup;
+        std::vector<std::vector<uint32_t>> lists;
+    };
+    auto grid = [](const NztScnObject& o) {
+        Grid g{{o.cellsPerAxis[0], o.cellsPerAxis[1], o.cellsPerAxis[2], o.gridCellCount},
+               {o.gridOrigin.x, o.gridOrigin.y, o.gridOrigin.z, o.gridStep[0], o.gridStep[1]},
+               o.gridLookup,
+               {}};
+        for (const CollisionCell& cell : o.gridCells) {
+            for (const Vec3& v : {cell.boxMin, cell.boxMax}) g.layout.insert(g.layout.end(), {v.x, v.y, v.z});
+            g.lists.emplace_back(cell.entries.begin(), cell.entries.end());
+        }
+        return g;
+    };
+    for (uint32_t i = 0; i < ScnObjectCount; ++i) {
+        NztScnObject& o = *ScnObjectList[i];
+        ASSERT_EQ(o.hasCollision, 1u) << i;
+        EXPECT_EQ(std::memcmp(o.Position, spec.objects[i].place.position.data(), 12), 0) << i;
+        const Grid loaded = grid(o);
+        ASSERT_FALSE(loaded.lists.empty()) << i;
+        o.BuildGrid();
+        const Grid built = grid(o);
+        EXPECT_EQ(loaded.axes, built.axes) << i;
+        ASSERT_EQ(loaded.layout.size(), built.layout.size()) << i;
+        EXPECT_EQ(std::memcmp(loaded.layout.data(), built.layout.data(), built.layout.size() * 4), 0) << i;
+        EXPECT_EQ(loaded.lookup, built.lookup) << i;
+        EXPECT_EQ(loaded.lists, built.lists) << i;
+    }
 }
 
 TEST_F(SceneWorld, AFailedSaveKeepsThePreviousFile) {
