@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "audio/music.h"
 #include "audio/sound.h"
 #include "character/entity.h"
@@ -225,10 +227,14 @@ uint32_t FrameWaitMilliseconds() {
 
 uint32_t FrameSleepMicroseconds() {
     const double left = FrameDueInMilliseconds();
-    // Woken FrameSleepMarginMs early at the latest: the loop passes that last stretch looking at
-    // the clock, so that the frame starts on time however late the sleep ends (within the margin).
-    if (!(left > FrameSleepMarginMs)) return 0;
-    return static_cast<uint32_t>(std::min(left, 2.0) * 1000.0 - FrameSleepMarginMs * 1000.0);
+    if (!(left > 0.0)) return 0;
+    // Woken FrameSleepMarginMs early at the latest, so that the frame starts on time however late
+    // that sleep ends (within the margin). The margin itself is passed in naps of at most
+    // FrameNapMicroseconds, the last one rounded up to the due time: the loop looks at the clock a
+    // few times in it rather than spinning through it.
+    if (left > FrameSleepMarginMs)
+        return static_cast<uint32_t>(std::min(left, 2.0) * 1000.0 - FrameSleepMarginMs * 1000.0);
+    return static_cast<uint32_t>(std::ceil(std::min(left * 1000.0, FrameNapMicroseconds)));
 }
 
 

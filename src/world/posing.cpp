@@ -183,13 +183,16 @@ void ApplyBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extraAwa
 // Every bone moves a vertex by an affine map about its pivot, so the bones a vertex goes through
 // compose into one affine map; vertices that go through the same bones with the same weights
 // share it. The plan made from the bone lists (once, kept with the LOD) gives each such bone
-// list a group, built as a trie of (bone, weight) steps in the order the bones apply, and cuts
-// the vertices into runs of one group. Each posing then makes one matrix per step and per group,
-// with the placement folded in, and transforms every vertex once.
+// list a group, built as a trie of (bone, weight) steps from the outside in: the root is the
+// placement, its children the last bone applied, and so on, so that the lists of a limb, which
+// end alike in the bones near its root, share their outer steps. It cuts the vertices into runs
+// of one group. Each posing then makes one matrix per step and one per group, the group's being
+// its parent's composed with its step, and transforms every vertex once.
 //
 // Each bone's pivot is its pivot vertex moved by the bones applied before it, found by walking
-// that vertex's own steps. The result matches the per-bone kernel within float rounding: the
-// products are associated differently (PoseMeshBonesReference stays the plain form to check it).
+// that vertex's own steps from its leaf (the first bone applied) towards the root. The result
+// matches the per-bone kernel within float rounding: the products are associated differently
+// (PoseMeshBonesReference stays the plain form to check it).
 
 // One step of a bone list: a bone at a weight; pointOnly moves the position and not the normal (a
 // HasExtra bone under the secondary motion, which moves only its pivot vertex).
@@ -265,7 +268,7 @@ bool KeyMatches(const SkinPlanKey& key, const NztMesh* mesh, uint32_t n, bool ex
 struct SkinGrouping {
     SkinPlanKey key;
     std::vector<SkinStep> steps;
-    // The trie: group g > 0 is group parent[g] followed by step step[g]; group 0 is no bone.
+    // The trie: group g > 0 is step step[g] followed by group parent[g]; group 0 is no bone.
     std::vector<uint32_t> parent{0}, step{0};
     std::vector<SkinRun> runs;
     std::vector<uint32_t> vertexGroup;  // the final group of every vertex
@@ -305,13 +308,21 @@ SkinGrouping* BuildSkinPlan(NztMesh* mesh, uint32_t n, bool extraAware) {
         }
         group[v] = it->second;
     };
+    // The steps, bone by bone in the order they apply, and the (vertex, step) pairs of each bone
+    // in list order.
+    struct Entry {
+        uint32_t vertex, step;
+    };
+    std::vector<Entry> entries;
+    std::vector<size_t> boneEntries(size_t{n} + 1, 0);  // bone b's: boneEntries[b + 1] .. boneEntries[b]
     std::unordered_map<uint32_t, uint32_t> stepOfWeight;  // one bone's weights (their bits) -> step
     for (uint32_t b = n; b-- > 0;) {
         const NztMeshBone& bone = mesh->Bones[b];
+        boneEntries[b + 1] = entries.size();
         if (extraAware && bone.HasExtra) {
             if (bone.Pivot >= vertices) continue;
             plan->steps.push_back({b, 1.0f, true});
-            stepOf(bone.Pivot, static_cast<uint32_t>(plan->steps.size() - 1));
+            entries.push_back({bone.Pivot, static_cast<uint32_t>(plan->steps.size() - 1)});
             continue;
         }
         const uint32_t count = std::min<uint32_t>(
@@ -326,8 +337,15 @@ SkinGrouping* BuildSkinPlan(NztMesh* mesh, uint32_t n, bool extraAware) {
             std::memcpy(&bits, &w, 4);
             auto [it, added] = stepOfWeight.try_emplace(bits, static_cast<uint32_t>(plan->steps.size()));
             if (added) plan->steps.push_back({b, w, false});
-            stepOf(v, it->second);
+            entries.push_back({v, it->second});
         }
+    }
+    boneEntries[0] = entries.size();
+    // The trie from the outside in: bones from the first to the last, and a bone's pairs from the
+    // last listed (a vertex listed twice takes the earlier pair first).
+    for (uint32_t b = 0; b < n; ++b) {
+        for (size_t e = boneEntries[b]; e-- > boneEntries[b + 1];)
+            stepOf(entries[e].vertex, entries[e].step);
     }
     for (uint32_t v = 0; v < vertices;) {
         uint32_t end = v + 1;
@@ -387,28 +405,156 @@ SkinAffine StepMap(const SkinStep& s, const NztBoneKey& k, const Vec3& piv) {
     return m;
 }
 
-// The vertex pass: every vertex of a run through its group's map. Plain loops over float arrays,
-// which the compiler vectorises; g++ also makes an AVX2 copy picked at load time.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-#endif
+// The vertex pass: every vertex of a run through its group's map. Two forms, each the quicker
+// where it is used (g++ builds one copy per x86-64 instruction set and picks at load time):
+//
+// - By lanes (g++'s AVX2 copy, and every build by clang): eight vertices at a time are 24
+//   interleaved floats (x y z x y z ...), loaded as three vectors of eight lanes. They are
+//   regrouped so that each 128-bit half holds four whole vertices (the first four in the low
+//   halves, the next four in the high), and within each half the x, y and z of the four are
+//   gathered with in-half shuffles, which are cheap; the shuffles across the halves that the
+//   compiler makes of the plain loop for AVX2 cost more and were its limit. The results go back
+//   the same way. The vector code is the compilers' generic vectors.
+// - Plain loops (g++'s AVX-512 copy and its other builds): the points, then the normals, each a
+//   loop over whole vertices that the compiler vectorises itself. With AVX-512 it gathers the
+//   components with two-table permutes, quicker than the lanes; without AVX2, g++ makes poor code
+//   of the generic vectors.
+typedef float SkinLanes __attribute__((vector_size(32)));
+
+// The matrix entries, each in every lane: 9 point matrix entries and 3 offsets, or 9 normal
+// matrix entries.
+struct SkinMatrixLanes {
+    SkinLanes e[12];
+};
+
+void FillSkinLanes(const float* m, int count, SkinMatrixLanes* out) {
+    for (int k = 0; k < count; ++k)
+        for (int l = 0; l < 8; ++l) out->e[k][l] = m[k];
+}
+
+// Eight vertices from in to out (24 floats each way) through m, with its offsets when Offset.
+template <bool Offset>
+[[gnu::always_inline]] inline void SkinEightVertices(const float* in, float* out, const SkinMatrixLanes& m) {
+    SkinLanes f0, f8, f16;  // floats 0-7, 8-15, 16-23
+    std::memcpy(&f0, in, sizeof f0);
+    std::memcpy(&f8, in + 8, sizeof f8);
+    std::memcpy(&f16, in + 16, sizeof f16);
+    // In each half, a b c are x0 y0 z0 x1 | y1 z1 x2 y2 | z2 x3 y3 z3 of four vertices.
+    const SkinLanes a = __builtin_shufflevector(f0, f8, 0, 1, 2, 3, 12, 13, 14, 15);
+    const SkinLanes b = __builtin_shufflevector(f0, f16, 4, 5, 6, 7, 8, 9, 10, 11);
+    const SkinLanes c = __builtin_shufflevector(f8, f16, 0, 1, 2, 3, 12, 13, 14, 15);
+    const SkinLanes xy = __builtin_shufflevector(b, c, 2, 3, 9, 10, 6, 7, 13, 14);  // x2 y2 x3 y3
+    const SkinLanes yz = __builtin_shufflevector(a, b, 1, 2, 8, 9, 5, 6, 12, 13);   // y0 z0 y1 z1
+    const SkinLanes x = __builtin_shufflevector(a, xy, 0, 3, 8, 10, 4, 7, 12, 14);
+    const SkinLanes y = __builtin_shufflevector(yz, xy, 0, 2, 9, 11, 4, 6, 13, 15);
+    const SkinLanes z = __builtin_shufflevector(yz, c, 1, 3, 8, 11, 5, 7, 12, 15);
+    SkinLanes px = m.e[0] * x + m.e[3] * y + m.e[6] * z;
+    SkinLanes py = m.e[1] * x + m.e[4] * y + m.e[7] * z;
+    SkinLanes pz = m.e[2] * x + m.e[5] * y + m.e[8] * z;
+    if constexpr (Offset) {
+        px += m.e[9];
+        py += m.e[10];
+        pz += m.e[11];
+    }
+    // Back to x0 y0 z0 x1 | y1 z1 x2 y2 | z2 x3 y3 z3 in each half.
+    const SkinLanes xyLow = __builtin_shufflevector(px, py, 0, 8, 1, 9, 4, 12, 5, 13);     // x0 y0 x1 y1
+    const SkinLanes xyHigh = __builtin_shufflevector(px, py, 2, 10, 3, 11, 6, 14, 7, 15);  // x2 y2 x3 y3
+    const SkinLanes zx = __builtin_shufflevector(pz, xyLow, 0, 0, 10, 10, 4, 4, 14, 14);   // z0 . x1 .
+    const SkinLanes outA = __builtin_shufflevector(xyLow, zx, 0, 1, 8, 10, 4, 5, 12, 14);
+    const SkinLanes yz1 = __builtin_shufflevector(xyLow, pz, 3, 3, 9, 9, 7, 7, 13, 13);    // y1 . z1 .
+    const SkinLanes outB = __builtin_shufflevector(yz1, xyHigh, 0, 2, 8, 9, 4, 6, 12, 13);
+    const SkinLanes zx3 = __builtin_shufflevector(pz, xyHigh, 2, 2, 10, 10, 6, 6, 14, 14);  // z2 . x3 .
+    const SkinLanes yz3 = __builtin_shufflevector(xyHigh, pz, 3, 3, 11, 11, 7, 7, 15, 15);  // y3 . z3 .
+    const SkinLanes outC = __builtin_shufflevector(zx3, yz3, 0, 2, 8, 10, 4, 6, 12, 14);
+    const SkinLanes o0 = __builtin_shufflevector(outA, outB, 0, 1, 2, 3, 8, 9, 10, 11);
+    const SkinLanes o8 = __builtin_shufflevector(outC, outA, 0, 1, 2, 3, 12, 13, 14, 15);
+    const SkinLanes o16 = __builtin_shufflevector(outB, outC, 4, 5, 6, 7, 12, 13, 14, 15);
+    std::memcpy(out, &o0, sizeof o0);
+    std::memcpy(out + 8, &o8, sizeof o8);
+    std::memcpy(out + 16, &o16, sizeof o16);
+}
+
+void SkinOneVertex(const float* m, const float* in, const float* inN, float* out, float* outN) {
+    const float x = in[0], y = in[1], z = in[2];
+    out[0] = m[0] * x + m[3] * y + m[6] * z + m[9];
+    out[1] = m[1] * x + m[4] * y + m[7] * z + m[10];
+    out[2] = m[2] * x + m[5] * y + m[8] * z + m[11];
+    const float u = inN[0], v = inN[1], w = inN[2];
+    outN[0] = m[12] * u + m[15] * v + m[18] * w;
+    outN[1] = m[13] * u + m[16] * v + m[19] * w;
+    outN[2] = m[14] * u + m[17] * v + m[20] * w;
+}
+
+// count vertices through the packed map m (21 floats: point matrix, offset, normal matrix):
+// blocks of eight, then the rest one by one.
+[[gnu::always_inline]] inline void SkinLanePass(const float* __restrict rest,
+                                                const float* __restrict restNormals, float* __restrict out,
+                                                float* __restrict outNormals, uint32_t count,
+                                                const float* __restrict m) {
+    size_t i = 0;
+    if (count >= 8) {
+        SkinMatrixLanes point, normal;
+        FillSkinLanes(m, 12, &point);
+        FillSkinLanes(m + 12, 9, &normal);
+        for (; i + 8 <= count; i += 8) {
+            SkinEightVertices<true>(rest + 3 * i, out + 3 * i, point);
+            SkinEightVertices<false>(restNormals + 3 * i, outNormals + 3 * i, normal);
+        }
+    }
+    for (; i < count; ++i)
+        SkinOneVertex(m, rest + 3 * i, restNormals + 3 * i, out + 3 * i, outNormals + 3 * i);
+}
+
+#if defined(__clang__)
 void SkinRunPass(const float* __restrict rest, const float* __restrict restNormals, float* __restrict out,
                  float* __restrict outNormals, uint32_t count, const float* __restrict m) {
+    SkinLanePass(rest, restNormals, out, outNormals, count, m);
+}
+#else
+// The same with plain loops.
+[[gnu::always_inline]] inline void SkinPlainPass(const float* __restrict rest,
+                                                 const float* __restrict restNormals, float* __restrict out,
+                                                 float* __restrict outNormals, uint32_t count,
+                                                 const float* __restrict m) {
     const float a0 = m[0], a1 = m[1], a2 = m[2], a3 = m[3], a4 = m[4], a5 = m[5], a6 = m[6], a7 = m[7], a8 = m[8];
     const float c0 = m[9], c1 = m[10], c2 = m[11];
-    const float n0 = m[12], n1 = m[13], n2 = m[14], n3 = m[15], n4 = m[16], n5 = m[17], n6 = m[18], n7 = m[19],
-                n8 = m[20];
     for (size_t i = 0; i < count; ++i) {
         const float x = rest[3 * i], y = rest[3 * i + 1], z = rest[3 * i + 2];
         out[3 * i] = a0 * x + a3 * y + a6 * z + c0;
         out[3 * i + 1] = a1 * x + a4 * y + a7 * z + c1;
         out[3 * i + 2] = a2 * x + a5 * y + a8 * z + c2;
+    }
+    const float n0 = m[12], n1 = m[13], n2 = m[14], n3 = m[15], n4 = m[16], n5 = m[17], n6 = m[18], n7 = m[19],
+                n8 = m[20];
+    for (size_t i = 0; i < count; ++i) {
         const float u = restNormals[3 * i], v = restNormals[3 * i + 1], w = restNormals[3 * i + 2];
         outNormals[3 * i] = n0 * u + n3 * v + n6 * w;
         outNormals[3 * i + 1] = n1 * u + n4 * v + n7 * w;
         outNormals[3 * i + 2] = n2 * u + n5 * v + n8 * w;
     }
 }
+
+#if defined(__x86_64__)
+#define QV_SKIN_PASS_ARGS                                                                             \
+    const float *__restrict rest, const float *__restrict restNormals, float *__restrict out,          \
+        float *__restrict outNormals, uint32_t count, const float *__restrict m
+__attribute__((target("default"))) void SkinRunPass(QV_SKIN_PASS_ARGS) {
+    SkinPlainPass(rest, restNormals, out, outNormals, count, m);
+}
+__attribute__((target("arch=x86-64-v3"))) void SkinRunPass(QV_SKIN_PASS_ARGS) {
+    SkinLanePass(rest, restNormals, out, outNormals, count, m);
+}
+__attribute__((target("arch=x86-64-v4"))) void SkinRunPass(QV_SKIN_PASS_ARGS) {
+    SkinPlainPass(rest, restNormals, out, outNormals, count, m);
+}
+#undef QV_SKIN_PASS_ARGS
+#else
+void SkinRunPass(const float* __restrict rest, const float* __restrict restNormals, float* __restrict out,
+                 float* __restrict outNormals, uint32_t count, const float* __restrict m) {
+    SkinPlainPass(rest, restNormals, out, outNormals, count, m);
+}
+#endif
+#endif
 
 // Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
 // vertices; with place null the result stays in model space.
@@ -418,7 +564,6 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
     const Vec3* rest = mesh->Vertices;
     // Step maps, the bones from the last to the first, each pivot moved by the steps its vertex
     // took before that bone.
-    std::vector<uint32_t> path;
     for (size_t s = 0; s < plan.steps.size();) {
         const uint32_t b = plan.steps[s].bone;
         const NztMeshBone& bone = mesh->Bones[b];
@@ -426,12 +571,11 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
         const bool identity = IsIdentityKey(k);
         Vec3 piv{0.0f, 0.0f, 0.0f};
         if (!identity && bone.Pivot < mesh->VertexCount) {
-            path.clear();
-            for (uint32_t g = plan.vertexGroup[bone.Pivot]; g != 0; g = plan.parent[g]) path.push_back(plan.step[g]);
             piv = rest[bone.Pivot];
-            for (size_t i = path.size(); i-- > 0;) {
-                if (plan.steps[path[i]].bone <= b) break;
-                piv = ApplyAffine(plan.stepMaps[path[i]], piv);
+            for (uint32_t g = plan.vertexGroup[bone.Pivot]; g != 0; g = plan.parent[g]) {
+                const uint32_t step = plan.step[g];
+                if (plan.steps[step].bone <= b) break;
+                piv = ApplyAffine(plan.stepMaps[step], piv);
             }
         }
         for (; s < plan.steps.size() && plan.steps[s].bone == b; ++s)
@@ -446,21 +590,22 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
             QuatToMeshMatrix(mesh);
         }
     }
-    // Group maps through the trie (a parent is made before its children), then the placement.
-    plan.groupMaps[0] = SkinAffine{};
-    for (size_t g = 1; g < plan.groupMaps.size(); ++g)
-        plan.groupMaps[g] = Compose(plan.stepMaps[plan.step[g]], plan.groupMaps[plan.parent[g]]);
-    if (mesh->VertexCount == 0) return;
-    SkinAffine placement;
+    // Group maps through the trie from the placement at its root (a parent is made before its
+    // children).
+    SkinAffine& root = plan.groupMaps[0];
+    root = SkinAffine{};
     if (place) {
-        std::copy(place, place + 9, placement.a);
-        std::copy(place, place + 9, placement.n);
-        placement.c = *t;
+        std::copy(place, place + 9, root.a);
+        std::copy(place, place + 9, root.n);
+        root.c = *t;
     }
-    // One placed map per group, packed as the vertex pass reads it.
+    for (size_t g = 1; g < plan.groupMaps.size(); ++g)
+        plan.groupMaps[g] = Compose(plan.groupMaps[plan.parent[g]], plan.stepMaps[plan.step[g]]);
+    if (mesh->VertexCount == 0) return;
+    // One map per group, packed as the vertex pass reads it.
     plan.packed.resize(plan.groupMaps.size() * 21);
     for (size_t g = 0; g < plan.groupMaps.size(); ++g) {
-        const SkinAffine m = place ? Compose(placement, plan.groupMaps[g]) : plan.groupMaps[g];
+        const SkinAffine& m = plan.groupMaps[g];
         float* packed = &plan.packed[g * 21];
         std::copy(m.a, m.a + 9, packed);
         packed[9] = m.c.x, packed[10] = m.c.y, packed[11] = m.c.z;

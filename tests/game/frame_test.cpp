@@ -64,11 +64,17 @@ TEST_F(FrameTest, WaitLastsUntilTheNextFrameIsDue) {
     counter.AdvanceSeconds(0.010);
     EXPECT_EQ(FrameWaitMilliseconds(), 5u);
     // Less than two milliseconds left, or the frame already due: no message wait. The last stretch
-    // is slept through but for the margin, which the loop spends looking at the clock.
+    // is slept through but for the margin, which the loop passes in short naps, the last one ending
+    // at the due time.
     counter.AdvanceSeconds(0.005);
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);
     EXPECT_NEAR(FrameSleepMicroseconds(), 1667.0 - FrameSleepMarginMs * 1000.0, 1.0);
-    counter.AdvanceSeconds(0.0017 - FrameSleepMarginMs / 1000.0);
+    counter.AdvanceSeconds(0.0012);
+    EXPECT_EQ(FrameSleepMicroseconds(), static_cast<uint32_t>(FrameNapMicroseconds));
+    counter.AdvanceSeconds(0.00045);
+    EXPECT_NEAR(FrameSleepMicroseconds(), 17.0, 1.0);
+    EXPECT_FALSE(StepFrameClock(&rate)) << "the frame is not due before its nap ends";
+    counter.AdvanceSeconds(0.00002);
     EXPECT_EQ(FrameSleepMicroseconds(), 0u);
     counter.AdvanceSeconds(0.01);
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);

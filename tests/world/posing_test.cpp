@@ -226,6 +226,72 @@ TEST_F(Posing, KernelsMatchTheReference) {
     compare("lists changed");
 }
 
+// The single pass against the plain form on skeletons whose bone lists give long runs of one
+// group, as character meshes have (limbs of bones, each listing its own band of vertices and the
+// bands further down its limb, the first vertices of a band at a partial weight): the runs go
+// through the kernel eight vertices at a time and the rest one by one. Vertex counts around and
+// between multiples of eight, one bone and many, and a rest vertex that is not a number, which
+// must spoil only itself.
+TEST_F(Posing, SinglePassMatchesTheReferenceOverLimbsOfLongRuns) {
+    struct Case {
+        uint32_t vertices, bones, bonesPerLimb;
+        int nanVertex;  // -1: none
+    };
+    const Case cases[] = {
+        {1, 1, 1, -1},    {7, 1, 1, -1},    {8, 1, 1, -1},    {9, 1, 1, -1},     {17, 2, 2, -1},
+        {250, 1, 1, -1},  {1001, 6, 3, -1}, {3333, 64, 8, -1}, {4099, 60, 10, -1}, {997, 4, 2, 501},
+    };
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.vertices << " vertices, " << c.bones << " bones");
+        std::vector<Vec3> rest(c.vertices);
+        for (Vec3& v : rest) v = {unit(random) * 20, unit(random) * 20, unit(random) * 20};
+        if (c.nanVertex >= 0) rest[c.nanVertex].y = std::nanf("");
+        Rig rig(rest, c.bones);
+        for (uint32_t v = 0; v < c.vertices; ++v) {
+            const Vec3 n{unit(random), unit(random), unit(random)};
+            rig.mesh.Lods[0].Normals[v] = n * (1.0f / std::sqrt(Dot(n, n) + 1e-6f));
+        }
+        const uint32_t band = std::max(1u, c.vertices / c.bones);
+        for (uint32_t b = 0; b < c.bones; ++b) {
+            const uint32_t limbEnd = (b / c.bonesPerLimb + 1) * c.bonesPerLimb;
+            const uint32_t first = std::min(b * band, c.vertices - 1);
+            const uint32_t last = limbEnd >= c.bones ? c.vertices : std::min(limbEnd * band, c.vertices);
+            std::vector<std::pair<uint32_t, float>> list;
+            for (uint32_t v = first; v < last; ++v) list.push_back({v, v < first + band / 10 ? 0.5f : 1.0f});
+            rig.SetBone(b, first, list);
+        }
+        NztAnim anim;
+        anim.AllocFrames(c.bones, 1);
+        for (uint32_t b = 0; b < c.bones; ++b) {
+            NztBoneKey& k = anim.Frames[0].Keys[b];
+            const Vec3 axis{unit(random), unit(random), unit(random)};
+            k.Rotation = Turn(axis * (1.0f / std::sqrt(Dot(axis, axis))), unit(random) * 0.5f);
+            k.Translation = {unit(random) * 0.1f, unit(random) * 0.1f, unit(random) * 0.1f};
+        }
+        BindAnimToMesh(&anim, &rig.mesh);
+        rig.position = {-40.0f, 5.5f, 12.25f};
+        QuatToRotation(Turn({0, 1, 0}, -1.1f), rig.matrix);
+
+        PoseMeshBonesReference(&rig.mesh, anim.Frames[0].Keys, c.bones);
+        const std::vector<Vec3> wantVertices = rig.posed, wantNormals = rig.normals;
+        std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
+        std::fill(rig.normals.begin(), rig.normals.end(), Vec3{0, 0, 0});
+        PoseMeshBones(&rig.mesh, anim.Frames[0].Keys, c.bones);
+        for (uint32_t i = 0; i < c.vertices; ++i) {
+            const Vec3 p = rig.posed[i];
+            if (static_cast<int>(i) == c.nanVertex) {
+                EXPECT_TRUE(std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z));
+                continue;
+            }
+            const Vec3 dv = p - wantVertices[i], dn = rig.normals[i] - wantNormals[i];
+            ASSERT_LE(std::max({std::fabs(dv.x), std::fabs(dv.y), std::fabs(dv.z)}), 1e-3f) << "vertex " << i;
+            ASSERT_LE(std::max({std::fabs(dn.x), std::fabs(dn.y), std::fabs(dn.z)}), 1e-5f) << "normal " << i;
+        }
+    }
+}
+
 TEST_F(Posing, BindingClampsBonesAndNeedsASkinnedMesh) {
     NztAnim anim;
     anim.AllocFrames(5, 3);
