@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <type_traits>
+#include <typeinfo>
+#include <unordered_map>
 #include <vector>
 
 #include "core/paths.h"
@@ -61,6 +65,31 @@ struct SphereCollector {
     void Take(NztCollideObject* o, const CollisionTriangle& t) const {
         if (SphereTouchesTriangle(t.v[0], t.v[1], t.v[2], centre, radius)) Append(o, t, 0.0f);
     }
+    // Take over a grid cell, passing over the triangles whose box lies clear of the sphere's on
+    // some axis: the distance to the triangle is at least that gap, and the margin keeps the
+    // rounding of the exact test (worked in double) far below it.
+    void TakeCell(NztCollideObject* o, const CollisionCellEntries& entries) const {
+        const CollisionTriangle* triangles = o->triangles.data();
+        const size_t count = o->triangles.size();
+        for (const uint32_t index : entries) {
+            if (index >= count) continue;
+            const CollisionTriangle& t = triangles[index];
+            if (t.material == HitTypeNone || Clear(t)) continue;
+            Take(o, t);
+        }
+    }
+    bool Clear(const CollisionTriangle& t) const {
+        // The exact test squares the radius: a negative one reaches as far as a positive one.
+        const float reach = std::fabs(radius) * 1.001f + 1e-3f;
+        auto apart = [reach](float a, float b, float d, float c) {
+            const float lo = std::min(a, std::min(b, d)), hi = std::max(a, std::max(b, d));
+            const float margin = reach + 1e-4f * (std::fabs(lo) + std::fabs(hi) + std::fabs(c));
+            return c - hi > margin || lo - c > margin;
+        };
+        const Vec3(&v)[3] = t.v;
+        return apart(v[0].x, v[1].x, v[2].x, centre.x) || apart(v[0].y, v[1].y, v[2].y, centre.y) ||
+               apart(v[0].z, v[1].z, v[2].z, centre.z);
+    }
 };
 
 struct SegmentCollector {
@@ -76,9 +105,18 @@ struct SegmentCollector {
 
 // The vertical probes: the point lies strictly inside the triangle's x-z projection when the
 // edge function is negative on each edge, walked P0 P1 P2 for floors and P2 P1 P0 for ceilings.
-float EdgeXZ(const Vec3& a, const Vec3& b, const Vec3& p) {
-    return (b.x - a.x) * (p.z - a.z) - (b.z - a.z) * (p.x - a.x);
+float EdgeXZ(float ax, float az, float bx, float bz, const Vec3& p) {
+    return (bx - ax) * (p.z - az) - (bz - az) * (p.x - ax);
 }
+float EdgeXZ(const Vec3& a, const Vec3& b, const Vec3& p) {
+    return EdgeXZ(a.x, a.z, b.x, b.z, p);
+}
+
+// A triangle seen from above, packed for the short lists below: a probe reads these few bytes
+// and the triangle itself only when it is hit.
+struct OutlineXZ {
+    float x[3], z[3];
+};
 
 template <bool kFloor>
 struct VerticalCollector {
@@ -103,6 +141,51 @@ struct VerticalCollector {
                 return;
             }
         }
+        Hit(o, t);
+    }
+    // The triangles of a grid cell, each put to the test of Take. The three edge functions and the
+    // facing are all worked out before one branch: which of them fails is as good as random, and
+    // the short-circuit walk of Take mispredicts on nearly every triangle of the cell.
+    void TakeCell(NztCollideObject* o, const CollisionCellEntries& entries) const {
+        const CollisionTriangle* triangles = o->triangles.data();
+        const size_t count = o->triangles.size();
+        for (const uint32_t index : entries) {
+            if (index >= count) continue;
+            const CollisionTriangle& t = triangles[index];
+            const Vec3& a = t.v[kFloor ? 0 : 2];
+            const Vec3& b = t.v[1];
+            const Vec3& d = t.v[kFloor ? 2 : 0];
+            const int facing = kFloor ? t.normal.y > 0.25f : t.normal.y < 0.0f;
+            const int inside = int(EdgeXZ(a, b, p) < 0.0f) & int(EdgeXZ(b, d, p) < 0.0f) & int(EdgeXZ(d, a, p) < 0.0f);
+            if (facing & inside & int(t.material != HitTypeNone)) Hit(o, t);
+        }
+    }
+    // The same gathering from the object's short lists: the first cell that passes the box test,
+    // found as FirstCell finds it but in the lists' copy of the layout, then Take's test over the
+    // cell's list (the outlines are the triangles' own corners, so the edge functions come out the
+    // same to the bit).
+    template <class Lists>
+    void TakeFromLists(NztCollideObject* o, const Lists& lists) const;
+    template <class Lists>
+    void TakeListed(NztCollideObject* o, const Lists& lists, const uint32_t range[2]) const {
+        const std::vector<uint32_t>& list = kFloor ? lists.floors : lists.ceilings;
+        const CollisionTriangle* triangles = o->triangles.data();
+        const size_t count = std::min(o->triangles.size(), lists.outlines.size());
+        constexpr int a = kFloor ? 0 : 2, d = kFloor ? 2 : 0;
+        for (uint32_t i = range[0]; i < range[1]; ++i) {
+            const uint32_t index = list[i];
+            if (index >= count) continue;
+            const OutlineXZ& s = lists.outlines[index];
+            const int inside = int(EdgeXZ(s.x[a], s.z[a], s.x[1], s.z[1], p) < 0.0f) &
+                               int(EdgeXZ(s.x[1], s.z[1], s.x[d], s.z[d], p) < 0.0f) &
+                               int(EdgeXZ(s.x[d], s.z[d], s.x[a], s.z[a], p) < 0.0f);
+            if (!inside) continue;
+            const CollisionTriangle& t = triangles[index];
+            const bool facing = kFloor ? t.normal.y > 0.25f : t.normal.y < 0.0f;
+            if (facing && t.material != HitTypeNone) Hit(o, t);
+        }
+    }
+    void Hit(NztCollideObject* o, const CollisionTriangle& t) const {
         Vec3 hit;
         if (!IntersectLinePlane(t.normal, t.v[0], p, Vec3{p.x, p.y - 100.0f, p.z}, hit)) return;
         Append(o, t, hit.y);
@@ -111,10 +194,33 @@ struct VerticalCollector {
 using FloorCollector = VerticalCollector<true>;
 using CeilingCollector = VerticalCollector<false>;
 
+// The asker as a world object, or null. Where the object part sits within an object depends on its
+// class alone, so the answer of the cast is kept for the last class asked about: a frame's queries
+// come from a few classes, and the cast searches the class tree every time.
+const NztBaseObject* AsBaseObject(const NztBase3D* a) {
+    struct Known {
+        const std::type_info* type = nullptr;
+        bool object = false;
+        std::ptrdiff_t offset = 0;
+    };
+    static Known known;
+    if (a == nullptr) return nullptr;
+    const std::type_info& type = typeid(*a);
+    if (known.type != &type) {
+        const NztBaseObject* o = dynamic_cast<const NztBaseObject*>(a);
+        known.type = &type;
+        known.object = o != nullptr;
+        known.offset = o != nullptr ? reinterpret_cast<const char*>(o) - reinterpret_cast<const char*>(a) : 0;
+        return o;
+    }
+    if (!known.object) return nullptr;
+    return reinterpret_cast<const NztBaseObject*>(reinterpret_cast<const char*>(a) + known.offset);
+}
+
 struct Exclusion {
     const NztBase3D* asker;
     const NztBaseObject* askerObject;  // the asker when it has an attachment link
-    explicit Exclusion(NztBase3D* a) : asker(a), askerObject(dynamic_cast<const NztBaseObject*>(a)) {}
+    explicit Exclusion(NztBase3D* a) : asker(a), askerObject(AsBaseObject(a)) {}
     bool Skips(const NztCollideObject* o) const {
         if (static_cast<const NztBase3D*>(o) == asker || o->hasCollision == 0) return true;
         return askerObject != nullptr && (o == askerObject->parent || o->parent == askerObject);
@@ -165,6 +271,200 @@ const CollisionCell* FirstCell(const NztCollideObject* o, const Collector& c) {
     return nullptr;
 }
 
+// Collectors with a walk of their own over a grid cell's triangles (the same test as Take, one
+// triangle after another in the cell's order).
+template <class Collector, class = void>
+struct HasCellWalk : std::false_type {};
+template <class Collector>
+struct HasCellWalk<Collector, std::void_t<decltype(&Collector::TakeCell)>> : std::true_type {};
+
+// The vertical probes of an object that keeps still. A cell's list holds every triangle within
+// 10.0 of it, while a point under or over the cell lies in few of them: a terrain cell lists some
+// sixty triangles and a probe finds one. For an object whose triangles and grid have not changed
+// for a while, each cell gets two shorter lists, its floors and its ceilings, in the cell's order,
+// leaving out only the triangles that cannot pass the probe's test anywhere over the cell: those
+// facing the wrong way, and those whose x-z box lies well clear of the cell. "Well clear" is far
+// enough that rounding in the probe's edge functions can never put the point inside; a sliver (a
+// corner narrower than about one degree, where the edge functions are all rounding) or a triangle
+// with a coordinate that is not a number is always kept.
+struct VerticalLists {
+    uint32_t quietProbes = 0;  // probes since the object last changed
+    bool made = false;
+    // What the lists were made from.
+    const CollisionTriangle* triangles = nullptr;
+    size_t triangleCount = 0;
+    const CollisionCell* cells = nullptr;
+    size_t cellCount = 0;
+    const uint32_t* entries = nullptr;
+    // The grid's layout: every cell of the nx x nz layout with its box in x and z (not a number for
+    // a dropped cell, which no box test passes) and its two lists.
+    struct LayoutCell {
+        float xlo, xhi, zlo, zhi;
+        uint32_t floors[2], ceilings[2];  // first and end in floors and ceilings
+    };
+    uint32_t nx = 0, nz = 0;
+    Vec3 origin{0.0f, 0.0f, 0.0f};
+    float step[2] = {0.0f, 0.0f};
+    std::vector<LayoutCell> layout;
+    std::vector<uint32_t> floors, ceilings;  // triangle indices
+    std::vector<OutlineXZ> outlines;         // one per triangle
+};
+std::unordered_map<const NztCollideObject*, VerticalLists> VerticalListsOf;
+
+// Probes an object must answer unchanged before its lists are made: an object that moves every
+// frame would pay for lists it never uses.
+constexpr uint32_t kQuietProbesBeforeLists = 256;
+// Smallest sine of a corner of a triangle (seen from above) that is not a sliver.
+constexpr double kSliverSine = 0.02;
+
+bool IsSliverXZ(const CollisionTriangle& t) {
+    const double ax = t.v[0].x, az = t.v[0].z, bx = t.v[1].x, bz = t.v[1].z, cx = t.v[2].x, cz = t.v[2].z;
+    const double area2 = std::fabs((bx - ax) * (cz - az) - (bz - az) * (cx - ax));
+    const double ab = std::sqrt((bx - ax) * (bx - ax) + (bz - az) * (bz - az));
+    const double bc = std::sqrt((cx - bx) * (cx - bx) + (cz - bz) * (cz - bz));
+    const double ca = std::sqrt((ax - cx) * (ax - cx) + (az - cz) * (az - cz));
+    // The sine of each corner, 2 area / (product of its sides); written so that NaN counts as a sliver.
+    return !(area2 >= kSliverSine * ab * ca && area2 >= kSliverSine * ab * bc && area2 >= kSliverSine * bc * ca);
+}
+
+// A triangle's x-z box widened by how far rounding may carry a probe's point; every point of the
+// plane when the triangle must always be kept.
+struct Reach {
+    double xlo, xhi, zlo, zhi;
+};
+Reach ReachOf(const CollisionTriangle& t, double magnitude) {
+    constexpr double kAll = HUGE_VAL;
+    const Vec3(&v)[3] = t.v;
+    for (const Vec3& p : v)
+        if (!std::isfinite(p.x) || !std::isfinite(p.z)) return {-kAll, kAll, -kAll, kAll};
+    if (IsSliverXZ(t)) return {-kAll, kAll, -kAll, kAll};
+    const double xlo = std::min({v[0].x, v[1].x, v[2].x}), xhi = std::max({v[0].x, v[1].x, v[2].x});
+    const double zlo = std::min({v[0].z, v[1].z, v[2].z}), zhi = std::max({v[0].z, v[1].z, v[2].z});
+    // Beyond the edge functions' rounding (relative to the triangle's size), the rounding of the
+    // probe's own box test in single precision (relative to the coordinates).
+    const double margin = 0.01 + 1e-3 * std::max(xhi - xlo, zhi - zlo) + 1e-6 * magnitude;
+    return {xlo - margin, xhi + margin, zlo - margin, zhi + margin};
+}
+
+// Whether a point of the cell's box, widened by the probes' tolerance, may lie in the reach.
+bool CellMeets(const CollisionCell& cell, const Reach& r) {
+    const double xlo = double(cell.boxMin.x) - kBoxTolerance, xhi = double(cell.boxMax.x) + kBoxTolerance;
+    const double zlo = double(cell.boxMin.z) - kBoxTolerance, zhi = double(cell.boxMax.z) + kBoxTolerance;
+    // A cell box that is not a number keeps everything.
+    if (!(xlo <= xhi && zlo <= zhi)) return true;
+    return !(r.xhi < xlo || r.xlo > xhi || r.zhi < zlo || r.zlo > zhi);
+}
+
+void MakeVerticalLists(const NztCollideObject* o, VerticalLists& lists) {
+    lists.made = true;
+    lists.triangles = o->triangles.data();
+    lists.triangleCount = o->triangles.size();
+    lists.cells = o->gridCells.data();
+    lists.cellCount = o->gridCells.size();
+    lists.entries = o->gridEntries.data();
+    lists.nx = o->cellsPerAxis[0];
+    lists.nz = o->cellsPerAxis[2];
+    lists.origin = o->gridOrigin;
+    lists.step[0] = o->gridStep[0];
+    lists.step[1] = o->gridStep[1];
+    lists.floors.clear();
+    lists.ceilings.clear();
+    // The coordinates the cells and their triangles reach (a box that is not a number gives
+    // infinite margins, which keep everything).
+    const float* box = o->collisionBox;
+    const double magnitude = 2.0 * CollisionCellMargin + std::max({std::fabs(double(box[0])), std::fabs(double(box[2])),
+                                                                   std::fabs(double(box[3])), std::fabs(double(box[5]))});
+    const double wide = std::isfinite(magnitude) ? magnitude : HUGE_VAL;
+    static std::vector<Reach> reach;
+    reach.resize(lists.triangleCount);
+    lists.outlines.resize(lists.triangleCount);
+    for (size_t t = 0; t < lists.triangleCount; ++t) {
+        const Vec3(&v)[3] = o->triangles[t].v;
+        lists.outlines[t] = {{v[0].x, v[1].x, v[2].x}, {v[0].z, v[1].z, v[2].z}};
+        reach[t] = ReachOf(o->triangles[t], wide);
+    }
+    const float dropped = std::nanf("");
+    lists.layout.assign(o->gridLookup.size(), {dropped, dropped, dropped, dropped, {0, 0}, {0, 0}});
+    for (size_t c = 0; c < o->gridLookup.size(); ++c) {
+        const int32_t index = o->gridLookup[c];
+        if (index < 0 || size_t(index) >= o->gridCells.size()) continue;
+        const CollisionCell& cell = o->gridCells[size_t(index)];
+        VerticalLists::LayoutCell& at = lists.layout[c];
+        at = {cell.boxMin.x, cell.boxMax.x, cell.boxMin.z, cell.boxMax.z, {0, 0}, {0, 0}};
+        at.floors[0] = static_cast<uint32_t>(lists.floors.size());
+        at.ceilings[0] = static_cast<uint32_t>(lists.ceilings.size());
+        for (const uint32_t t : cell.entries) {
+            if (t >= lists.triangleCount) continue;
+            const float ny = o->triangles[t].normal.y;
+            const bool floor = ny > 0.25f, ceiling = ny < 0.0f;
+            if ((!floor && !ceiling) || !CellMeets(cell, reach[t])) continue;
+            (floor ? lists.floors : lists.ceilings).push_back(t);
+        }
+        at.floors[1] = static_cast<uint32_t>(lists.floors.size());
+        at.ceilings[1] = static_cast<uint32_t>(lists.ceilings.size());
+    }
+}
+
+// The probes of one character's frame fall on the same few objects: the last one looked up is kept.
+const NztCollideObject* LastListsObject = nullptr;
+VerticalLists* LastLists = nullptr;
+
+const VerticalLists* CurrentVerticalLists(const NztCollideObject* o) {
+    // Without a lookup over the whole layout FirstCell scans the kept cells instead.
+    const uint32_t nx = o->cellsPerAxis[0], nz = o->cellsPerAxis[2];
+    if (!o->gridShape.valid || nx == 0 || nz == 0 || o->gridLookup.size() != size_t(nx) * nz) return nullptr;
+    if (o != LastListsObject) {
+        LastLists = &VerticalListsOf[o];  // map entries stay put while others come and go
+        LastListsObject = o;
+    }
+    VerticalLists& lists = *LastLists;
+    if (lists.made) {
+        if (lists.triangles == o->triangles.data() && lists.triangleCount == o->triangles.size() &&
+            lists.cells == o->gridCells.data() && lists.cellCount == o->gridCells.size() &&
+            lists.entries == o->gridEntries.data() && lists.layout.size() == o->gridLookup.size()) {
+            return &lists;
+        }
+        lists.made = false;
+        lists.quietProbes = 0;
+    }
+    if (++lists.quietProbes < kQuietProbesBeforeLists) return nullptr;
+    MakeVerticalLists(o, lists);
+    return &lists;
+}
+
+// The object's triangles or grid changed: its lists no longer hold.
+void ForgetVerticalLists(const NztCollideObject* o, bool gone) {
+    if (VerticalListsOf.empty()) return;
+    const auto at = VerticalListsOf.find(o);
+    if (at == VerticalListsOf.end()) return;
+    if (gone) {
+        if (LastListsObject == o) LastListsObject = nullptr, LastLists = nullptr;
+        VerticalListsOf.erase(at);
+        return;
+    }
+    at->second.made = false;
+    at->second.quietProbes = 0;
+}
+
+template <bool kFloor>
+template <class Lists>
+void VerticalCollector<kFloor>::TakeFromLists(NztCollideObject* o, const Lists& lists) const {
+    uint32_t i0, i1, k0, k1;
+    const Vec3 reachMin = ReachMin(), reachMax = ReachMax();
+    if (!CellRange(reachMin.x, reachMax.x, lists.origin.x, lists.step[0], lists.nx, &i0, &i1) ||
+        !CellRange(reachMin.z, reachMax.z, lists.origin.z, lists.step[1], lists.nz, &k0, &k1)) {
+        return;
+    }
+    for (uint32_t i = i0; i <= i1; ++i) {
+        for (uint32_t k = k0; k <= k1; ++k) {
+            const auto& cell = lists.layout[size_t(i) * lists.nz + k];
+            if (!Box({cell.xlo, 0.0f, cell.zlo}, {cell.xhi, 0.0f, cell.zhi})) continue;
+            TakeListed(o, lists, kFloor ? cell.floors : cell.ceilings);
+            return;
+        }
+    }
+}
+
 // Box pre-test (which sets the in-box flag), then the triangles of the first grid cell that
 // passes the same test, or of the whole object for the reference walk.
 template <class Collector, bool kUseGrid>
@@ -177,12 +477,25 @@ void VisitObject(NztCollideObject* o, const Collector& c) {
         }
         return;
     }
+    // Characters are left to the plain walk: they seldom keep still, and their few triangles
+    // gain little from the lists.
+    if constexpr (std::is_same_v<Collector, FloorCollector> || std::is_same_v<Collector, CeilingCollector>) {
+        const VerticalLists* lists = o->characterSlot < 0 ? CurrentVerticalLists(o) : nullptr;
+        if (lists != nullptr) {
+            c.TakeFromLists(o, *lists);
+            return;
+        }
+    }
     const CollisionCell* cell = FirstCell(o, c);
     if (cell == nullptr) return;
-    for (const uint32_t index : cell->entries) {
-        if (index >= o->triangles.size()) continue;
-        const CollisionTriangle& t = o->triangles[index];
-        if (t.material != HitTypeNone) c.Take(o, t);
+    if constexpr (HasCellWalk<Collector>::value) {
+        c.TakeCell(o, cell->entries);
+    } else {
+        for (const uint32_t index : cell->entries) {
+            if (index >= o->triangles.size()) continue;
+            const CollisionTriangle& t = o->triangles[index];
+            if (t.material != HitTypeNone) c.Take(o, t);
+        }
     }
 }
 
@@ -641,6 +954,7 @@ uint32_t Tilt(NztBaseObject* object, int32_t* pitch, int32_t* roll, bool water) 
 }  // namespace
 
 void NoteCharacterBoxMoved(NztCollideObject* object) {
+    ForgetVerticalLists(object, false);
     CharacterIndex& ix = Characters;
     const int32_t slot = object->characterSlot;
     if (!ix.valid || !ix.usable || slot < 0 || size_t(slot) >= ix.slots.size() || ix.slots[size_t(slot)].object != object)
@@ -650,6 +964,7 @@ void NoteCharacterBoxMoved(NztCollideObject* object) {
 }
 
 void ForgetCharacterBox(const NztCollideObject* object) {
+    ForgetVerticalLists(object, true);
     CharacterIndex& ix = Characters;
     const int32_t slot = object->characterSlot;
     if (ix.valid && slot >= 0 && size_t(slot) < ix.slots.size() && ix.slots[size_t(slot)].object == object)

@@ -8,7 +8,8 @@
 // its own query together with the object it hangs on and the objects hanging on it.
 //
 // Main thread only: the hit buffer and the current grid cell are shared, so queries never nest.
-// No query allocates.
+// No query allocates, but for the first ones to meet an object (its entry among the shorter lists
+// the vertical probes keep for objects that keep still, and those lists once it has).
 #pragma once
 
 #include <cstdint>
@@ -81,7 +82,8 @@ void CollideCeilingProbeReference(const Vec3& point, NztBase3D* asker);
 // the hits come in the same order. False: every query walks all the registered characters (the
 // plain walk the index is checked against).
 extern bool CharacterIndexEnabled;
-// Called by the collision objects: the box of the object changed; the object is going away.
+// Called by the collision objects: the box or the triangles of the object changed (any object,
+// not only characters); the object is going away.
 void NoteCharacterBoxMoved(NztCollideObject* object);
 void ForgetCharacterBox(const NztCollideObject* object);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <random>
 
 #include "collision_fixture.h"
@@ -479,6 +481,185 @@ TEST(CollQuery, GridsGatherWhatThePlainWalkGathers) {
         gathered += plain.size();
     }
     EXPECT_GT(gathered, 1000u);
+}
+
+// Spheres pass over the triangles whose box lies clear of theirs before the exact test; those
+// grazing a triangle, whose radius is the distance to it give or take rounding, must still be
+// gathered as the plain walk gathers them, near the origin and far from it.
+TEST(CollQuery, SpheresGrazingTrianglesGatherWhatThePlainWalkGathers) {
+    std::mt19937 rng(2718);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    CollisionWorld world;
+    std::vector<CollisionTri> all;
+    for (const Vec3 centre : {Vec3{30, 0, 30}, Vec3{80, 5, 20}, Vec3{-3000, 40, 5000}}) {
+        std::vector<CollisionTri> tris;
+        for (int t = 0; t < 150; ++t) {
+            auto vertex = [&] { return centre + Vec3{uniform(-15, 15), uniform(-5, 5), uniform(-15, 15)}; };
+            tris.push_back({vertex(), vertex(), vertex(), t % 5 == 0 ? HitTypeTouch : 1u});
+        }
+        world.AddScn(tris, 1.0f);
+        all.insert(all.end(), tris.begin(), tris.end());
+    }
+    // A floor far below spreads the global grid over every sphere.
+    world.AddScn(Square(-3100, -100, 200, 5100, -100, 1));
+    world.Build();
+    auto snapshot = [] {
+        std::vector<std::pair<const void*, Vec3>> hits;
+        for (uint32_t i = 0; i < CollisionHitCount; ++i) hits.push_back({CollisionHits[i].object, CollisionHits[i].v[0]});
+        return hits;
+    };
+    auto same = [](const std::vector<std::pair<const void*, Vec3>>& a, const std::vector<std::pair<const void*, Vec3>>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].first != b[i].first || std::memcmp(&a[i].second, &b[i].second, sizeof(Vec3)) != 0) return false;
+        return true;
+    };
+    size_t gathered = 0;
+    for (int q = 0; q < 6000; ++q) {
+        const CollisionTri& t = all[rng() % all.size()];
+        CollisionBody body;
+        // Within 3.5 of the triangle (short enough for the 10.0 cell margin); every other sphere
+        // straight out from the corner of least x, where the gap between the boxes is the distance.
+        body.centre = t.a + Vec3{uniform(-2, 2), uniform(-2, 2), uniform(-2, 2)};
+        if (q % 12 < 6) {
+            const Vec3 least = t.a.x <= t.b.x && t.a.x <= t.c.x ? t.a : t.b.x <= t.c.x ? t.b : t.c;
+            body.centre = least - Vec3{uniform(0.01f, 3), 0, 0};
+        }
+        // The least radius that touches the triangle, to the last bit.
+        float below = 0.0f, touching = 60.0f;
+        while (std::nextafter(below, touching) < touching) {
+            const float mid = below + 0.5f * (touching - below);
+            const float r = mid > below && mid < touching ? mid : std::nextafter(below, touching);
+            (SphereTouchesTriangle(t.a, t.b, t.c, body.centre, r) ? touching : below) = r;
+        }
+        const float radii[] = {touching, below, std::nextafter(touching, 100.0f), 1.001f * touching, 0.999f * touching,
+                               0.5f * touching};
+        body.radius = radii[q % 6];
+        CollideSphere(&body, nullptr);
+        const auto fast = snapshot();
+        CollideSphereReference(&body, nullptr);
+        ASSERT_TRUE(same(fast, snapshot())) << "query " << q << ", radius " << body.radius;
+        gathered += fast.size();
+    }
+    EXPECT_GT(gathered, 3000u);
+}
+
+// Objects that keep still answer vertical probes from shorter lists of their cells; those lists
+// must leave out only what the plain walk would not gather. Ground of rough quads, clusters of
+// random triangles with slivers, needles and collinear corners among them, a far-off object and a
+// triangle that is not a number are probed (after enough probes for the lists to be made) at
+// random points and at points on the lines of the slivers' sides, where the edge functions round;
+// then again after a move, a change of shape and a change of surface type.
+TEST(CollQuery, ShortListsOfObjectsKeptStillGatherWhatThePlainWalkGathers) {
+    std::mt19937 rng(977);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    CollisionWorld world;
+    std::vector<NztScnObject*> objects;
+    std::vector<CollisionTri> ground;
+    for (int x = 0; x < 12; ++x) {
+        for (int z = 0; z < 12; ++z) {
+            auto corner = [&](int i, int k) { return Vec3{i * 5.0f, uniform(0, 3), k * 5.0f}; };
+            const Vec3 a = corner(x, z), b = corner(x, z + 1), c = corner(x + 1, z), d = corner(x + 1, z + 1);
+            ground.push_back({a, b, c, 1});
+            ground.push_back({c, b, d, (x + z) % 5 == 0 ? HitTypeWater : 1u});
+        }
+    }
+    objects.push_back(world.AddScn(ground));
+    std::vector<CollisionTri> slivers;
+    auto cluster = [&](float cx, float cz, float spread) {
+        std::vector<CollisionTri> tris;
+        for (int t = 0; t < 120; ++t) {
+            auto vertex = [&] { return Vec3{cx + uniform(-spread, spread), uniform(-5, 15), cz + uniform(-spread, spread)}; };
+            CollisionTri tri{vertex(), vertex(), vertex(), t % 7 == 0 ? HitTypeWater : 1u};
+            switch (t % 6) {
+                case 0:  // the third corner on the line of the first two, give or take rounding
+                    tri.c = tri.a + (tri.b - tri.a) * uniform(-1.5f, 2.5f);
+                    break;
+                case 1:  // level, its third corner on its long side up to rounding
+                    tri.b.y = tri.a.y;
+                    tri.c = tri.a + (tri.b - tri.a) * uniform(0.2f, 0.8f);
+                    tri.c.y = tri.a.y;
+                    break;
+                case 2:  // tiny
+                    tri.b = tri.a + Vec3{uniform(-0.05f, 0.05f), 0.0f, uniform(-0.05f, 0.05f)};
+                    tri.c = tri.a + Vec3{uniform(-0.05f, 0.05f), 0.1f, uniform(-0.05f, 0.05f)};
+                    break;
+                default:
+                    break;
+            }
+            if (t % 6 <= 1) slivers.push_back(tri);
+            tris.push_back(tri);
+        }
+        return tris;
+    };
+    for (int i = 0; i < 6; ++i) objects.push_back(world.AddScn(cluster(uniform(0, 60), uniform(0, 60), 12), float(1 + i % 3)));
+    // Far from the origin, where single precision is coarse.
+    objects.push_back(world.AddScn(cluster(250000.0f, -130000.0f, 40)));
+    std::vector<CollisionTri> odd = cluster(30, 30, 6);
+    odd[3].b.x = std::nanf("");
+    objects.push_back(world.AddScn(odd));
+    // A level triangle with its corners in a line up to rounding, and a point on that line 3.5 past
+    // it where its edge functions still round below zero: the plain walk gathers it there.
+    const Vec3 lineUp{-3.33821774f, 5.0f, -5.0948658f};
+    std::vector<CollisionTri> line = Square(-20, -20, 10, 10, -50, 1);
+    line.push_back({{5.79914474f, 2, 5.21376038f}, {-0.196080819f, 2, -1.54995716f}, {2.73120046f, 2, 1.75255466f}, 1});
+    objects.push_back(world.AddScn(line));
+    world.Build();
+    CollideFloorProbeReference(lineUp, nullptr);
+    ASSERT_EQ(CollisionHitCount, 2u);
+
+    auto snapshot = [] {
+        std::vector<std::vector<float>> hits;
+        for (uint32_t i = 0; i < CollisionHitCount; ++i) {
+            const CollisionHit& h = CollisionHits[i];
+            hits.push_back({float(reinterpret_cast<uintptr_t>(h.object) & 0xFFFFFF), h.height, h.v[0].x, h.v[1].y,
+                            h.v[2].z, float(h.hitType)});
+        }
+        return hits;
+    };
+    auto randomPoint = [&] {
+        if (rng() % 8 == 0) return Vec3{250000.0f + uniform(-45, 45), uniform(-10, 20), -130000.0f + uniform(-45, 45)};
+        return Vec3{uniform(-5, 65), uniform(-10, 20), uniform(-5, 65)};
+    };
+    // On the line of a sliver's side, inside and beyond its ends.
+    auto sliverPoint = [&] {
+        const CollisionTri& t = slivers[rng() % slivers.size()];
+        const Vec3 ends[3] = {t.a, t.b, t.c};
+        const int i = int(rng() % 3);
+        return ends[i] + (ends[(i + 1) % 3] - ends[i]) * uniform(-3, 4) + Vec3{0, uniform(-5, 5), 0};
+    };
+    size_t gathered = 0;
+    auto agree = [&](int queries, const char* stage) {
+        for (int q = 0; q < queries; ++q) {
+            const Vec3 p = q % 100 == 0 ? lineUp : q % 3 == 0 ? sliverPoint() : randomPoint();
+            if (q % 2 == 0) {
+                CollideFloorProbe(p, nullptr);
+            } else {
+                CollideCeilingProbe(p, nullptr);
+            }
+            const auto fast = snapshot();
+            if (q % 2 == 0) {
+                CollideFloorProbeReference(p, nullptr);
+            } else {
+                CollideCeilingProbeReference(p, nullptr);
+            }
+            ASSERT_EQ(fast, snapshot()) << stage << ", query " << q << " at " << p.x << " " << p.y << " " << p.z;
+            gathered += fast.size();
+        }
+    };
+    agree(20000, "kept still");
+    // A move and a change of shape: the lists made before must not be used.
+    *objects[1]->mesh->Position = *objects[1]->mesh->Position + Vec3{3.0f, 0.5f, -2.0f};
+    objects[1]->UpdateCollision();
+    objects[0]->mesh->CollisionVertices[7].y += 4.0f;
+    objects[0]->UpdateCollision();
+    world.Build();
+    agree(10000, "moved");
+    // Another surface type on triangles that stay where they are.
+    for (uint32_t& word : objects[0]->mesh->CollisionTriangleWords) word = word == 1u ? 2u : 0u;
+    objects[0]->RefreshTriangles();
+    agree(10000, "retyped");
+    EXPECT_GT(gathered, 20000u);
 }
 
 // Objects that move keep their grids' lists; objects that turn are rebuilt. Either way every
