@@ -109,6 +109,14 @@ protected:
         reports += PositionReports(err) - first;
         return reached;
     }
+    // Makes the sample data, starts the game in a 640 x 480 window and waits for the hero's first
+    // position report, which it leaves in `start`.
+    void StartSampleLevel(std::unique_ptr<Child>& game, float start[3]) {
+        ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
+        ASSERT_TRUE(WriteWindowedConfig(0));
+        game = StartGame();
+        ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(root_ / "game.err");
+    }
     // How fast the walk turns while Left or Right is held with Up (radians a second): the hero
     // turns an eighth of the way to 45 degrees off the following camera's view each 1/50 s.
     static constexpr float kTurnRate = 4.0f;
@@ -117,12 +125,10 @@ protected:
 // Walking turns the view with the hero, who stays in the middle of the picture at the size it
 // had at the start, however far it walks.
 TEST_F(E2eSampleLevel, TheCameraFollowsTheHeroWhoStaysInTheMiddleOfTheView) {
-    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
-    ASSERT_TRUE(WriteWindowedConfig(0));
     const fs::path err = root_ / "game.err";
-    auto game = StartGame();
+    std::unique_ptr<Child> game;
     float start[3];
-    ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(err);
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
     const fs::path shots = root_ / "Datas" / "SCREENSHOTS";
     std::string first, walked;
     ASSERT_TRUE(ShootUntil(shots, [](const std::string&) { return true; }, first)) << ReadFile(err);
@@ -152,12 +158,10 @@ TEST_F(E2eSampleLevel, TheCameraFollowsTheHeroWhoStaysInTheMiddleOfTheView) {
 // The three zones reached on foot from the start, in under a minute of game time: the crates'
 // text box, the grove's plug-in call and the intro video each run when the hero walks in.
 TEST_F(E2eSampleLevel, TheThreeTriggerZonesAreReachedOnFootAndRunTheirActions) {
-    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
-    ASSERT_TRUE(WriteWindowedConfig(0));
     const fs::path err = root_ / "game.err";
-    auto game = StartGame();
+    std::unique_ptr<Child> game;
     float start[3];
-    ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(err);
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
     int walked = 0;
     // Shift once: the hero runs.
     ASSERT_TRUE(PressKeyForFrames(err, "shift")) << ReadFile(err);
@@ -192,12 +196,10 @@ TEST_F(E2eSampleLevel, TheThreeTriggerZonesAreReachedOnFootAndRunTheirActions) {
 // The movement pieces east of the start reached on foot within a minute of game time: up the slope
 // (the hero rises with it to near its top, 14 units up) and on to the pool north-east of it.
 TEST_F(E2eSampleLevel, TheSlopeAndThePoolAreReachedOnFoot) {
-    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
-    ASSERT_TRUE(WriteWindowedConfig(0));
     const fs::path err = root_ / "game.err";
-    auto game = StartGame();
+    std::unique_ptr<Child> game;
     float start[3];
-    ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(err);
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
     int walked = 0;
     // To the foot of the slope, then up it along +z.
     EXPECT_TRUE(WalkTo(100.0f, -200.0f, 8.0f, walked)) << ReadFile(err);
@@ -220,12 +222,10 @@ TEST_F(E2eSampleLevel, TheSlopeAndThePoolAreReachedOnFoot) {
 // -130), reached on foot: the hero walks round it to its east face, and the face holds it back while
 // it walks on into it. There Alt makes the hero jump: it leaves the ground.
 TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAltJumps) {
-    ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
-    ASSERT_TRUE(WriteWindowedConfig(0));
     const fs::path err = root_ / "game.err";
-    auto game = StartGame();
+    std::unique_ptr<Child> game;
     float start[3];
-    ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(err);
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
     int walked = 0;
     // South of the slope and the ledge, east past the ledge, then north to level with its middle.
     EXPECT_TRUE(WalkTo(100.0f, -225.0f, 8.0f, walked)) << ReadFile(err);
