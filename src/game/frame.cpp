@@ -230,11 +230,13 @@ uint32_t FrameSleepMicroseconds() {
     if (!(left > 0.0)) return 0;
     // Woken FrameSleepMarginMs early at the latest, so that the frame starts on time however late
     // that sleep ends (within the margin). The margin itself is passed in naps of at most
-    // FrameNapMicroseconds, the last one rounded up to the due time: the loop looks at the clock a
-    // few times in it rather than spinning through it.
+    // FrameNapMicroseconds, and only its last FrameSpinMicroseconds, about what a nap oversleeps,
+    // looking at the clock: the frame starts on time without a core spinning through the margin.
     if (left > FrameSleepMarginMs)
         return static_cast<uint32_t>(std::min(left, 2.0) * 1000.0 - FrameSleepMarginMs * 1000.0);
-    return static_cast<uint32_t>(std::ceil(std::min(left * 1000.0, FrameNapMicroseconds)));
+    const double nap = left * 1000.0 - FrameSpinMicroseconds;
+    if (!(nap > 0.0)) return 0;
+    return static_cast<uint32_t>(std::ceil(std::min(nap, FrameNapMicroseconds)));
 }
 
 

@@ -52,10 +52,12 @@ uint32_t FrameWaitMilliseconds();
 // The microseconds the main loop sleeps, no message waking it, when FrameWaitMilliseconds gives
 // 0: the time left less FrameSleepMarginMs (at most two milliseconds' worth), so that a sleep that
 // ends a little late still lets the frame start on time; within the margin a nap of at most
-// FrameNapMicroseconds, rounded up to the time left; 0 when the frame is due or the frame function
+// FrameNapMicroseconds that ends FrameSpinMicroseconds before the frame; 0 in those last
+// microseconds (the loop looks at the clock), when the frame is due, or when the frame function
 // does not run on the clock.
 inline constexpr double FrameSleepMarginMs = 0.5;
 inline constexpr double FrameNapMicroseconds = 100.0;
+inline constexpr double FrameSpinMicroseconds = 50.0;
 uint32_t FrameSleepMicroseconds();
 
 // What the function-key handling reaches outside the key tables. The engine passes its own

@@ -64,17 +64,19 @@ TEST_F(FrameTest, WaitLastsUntilTheNextFrameIsDue) {
     counter.AdvanceSeconds(0.010);
     EXPECT_EQ(FrameWaitMilliseconds(), 5u);
     // Less than two milliseconds left, or the frame already due: no message wait. The last stretch
-    // is slept through but for the margin, which the loop passes in short naps, the last one ending
-    // at the due time.
+    // is slept through but for the margin, which the loop passes in short naps but for its last
+    // microseconds, when it looks at the clock.
     counter.AdvanceSeconds(0.005);
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);
     EXPECT_NEAR(FrameSleepMicroseconds(), 1667.0 - FrameSleepMarginMs * 1000.0, 1.0);
-    counter.AdvanceSeconds(0.0012);
+    counter.AdvanceSeconds(0.0012);  // about 467 us left
     EXPECT_EQ(FrameSleepMicroseconds(), static_cast<uint32_t>(FrameNapMicroseconds));
-    counter.AdvanceSeconds(0.00045);
-    EXPECT_NEAR(FrameSleepMicroseconds(), 17.0, 1.0);
-    EXPECT_FALSE(StepFrameClock(&rate)) << "the frame is not due before its nap ends";
-    counter.AdvanceSeconds(0.00002);
+    counter.AdvanceSeconds(0.00038);  // about 87 us left: a nap to 50 us before the frame
+    EXPECT_NEAR(FrameSleepMicroseconds(), 87.0 - FrameSpinMicroseconds, 1.5);
+    counter.AdvanceSeconds(0.00005);  // about 37 us left: the clock is watched
+    EXPECT_EQ(FrameSleepMicroseconds(), 0u);
+    EXPECT_FALSE(StepFrameClock(&rate)) << "the frame is not due yet";
+    counter.AdvanceSeconds(0.00004);
     EXPECT_EQ(FrameSleepMicroseconds(), 0u);
     counter.AdvanceSeconds(0.01);
     EXPECT_EQ(FrameWaitMilliseconds(), 0u);
