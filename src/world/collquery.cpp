@@ -65,18 +65,12 @@ struct SphereCollector {
     void Take(NztCollideObject* o, const CollisionTriangle& t) const {
         if (SphereTouchesTriangle(t.v[0], t.v[1], t.v[2], centre, radius)) Append(o, t, 0.0f);
     }
-    // Take over a grid cell, passing over the triangles whose box lies clear of the sphere's on
+    // Take for a triangle of a grid cell, passing over one whose box lies clear of the sphere's on
     // some axis: the distance to the triangle is at least that gap, and the margin keeps the
-    // rounding of the exact test (worked in double) far below it.
-    void TakeCell(NztCollideObject* o, const CollisionCellEntries& entries) const {
-        const CollisionTriangle* triangles = o->triangles.data();
-        const size_t count = o->triangles.size();
-        for (const uint32_t index : entries) {
-            if (index >= count) continue;
-            const CollisionTriangle& t = triangles[index];
-            if (t.material == HitTypeNone || Clear(t)) continue;
-            Take(o, t);
-        }
+    // rounding of the exact test (worked in double) far below it. The plain walk keeps the exact
+    // test alone, so that the differential tests check the margin.
+    void TakeInCell(NztCollideObject* o, const CollisionTriangle& t) const {
+        if (!Clear(t)) Take(o, t);
     }
     bool Clear(const CollisionTriangle& t) const {
         // The exact test squares the radius: a negative one reaches as far as a positive one.
@@ -127,38 +121,16 @@ struct VerticalCollector {
     }
     Vec3 ReachMin() const { return {p.x - kBoxTolerance, 0.0f, p.z - kBoxTolerance}; }
     Vec3 ReachMax() const { return {p.x + kBoxTolerance, 0.0f, p.z + kBoxTolerance}; }
+    // The facing and the three edge functions are all worked out before one branch: which of them
+    // fails is as good as random, and a walk that stops at the first failure mispredicts on nearly
+    // every triangle of a cell.
     void Take(NztCollideObject* o, const CollisionTriangle& t) const {
-        if (kFloor) {
-            if (!(t.normal.y > 0.25f)) return;
-            if (!(EdgeXZ(t.v[0], t.v[1], p) < 0.0f && EdgeXZ(t.v[1], t.v[2], p) < 0.0f &&
-                  EdgeXZ(t.v[2], t.v[0], p) < 0.0f)) {
-                return;
-            }
-        } else {
-            if (!(t.normal.y < 0.0f)) return;
-            if (!(EdgeXZ(t.v[2], t.v[1], p) < 0.0f && EdgeXZ(t.v[1], t.v[0], p) < 0.0f &&
-                  EdgeXZ(t.v[0], t.v[2], p) < 0.0f)) {
-                return;
-            }
-        }
-        Hit(o, t);
-    }
-    // The triangles of a grid cell, each put to the test of Take. The three edge functions and the
-    // facing are all worked out before one branch: which of them fails is as good as random, and
-    // the short-circuit walk of Take mispredicts on nearly every triangle of the cell.
-    void TakeCell(NztCollideObject* o, const CollisionCellEntries& entries) const {
-        const CollisionTriangle* triangles = o->triangles.data();
-        const size_t count = o->triangles.size();
-        for (const uint32_t index : entries) {
-            if (index >= count) continue;
-            const CollisionTriangle& t = triangles[index];
-            const Vec3& a = t.v[kFloor ? 0 : 2];
-            const Vec3& b = t.v[1];
-            const Vec3& d = t.v[kFloor ? 2 : 0];
-            const int facing = kFloor ? t.normal.y > 0.25f : t.normal.y < 0.0f;
-            const int inside = int(EdgeXZ(a, b, p) < 0.0f) & int(EdgeXZ(b, d, p) < 0.0f) & int(EdgeXZ(d, a, p) < 0.0f);
-            if (facing & inside & int(t.material != HitTypeNone)) Hit(o, t);
-        }
+        const Vec3& a = t.v[kFloor ? 0 : 2];
+        const Vec3& b = t.v[1];
+        const Vec3& d = t.v[kFloor ? 2 : 0];
+        const int facing = kFloor ? t.normal.y > 0.25f : t.normal.y < 0.0f;
+        const int inside = int(EdgeXZ(a, b, p) < 0.0f) & int(EdgeXZ(b, d, p) < 0.0f) & int(EdgeXZ(d, a, p) < 0.0f);
+        if (facing & inside) Hit(o, t);
     }
     // The same gathering from the object's short lists: the first cell that passes the box test,
     // found as FirstCell finds it but in the lists' copy of the layout, then Take's test over the
@@ -271,12 +243,11 @@ const CollisionCell* FirstCell(const NztCollideObject* o, const Collector& c) {
     return nullptr;
 }
 
-// Collectors with a walk of their own over a grid cell's triangles (the same test as Take, one
-// triangle after another in the cell's order).
+// Collectors with a test of their own for a grid cell's triangles (Take with a quick way out).
 template <class Collector, class = void>
-struct HasCellWalk : std::false_type {};
+struct HasCellTake : std::false_type {};
 template <class Collector>
-struct HasCellWalk<Collector, std::void_t<decltype(&Collector::TakeCell)>> : std::true_type {};
+struct HasCellTake<Collector, std::void_t<decltype(&Collector::TakeInCell)>> : std::true_type {};
 
 // The vertical probes of an object that keeps still. A cell's list holds every triangle within
 // 10.0 of it, while a point under or over the cell lies in few of them: a terrain cell lists some
@@ -488,14 +459,14 @@ void VisitObject(NztCollideObject* o, const Collector& c) {
     }
     const CollisionCell* cell = FirstCell(o, c);
     if (cell == nullptr) return;
-    if constexpr (HasCellWalk<Collector>::value) {
-        c.TakeCell(o, cell->entries);
-    } else {
-        for (const uint32_t index : cell->entries) {
-            if (index >= o->triangles.size()) continue;
-            const CollisionTriangle& t = o->triangles[index];
-            if (t.material != HitTypeNone) c.Take(o, t);
-        }
+    for (const uint32_t index : cell->entries) {
+        if (index >= o->triangles.size()) continue;
+        const CollisionTriangle& t = o->triangles[index];
+        if (t.material == HitTypeNone) continue;
+        if constexpr (HasCellTake<Collector>::value)
+            c.TakeInCell(o, t);
+        else
+            c.Take(o, t);
     }
 }
 
