@@ -191,12 +191,14 @@ NztEntity* CloneEntity(NztEntity* entity) {
     return clone;
 }
 
-void CopyEntityState(NztEntity* old, NztEntity* replacement) {
+void CopyEntityState(NztEntity* old, NztEntity* replacement, bool takeRecord) {
     if (old == nullptr || replacement == nullptr || old == replacement) return;
     CopyPlacement(old, replacement);
     std::copy(old->motion, old->motion + 3, replacement->motion);
-    CharacterRecord record;
-    replacement->ApplyCharacterRecord(old->FillCharacterRecord(record));
+    if (takeRecord) {
+        CharacterRecord record;
+        replacement->ApplyCharacterRecord(old->FillCharacterRecord(record));
+    }
     replacement->CopyLinkSlots(old);
     replacement->maxLife = old->maxLife;
     replacement->invMaxLife = old->invMaxLife;

@@ -29,7 +29,9 @@ NztAnim* LoadEntityAnim(uint32_t slot, uint32_t typeIndex);
 NztAnim* LoadEntityAnimByName(uint32_t slot, uint32_t typeIndex, const char* name);
 NztEntity* CloneEntity(NztEntity* entity);
 // Moves the old character's state onto the new one, re-points references and removes the old one.
-void CopyEntityState(NztEntity* old, NztEntity* replacement);
+// With takeRecord the new one also takes the old one's characteristics (name, speeds, size, radii,
+// abilities); without it, it keeps its own.
+void CopyEntityState(NztEntity* old, NztEntity* replacement, bool takeRecord = true);
 void ReplaceEntityReferences(NztEntity* replacement, NztEntity* old);
 NztEntity* FindNearestEntity(const float point[3]);
 NztEntity* FindEntityById(int32_t id);

@@ -78,6 +78,8 @@ void ReplaceObjectTypeAction(EventRecord* r) {
         NztScnObject* replacement = ok ? GetScnObjectType(type) : nullptr;
         if (replacement == nullptr) return;
         const bool collides = old->hasCollision != 0 || replacement->hasCollision != 0;
+        // The replacement answers to the old id: what other objects wait to do to it still runs.
+        old->HandOverIdentity();
         ReplaceScnObject(old, replacement);
         if (collides) {
             FreeCollideGrid();
@@ -92,8 +94,10 @@ void ReplaceObjectTypeAction(EventRecord* r) {
         if (replacement == nullptr) return;
         const bool wasPlayer = old == PlayerEntity;
         const int32_t id = old->id;
-        // The replaced character's state goes to its replacement, which takes its place and id.
-        CopyEntityState(old, replacement);
+        // The replaced character's state, characteristics and records go to its replacement, a bare
+        // type with none of its own, which takes its place and id.
+        old->HandOverIdentity();
+        CopyEntityState(old, replacement, true);
         replacement->id = id;
         if (wasPlayer) {
             SendNetObjMesh();
@@ -117,9 +121,12 @@ void TransferPlayerStateAction(EventRecord* r) {
     if (character == nullptr || PlayerEntity == nullptr || character == PlayerEntity) return;
     // The player's state goes to the character, which becomes the player. The player is always
     // id 0: records that named the player go on reaching the player, now this character, and
-    // records that named the character by its own id are renamed to follow it.
+    // records that named the character by its own id are renamed to follow it. The player's
+    // records go with the player, so its script runs on whatever body it drives; the body keeps
+    // the characteristics it was placed with (speeds, size, radii, abilities), which fit it.
     const int32_t formerId = character->id;
-    CopyEntityState(PlayerEntity, character);
+    PlayerEntity->HandOverIdentity();
+    CopyEntityState(PlayerEntity, character, false);
     character->id = 0;
     if (formerId >= 0) RenameCharacterInRecords(formerId, 0);
     SendNetObjMesh();

@@ -96,15 +96,14 @@ void CameraFollowTrajectoryAction(EventRecord* r) {
 
 void CameraBehindObjectAction(EventRecord* r) {
     const float turn = r->Value1 * DegreesToAngleUnits;
-    if (CameraMode == 3) {
-        CameraState.azimuth = turn;
-        return;
-    }
     NztBase3D* object = CameraControl.targetObject != nullptr ? CameraControl.targetObject : PlayerEntity;
-    if (object == nullptr) return;
     if (auto* base = dynamic_cast<NztBaseObject*>(object); base != nullptr && base->parent != nullptr) object = base->parent;
     float heading = 0.0f;
-    if (auto* base = dynamic_cast<NztBaseObject*>(object)) {
+    if (CameraMode == 3) {
+        // The orbit at the first offset keeps the yaw as its own, measured from the world, not
+        // from the object's heading.
+        CameraState.azimuth = turn;
+    } else if (auto* base = dynamic_cast<NztBaseObject*>(object)) {
         // The heading is the y part of the rotation's axis times the angle turned, so a tilted
         // object gives its turn about y, not the direction its forward axis points in.
         float q[4];
@@ -183,6 +182,8 @@ CameraControlBlock GetCameraParamsFromEvent(const EventRecord& r) {
 }
 
 void RestoreCameraModeAction(EventRecord* r) {
+    // The restored mode follows its trajectory from the start; the mouse movement gathered for
+    // this tick is left to the camera update.
     CameraState.trajectPoint = 0;
     CameraState.trajectProgress = 0.0f;
     if (r->Param >= 0 && r->Param <= 11) SetCameraMode(r->Param);

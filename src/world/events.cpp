@@ -193,8 +193,9 @@ NztEventObject::NztEventObject() : handle_(AcquireHandle(this)) {}
 
 NztEventObject::~NztEventObject() {
     ClearEvents();
-    // Waiting records of other objects that work on this one go too.
-    if (id >= 0) {
+    // Waiting records of other objects that work on this one go too, unless a replacement took
+    // over its id and kind: then they wait for the replacement.
+    if (id >= 0 && !identityHandedOver_) {
         RemoveDelayedActionsOf(this);
         for (DeferredEntry& e : Queues().deferred) {
             if (e.handler == nullptr) continue;

@@ -61,6 +61,10 @@ public:
     void ExecuteAction(EventRecord* record);
 
     uint32_t Handle() const { return handle_; }
+    // The object's id and kind pass to a replacement that takes its place (another type put in its
+    // stead, the player changing body). Destroying it afterwards keeps the waiting records of other
+    // objects that name that id and kind: they name the replacement now.
+    void HandOverIdentity() { identityHandedOver_ = true; }
 
     int32_t eventRecordCount = 0;
     EventRecord* eventRecords = nullptr;  // exactly eventRecordCount records; null when none
@@ -74,6 +78,7 @@ private:
     uint32_t Scan(bool unconditionalFlow, Match match);
     void ResizeRecords(int32_t count);
     uint32_t handle_ = 0;
+    bool identityHandedOver_ = false;
 };
 
 extern NztEventObject GameEventObject;

@@ -119,7 +119,10 @@ TEST_F(SceneActionsTest, CharactersAreReplacedWithTheirState) {
     datakit::SceneCharacterSpec guard;
     guard.type = "Hero";
     guard.place.position = {40.0f, 0.0f, 12.0f};
-    guard.record = datakit::MakeCharacterRecord(datakit::CharacterRecordSpec());
+    datakit::CharacterRecordSpec guardRecord;
+    guardRecord.name = "Guard";
+    guardRecord.size = 6.0f;
+    guard.record = datakit::MakeCharacterRecord(guardRecord);
     s.characters = {guard};
     ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Chars.Scn"));
     ASSERT_EQ(EntityCount, 2u);
@@ -145,6 +148,8 @@ TEST_F(SceneActionsTest, CharactersAreReplacedWithTheirState) {
     EXPECT_EQ(now->life, 50.0f);
     EXPECT_EQ(now->eventRecordCount, 1);
     EXPECT_EQ(now->SlotOf(now->currentAnim), walk);
+    EXPECT_STREQ(now->name, "Guard") << "a bare type takes the replaced character's characteristics";
+    EXPECT_EQ(now->size, 6.0f);
 
     EXPECT_EQ(FindEntityById(1), now) << "the replacement answers to the replaced character's id";
 
@@ -156,6 +161,151 @@ TEST_F(SceneActionsTest, CharactersAreReplacedWithTheirState) {
     EXPECT_EQ(PlayerEntity, now);
     EXPECT_EQ(now->Position[2], -8.0f);
     EXPECT_EQ(EntityCount, 1u);
+}
+
+// What other objects and the level wait to do to an object still happens when the object is
+// replaced by another type (a scene object, a character) or when the player changes body: the
+// replacement answers to the same id and kind.
+TEST_F(SceneActionsTest, WaitingRecordsNamingAReplacedObjectReachItsReplacement) {
+    std::filesystem::create_directories(folder + "OBJECTS/SCNOBJECTS");
+    std::filesystem::copy_file(folder + "OBJECTS/Tree1001.QVo", folder + "OBJECTS/SCNOBJECTS/Tree1001.QVo");
+    ClearPathCache();
+    datakit::SceneSpec s;
+    datakit::SceneObjectSpec crate;
+    crate.model = "Crate";
+    s.objects = {crate, crate};
+    datakit::SceneCharacterSpec guard, cook;
+    guard.type = cook.type = "Hero";
+    guard.place.position = {40.0f, 0.0f, 0.0f};
+    cook.place.position = {-40.0f, 0.0f, 0.0f};
+    guard.record = cook.record = datakit::MakeCharacterRecord(datakit::CharacterRecordSpec());
+    s.characters = {guard, cook};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Waiting.Scn"));
+    ASSERT_NE(FindScnObjectById(1), nullptr);
+    ASSERT_NE(FindEntityById(1), nullptr);
+    ASSERT_NE(FindEntityById(2), nullptr);
+
+    // Timers of a third object (crate 0) and of the level, each 2 s after event 5.
+    auto timer = [](EventRecord r, int32_t kind, int32_t id) {
+        r.Event = 5;
+        r.Delay = 2.0f;
+        r.TargetKind = kind;
+        r.TargetId = id;
+        return r;
+    };
+    EventRecord hide = Action(ActionObjectControl, 6);
+    EventRecord life = Action(ActionSetEntityLife, 0, 0);
+    life.Value1 = 30.0f;
+    EventRecord playerLife = life;
+    playerLife.Value1 = 20.0f;
+    EventRecord playerMaximum = Action(ActionSetEntityLife, 0, 1);
+    playerMaximum.Value1 = 150.0f;
+    NztScnObject* third = FindScnObjectById(0);
+    for (const EventRecord& r : {timer(hide, ObjectKindScn, 1), timer(life, ObjectKindEntity, 1),
+                                 timer(playerLife, ObjectKindEntity, 0)})
+        third->AddEventRecord(&r);
+    const EventRecord levelTimer = timer(playerMaximum, ObjectKindEntity, 0);
+    GameEventObject.AddEventRecord(&levelTimer);
+    GameEventObject.SendEvent(5, 0, 0, 0);  // the maximum first, then the life within it
+    third->SendEvent(5, 0, 0, 0);
+    ASSERT_EQ(DelayedActionCount(), 4);
+
+    // In one frame the level replaces crate 1 by a tree, then takes crate 1 out of the world: both
+    // wait on the deferred queue, and the second one reaches the tree.
+    EventRecord replaceCrate = Action(ActionReplaceObjectType);
+    replaceCrate.Event = 6;
+    replaceCrate.TargetKind = ObjectKindScn;
+    replaceCrate.TargetId = 1;
+    std::strcpy(replaceCrate.Text, "Tree1001");
+    EventRecord takeOut = Action(ActionObjectControl, 8);
+    takeOut.Event = 6;
+    takeOut.TargetKind = ObjectKindScn;
+    takeOut.TargetId = 1;
+    GameEventObject.AddEventRecord(&replaceCrate);
+    GameEventObject.AddEventRecord(&takeOut);
+    GameEventObject.SendEvent(6, 0, 0, 0);
+    ASSERT_EQ(DeferredActionCount(), 2);
+    NztScnObject* oldCrate = FindScnObjectById(1);
+    RunDeferredActions();
+    NztScnObject* tree = FindScnObjectById(1);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_NE(tree, oldCrate);
+    EXPECT_EQ(tree->registered, 0) << "the deferred record naming the crate ran on its replacement";
+    EXPECT_EQ(DelayedActionCount(), 4);
+
+    EventRecord replaceGuard = Action(ActionReplaceObjectType);
+    replaceGuard.TargetKind = ObjectKindEntity;
+    replaceGuard.TargetId = 1;
+    std::strcpy(replaceGuard.Text, "Hero1001");
+    RunAction(replaceGuard);
+    EXPECT_EQ(DelayedActionCount(), 4) << "after the character's replacement";
+
+    NztEntity* cookBody = FindEntityById(2);
+    EventRecord swap = Action(ActionTransferPlayerState);
+    swap.TargetKind = ObjectKindEntity;
+    swap.TargetId = 2;
+    RunAction(swap);
+    ASSERT_EQ(PlayerEntity, cookBody);
+    EXPECT_EQ(DelayedActionCount(), 4) << "after the body swap";
+
+    UpdateDelayedActions(2.5f);
+    EXPECT_EQ(DelayedActionCount(), 0);
+    EXPECT_EQ(FindScnObjectById(1)->shown, 0);
+    NztEntity* guardNow = FindEntityById(1);
+    ASSERT_NE(guardNow, nullptr);
+    EXPECT_EQ(guardNow->life, 30.0f);
+    EXPECT_EQ(PlayerEntity->life, 20.0f);
+    EXPECT_EQ(PlayerEntity->maxLife, 150.0f);
+}
+
+// Action 4: the player moves into a character the level placed. The body keeps the
+// characteristics it was placed with; the player's place, life and records go with the player.
+TEST_F(SceneActionsTest, ABodySwapKeepsTheBodysCharacteristicsAndThePlayersRecords) {
+    datakit::SceneSpec s;
+    datakit::SceneCharacterSpec dragon;
+    dragon.type = "Hero";
+    dragon.place.position = {40.0f, 0.0f, 12.0f};
+    datakit::CharacterRecordSpec dragonRecord;
+    dragonRecord.name = "Dragon";
+    dragonRecord.size = 9.0f;
+    dragonRecord.canFly = 1;
+    dragonRecord.walkFactor = 2.5f;
+    dragon.record = datakit::MakeCharacterRecord(dragonRecord);
+    s.characters = {dragon};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Dragon.Scn"));
+    NztEntity* body = FindEntityById(1);
+    ASSERT_NE(body, nullptr);
+    EventRecord own = Action(ActionShakeCamera);
+    body->AddEventRecord(&own);
+    body->AddEventRecord(&own);
+    NztEntity* player = PlayerEntity;
+    std::strcpy(player->name, "Hero");
+    player->SetSize(2.0f);
+    player->canFly = 0;
+    player->walkFactor = 1.0f;
+    player->maxLife = 120.0f;
+    player->SetLife(70.0f);
+    const float at[3] = {-5.0f, 0.0f, 8.0f};
+    player->SetPosition(at);
+    EventRecord script = Action(ActionFadeMusic);
+    player->AddEventRecord(&script);
+
+    EventRecord swap = Action(ActionTransferPlayerState);
+    swap.TargetKind = ObjectKindEntity;
+    swap.TargetId = 1;
+    RunAction(swap);
+    ASSERT_EQ(PlayerEntity, body);
+    EXPECT_STREQ(body->name, "Dragon");
+    EXPECT_EQ(body->size, 9.0f);
+    EXPECT_EQ(body->canFly, 1);
+    EXPECT_EQ(body->walkFactor, 2.5f);
+    EXPECT_EQ(body->Position[0], -5.0f);
+    EXPECT_EQ(body->Position[2], 8.0f);
+    EXPECT_EQ(body->life, 70.0f);
+    EXPECT_EQ(body->maxLife, 120.0f);
+    ASSERT_EQ(body->eventRecordCount, 1);
+    EXPECT_EQ(body->eventRecords[0].Action, ActionFadeMusic);
+    EXPECT_EQ(EntityCount, 1u) << "the old body leaves the world";
 }
 
 // A counter reads back the pitch that action 13 gave a numbered sound slot (sub-code 62).
@@ -261,6 +411,38 @@ TEST_F(SceneActionsTest, CameraBehindATiltedPlayerFollowsItsTurnAboutTheVertical
     EXPECT_NEAR(std::hypot(p.x, p.z), 10.0f, 1e-3f);
 }
 
+// Type 23 places the camera in every mode; in the orbit of mode 3 the yaw is the record's alone
+// (and the orbit keeps it), in the other modes it is added to the player's heading.
+TEST_F(SceneActionsTest, CameraBehindObjectPlacesTheCameraInEveryMode) {
+    float quarter[9];
+    MatrixRotationY(quarter, 1024);  // the player heads a quarter turn round
+    PlayerEntity->SetRotation(quarter);
+    const float at[3] = {100.0f, 0.0f, -40.0f};
+    PlayerEntity->SetPosition(at);
+    CameraControl.targetObject = nullptr;
+    struct Case {
+        int32_t mode;
+        float yaw;  // angle units of the camera's place round the player
+    } cases[] = {{3, 512.0f}, {4, 1536.0f}, {1, 1536.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        SetCameraMode(c.mode);
+        CameraState.behindOffset.z = -10.0f;
+        CameraState.azimuth = 0.0f;
+        MainCamera.lookAtPoint = Vec3{0.0f, 0.0f, 0.0f};
+        EventRecord behind = Action(ActionCameraBehindObject);
+        behind.Value1 = 45.0f;
+        RunAction(behind);
+        const Vec3 p = MainCamera.lookAtPoint;
+        EXPECT_NEAR(std::hypot(p.x - at[0], p.z - at[2]), 10.0f, 1e-3f);
+        const float units = std::atan2(at[0] - p.x, at[2] - p.z) * AngleUnitsPerRadian;
+        EXPECT_NEAR(units, c.yaw, 2.0f);
+        if (c.mode == 3) {
+            EXPECT_NEAR(CameraState.azimuth, 512.0f, 0.1f);
+        }
+    }
+}
+
 TEST_F(SceneActionsTest, CameraTrajectoriesPlacementCarriedObjectsAndStates) {
     LoadWorld();
     const int32_t before = CameraMode;
@@ -321,7 +503,16 @@ TEST_F(SceneActionsTest, CameraTrajectoriesPlacementCarriedObjectsAndStates) {
     mode.SetValueF(0, 0.0f);  // raised to 0.0001
     mode.SetValueF(3, 25.0f);
     mode.SetValueF(4, 90.0f);
+    // The restored mode starts its trajectory afresh; the mouse movement of the tick stays for the
+    // camera update.
+    CameraState.trajectPoint = 7;
+    CameraState.trajectProgress = 0.5f;
+    CameraInput.mouseX = 3.0f;
     RunAction(mode);
+    EXPECT_EQ(CameraState.trajectPoint, 0);
+    EXPECT_EQ(CameraState.trajectProgress, 0.0f);
+    EXPECT_EQ(CameraInput.mouseX, 3.0f);
+    CameraInput = CameraInputState{};
     EXPECT_EQ(CameraMode, 4);
     EXPECT_EQ(CameraControl.targetObject, ScnObjectList[0]);
     EXPECT_FLOAT_EQ(CameraControl.smoothing[0], 0.0001f);

@@ -387,6 +387,44 @@ TEST_F(UserEventFiles, OwnerAndPlayerTravelAsPlaceholders) {
     EXPECT_EQ(got.Arg0, 0u);
 }
 
+// A record that works on its own owner (as its condition, target and second object) is stored with
+// the owner placeholder -2 in both words of each pair, and loaded into another object it works on
+// that object, not on the one that saved it.
+TEST_F(UserEventFiles, ReferencesToTheOwnerTravelAsTheOwnerPlaceholder) {
+    datakit::SceneSpec s;
+    datakit::SceneObjectSpec crate;
+    crate.model = "Crate";
+    s.objects = {crate, crate};
+    ASSERT_TRUE(LoadBytes(datakit::MakeScene(s), folder + "SCN/Self.Scn"));
+    NztScnObject* saver = FindScnObjectById(1);
+    NztScnObject* loader = FindScnObjectById(0);
+    ASSERT_NE(saver, nullptr);
+    ASSERT_NE(loader, nullptr);
+    EventRecord self = BlankEventRecord();
+    self.Action = ActionFadeMusic;
+    self.CondIndex = self.TargetId = self.Target2Id = 1;
+    self.CondKind = self.TargetKind = self.Target2Kind = ObjectKindScn;
+    saver->AddEventRecord(&self);
+    ASSERT_EQ(SaveUserEvents(Path("Self").c_str(), saver), 1);
+
+    const std::vector<uint8_t> bytes = ReadAll(Path("Self"));
+    ASSERT_EQ(bytes.size(), 8u + 948u);
+    for (size_t offset : {32u, 36u, 60u, 64u, 68u, 72u}) {
+        BinReader in(bytes.data() + 8 + offset, 4);
+        EXPECT_EQ(in.I32(), -2) << "offset " << offset;
+    }
+
+    ASSERT_EQ(LoadUserEvents(Path("Self").c_str(), loader), 1);
+    ASSERT_EQ(loader->eventRecordCount, 1);
+    const EventRecord& got = loader->eventRecords[0];
+    const int32_t pairs[3][2] = {{got.CondIndex, got.CondKind}, {got.TargetId, got.TargetKind},
+                                 {got.Target2Id, got.Target2Kind}};
+    for (const auto& pair : pairs) {
+        EXPECT_EQ(pair[0], loader->id);
+        EXPECT_EQ(pair[1], ObjectKindScn);
+    }
+}
+
 TEST_F(UserEventFiles, NothingToSaveKeepsTheOldFileAndBadFilesAreRefused) {
     NztEventObject empty;
     ASSERT_TRUE(datakit::WriteFileBytes(Path("Old"), {1, 2, 3}));

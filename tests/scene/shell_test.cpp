@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/scratch.h"
 #include "core/userreg.h"
 #include "platform/shell.h"
+#include "scene/actions.h"
+#include "world/actions.h"
 
 namespace {
 
@@ -146,6 +149,50 @@ TEST_F(Shell, RegistryTargetsAreReadThenOpened) {
     }
     auto bytes = scope_.root().Read("User/Registry.ini");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), fileBefore);  // reads created no key
+}
+
+// System command 8 opens what the registry value names, and only when there is none the record's
+// second text; 7 opens the second text at once.
+TEST_F(Shell, SystemCommandsOpenRegistryTargetsOrFallBackToTheSecondText) {
+    ASSERT_TRUE(UserRegWriteString("HKEY_CURRENT_USER/Software/Quorvane/Links", "Site", "https://example.org/"));
+    struct Case {
+        int32_t code;
+        const char* text;
+        const char* opened;
+    } cases[] = {
+        {8, "Links\\Site", "https://example.org/"},
+        {8, "Links\\Missing", "fallback.pdf"},
+        {7, "Links\\Site", "fallback.pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Spawned.clear();
+        EventRecord r = BlankEventRecord();
+        r.Action = ActionSystemCommand;
+        r.Param = c.code;
+        std::snprintf(r.Text, sizeof r.Text, "%s", c.text);
+        std::snprintf(r.Text2, sizeof r.Text2, "%s", "fallback.pdf");
+        SystemCommandAction(&r);
+        EXPECT_EQ(Opened(), c.opened);
+    }
+}
+
+// System command 17 empties the user folder of the data folder, down every sub-folder, and
+// touches nothing outside it.
+TEST_F(Shell, SystemCommandClearsTheUserFolderOfTheData) {
+    scope_.WriteData("USER/Quick.Scn", "scene");
+    scope_.WriteData("USER/Scripts/Crate.evt", "events");
+    scope_.WriteData("SCN/Level.Scn", "level");
+    ASSERT_TRUE(UserRegWriteString("HKEY_CURRENT_USER/Software/Quorvane", "Kept", "1"));
+    EventRecord r = BlankEventRecord();
+    r.Action = ActionSystemCommand;
+    r.Param = 17;
+    SystemCommandAction(&r);
+    EXPECT_FALSE(scope_.root().Exists("Datas/USER/Quick.Scn"));
+    EXPECT_FALSE(scope_.root().Exists("Datas/USER/Scripts/Crate.evt"));
+    EXPECT_TRUE(scope_.root().Exists("Datas/SCN/Level.Scn"));
+    char out[RegistryStringBytes];
+    EXPECT_STREQ(ReadRegistryString("HKEY_CURRENT_USER/Software/Quorvane", "Kept", out), "1");
 }
 
 }  // namespace

@@ -367,6 +367,7 @@ TEST_F(EventsTest, DeferredConditions) {
         {ActionSetGameUI, 0, 4, true},          {ActionObjectControl, 8, 0, true},
         {ActionTriggerControl, 6, 0, true},     {ActionTriggerControl, 5, 0, false},
         {ActionSystemCommand, 13, 0, true},     {ActionSystemCommand, 1, 0, false},
+        {ActionSystemCommand, 17, 0, true},     {ActionSystemCommand, 16, 0, false},
         {ActionPlayVideo, 0, 0, true},          {ActionFadeMusic, 0, 0, false},
     };
     for (const Case& c : cases) {

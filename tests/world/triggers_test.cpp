@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "world/actions.h"
 #include "world/base3d.h"
@@ -96,6 +97,66 @@ TEST_F(TriggersTest, TurnedBoxAndEdges) {
     EXPECT_EQ(TestTriggerObjects(empty, origin), 0);
 }
 
+// A carried trigger stands where its carrier stands and turns with it, at every test.
+TEST_F(TriggersTest, ACarriedTriggerFollowsItsCarrier) {
+    NztBaseObject carrier;
+    float quarter[9];
+    MatrixRotationY(quarter, 1024);
+    carrier.SetRotation(quarter);
+    const float at[3] = {50.0f, 0.0f, 0.0f};
+    carrier.SetPosition(at);
+    NztEventTrigger* t = CreateEventTrigger();
+    t->extents[0] = 8.0f;  // long along its own x, which the carrier turns onto the world's z
+    t->extents[1] = t->extents[2] = 2.0f;
+    t->UpdateBox();
+    t->SetCarrier(&carrier, -1);
+    struct Probe {
+        float point[3];
+        int32_t inside;
+    };
+    const Probe first[] = {{{50.0f, 0.0f, 3.5f}, 1}, {{53.5f, 0.0f, 0.0f}, 0}, {{0.0f, 0.0f, 0.0f}, 0}};
+    for (const Probe& p : first) EXPECT_EQ(TestTriggerObjects(t, p.point), p.inside) << p.point[0] << " " << p.point[2];
+    EXPECT_EQ(t->Position[0], 50.0f);
+    // The carrier moves on and turns back: the zone goes with it.
+    const float there[3] = {0.0f, 0.0f, 100.0f};
+    carrier.SetPosition(there);
+    carrier.SetRotation(IdentityMatrix3);
+    const Probe second[] = {{{3.5f, 0.0f, 100.0f}, 1}, {{0.0f, 0.0f, 103.5f}, 0}, {{50.0f, 0.0f, 3.5f}, 0}};
+    for (const Probe& p : second) EXPECT_EQ(TestTriggerObjects(t, p.point), p.inside) << p.point[0] << " " << p.point[2];
+}
+
+// Keys of kinds 0 and 2 move a trigger along the world's axes, kinds 3 and 4 along its own.
+TEST_F(TriggersTest, KeysMoveATurnedTriggerAlongTheAxesOfTheirKind) {
+    const float savedFrameTime = FrameTiming.frameTime;
+    FrameTiming.frameTime = 1.0f;  // half of each key's two seconds in one test
+    struct Case {
+        uint32_t kind;
+        float x, z;  // where the trigger stands after one test
+    } cases[] = {{ControllerKeyMove, 5.0f, 0.0f},
+                 {ControllerKeyPush, 5.0f, 0.0f},
+                 {ControllerKeyMoveLocal, 0.0f, -5.0f},
+                 {ControllerKeyPushLocal, 0.0f, -5.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        NztEventTrigger* t = CreateEventTrigger();
+        t->extents[0] = t->extents[1] = t->extents[2] = 2.0f;
+        t->SetYaw(1024);  // its own x lies along the world's -z
+        t->UpdateBox();
+        NztControllerKey key;
+        key.kind = c.kind;
+        key.duration = 2.0f;
+        key.vector[0] = 10.0f;
+        t->AddKey(&key);
+        const float far[3] = {1000.0f, 0.0f, 0.0f};
+        TestTriggerObjects(t, far);
+        EXPECT_NEAR(t->Position[0], c.x, 1e-4f);
+        EXPECT_NEAR(t->Position[2], c.z, 1e-4f);
+        EXPECT_NEAR(t->corners[0][0], c.x - 1.0f, 1e-4f) << "the box moved with it";
+        EXPECT_NEAR(t->corners[0][2], c.z - 1.0f, 1e-4f);
+    }
+    FrameTiming.frameTime = savedFrameTime;
+}
+
 TEST_F(TriggersTest, KeyEventsOnlyReachTriggersHoldingThePlayer) {
     NztEventTrigger* in = CreateEventTrigger();
     NztEventTrigger* out = CreateEventTrigger();
@@ -134,6 +195,19 @@ TEST_F(TriggersTest, TriggerControl) {
     r.Param = 6;
     TriggerControlAction(&r);
     EXPECT_EQ(t->registered, 0);
+    // Back without scatter or turn: the box is left as it stands, even where it no longer
+    // matches the position.
+    t->Position[0] = 30.0f;
+    EventRecord back = r;
+    back.Param = 7;
+    back.SetValueF(0, 0.0f);
+    TriggerControlAction(&back);
+    EXPECT_EQ(t->registered, 1);
+    EXPECT_EQ(t->Position[0], 30.0f);
+    EXPECT_FLOAT_EQ(t->corners[0][0], -1.0f);
+    t->Position[0] = 0.0f;
+    r.Param = 6;
+    TriggerControlAction(&r);
     r.Param = 7;
     TriggerControlAction(&r);
     EXPECT_EQ(t->registered, 1);
@@ -151,15 +225,23 @@ TEST_F(TriggersTest, RecordStateActions) {
     NztEventTrigger* t = CreateEventTrigger();
     t->id = 2;
     t->AddEventRecord(nullptr);
-    NztEventObject counter;
-    counter.kind = ObjectKindCounter;
-    counter.AddEventRecord(nullptr);
-    static NztEventObject* counterPtr = nullptr;
-    counterPtr = &counter;
-    EventKindList list;
-    list.count = [] { return 1; };
-    list.at = [](int32_t) { return counterPtr; };
-    SetEventKindList(ObjectKindCounter, list);
+    // One counter, one game interface and one inventory, each the only one of its list.
+    NztEventObject counter, ui, inventory;
+    static NztEventObject* byKind[3] = {};
+    const int32_t listed[3] = {ObjectKindCounter, ObjectKindGameUI, ObjectKindInventory};
+    NztEventObject* objects[3] = {&counter, &ui, &inventory};
+    for (int k = 0; k < 3; ++k) {
+        objects[k]->kind = listed[k];
+        objects[k]->AddEventRecord(nullptr);
+        byKind[k] = objects[k];
+        EventKindList list;
+        list.count = [] { return 1; };
+        list.at = [](int32_t) { return static_cast<NztEventObject*>(nullptr); };
+        if (k == 0) list.at = [](int32_t i) { return i == 0 ? byKind[0] : nullptr; };
+        if (k == 1) list.at = [](int32_t i) { return i == 0 ? byKind[1] : nullptr; };
+        if (k == 2) list.at = [](int32_t i) { return i == 0 ? byKind[2] : nullptr; };
+        SetEventKindList(listed[k], list);
+    }
 
     struct Case {
         int32_t action, targetId, targetKind, param, mode;
@@ -177,6 +259,12 @@ TEST_F(TriggersTest, RecordStateActions) {
         {ActionSetCounterRecordState, 0, ObjectKindCounter, 0, 0, 0.5f, &counter, 1.0f, 0.5f},
         {ActionSetCounterRecordState, 0, ObjectKindGameUI, 0, 0, 0.5f, &counter, 1.0f, 1.0f},
         {ActionSetCounterRecordState, 1, ObjectKindCounter, 0, 0, 0.5f, &counter, 1.0f, 1.0f},
+        {ActionSetGameUIRecordState, 0, ObjectKindGameUI, 0, 2, 0.5f, &ui, 1.0f, -0.5f},
+        {ActionSetGameUIRecordState, 0, ObjectKindInventory, 0, 0, 0.5f, &ui, 1.0f, 1.0f},
+        {ActionSetGameUIRecordState, 0, ObjectKindCounter, 0, 0, 0.5f, &ui, 1.0f, 1.0f},
+        {ActionSetInventoryRecordState, 0, ObjectKindInventory, 0, 1, 0.5f, &inventory, 1.0f, 1.5f},
+        {ActionSetInventoryRecordState, 0, ObjectKindGameUI, 0, 0, 0.5f, &inventory, 1.0f, 1.0f},
+        {ActionSetInventoryRecordState, 0, ObjectKindCounter, 0, 0, 0.5f, &inventory, 1.0f, 1.0f},
         {ActionSetGlobalRecordState, 0, 0, 0, 1, 2.0f, &GameEventObject, 1.0f, 3.0f},
     };
     GameEventObject.AddEventRecord(nullptr);
