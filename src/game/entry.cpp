@@ -346,16 +346,18 @@ LResult RouteWindowMessage(const WindowMessageTargets& targets, WindowHandle win
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
             targets.forwardToPlugins(WM_KEYDOWN, static_cast<uint32_t>(wParam));
+            if (wParam == VK_ESCAPE && (static_cast<uint32_t>(lParam) & KF_REPEAT_BIT) == 0) NoteEscapeKeyDown();
             if (FocusWndTakesKeys()) targets.keyDownToFocusWnd(FocusWnd, static_cast<uint32_t>(wParam));
             return 0;
         case WM_KEYUP:
         case WM_SYSKEYUP:
             targets.forwardToPlugins(WM_KEYUP, static_cast<uint32_t>(wParam));
-            if (FocusWndTakesKeys()) {
-                // Only a window that can act on it takes the release (a hidden console does not).
-                if (wParam == VK_ESCAPE && FocusWnd->Live()) EscapeTakenByWindow = true;
-                targets.keyUpToFocusWnd(FocusWnd, static_cast<uint32_t>(wParam));
+            if (wParam == VK_ESCAPE) {
+                // Only a window that acts on Escape takes the release: not a hidden one, and not the
+                // console, whose text entry does nothing with it, so that the game still hears it.
+                NoteEscapeKeyUp(FocusWndTakesKeys() && FocusWnd->Live() && FocusWnd->kind != WndKindEdit);
             }
+            if (FocusWndTakesKeys()) targets.keyUpToFocusWnd(FocusWnd, static_cast<uint32_t>(wParam));
             return 0;
         case WM_CHAR:
         case WM_SYSCHAR:

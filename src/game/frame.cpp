@@ -78,6 +78,9 @@ float gSendPeriod = 0.1f;
 // The console commands are registered by the first timer reset of the run.
 bool gConsoleRegistered = false;
 
+// An Escape press came since the function keys last looked at the tables.
+bool gEscapeDownSinceKeys = false;
+
 // Slow work runs in the frames in which accumulator B was just reset.
 bool TenthSecondTick() { return FrameAccumulators.tickB == 0.0f; }
 
@@ -147,6 +150,8 @@ void InitFrameDefaults() {
     gEditorSendTimer = 0.0f;
     gSendPeriod = 0.1f;
     gConsoleRegistered = false;
+    gEscapeDownSinceKeys = false;
+    EscapeTakenByWindow = false;
     SunReflectTexture = ThunderTexture = BorderCinemaTexture = 0;
     LaunchEffectTypeIndex = 0;
 }
@@ -292,6 +297,8 @@ void VideoFrame() {
     SwapPadBuffers();
     ReadPadState(PadStates.current);
     PollKeyboard();
+    // Escape during a video is the video's: no press of it waits for the game's function keys.
+    gEscapeDownSinceKeys = false;
     UpdateVideoFrame();
 }
 
@@ -318,9 +325,21 @@ uint32_t BroadcastEscapeReleased() { return BroadcastReleased(kEventEscapeReleas
 
 bool EscapeTakenByWindow = false;
 
+void NoteEscapeKeyDown() {
+    gEscapeDownSinceKeys = true;
+    EscapeTakenByWindow = false;
+}
+
+void NoteEscapeKeyUp(bool takenByWindow) { EscapeTakenByWindow = takenByWindow; }
+
 void HandleFunctionKeys() { HandleFunctionKeysWith(EngineFunctionKeyTargets); }
 
 void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
+    // The tables are read once a frame: an Escape pressed and let go between two reads would leave
+    // no trace in them, and the tap would neither open nor (its release being a window's) close the
+    // pause menu once. Such a press is put into the current table, and the next read releases it.
+    if (gEscapeDownSinceKeys && ActionEnabled[kButtonEscape] != 0) KeyStates.actions[kButtonEscape] = 1;
+    gEscapeDownSinceKeys = false;
     const uint8_t* now = KeyStates.actions;
     const uint8_t* before = KeyStates.previousActions;
     auto released = [&](int button) { return before[button] != 0 && now[button] == 0; };
@@ -337,10 +356,14 @@ void HandleFunctionKeysWith(const FunctionKeyTargets& targets) {
         if (targets.broadcastCtrlReleased() == 1) return;
     } else if (released(kButtonEscape)) {
         // A release that a focused window took (the pause menu's Escape) is that window's alone.
+        // The tables lag the key messages by a frame, so the mark is dropped here, or by the next
+        // press message, never by the press the tables show after the release already came.
         const bool taken = EscapeTakenByWindow;
         EscapeTakenByWindow = false;
         if (!taken && targets.broadcastEscapeReleased() == 1) return;
-    } else if (pressed(kButtonEscape)) {
+    } else if (before[kButtonEscape] == 0 && now[kButtonEscape] == 0) {
+        // A release the tables will never show (the button disabled, the tables cleared) leaves
+        // no mark for a later one.
         EscapeTakenByWindow = false;
     }
     for (const ButtonEvents& events : kButtonEvents) {

@@ -69,10 +69,14 @@ struct FunctionKeyTargets {
     void (*takeScreenshot)();
 };
 extern const FunctionKeyTargets EngineFunctionKeyTargets;
-// Set when an Escape release went to a focus window that takes keys (the pause menu continues on
+// Set when an Escape release went to a focus window that acts on it (the pause menu continues on
 // it): the game's own Escape event is not raised for that release. Cleared when the function keys
-// have seen the release, or a new press.
+// have seen the release, or by a new press.
 extern bool EscapeTakenByWindow;
+// Escape's key messages as the window procedure routes them (auto-repeats left out): a press, and a
+// release with whether a focus window acted on it.
+void NoteEscapeKeyDown();
+void NoteEscapeKeyUp(bool takenByWindow);
 void HandleFunctionKeysWith(const FunctionKeyTargets& targets);
 
 // Game buttons of the key-state tables that the function keys read.

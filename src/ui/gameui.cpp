@@ -137,10 +137,11 @@ void WriteGameUIRecord(BinWriter& out, const GameUIRecord& r) {
     WriteFixedText(out, r.pressedImageName);
 }
 
-bool ParseGameUIText(const uint8_t* data, size_t bytes, char (&text)[256]) {
+bool ParseGameUIText(const uint8_t* data, size_t bytes, char (&text)[256], uint32_t* storedLength) {
     BinReader in(data, bytes);
     const uint32_t length = in.U32();
     if (!in.Ok() || length > GameUITextMax || in.Remaining() < length) return false;
+    if (storedLength != nullptr) *storedLength = length;
     char buffer[256] = {};
     in.Read(buffer, length);
     buffer[length] = 0;
@@ -590,11 +591,14 @@ void NztGameUI::LoadText(const char* saveName) {
     const uint32_t got = file.Read(sizeof bytes, bytes);
     file.Close();
     char caption[256];
-    if (!ParseGameUIText(bytes, got, caption)) {
+    uint32_t length = 0;
+    if (!ParseGameUIText(bytes, got, caption, &length)) {
         std::fprintf(stderr, "gameui: %s is not a caption save\n", path);
         return;
     }
-    if (caption[0] == 0) return;  // an empty save keeps the caption and its text index
+    // A save of length 0 keeps the caption and its text index; stored bytes that begin with a zero
+    // are an empty caption all the same.
+    if (length == 0) return;
     textIndex = -1;
     if (mainWnd != nullptr) std::memcpy(mainWnd->text, caption, sizeof caption);
 }

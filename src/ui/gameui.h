@@ -43,8 +43,9 @@ void WriteGameUIRecord(BinWriter& out, const GameUIRecord& record);
 // The ".nui" save: u32 length, then that many caption bytes (no terminator, no version word).
 inline constexpr uint32_t GameUITextMax = 255;
 // Caption of a save into text (terminated). False when the length word is missing, above
-// GameUITextMax or the bytes run short; text is then left alone.
-bool ParseGameUIText(const uint8_t* data, size_t bytes, char (&text)[256]);
+// GameUITextMax or the bytes run short; text is then left alone. The stored length goes to
+// storedLength when given.
+bool ParseGameUIText(const uint8_t* data, size_t bytes, char (&text)[256], uint32_t* storedLength = nullptr);
 
 // One running animation.
 struct GameUIAnim {

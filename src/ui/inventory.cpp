@@ -41,9 +41,9 @@ constexpr uint32_t EventUseItem = 35;
 // The pointer event of an item's records: such an item can be dragged.
 constexpr int32_t EventPointer = 36;
 
-constexpr float YawSpinStep = 16.0f;
-// Most names one load reads, whatever the capacity says.
-constexpr uint32_t MaxInventoryLoad = 4096;  // angle units per drawn frame of a turning item
+constexpr float YawSpinStep = 16.0f;  // angle units per drawn frame of a turning item
+// Most names one load reads, whatever the stored count says.
+constexpr uint32_t MaxInventoryLoad = 4096;
 
 // Gives a window the image of a stem with its own reference (none for an empty stem).
 void SetWndImage(CNztWnd* w, const char* stem) {
@@ -567,14 +567,21 @@ void NztInventory::Load(const char* saveName) {
     if (path == nullptr) return;
     NztFile file;
     if (!file.OpenFile(path, 1)) return;
-    // Only as many names as can still be taken are read.
-    const int32_t free = capacity - itemCount;
-    const uint32_t room = free <= 0 ? 0u : (free > int32_t(MaxInventoryLoad) ? MaxInventoryLoad : uint32_t(free));
-    std::vector<uint8_t> bytes(8 + size_t(room) * InventoryModelNameBytes);
-    const uint32_t got = file.Read(static_cast<uint32_t>(bytes.size()), bytes.data());
+    // Every stored name is read, not only as many as there are free slots: a name that matches
+    // nothing in the world takes no slot from the names after it.
+    std::vector<uint8_t> bytes(8);
+    uint32_t got = file.Read(8, bytes.data());
+    if (got == 8) {
+        BinReader header(bytes.data(), bytes.size());
+        header.U32();
+        const uint32_t stored = header.U32();
+        const uint32_t names = stored < MaxInventoryLoad ? stored : MaxInventoryLoad;
+        bytes.resize(8 + size_t(names) * InventoryModelNameBytes);
+        got += file.Read(static_cast<uint32_t>(bytes.size() - 8), bytes.data() + 8);
+    }
     file.Close();
     std::vector<std::vector<char>> names;
-    if (!ParseInventorySave(bytes.data(), got, &names, room)) {
+    if (!ParseInventorySave(bytes.data(), got, &names, MaxInventoryLoad)) {
         std::fprintf(stderr, "inventory: %s is not an inventory save\n", path);
         return;
     }

@@ -36,14 +36,22 @@ void (*WndCinemaBordersHook)() = nullptr;
 
 namespace {
 
-// Typing into an edit window clears the game's key tables, all but the Ctrl+C game button: the
-// console toggle works whatever has the focus, and its release is seen only when the frame still
-// knows that the button was down.
-void ClearKeyStatesButConsoleToggle() {
-    const uint8_t now = KeyStates.actions[kActionCtrlC], before = KeyStates.previousActions[kActionCtrlC];
+// Typing into an edit window clears the game's key tables, all but the Ctrl+C and Escape game
+// buttons: the console toggle works whatever has the focus, the game hears every Escape release
+// (the text entry does nothing with it), and a release is seen only when the frame still knows
+// that the button was down.
+void ClearKeyStatesButConsoleAndEscape() {
+    constexpr int kept[] = {kActionCtrlC, kActionEscape};
+    uint8_t now[2], before[2];
+    for (int i = 0; i < 2; ++i) {
+        now[i] = KeyStates.actions[kept[i]];
+        before[i] = KeyStates.previousActions[kept[i]];
+    }
     ClearKeyStates();
-    KeyStates.actions[kActionCtrlC] = now;
-    KeyStates.previousActions[kActionCtrlC] = before;
+    for (int i = 0; i < 2; ++i) {
+        KeyStates.actions[kept[i]] = now[i];
+        KeyStates.previousActions[kept[i]] = before[i];
+    }
 }
 
 }  // namespace
@@ -815,9 +823,10 @@ void CNztWnd_Button::OnChar(uint32_t code) {
         FocusWnd = nullptr;
         return;
     } else {
-        // The text field holds WndTextMax characters whatever the capacity word says.
-        uint32_t capacity = captionCapacity < sizeof text ? captionCapacity : static_cast<uint32_t>(sizeof text);
-        if (capacity == 0 || length >= capacity - 1) return;
+        // The capacity is the number of characters the caption takes (a caption made editable with
+        // a maximum length of n takes n), never more than the text field holds with its end.
+        const size_t limit = captionCapacity < sizeof text - 1 ? captionCapacity : sizeof text - 1;
+        if (length >= limit) return;
         text[length] = static_cast<char>(code & 0xFF);
         text[length + 1] = 0;
     }
@@ -992,10 +1001,10 @@ void CNztWnd_Edit::OnKeyDown(uint32_t key) {
     }
     if (scroll < 0) scroll = 0;
     // Typing must not drive the game.
-    ClearKeyStatesButConsoleToggle();
+    ClearKeyStatesButConsoleAndEscape();
 }
 
-void CNztWnd_Edit::OnKeyUp(uint32_t) { ClearKeyStatesButConsoleToggle(); }
+void CNztWnd_Edit::OnKeyUp(uint32_t) { ClearKeyStatesButConsoleAndEscape(); }
 
 void CNztWnd_Edit::OnMouseWheel(int32_t, int32_t, uint32_t flags) {
     scroll += static_cast<int32_t>(flags) > 0 ? 1 : -1;
@@ -1014,7 +1023,11 @@ void CNztWnd_Edit::AddCommand(const char* name, const char* help, void (*handler
 }
 
 void CNztWnd_Edit::ExecuteLine() {
-    if (commandCount == 0 || lineCount == 0) return;
+    // With nothing to run the line, Enter still ends it: the typed text stays in the log.
+    if (commandCount == 0 || lineCount == 0) {
+        StartNewLine();
+        return;
+    }
     // The handlers may print into this window, which replaces the input line: work on a copy.
     char line[1024];
     std::snprintf(line, sizeof line, "%s", lines[inputLine] != nullptr ? lines[inputLine] : "");
@@ -1484,6 +1497,13 @@ void CNztWnd_3D::ShowObject() {
 }
 
 namespace {
+// The radius of the sphere about the mesh's bounding box: the model stays whole in the window
+// whichever way it turns. (The mesh's core radius is an inner one: framed by it, the camera stands
+// inside a box.)
+float BoundingRadius(const NztMesh& m) {
+    return std::sqrt(m.HalfSize.x * m.HalfSize.x + m.HalfSize.y * m.HalfSize.y + m.HalfSize.z * m.HalfSize.z);
+}
+
 // The distance at which an object of radius r fills the window's client area.
 float FramingDistance(const CNztWnd_3D& w, float radius) {
     const float side = std::fmin(w.width, w.height);
@@ -1502,7 +1522,7 @@ void CNztWnd_3D::FrameObject(NztBase3D* object) {
     framed->ComputeCenter(objectCentre);
     lookAt[0] = objectCentre[0];
     lookAt[1] = objectCentre[1];
-    lookAt[2] = objectCentre[2] + zoom + FramingDistance(*this, framed->mesh->CoreRadius);
+    lookAt[2] = objectCentre[2] + zoom + FramingDistance(*this, BoundingRadius(*framed->mesh));
     camera->SetPosition(Vec3{lookAt[0], lookAt[1], lookAt[2]});
     camera->angles[0] = camera->angles[1] = camera->angles[2] = 0.0f;
     camera->UpdateMatrix();
@@ -1513,7 +1533,7 @@ void CNztWnd_3D::Reframe() {
     if (framed == nullptr || framed->mesh == nullptr) return;
     lookAt[0] = objectCentre[0];
     lookAt[1] = objectCentre[1];
-    lookAt[2] = objectCentre[2] + FramingDistance(*this, framed->mesh->CoreRadius);
+    lookAt[2] = objectCentre[2] + FramingDistance(*this, BoundingRadius(*framed->mesh));
     camera->SetPosition(Vec3{lookAt[0], lookAt[1], lookAt[2]});
 }
 

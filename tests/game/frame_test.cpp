@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/config.h"
+#include "game/entry.h"
 #include "game/frame.h"
 #include "core/input.h"
 #include "platform/timer.h"
@@ -12,6 +14,7 @@
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "ui/console.h"
+#include "ui/menu.h"
 #include "ui/wnd.h"
 #include "world/actions.h"
 #include "world/eventrecord.h"
@@ -305,6 +308,141 @@ TEST_F(FrameTest, ConsoleKeyFlipsTheConsoleBeforeCtrlIsLookedAt) {
     EXPECT_EQ(console.visible, 0u);
     ConsoleWnd = registered;
     gCtrlAnswer = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Escape and Ctrl+C as a player types them: between two frames the key messages are routed as the
+// window procedure routes them, and each frame runs the function keys and then the keyboard read
+// of the game tick, in the order of the game frame.
+
+uint8_t gKeyboard[256] = {};
+void ReadFakeKeyboard(uint8_t table[256]) { std::memcpy(table, gKeyboard, sizeof gKeyboard); }
+int gEscapeEvents = 0;
+
+class KeyFrames : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();  // the console exists from here
+        ApplyScreenSize(RenderState, 1024, 768);
+        std::memset(gKeyboard, 0, sizeof gKeyboard);
+        std::memset(ActionEnabled, 1, sizeof ActionEnabled);
+        InputServices.getKeyboardState = ReadFakeKeyboard;
+        ClearKeyStates();
+        gEscapeEvents = 0;
+        Frame();  // no key mark of an earlier test is left
+        ASSERT_NE(ConsoleWnd, nullptr);
+        ASSERT_EQ(PauseMenuWnd, nullptr);
+    }
+    void TearDown() override {
+        DestroyAllWnds();
+        PauseMenuWnd = nullptr;
+        ResetInputHooks();
+        ClearKeyStates();
+        FrameTest::TearDown();
+    }
+    // The sample game opens the pause menu on the game's Escape event.
+    static constexpr FunctionKeyTargets kTargets = {
+        [] { return 0u; },
+        [] {
+            ++gEscapeEvents;
+            return OpenPauseMenu();
+        },
+        [](uint32_t) {},
+        [] {},
+    };
+    static void Frame() {
+        HandleFunctionKeysWith(kTargets);
+        PollKeyboard();
+    }
+    static void Route(uint32_t message, uint32_t key) {
+        WindowMessageTargets targets = EngineMessageTargets;
+        targets.forwardToPlugins = [](uint32_t, uint32_t) {};
+        const bool up = message == WM_KEYUP;
+        RouteWindowMessage(targets, nullptr, message, key, up ? LParam(KF_REPEAT_BIT | KF_UP_BIT) : 1);
+    }
+    static void Down(uint32_t key) {
+        gKeyboard[key] = 0x80;
+        Route(WM_KEYDOWN, key);
+    }
+    static void Up(uint32_t key) {
+        gKeyboard[key] = 0;
+        Route(WM_KEYUP, key);
+    }
+    // Escape let go after `reads` keyboard reads saw it down (0: pressed and let go between two),
+    // then frames enough for the release to be seen.
+    static void TapEscape(int reads) {
+        Down(VK_ESCAPE);
+        for (int i = 0; i < reads; ++i) Frame();
+        Up(VK_ESCAPE);
+        for (int i = 0; i < 3; ++i) Frame();
+    }
+};
+
+TEST_F(KeyFrames, EveryTapOfEscapeTogglesThePauseMenuOnceHoweverShort) {
+    int opened = 0;
+    for (int reads : {0, 1, 2, 6}) {
+        SCOPED_TRACE(std::to_string(reads) + " keyboard reads with Escape down");
+        TapEscape(reads);
+        EXPECT_EQ(gEscapeEvents, ++opened);
+        gEscapeEvents = opened;
+        EXPECT_NE(PauseMenuWnd, nullptr) << "the tap opens the menu";
+        if (PauseMenuWnd == nullptr) continue;
+        EXPECT_EQ(FocusWnd, PauseMenuWnd);
+        TapEscape(reads);
+        EXPECT_EQ(PauseMenuWnd, nullptr) << "the next tap closes it, and it stays closed";
+        EXPECT_EQ(gEscapeEvents, opened) << "the menu's own Escape is not the game's";
+        gEscapeEvents = opened;
+        if (PauseMenuWnd != nullptr) OnPauseContinue(nullptr);
+    }
+}
+
+TEST_F(KeyFrames, AnEscapeTapDuringAVideoIsNotTheGamesAfterIt) {
+    Down(VK_ESCAPE);
+    Up(VK_ESCAPE);
+    VideoFrame();
+    for (int i = 0; i < 3; ++i) Frame();
+    EXPECT_EQ(gEscapeEvents, 0);
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+}
+
+TEST_F(KeyFrames, EscapeTypedIntoTheConsoleIsStillTheGames) {
+    // Ctrl+C shows the console and gives it the focus, whatever had the focus before.
+    Down(VK_CONTROL);
+    Frame();
+    Down('C');
+    Frame();
+    Up('C');
+    Up(VK_CONTROL);
+    Frame();
+    Frame();
+    ASSERT_EQ(ConsoleWnd->visible, 1u);
+    ASSERT_EQ(FocusWnd, ConsoleWnd);
+    // The console clears the game's key tables on every key it gets, but keeps Escape: it does
+    // nothing with it, so the game's Escape event is raised as always.
+    TapEscape(1);
+    ASSERT_NE(PauseMenuWnd, nullptr);
+    EXPECT_EQ(gEscapeEvents, 1);
+    TapEscape(1);
+    EXPECT_EQ(PauseMenuWnd, nullptr);
+    EXPECT_EQ(gEscapeEvents, 1);
+}
+
+TEST_F(KeyFrames, CtrlCHidesTheConsoleThatHasTheFocus) {
+    for (uint32_t shown : {1u, 0u, 1u, 0u}) {
+        SCOPED_TRACE(shown);
+        Down(VK_CONTROL);
+        Frame();
+        Down('C');
+        Frame();
+        Frame();
+        Up('C');
+        Frame();
+        Up(VK_CONTROL);
+        Frame();
+        Frame();
+        EXPECT_EQ(ConsoleWnd->visible, shown);
+        if (shown != 0) EXPECT_EQ(FocusWnd, ConsoleWnd);
+    }
 }
 
 }  // namespace

@@ -167,38 +167,67 @@ TEST_F(Counters, DigitsFollowTheDigitCount) {
     }
 }
 
-TEST_F(Counters, WindowsOfEachKind) {
-    NztCounter* digits = CreateCounter(Record(1));
-    EXPECT_EQ(digits->mainWnd->width, 400.0f);  // image and text side by side
-    EXPECT_EQ(digits->textWnd->left, 200.0f);
-    EXPECT_EQ(digits->textWnd->parent, digits->mainWnd);
-    EXPECT_EQ(digits->mainWnd->colour[3], 0.0f);
-    EXPECT_EQ(digits->mainWnd->left, 10.0f);
+// The screens the layouts are checked on: the grid's own, and a wide one where a length scaled by
+// the wrong side of the screen shows.
+struct Screen {
+    float width, height;
+};
+constexpr Screen kScreens[] = {{1024.0f, 768.0f}, {1920.0f, 1080.0f}};
 
-    RenderState.screenWidthF = 512.0f;  // half as wide: x lengths halve on the next layout
-    LayoutAllCounters();
-    EXPECT_EQ(digits->mainWnd->left, 5.0f);
-    EXPECT_EQ(digits->mainWnd->width, 200.0f);
+TEST_F(Counters, WindowsOfEachKind) {
+    for (const Screen& screen : kScreens) {
+        SCOPED_TRACE(screen.width);
+        RenderState.screenWidthF = screen.width;
+        RenderState.screenHeightF = screen.height;
+        const float x = screen.width / 1024.0f, y = screen.height / 768.0f;
+        NztCounter* digits = CreateCounter(Record(1));
+        EXPECT_FLOAT_EQ(digits->mainWnd->width, 400.0f * x);  // image and text side by side
+        EXPECT_FLOAT_EQ(digits->mainWnd->height, 40.0f * y);
+        EXPECT_FLOAT_EQ(digits->textWnd->left, 200.0f * x);
+        EXPECT_EQ(digits->textWnd->parent, digits->mainWnd);
+        EXPECT_EQ(digits->mainWnd->colour[3], 0.0f);
+        EXPECT_FLOAT_EQ(digits->mainWnd->left, 10.0f * x);
+        EXPECT_FLOAT_EQ(digits->mainWnd->top, 20.0f * y);
+
+        RenderState.screenWidthF = screen.width / 2;  // half as wide: x lengths halve on the next layout
+        LayoutAllCounters();
+        EXPECT_FLOAT_EQ(digits->mainWnd->left, 5.0f * x);
+        EXPECT_FLOAT_EQ(digits->mainWnd->width, 200.0f * x);
+        EXPECT_FLOAT_EQ(digits->mainWnd->top, 20.0f * y) << "y lengths stay";
+        EXPECT_FLOAT_EQ(digits->mainWnd->height, 40.0f * y);
+        DestroyAllCounters();
+        DestroyAllWnds();
+    }
 }
 
 TEST_F(Counters, GaugesFillTowardsTheirDirection) {
-    NztCounter* up = CreateCounter(Record(3));
-    up->SetValue(50.0f);
-    EXPECT_EQ(up->imageWnd->height, 20.0f);
-    EXPECT_EQ(up->imageWnd->top, 20.0f);
+    for (const Screen& screen : kScreens) {
+        SCOPED_TRACE(screen.width);
+        RenderState.screenWidthF = screen.width;
+        RenderState.screenHeightF = screen.height;
+        const float x = screen.width / 1024.0f, y = screen.height / 768.0f;
+        NztCounter* up = CreateCounter(Record(3));
+        up->SetValue(50.0f);
+        EXPECT_FLOAT_EQ(up->imageWnd->height, 20.0f * y);
+        EXPECT_FLOAT_EQ(up->imageWnd->top, 20.0f * y);
+        EXPECT_FLOAT_EQ(up->imageWnd->width, 200.0f * x);
 
-    NztCounter* left = CreateCounter(Record(4));
-    left->SetValue(25.0f);
-    EXPECT_EQ(left->imageWnd->width, 50.0f);
-    EXPECT_EQ(left->imageWnd->left, 150.0f);
-    left->Resize();
-    EXPECT_EQ(left->imageWnd->width, 50.0f);
-    EXPECT_EQ(left->imageWnd->left, 150.0f);
+        NztCounter* left = CreateCounter(Record(4));
+        left->SetValue(25.0f);
+        EXPECT_FLOAT_EQ(left->imageWnd->width, 50.0f * x);
+        EXPECT_FLOAT_EQ(left->imageWnd->left, 150.0f * x);
+        EXPECT_FLOAT_EQ(left->imageWnd->height, 40.0f * y);
+        left->Resize();
+        EXPECT_FLOAT_EQ(left->imageWnd->width, 50.0f * x);
+        EXPECT_FLOAT_EQ(left->imageWnd->left, 150.0f * x);
 
-    NztCounter* right = CreateCounter(Record(2));
-    right->SetMaximum(50.0f);
-    right->SetValue(25.0f);
-    EXPECT_EQ(right->imageWnd->width, 100.0f);
+        NztCounter* right = CreateCounter(Record(2));
+        right->SetMaximum(50.0f);
+        right->SetValue(25.0f);
+        EXPECT_FLOAT_EQ(right->imageWnd->width, 100.0f * x);
+        DestroyAllCounters();
+        DestroyAllWnds();
+    }
 }
 
 TEST_F(Counters, NeedleTurnsAndFollowsADraggedPointer) {

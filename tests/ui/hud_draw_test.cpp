@@ -30,26 +30,43 @@
 
 namespace {
 
-// Virtual units of the 1024 x 768 grid per pixel of this screen.
-constexpr float kUnits = 1.6f;
+struct ScreenSize {
+    int width, height;
+};
+// The tests give places and sizes in pixels; the records take them in virtual units of the 1024 x
+// 768 grid. On the wide screen a unit is not as wide as it is high, so that a length scaled by the
+// wrong side of the screen lands off its pixels.
+const ScreenSize kScreens[] = {{640, 480}, {960, 540}};
 
-class GlHud : public GlWndScreen {
+class GlHud : public GlWndScreen, public ::testing::WithParamInterface<ScreenSize> {
 protected:
     static void SetUpTestSuite() { OpenScreen("hud"); }
 
     void SetUp() override {
         savedFrame = FrameTiming.frameTime;
+        kWidth = GetParam().width;
+        kHeight = GetParam().height;
         GlWndScreen::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_FLOAT_EQ(HudScaleX(), 1.0f / kUnits);
+        ASSERT_FLOAT_EQ(HudScaleX(), float(kWidth) / 1024.0f);
+        ASSERT_FLOAT_EQ(HudScaleY(), float(kHeight) / 768.0f);
     }
     void TearDown() override {
         DestroyAllGameMaps();
         DestroyAllGameUIs();
         RemoveAllScnObjects();
         GlWndScreen::TearDown();
+        kWidth = 640;
+        kHeight = 480;
         FrameTiming.frameTime = savedFrame;
     }
+
+public:
+    // Virtual units per pixel across and down.
+    static float UnitsX() { return 1024.0f / float(kWidth); }
+    static float UnitsY() { return 768.0f / float(kHeight); }
+
+protected:
 
     static bool Lit(int x, int y) {
         const Rgb c = At(x, y);
@@ -61,14 +78,14 @@ protected:
 
 GameUIRecord Panel(float x, float y, float w, float h) {
     GameUIRecord r;
-    r.x = x * kUnits;
-    r.y = y * kUnits;
-    r.width = w * kUnits;
-    r.height = h * kUnits;
+    r.x = x * GlHud::UnitsX();
+    r.y = y * GlHud::UnitsY();
+    r.width = w * GlHud::UnitsX();
+    r.height = h * GlHud::UnitsY();
     return r;
 }
 
-TEST_F(GlHud, PanelsAreDrawnScaledAndMoveOverDrawnFrames) {
+TEST_P(GlHud, PanelsAreDrawnScaledAndMoveOverDrawnFrames) {
     NztGameUI* g = CreateGameUI(Panel(100, 100, 200, 100));
     ASSERT_NE(g->mainWnd, nullptr);
     Frame();
@@ -81,7 +98,7 @@ TEST_F(GlHud, PanelsAreDrawnScaledAndMoveOverDrawnFrames) {
     GameUIAnimParams move;
     move.kind = GameUIAnimMove;
     move.duration = 1.0f;
-    move.start[0] = 100.0f * kUnits;
+    move.start[0] = 100.0f * UnitsX();
     g->StartAnim(move);
     FrameTiming.frameTime = 0.5f;
     Frame();  // steps before its body is drawn: +50 pixels
@@ -103,7 +120,7 @@ TEST_F(GlHud, PanelsAreDrawnScaledAndMoveOverDrawnFrames) {
     EXPECT_FALSE(Lit(405, 150));
 }
 
-TEST_F(GlHud, ChildPanelsFollowAndFadeWithTheirParent) {
+TEST_P(GlHud, ChildPanelsFollowAndFadeWithTheirParent) {
     NztGameUI* parent = CreateGameUI(Panel(50, 50, 300, 200));
     GameUIRecord child = Panel(20, 20, 40, 40);
     child.parentIndex = 0;
@@ -121,15 +138,16 @@ TEST_F(GlHud, ChildPanelsFollowAndFadeWithTheirParent) {
     EXPECT_FALSE(Lit(200, 150));
 }
 
-TEST_F(GlHud, MarkersAreDrawnOnTheMapWhereTheirObjectStands) {
+TEST_P(GlHud, MarkersAreDrawnOnTheMapWhereTheirObjectStands) {
     GameMapRecord r;
     r.x = r.y = 0.0f;
-    r.width = r.height = 320.0f * kUnits;  // 320 pixels for 10000 x 10000 world units
+    r.width = 320.0f * UnitsX();  // 320 by 320 pixels for 10000 x 10000 world units
+    r.height = 320.0f * UnitsY();
     r.opacity = 1.0f;
     NztGameMap* m = CreateGameMap(r);
     m->mapWnd->colour[0] = m->mapWnd->colour[1] = m->mapWnd->colour[2] = 0.0f;  // a black map
     NztScnObject* hero = CreateScnObject(nullptr);
-    m->AddMarker(hero, 0, 0, 0, 8 * kUnits, 8 * kUnits, 0.5f, 0.5f, 1.0f, "", "hero");
+    m->AddMarker(hero, 0, 0, 0, 8 * UnitsX(), 8 * UnitsY(), 0.5f, 0.5f, 1.0f, "", "hero");
     CNztWnd* pin = m->markers[0].window;
     pin->colour[0] = 1.0f;
     pin->colour[1] = pin->colour[2] = 0.0f;
@@ -175,16 +193,17 @@ protected:
     std::string savedFolder;
 };
 
-TEST_F(GlHudImages, PanelImagesAndItemIconsAreDrawn) {
+TEST_P(GlHudImages, PanelImagesAndItemIconsAreDrawn) {
     GameUIRecord r = Panel(20, 20, 100, 50);
     std::snprintf(r.imageName, sizeof r.imageName, "Red");
     NztGameUI* g = CreateGameUI(r);
     ASSERT_NE(g->mainWnd->normalImage, 0u);
 
     InventoryRecord ir;
-    ir.x = 200 * kUnits;
-    ir.y = 200 * kUnits;
-    ir.slotWidth = ir.slotHeight = 40 * kUnits;
+    ir.x = 200 * UnitsX();
+    ir.y = 200 * UnitsY();
+    ir.slotWidth = 40 * UnitsX();
+    ir.slotHeight = 40 * UnitsY();
     ir.useIcons = 1;
     std::snprintf(ir.selectedImageName, sizeof ir.selectedImageName, "Green");
     std::snprintf(ir.slotImageName, sizeof ir.slotImageName, "Green");
@@ -211,5 +230,11 @@ TEST_F(GlHudImages, PanelImagesAndItemIconsAreDrawn) {
     DestroyAllInventories();
     box->mesh = nullptr;
 }
+
+std::string ScreenName(const ::testing::TestParamInfo<ScreenSize>& info) {
+    return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+}
+INSTANTIATE_TEST_SUITE_P(Gl, GlHud, ::testing::ValuesIn(kScreens), ScreenName);
+INSTANTIATE_TEST_SUITE_P(Gl, GlHudImages, ::testing::ValuesIn(kScreens), ScreenName);
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/binio.h"
@@ -16,6 +17,7 @@
 #include "core/paths.h"
 #include "datakit/hud.h"
 #include "model/mesh.h"
+#include "platform/wincodes.h"
 #include "render/renderstate.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
@@ -484,23 +486,27 @@ TEST_F(Hud, ClicksHoverAndKeysReachThePanelThroughTheDispatchers) {
     EXPECT_EQ(Events(1.0f), (std::vector<int32_t>{10, 11, 9}));
     Log.clear();
 
-    // An editable caption: typed characters, then Enter and Escape.
+    // An editable caption takes as many typed characters as its maximum length says, at least
+    // one and at most what the caption holds; then Enter and Escape.
     EventRecord edit = Command(ActionSetGameUI, 0, 8);
-    edit.Value1 = 1000.0f;
-    SetGameUIAction(&edit);
-    EXPECT_EQ(g->mainWnd->captionCapacity, 256u);
-    edit.Value1 = 0.0f;
-    SetGameUIAction(&edit);
-    EXPECT_EQ(g->mainWnd->captionCapacity, 1u);
-    edit.Value1 = 4.0f;
-    SetGameUIAction(&edit);
-    EXPECT_EQ(g->mainWnd->readOnlyCaption, 0u);
-    EXPECT_EQ(g->mainWnd->takesKeys, 1u);
     EventRecord focus = Command(ActionSetGameUI, 0, 19);
-    SetGameUIAction(&focus);
-    ASSERT_EQ(FocusWnd, g->mainWnd);
-    for (uint32_t c : {'a', 'b', 'c', 'd', 'e'}) SendCharToFocusWnd(FocusWnd, c);
-    EXPECT_STREQ(g->mainWnd->text, "abc");  // capacity 4 keeps three characters
+    struct Limit {
+        float maximum;
+        size_t kept;
+    };
+    for (const Limit& l : {Limit{0.0f, 1}, Limit{1.0f, 1}, Limit{1000.0f, 255}, Limit{4.0f, 4}}) {
+        SCOPED_TRACE(l.maximum);
+        g->mainWnd->SetText("");
+        edit.Value1 = l.maximum;
+        SetGameUIAction(&edit);
+        EXPECT_EQ(g->mainWnd->readOnlyCaption, 0u);
+        EXPECT_EQ(g->mainWnd->takesKeys, 1u);
+        SetGameUIAction(&focus);
+        ASSERT_EQ(FocusWnd, g->mainWnd);
+        for (int i = 0; i < 300; ++i) SendCharToFocusWnd(FocusWnd, static_cast<uint32_t>('a' + i % 5));
+        EXPECT_EQ(std::strlen(g->mainWnd->text), l.kept);
+    }
+    EXPECT_STREQ(g->mainWnd->text, "abcd");
     SendCharToFocusWnd(FocusWnd, 13);
     SetGameUIAction(&focus);
     SendCharToFocusWnd(FocusWnd, 27);
@@ -510,7 +516,7 @@ TEST_F(Hud, ClicksHoverAndKeysReachThePanelThroughTheDispatchers) {
     SetGameUIAction(&readOnly);
     SetGameUIAction(&focus);
     SendCharToFocusWnd(FocusWnd, 'z');
-    EXPECT_STREQ(g->mainWnd->text, "abc");
+    EXPECT_STREQ(g->mainWnd->text, "abcd");
     Log.clear();
     HideGameUI(g);
     EXPECT_EQ(g->mainWnd->visible, 0u);
@@ -588,28 +594,54 @@ TEST_F(Hud, ScreenMessagesShowTheirPanelByItsZeroBasedIndex) {
 }
 
 TEST_F(Hud, AResizeLaysEveryHudObjectOutAgain) {
-    NztGameUI* g = CreateGameUI(Panel(100, 50, 200, 40));
-    InventoryRecord ir;
-    ir.x = 10.0f;
-    ir.y = 700.0f;
-    NztInventory* inv = CreateInventory(ir);
-    inv->AddItem(Prop("A"));
-    GameMapRecord mr;
-    mr.x = 800.0f;
-    mr.y = 0.0f;
-    mr.width = mr.height = 200.0f;
-    NztGameMap* m = CreateGameMap(mr);
-    m->AddMarker(nullptr, 0, 0, 0, 10, 10, 0.5f, 0.5f, 1, "", "centre");
-    RenderState.screenWidthF = 2048.0f;
-    RenderState.screenHeightF = 1536.0f;
-    LayoutGameScreens();
-    EXPECT_FLOAT_EQ(g->mainWnd->screenLeft, 200.0f);
-    EXPECT_FLOAT_EQ(g->mainWnd->width, 400.0f);
-    EXPECT_FLOAT_EQ(inv->slotWnds[0]->screenTop, 1400.0f);
-    EXPECT_FLOAT_EQ(inv->slotWnds[0]->width, 128.0f);
-    EXPECT_FLOAT_EQ(m->mapWnd->screenLeft, 1600.0f);
-    EXPECT_FLOAT_EQ(m->markers[0].window->width, 20.0f);
-    EXPECT_FLOAT_EQ(m->markers[0].window->screenLeft, 1600.0f + 190.0f);
+    // A 4:3 screen twice the grid, and wide ones, where a length scaled by the wrong side shows.
+    for (auto [width, height] : {std::pair{2048.0f, 1536.0f}, std::pair{1920.0f, 1080.0f}, std::pair{2560.0f, 1080.0f}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        RenderState.screenWidthF = 1024.0f;
+        RenderState.screenHeightF = 768.0f;
+        NztGameUI* g = CreateGameUI(Panel(100, 50, 200, 40));
+        NztGameUI* child = CreateGameUI(Panel(10, 5, 20, 20, 0));
+        LinkAllGameUIs();
+        InventoryRecord ir;
+        ir.x = 10.0f;
+        ir.y = 700.0f;
+        ir.layout = 2;  // top to bottom: the spacing goes by the height
+        NztInventory* inv = CreateInventory(ir);
+        inv->AddItem(Prop("A"));
+        inv->AddItem(Prop("B"));
+        GameMapRecord mr;
+        mr.x = 800.0f;
+        mr.y = 0.0f;
+        mr.width = mr.height = 200.0f;
+        NztGameMap* m = CreateGameMap(mr);
+        m->AddMarker(nullptr, 0, 0, 0, 10, 10, 0.5f, 0.5f, 1, "", "centre");
+        RenderState.screenWidthF = width;
+        RenderState.screenHeightF = height;
+        const float x = width / 1024.0f, y = height / 768.0f;
+        LayoutGameScreens();
+        EXPECT_FLOAT_EQ(g->mainWnd->screenLeft, 100.0f * x);
+        EXPECT_FLOAT_EQ(g->mainWnd->screenTop, 50.0f * y);
+        EXPECT_FLOAT_EQ(g->mainWnd->width, 200.0f * x);
+        EXPECT_FLOAT_EQ(g->mainWnd->height, 40.0f * y);
+        EXPECT_FLOAT_EQ(child->mainWnd->screenLeft, 110.0f * x);
+        EXPECT_FLOAT_EQ(child->mainWnd->screenTop, 55.0f * y);
+        EXPECT_FLOAT_EQ(inv->slotWnds[0]->screenLeft, 10.0f * x);
+        EXPECT_FLOAT_EQ(inv->slotWnds[0]->inflate, -5.0f * x);  // not the selected one
+        EXPECT_FLOAT_EQ(inv->slotWnds[1]->inflate, 0.0f);
+        EXPECT_FLOAT_EQ(inv->slotWnds[0]->screenTop, 700.0f * y);
+        EXPECT_FLOAT_EQ(inv->slotWnds[1]->screenTop, (700.0f + 64.0f + 4.0f) * y);
+        EXPECT_FLOAT_EQ(inv->slotWnds[0]->width, 64.0f * x);
+        EXPECT_FLOAT_EQ(inv->slotWnds[0]->height, 64.0f * y);
+        EXPECT_FLOAT_EQ(m->mapWnd->screenLeft, 800.0f * x);
+        EXPECT_FLOAT_EQ(m->mapWnd->height, 200.0f * y);
+        EXPECT_FLOAT_EQ(m->markers[0].window->width, 10.0f * x);
+        EXPECT_FLOAT_EQ(m->markers[0].window->height, 10.0f * y);
+        EXPECT_FLOAT_EQ(m->markers[0].window->screenLeft, (800.0f + 95.0f) * x);
+        DestroyAllInventories();
+        DestroyAllGameMaps();
+        DestroyAllGameUIs();
+        DestroyAllWnds();
+    }
 }
 
 class HudFiles : public WithUserFolder<Hud> {};
@@ -648,6 +680,11 @@ TEST_F(HudFiles, CaptionSaveAndLoad) {
         g->LoadText(name);
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "USER"), {}), 2);
+    // Stored bytes that begin with a zero are a caption too: an empty one.
+    ASSERT_TRUE(datakit::WriteNuiSave(folder + "USER/zero.nui", {std::string("\0ab", 3), -1, -1}));
+    g->LoadText("zero");
+    EXPECT_STREQ(g->mainWnd->text, "");
+    EXPECT_EQ(g->textIndex, -1);
     g->DestroyWnd();
     g->SaveText("gone");  // no caption, nothing written
     EXPECT_FALSE(std::filesystem::exists(folder + "USER/gone.nui"));
@@ -717,32 +754,58 @@ TEST_F(Hud, AddingRemovingAndSelectingFireTheirEvents) {
     EXPECT_TRUE(inv->slotWnds.empty());
 }
 
-TEST_F(Hud, KeypadSelectsAndUsesTheCurrentInventory) {
+uint8_t gKeyboard[256] = {};
+void ReadFakeKeyboard(uint8_t table[256]) { std::memcpy(table, gKeyboard, sizeof gKeyboard); }
+
+// The keypad keys through the keyboard read of each frame: each acts once on its press, however
+// many frames it is held.
+TEST_F(Hud, KeypadActsOnTheCurrentInventoryOnceAPress) {
     NztInventory* inv = CreateInventory(InventoryRecord{});
-    NztScnObject* a = Prop("A");
-    NztScnObject* b = Prop("B");
-    inv->AddItem(a);
-    inv->AddItem(b);
-    EventRecord used = Logging(35, 3.0f);
-    a->AddEventRecord(&used);
-    EventRecord invUsed = Logging(2, 4.0f);
-    inv->AddEventRecord(&invUsed);
+    std::vector<NztScnObject*> items;
+    for (const char* m : {"A", "B", "C"}) {
+        items.push_back(Prop(m));
+        EventRecord used = Logging(35, 3.0f + static_cast<float>(items.size()));  // 4, 5, 6
+        items.back()->AddEventRecord(&used);
+        inv->AddItem(items.back());
+    }
+    for (int32_t e : {2, 3, 4}) {
+        EventRecord r = Logging(e, 1.0f);
+        inv->AddEventRecord(&r);
+    }
+    ASSERT_EQ(inv->selected, 2);
+    std::memset(gKeyboard, 0, sizeof gKeyboard);
+    std::memset(ActionEnabled, 1, sizeof ActionEnabled);
+    InputServices.getKeyboardState = ReadFakeKeyboard;
     ClearKeyStates();
-    auto press = [](int action) {
-        std::swap(KeyStates.actions, KeyStates.previousActions);
-        std::memset(KeyStates.actions, 0, kGameActionCount);
-        if (action >= 0) KeyStates.actions[action] = 1;
-        HandleInventoryKeys();
+    auto hold = [](uint32_t key, int frames) {
+        for (int i = 0; i <= frames; ++i) {
+            gKeyboard[key] = i < frames ? 0x80 : 0;  // let go in the last frame
+            PollKeyboard();
+            HandleInventoryKeys();
+        }
     };
-    press(kActionPad4);
-    EXPECT_EQ(inv->selected, 0);
-    press(kActionPad4);  // held, not pressed again
-    press(-1);
-    press(kActionPad5);
-    EXPECT_EQ(Events(3.0f).size(), 1u);
-    EXPECT_EQ(Events(4.0f).size(), 1u);
-    press(kActionPad6);
-    EXPECT_EQ(inv->selected, 1);
+    struct Step {
+        uint32_t key;
+        int frames;
+        int32_t selected;
+        std::vector<int32_t> inventoryEvents;
+        float itemUsed;  // tag of the item whose use fired, 0 for none
+    };
+    const Step steps[] = {
+        {VK_NUMPAD4, 6, 1, {4}, 0.0f},  // previous
+        {VK_NUMPAD4, 1, 0, {4}, 0.0f},  // a one-frame tap counts
+        {VK_NUMPAD6, 6, 1, {3}, 0.0f},  // next
+        {VK_NUMPAD5, 6, 1, {2}, 5.0f},  // use: item B
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::to_string(s.key) + " for " + std::to_string(s.frames) + " frames");
+        Log.clear();
+        hold(s.key, s.frames);
+        EXPECT_EQ(inv->selected, s.selected);
+        EXPECT_EQ(Events(1.0f), s.inventoryEvents);
+        for (float tag : {4.0f, 5.0f, 6.0f}) EXPECT_EQ(Events(tag).size(), tag == s.itemUsed ? 1u : 0u) << tag;
+    }
+    ResetInputHooks();
     ClearKeyStates();
 }
 
@@ -797,6 +860,38 @@ TEST_F(Hud, OnlyItemsWithPointerRecordsCanBeDragged) {
     DispatchLButtonUpToWnds(260, 150, 0);
     EXPECT_EQ(inv->frameWnd->visible, 0u);
     EventPointerHitTest = nullptr;
+}
+
+// A pressed slot grows by its press growth scaled by the screen's width, across and down alike,
+// and moves back by half of it in pixels.
+TEST_F(Hud, APressedSlotGrowsByTheWidthScaleOnAnyScreen) {
+    for (auto [width, height] : {std::pair{1024.0f, 768.0f}, std::pair{1920.0f, 1080.0f}}) {
+        SCOPED_TRACE(width);
+        RenderState.screenWidthF = width;
+        RenderState.screenHeightF = height;
+        const float x = width / 1024.0f, y = height / 768.0f;
+        InventoryRecord r;
+        r.x = 100.0f;
+        r.y = 100.0f;
+        r.pressGrowth = 10.0f;
+        NztInventory* inv = CreateInventory(r);
+        NztScnObject* drag = Prop("Drag");
+        EventRecord pointer = Logging(36, 6.0f);
+        drag->AddEventRecord(&pointer);
+        inv->AddItem(drag);
+        CNztWnd* w = inv->slotWnds[0];
+        ASSERT_EQ(w->eventCallback, InventorySlotCallback);
+        const auto cx = static_cast<int32_t>(w->screenLeft + w->width / 2);
+        const auto cy = static_cast<int32_t>(w->screenTop + w->height / 2);
+        DispatchLButtonDownToWnds(cx, cy, 0);
+        EXPECT_FLOAT_EQ(w->width, 74.0f * x);
+        EXPECT_FLOAT_EQ(w->height, 64.0f * y + 10.0f * x);
+        EXPECT_FLOAT_EQ(w->left, 100.0f * x - 5.0f);
+        EXPECT_FLOAT_EQ(w->top, 100.0f * y - 5.0f);
+        DispatchLButtonUpToWnds(cx, cy, 0);
+        DestroyAllInventories();
+        DestroyAllWnds();
+    }
 }
 
 TEST_F(Hud, RemovedItemsStayReachableAndDestroyedItemsLeaveTheirSlot) {
@@ -888,6 +983,31 @@ TEST_F(HudFiles, InventorySaveWritesTheLastSlotFirstAndLoadStopsAtCapacity) {
     }
     DeleteInventoryFile("bag");
     EXPECT_FALSE(std::filesystem::exists(folder + "USER/bag.ivt"));
+}
+
+TEST_F(HudFiles, InventoryLoadTakesEveryKnownNameWhateverUnknownNamesComeFirst) {
+    struct Case {
+        int32_t capacity;
+        std::vector<std::string> stored;
+        std::vector<std::string> held;  // slot order
+    };
+    const Case cases[] = {
+        {3, {"Nothing", "A", "B", "C"}, {"A", "B", "C"}},
+        {2, {"X", "Y", "A", "B"}, {"A", "B"}},
+        {2, {"A", "Nothing", "B", "C"}, {"A", "B"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored[0] + " first, capacity " + std::to_string(c.capacity));
+        for (const char* m : {"A", "B", "C"}) Prop(m);  // registered, each load takes its own
+        ASSERT_TRUE(datakit::WriteIvtSave(folder + "USER/mixed.ivt", {1000, c.stored, -1, -1}));
+        InventoryRecord r;
+        r.capacity = c.capacity;
+        NztInventory* inv = CreateInventory(r);
+        inv->Load("mixed");
+        std::vector<std::string> held;
+        for (int32_t i = 0; i < inv->itemCount; ++i) held.emplace_back(static_cast<NztScnObject*>(inv->Item(i))->mesh->Name);
+        EXPECT_EQ(held, c.held);
+    }
 }
 
 TEST_F(Hud, SceneItemListFillsTheInventory) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include "audio/music.h"
 #include "audio/sound.h"
@@ -77,6 +79,43 @@ TEST_F(MenuTest, PauseMenuOpensOnceAndContinueClosesIt) {
     EXPECT_EQ(PauseQuitButton, nullptr);
     EXPECT_EQ(WndCount, 1u);  // the menu and its button went; the game's window stays
     EXPECT_EQ(gQuits, 0);
+}
+
+// Both screens stand on the 1024 x 768 grid of whatever screen the game has: x and widths by its
+// width, y and heights by its height, and the few pixel sizes as they are.
+TEST_F(MenuTest, ScreensAreLaidOutOnTheInterfaceGridOfAnyScreen) {
+    struct Rect {
+        float left, top, width, height;
+    };
+    auto expectRect = [](const CNztWnd* w, Rect r, const char* what) {
+        ASSERT_NE(w, nullptr) << what;
+        EXPECT_FLOAT_EQ(w->left, r.left) << what;
+        EXPECT_FLOAT_EQ(w->top, r.top) << what;
+        EXPECT_FLOAT_EQ(w->width, r.width) << what;
+        EXPECT_FLOAT_EQ(w->height, r.height) << what;
+    };
+    for (auto [width, height] : {std::pair{1024, 768}, std::pair{1920, 1080}, std::pair{1280, 1024}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        ApplyScreenSize(RenderState, width, height);
+        const float x = float(width) / 1024.0f, y = float(height) / 768.0f;
+        ASSERT_EQ(OpenPauseMenu(), 1u);
+        expectRect(PauseMenuWnd, {437 * x, 313 * y, 150 * x, 142 * y}, "menu");
+        expectRect(PauseQuitButton, {10 * x, 20 * y, 128 * x, 30 * y}, "quit");  // no font: the first place
+        EXPECT_FLOAT_EQ(PauseQuitButton->screenLeft, 447 * x);
+        EXPECT_FLOAT_EQ(PauseQuitButton->screenTop, 333 * y);
+        OnPauseContinue(nullptr);
+
+        ASSERT_EQ(OpenSettingsScreen(), 1u);
+        expectRect(SettingsWnd, {353.5f * x, 313.5f * y, 317 * x, 141 * y}, "settings");
+        expectRect(MusicSlider, {41 * x, 40 * y + 14, 200 * x, 10 * y}, "music slider");
+        expectRect(SoundSlider, {41 * x, 67 * y + 14, 200 * x, 10 * y}, "sound slider");
+        expectRect(MusicValueLabel, {246 * x, 37 * y + 12, 100, 25}, "music label");
+        expectRect(SoundValueLabel, {246 * x, 64 * y + 12, 100, 25}, "sound label");
+        expectRect(SettingsYesButton, {121.5f * x, 99 * y, 32 * x, 32 * y}, "yes");
+        expectRect(SettingsNoButton, {163.5f * x, 99 * y, 32 * x, 32 * y}, "no");
+        EXPECT_FLOAT_EQ(SettingsNoButton->screenTop, 412.5f * y);
+        CloseSettingsScreen();
+    }
 }
 
 TEST_F(MenuTest, QuitByButtonAndByEnterClosesTheMenuAndQuits) {

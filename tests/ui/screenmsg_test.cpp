@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/frame.h"
@@ -13,6 +14,8 @@
 #include "render/text.h"
 #include "support/gl_pixels.h"
 #include "support/gl_window.h"
+#include "ui/gameui.h"
+#include "ui/wnd.h"
 
 namespace {
 
@@ -121,6 +124,40 @@ TEST_F(ScreenMessageRecords, NullTextAndClearEmptyEveryRecord) {
     EXPECT_EQ(ScreenMessages[0].holdTime, 3.0f) << "a null text leaves the hold time";
 }
 
+// A panel of the game interface list at (x, y), virtual units.
+NztGameUI* Panel(float x, float y, float w, float h) {
+    GameUIRecord r;
+    r.x = x;
+    r.y = y;
+    r.width = w;
+    r.height = h;
+    return CreateGameUI(r);
+}
+
+// Where messages go on a 4:3 and on a wide screen: x by the width everywhere; y by the height for a
+// free message, by the width for a panel's. (No font is current: lines measure 0 by 0.)
+TEST_F(ScreenMessageRecords, PlacedOnTheGridOfTheScreenWhateverItsShape) {
+    for (auto [w, h] : {std::pair{1024, 768}, std::pair{1280, 720}, std::pair{1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        ResetScreenMessages();
+        ApplyScreenSize(RenderState, w, h);
+        RenderState.gameFont = RenderState.currentFont = nullptr;
+        const float sx = float(w) / 1024.0f, sy = float(h) / 768.0f;
+        NztGameUI* panel = Panel(200, 100, 300, 50);
+        ASSERT_NE(panel->mainWnd, nullptr);
+        ShowScreenMessage("free", kWhite, -1, 1.0f, 40.0f, 30.0f, 0, 0, 0);
+        const ScreenMessage& free = ScreenMessages[ScreenMessageIndex];
+        EXPECT_FLOAT_EQ(free.x, float(w / 2) + 40.0f * sx);
+        EXPECT_FLOAT_EQ(free.y, float(h / 2) + 30.0f * sy);
+        ShowScreenMessage("under", kWhite, 0, 1.0f, 40.0f, 30.0f, 0, 0, 0);
+        const ScreenMessage& under = ScreenMessages[ScreenMessageIndex];
+        EXPECT_FLOAT_EQ(under.x, (200.0f + 150.0f) * sx + 40.0f * sx);
+        EXPECT_FLOAT_EQ(under.y, 100.0f * sy + 30.0f * sx);
+        DestroyAllGameUIs();
+        DestroyAllWnds();
+    }
+}
+
 // ---------------------------------------------------------------- drawing, holding and fading
 
 const char* const kSans = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
@@ -167,6 +204,45 @@ class GlScreenMessages : public ScreenMessageFixture {
     static inline SDL_Window* window_ = nullptr;
     static inline SDL_GLContext context_ = nullptr;
 };
+
+// A linked message carries its panel: shown with the message, faded with it, hidden when it is
+// gone or cleared. A message that is not linked leaves its panel alone.
+TEST_F(GlScreenMessages, ALinkedMessageFadesAndHidesItsPanel) {
+    NztGameUI* linked = Panel(10, 10, 100, 40);
+    NztGameUI* loose = Panel(10, 200, 100, 40);
+    HideGameUI(linked);
+    HideGameUI(loose);
+    FrameTiming.frameTime = 1.0f / 32.0f;
+    ShowScreenMessage("Linked", kWhite, 0, 0.25f, 0, 0, 0, 1, 1);
+    const ScreenMessage& m = ScreenMessages[ScreenMessageIndex];
+    ShowScreenMessage("Loose", kWhite, 1, 0.25f, 0, 0, 0, 1, 0);
+    ASSERT_EQ(linked->mainWnd->visible, 1u);
+    ASSERT_EQ(loose->mainWnd->visible, 1u);
+    for (int frame = 0; frame < 8; ++frame) DrawnPixels();  // the hold
+    EXPECT_EQ(linked->mainWnd->colour[3], 1.0f);
+    int fading = 0;
+    while (m.colour[3] > 0.0f && fading < 40) {
+        DrawnPixels();
+        ++fading;
+        EXPECT_EQ(linked->mainWnd->colour[3], m.colour[3]) << fading;
+        if (m.colour[3] > 0.0f) EXPECT_EQ(linked->mainWnd->visible, 1u) << fading;
+    }
+    EXPECT_EQ(fading, 13);
+    EXPECT_EQ(linked->mainWnd->colour[3], 0.0f);
+    EXPECT_EQ(linked->mainWnd->visible, 0u) << "hidden when the message is gone";
+    EXPECT_EQ(loose->mainWnd->colour[3], 1.0f);
+    EXPECT_EQ(loose->mainWnd->visible, 1u);
+
+    ShowGameUI(linked);
+    linked->SetOpacity(1.0f);
+    ShowScreenMessage("Again", kWhite, 0, 5.0f, 0, 0, 0, 1, 1);
+    ShowScreenMessage("Loose again", kWhite, 1, 5.0f, 0, 0, 0, 1, 0);
+    ClearScreenMessages();
+    EXPECT_EQ(linked->mainWnd->visible, 0u) << "clearing hides a linked panel";
+    EXPECT_EQ(loose->mainWnd->visible, 1u);
+    DestroyAllGameUIs();
+    DestroyAllWnds();
+}
 
 TEST_F(GlScreenMessages, LinesStackInTextOrderAroundTheCentre) {
     Show("Upper#Lower");

@@ -272,6 +272,8 @@ TEST_F(TextBoxLife, SizesAndOffsetsBecomePixels) {
         {800, 600, 0, 0, 512, 384, 10, 20, 400, 300, 7.8125f - 200, 15.625f - 300},
         {800, 600, 30, 40, 512, 384, -64, 0, 400, 300, -50 + 30 - 200, 40 - 300},
         {2048, 1536, 0, 0, 0, 0, 512, 384, 0, 0, 1024, 768},
+        // Wide: widths and x by the width, heights and y by the height.
+        {1920, 1080, 0, 0, 512, 384, 10, 20, 960, 540, 18.75f - 480, 28.125f - 540},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.screenW) + " x " + std::to_string(c.screenH));

@@ -1,5 +1,6 @@
-// A hidden 640 x 480 GL window with the windows' 2-D plane and a game font, for tests that draw
-// windows and read the screen back.
+// A hidden GL window with the windows' 2-D plane and a game font, for tests that draw windows and
+// read the screen back. The screen is 640 x 480 unless a suite sets another size before SetUp (at
+// most the window's 960 x 540): the screen is the bottom-left part of the window.
 #pragma once
 
 #include <GL/gl.h>
@@ -20,19 +21,24 @@
 
 class GlWndScreen : public ::testing::Test {
 protected:
-    static constexpr int kWidth = 640;
-    static constexpr int kHeight = 480;
+    static constexpr int kWindowWidth = 960;
+    static constexpr int kWindowHeight = 540;
+    static inline int kWidth = 640;
+    static inline int kHeight = 480;
     static constexpr const char* kSans = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
 
     struct Rgb {
         int r, g, b;
     };
 
-    static void OpenScreen(const char* title) { OpenHiddenGlWindow(title, kWidth, kHeight, &window_, &context_); }
+    static void OpenScreen(const char* title) {
+        OpenHiddenGlWindow(title, kWindowWidth, kWindowHeight, &window_, &context_);
+    }
     static void TearDownTestSuite() { CloseHiddenGlWindow(&window_, &context_); }
 
     void SetUp() override {
         ASSERT_NE(context_, nullptr) << "no GL context: " << SDL_GetError();
+        ASSERT_TRUE(kWidth <= kWindowWidth && kHeight <= kWindowHeight);
         DestroyAllWnds();
         ClearTextureTable();
         ApplyScreenSize(RenderState, kWidth, kHeight);

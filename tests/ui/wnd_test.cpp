@@ -242,6 +242,12 @@ TEST_F(WndTest, AnEditWindowTakesTypedTextBackspaceAndTheWheel) {
     for (int i = 0; i < 6; ++i) SendCharToFocusWnd(FocusWnd, 8);  // Backspace on an empty line: nothing
     EXPECT_STREQ(edit->lines[edit->inputLine], "");
     EXPECT_EQ(edit->inputLength, 0u);
+    // Enter ends the line even with no command to run it: it stays in the log above a new one.
+    for (uint32_t code : {0x68u, 0x69u, 13u}) SendCharToFocusWnd(FocusWnd, code);
+    ASSERT_EQ(edit->lineCount, 2u);
+    EXPECT_STREQ(edit->lines[0], "hi");
+    EXPECT_EQ(edit->inputLine, 1u);
+    EXPECT_STREQ(edit->lines[1], "");
 
     // The wheel scrolls the log and stops there; over a plain window it goes on to the game.
     for (int i = 0; i < 20; ++i) edit->StartNewLine();
