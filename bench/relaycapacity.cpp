@@ -4,7 +4,13 @@
 // the players still connected, the share of states every other player received, the states the
 // relay handed out per second, the delivery latency (p50, p99), and the relay's CPU (% of a core)
 // and resident memory. At 64 a 65th player then tries to join and the time to its refusal is
-// reported.
+// reported. The players all play from 127.0.0.1: the relay is told to take 64 from one address.
+//
+// BM_RelaySessionUnderAttack runs 32 such players, each from a loopback address of its own and the
+// relay with its default limits, beside one hostile client from 127.0.0.2: 1, one that joins, sends
+// a burst of 120 states, leaves and joins again; 2, one that joins and leaves as fast as it can
+// from four sockets. It reports the same figures and the states
+// of the hostile client each player received per second, with the joins the host let it make.
 //
 // QV_RELAY_BENCH_SECONDS sets the measured time per N (default 10; the joining and a 2-s drain come
 // on top). All traffic stays on 127.0.0.1.
@@ -53,7 +59,7 @@ int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Cl
 // The relay host as a child process of its own, so that its CPU and memory can be read.
 class RelayProcess {
 public:
-    bool Start() {
+    bool Start(const char* perAddress) {
         int out[2];
         if (pipe(out) != 0) return false;
         posix_spawn_file_actions_t actions;
@@ -63,7 +69,10 @@ public:
         std::string path = QV_RELAYHOST_PATH;
         char loopback[] = "--loopback";
         char zero[] = "0";
-        char* argv[] = {path.data(), loopback, zero, nullptr};
+        char perAddressOption[] = "--per-address";
+        std::string perAddressValue = perAddress != nullptr ? perAddress : "";
+        char* argv[] = {path.data(), loopback, perAddressOption, perAddressValue.data(), zero, nullptr};
+        if (perAddress == nullptr) argv[2] = zero, argv[3] = nullptr;  // the default limits
         const int rc = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -134,6 +143,7 @@ struct Player {
     Clock::time_point nextSend;
     uint64_t sentMeasured = 0;
     uint64_t receivedMeasured = 0;
+    uint64_t hostileMeasured = 0;  // states of the hostile client
     uint8_t state[StateSize] = {StateId};
     uint8_t mesh[MeshSize] = {MeshId};
 
@@ -159,8 +169,10 @@ struct Session {
     uint16_t port = 0;
     std::atomic<bool> stop{false};
     std::atomic<bool> measuring{false};
+    std::atomic<uint64_t> hostileJoins{0};  // joins the host let the hostile client make
     Clock::time_point joinStart;
     std::chrono::milliseconds joinGap{20};
+    bool ownAddresses = false;  // each player from 127.0.1.<index + 1>
     std::mutex latencyLock;
     std::vector<float> latencyUs;
 };
@@ -178,6 +190,7 @@ void Work(Session& s, size_t worker, size_t workers) {
             if (!p.started) {
                 if (now < s.joinStart + s.joinGap * static_cast<int>(i)) continue;
                 p.started = true;
+                if (s.ownAddresses) p.net.SetLocalAddress(("127.0.1." + std::to_string(i + 1)).c_str());
                 p.net.Connect("127.0.0.1", s.port, 0, 0, 100);
                 p.nextSend = now + std::chrono::milliseconds(100);
             }
@@ -206,6 +219,7 @@ void Work(Session& s, size_t worker, size_t workers) {
                     p.SendState(false);
                     break;
                 case StateId:
+                    if (n == StateSize && GetU32(d + 16) == 2 && s.measuring) ++p.hostileMeasured;
                     if (n == StateSize && GetU32(d + 16) == 1) {
                         ++p.receivedMeasured;
                         int64_t sent = 0;
@@ -254,17 +268,57 @@ double TimeToRefusal(uint16_t port) {
     return -1.0;
 }
 
-void BM_RelaySession(benchmark::State& state) {
-    const auto count = static_cast<size_t>(state.range(0));
+// The hostile client from 127.0.0.2 (kind 1: bursts and reconnects, kind 2: join churn); its
+// states carry 2 where the players' carry their measured flag.
+void Hostile(Session& s, int kind) {
+    auto attempt = [&](bool burst) {
+        NetClientInterface net;
+        net.SetLocalAddress("127.0.0.2");
+        if (!net.Connect("127.0.0.1", s.port, 0, 0, 100)) return;
+        const auto start = Clock::now();
+        bool accepted = false, ended = false;
+        while (!s.stop && !accepted && !ended && Clock::now() - start < std::chrono::seconds(1)) {
+            while (NetPacket* packet = net.Receive()) {
+                accepted = accepted || packet->data[0] == NetIdConnectionAccepted;
+                ended = ended || ((packet->data[0] == NetIdConnectionFailed || packet->data[0] == NetIdConnectionLost) &&
+                                  packet->playerId.binaryAddress == 0);
+                net.DeallocatePacket(packet);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        if (!accepted) return;
+        ++s.hostileJoins;
+        if (!burst) return;
+        uint8_t m[StateSize] = {StateId};
+        PutU32(m + 4, net.GetPlayerID().binaryAddress);
+        PutU32(m + 16, 2);
+        for (int i = 0; i < 120; ++i) net.Send(m, StateSize);
+        const auto sent = Clock::now();
+        while (Clock::now() - sent < std::chrono::milliseconds(20)) {
+            while (NetPacket* packet = net.Receive()) net.DeallocatePacket(packet);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < (kind == 1 ? 1 : 4); ++t)
+        threads.emplace_back([&] {
+            while (!s.stop) attempt(kind == 1);
+        });
+    for (std::thread& t : threads) t.join();
+}
+
+void RunSession(benchmark::State& state, size_t count, int hostile) {
     const double seconds = Seconds();
     for (auto _ : state) {
         RelayProcess relay;
-        if (!relay.Start()) {
+        const std::string everyone = std::to_string(NetRelayMaxParticipants);
+        if (!relay.Start(hostile != 0 ? nullptr : everyone.c_str())) {
             state.SkipWithError("cannot start relayhost");
             return;
         }
         Session s;
         s.port = relay.Port();
+        s.ownAddresses = hostile != 0;
         for (size_t i = 0; i < count; ++i) {
             s.players.push_back(std::make_unique<Player>());
             s.players.back()->index = static_cast<int>(i);
@@ -276,6 +330,11 @@ void BM_RelaySession(benchmark::State& state) {
 
         // Everyone joins (and has had time to answer every announcement), then the measured time.
         std::this_thread::sleep_for(s.joinGap * static_cast<int>(count) + std::chrono::seconds(2));
+        std::thread hostileClient;
+        if (hostile != 0) {
+            hostileClient = std::thread(Hostile, std::ref(s), hostile);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
         const double cpuBefore = relay.CpuSeconds();
         const auto measureStart = Clock::now();
         s.measuring = true;
@@ -290,14 +349,17 @@ void BM_RelaySession(benchmark::State& state) {
         const double refusal = count == NetRelayMaxParticipants ? TimeToRefusal(s.port) : -2.0;
         s.stop = true;
         for (std::thread& t : threads) t.join();
+        if (hostileClient.joinable()) hostileClient.join();
 
         size_t connected = 0;
-        uint64_t sent = 0, received = 0;
+        uint64_t sent = 0, received = 0, hostileHeard = 0;
         for (const auto& p : s.players) {
             if (p->accepted && !p->lost && p->net.IsConnected()) ++connected;
             sent += p->sentMeasured;
             received += p->receivedMeasured;
+            hostileHeard += p->hostileMeasured;
         }
+        const double hostilePerSecond = static_cast<double>(hostileHeard) / static_cast<double>(count) / measured;
         const double expected = static_cast<double>(sent) * static_cast<double>(count - 1);
         std::vector<float>& l = s.latencyUs;
         std::sort(l.begin(), l.end());
@@ -314,6 +376,12 @@ void BM_RelaySession(benchmark::State& state) {
         state.counters["relay_rss_kb"] = static_cast<double>(rssKb);
         state.counters["relay_peak_kb"] = static_cast<double>(peakKb);
         if (refusal > -2.0) state.counters["refused_65th_ms"] = refusal;
+        if (hostile != 0) {
+            state.counters["hostile_per_s"] = hostilePerSecond;
+            state.counters["hostile_joins"] = static_cast<double>(s.hostileJoins.load());
+            std::printf("hostile client %d: each player heard %.1f of its states a second; the host let it join %llu times\n",
+                        hostile, hostilePerSecond, static_cast<unsigned long long>(s.hostileJoins.load()));
+        }
         std::printf("players %zu: connected %zu, delivery %.5f (%llu of %.0f), relayed %.0f states/s, latency p50 %.3f ms "
                     "p99 %.3f ms, relay CPU %.1f%% of a core, memory %ld kB (peak %ld kB)%s\n",
                     count, connected, expected > 0.0 ? static_cast<double>(received) / expected : 0.0,
@@ -324,7 +392,19 @@ void BM_RelaySession(benchmark::State& state) {
     }
 }
 
+void BM_RelaySession(benchmark::State& state) { RunSession(state, static_cast<size_t>(state.range(0)), 0); }
+
+void BM_RelaySessionUnderAttack(benchmark::State& state) {
+    RunSession(state, static_cast<size_t>(state.range(0)), static_cast<int>(state.range(1)));
+}
+
 BENCHMARK(BM_RelaySession)->Arg(8)->Arg(32)->Arg(64)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_RelaySessionUnderAttack)
+    ->Args({32, 1})
+    ->Args({32, 2})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 

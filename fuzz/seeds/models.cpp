@@ -63,7 +63,15 @@ std::vector<std::pair<std::string, Bytes>> AnimSeeds() {
     return seeds;
 }
 
+// The loose-file target reads each input both as a mesh file and as a side file.
+std::vector<std::pair<std::string, Bytes>> MeshFileSeeds() {
+    std::vector<std::pair<std::string, Bytes>> seeds = MeshSeeds();
+    for (auto& seed : SideSeeds()) seeds.push_back(std::move(seed));
+    return seeds;
+}
+
 const Registration qvo("qvo", MeshSeeds);
+const Registration meshfile("meshfile", MeshFileSeeds);
 const Registration qvc("qvc", SideSeeds);
 const Registration qva("qva", AnimSeeds);
 

@@ -155,6 +155,16 @@ void LogPacket(const char* format, const NetPacket& packet, const char* reason =
     Log(line);
 }
 
+// The end of the line that reports a host's refusal, by the reason byte it sent.
+const char* RefusalText(uint8_t reason) {
+    switch (reason) {
+    case NetRefusalSessionFull: return " - the session is full";
+    case NetRefusalAddressFull: return " - too many players from this address";
+    case NetRefusalJoiningTooFast: return " - joining too fast, try again in a second";
+    default: return "";
+    }
+}
+
 void OnParticipantArrived(const NetPacket& packet) {
     AddRemotePlayer(packet.playerId.binaryAddress);
     SendNetObjMesh();
@@ -311,8 +321,7 @@ void HandleNetworkPacket(const NetPacket& packet) {
         break;
     case NetIdConnectionFailed:
         // A host that refuses says why; the reason ends the same line.
-        LogPacket("ID_CONNECTION_ATTEMPT_FAILED: Server:%s / Index: %d", packet,
-                  n >= 2 && d[1] == NetRefusalSessionFull ? " - the session is full" : "");
+        LogPacket("ID_CONNECTION_ATTEMPT_FAILED: Server:%s / Index: %d", packet, n >= 2 ? RefusalText(d[1]) : "");
         break;
     case NetIdNewIncomingConnection:
         LogPacket("ID_NEW_INCOMING_CONNECTION: PlayerID:%s / Index: %d", packet);

@@ -801,7 +801,8 @@ protected:
 // first state); the host lets it pay them and every other participant hears both.
 TEST_F(NetSession, AJoinerOfAFullSessionKeepsItsPlaceAndEveryoneHearsItsAnswers) {
     NetRelayHost relay;
-    ASSERT_TRUE(relay.Start(0, true));
+    // Every player of this session is on this machine, so one address holds them all.
+    ASSERT_TRUE(relay.Start(0, true, NetRelayLimits{NetRelayMaxParticipants}));
     NetServerPort = relay.Port();
     Crowd crowd;
     ASSERT_TRUE(crowd.Join(NetRelayMaxParticipants - 1, relay.Port()));
@@ -837,7 +838,8 @@ TEST_F(NetSession, AJoinerOfAFullSessionKeepsItsPlaceAndEveryoneHearsItsAnswers)
 // one line from the host naming the address; the 64 inside stay.
 TEST_F(NetConsoleSession, The65thPlayerIsToldTheSessionIsFull) {
     NetRelayHost relay;
-    ASSERT_TRUE(relay.Start(0, true));
+    // Every player of this session is on this machine, so one address holds them all.
+    ASSERT_TRUE(relay.Start(0, true, NetRelayLimits{NetRelayMaxParticipants}));
     Crowd crowd;
     ASSERT_TRUE(crowd.Join(NetRelayMaxParticipants, relay.Port()));
     ASSERT_TRUE(PumpUntil(relay, [&] {
@@ -920,6 +922,11 @@ TEST_F(NetConsoleSession, EachPacketLogsItsLine) {
         {{NetIdConnectionFailed}, true, "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3"},
         {{NetIdConnectionFailed, NetRefusalSessionFull}, true,
          "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3 - the session is full"},
+        {{NetIdConnectionFailed, NetRefusalAddressFull}, true,
+         "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3 - too many players from this address"},
+        {{NetIdConnectionFailed, NetRefusalJoiningTooFast}, true,
+         "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3 - joining too fast, try again in a second"},
+        {{NetIdConnectionFailed, 99}, true, "ID_CONNECTION_ATTEMPT_FAILED: Server:127.0.0.1:60000 / Index: 3"},
         {Message(NetIdNewIncomingConnection, 12, 7), false, "ID_NEW_INCOMING_CONNECTION: PlayerID:7 (127.0.0.1:5000) / Index: 3"},
         {Message(NetIdStaticData, 12, 7), false, "ID_RECEIVED_STATIC_DATA: PlayerID: 7 (127.0.0.1:5000) / Index: 3"},
         {Message(NetIdRemoteNewConnection, 12, 7), false, "ID_REMOTE_NEW_INCOMING_CONNECTION: PlayerID:7 (127.0.0.1:5000) / Index: 3"},
