@@ -117,7 +117,15 @@ void GaitRule(NztEntity* e, const GaitRow& row) {
 }
 
 // The speed asked of the fly and swim rows: forward by the gait, back at walking pace, else 0.
+// The target the character had on the ground is kept aside and given back when it is next on the
+// ground (a flight's end sets its own), so that a factor set by the console or an action outlasts
+// a swim.
 void FreeSpeedTarget(NztEntity* e) {
+    NztMoveWork& w = e->moveWork;
+    if (w.landSpeedKept == 0) {
+        w.landSpeedTarget = e->speedFactorTarget;
+        w.landSpeedKept = 1;
+    }
     if (ButtonDown(MoveButton::Forward))
         e->speedFactorTarget = GaitFactor(e, e->gaitInUse);
     else if (ButtonDown(MoveButton::Back))
@@ -186,6 +194,10 @@ void NztEntity::UpdateAnimState() {
     if (inWater && canSwim && !airborne) {
         SwimBranch();
         return;
+    }
+    if (moveWork.landSpeedKept != 0) {
+        speedFactorTarget = moveWork.landSpeedTarget;
+        moveWork.landSpeedKept = 0;
     }
     if (sliding) {
         SlideBranch();
@@ -313,7 +325,6 @@ void NztEntity::LadderBranch() {
         actionState = ActionStateFree;
         return;
     }
-    speedFactorTarget = walkFactor;
     if (ButtonDown(MoveButton::Forward))
         Blend(this, AnimSlot::LadderMoveUp);
     else if (ButtonDown(MoveButton::Back))
@@ -349,10 +360,9 @@ void NztEntity::GroundBranch() {
     // 3. Guard.
     guarding = ButtonDown(MoveButton::Guard) ? 1 : 0;
     const bool left = ButtonDown(MoveButton::Left), right = ButtonDown(MoveButton::Right);
-    // 4. Without forward. On the ground the animations carry their own direction and the speed
-    // factor only scales them: anything but a forward gait goes at walking pace.
+    // 4. Without forward. On the ground the animations carry their own direction and their own
+    // pace; the speed factor (the console's, an action's) only scales them and is left as it is.
     if (!ButtonDown(MoveButton::Forward)) {
-        speedFactorTarget = walkFactor;
         if (ButtonDown(MoveButton::Back)) {
             if (stance == 1 && (left || right)) TurnYawBy(this, (left ? 1.0f : -1.0f) * turnRate * F());
             if (stance == 2 || stance == 3) LeanBody(left ? -512.0f : right ? 512.0f : 0.0f);
@@ -392,7 +402,6 @@ void NztEntity::GroundBranch() {
     }
     if (stance == 1 && (left || right)) AddAngles(0.0f, (left ? 1.0f : -1.0f) * turnRate * F(), 0.0f);
     if (stance == 2 || stance == 3) LeanBody(left ? 512.0f : right ? -512.0f : 0.0f);
-    speedFactorTarget = GaitFactor(this, gaitInUse);
     GaitForward(this, GroundRow);
 }
 

@@ -372,15 +372,23 @@ void NztEntity::Update() {
         AdjustPose();
     } else {
         // Driven over the network: the same behaviour step (its order excepted) and fall test, with
-        // the remote skinning and without the procedural pose.
+        // the remote skinning and without the procedural pose. The network places the character,
+        // so nothing here moves it; but it learns the ground under it as a local one does, so
+        // that its support height, the fall test and the contact events mean the same.
         UpdateLod();
         UpdateBehaviour();
         StepAnimation();
         PushStateToModel();
+        BindCollisionBody();
         SkinRemoteEntityMesh(mesh);
+        ProbeRemoteGround();
         PullVerticalSpeed();
+        FillContactBlocks();
+        inWater = onSurface;
         UpdateMeshAttachments(mesh);
         BindMeshData();
+        // Its height comes from the network: back within a step of the ground, it has landed.
+        if (airborne != 0 && Position[1] - supportHeight <= stepHeight) airborne = 0;
         if (locked == 0 && airborne == 0 && Position[1] - supportHeight > stepHeight) StartJump();
     }
     const bool moved = motion[1].x != 0.0f || motion[1].y != 0.0f || motion[1].z != 0.0f;
@@ -538,16 +546,27 @@ void NztEntity::StepUpperBodyLayer() {
         upperLayerFrame_ = 0;
     }
     const int32_t frame = layers[UpperBodyLayer].Frame;
-    if (frame < upperLayerFrame_) upperLayerFrame_ = 0;  // restarted
     const uint32_t self = EventObjectHandle(this);
-    for (int32_t f = upperLayerFrame_; f < frame && static_cast<size_t>(f) < anim->Frames.size(); ++f) {
-        const int32_t spell = anim->Frames[static_cast<size_t>(f)].FrameValue;
-        if (spell != -1 && CharacterLinks.castFrameSpell != nullptr) CharacterLinks.castFrameSpell(this, spell);
-        // A spell's effects may have ended the character or its layer.
-        if (ResolveEventObject(self) != this || layers.size() <= UpperBodyLayer ||
-            layers[UpperBodyLayer].Anim != anim)
-            return;
+    // Casts the spells of frames [from, to); false when a spell's effects ended the character or
+    // its layer.
+    auto cast = [&](int32_t from, int32_t to) {
+        const int32_t end = std::min(to, static_cast<int32_t>(anim->Frames.size()));
+        for (int32_t f = std::max(from, 0); f < end; ++f) {
+            const int32_t spell = anim->Frames[static_cast<size_t>(f)].FrameValue;
+            if (spell != -1 && CharacterLinks.castFrameSpell != nullptr) CharacterLinks.castFrameSpell(this, spell);
+            if (ResolveEventObject(self) != this || layers.size() <= UpperBodyLayer ||
+                layers[UpperBodyLayer].Anim != anim)
+                return false;
+        }
+        return true;
+    };
+    if (frame < upperLayerFrame_) {
+        // Restarted (the guard plays the parry again from its last frame): the frames it passed
+        // up to its end come first, the last one included.
+        if (!cast(upperLayerFrame_, static_cast<int32_t>(anim->FrameCount))) return;
+        upperLayerFrame_ = 0;
     }
+    if (!cast(upperLayerFrame_, frame)) return;
     upperLayerFrame_ = frame;
     // The weight rises toward its maximum while more than 5 frames remain, then falls toward its
     // minimum, 0.25 a step, never past either.
@@ -604,7 +623,8 @@ void NztEntity::PushStateToModel() {
     g.Sliding = &sliding;
     g.HangGliding = &hangGliding;
     g.Parachute = &parachuting;
-    g.ThirdGlide = &thirdGlide;
+    // The three glides leave the height to their own steps: the sky-dive is the third.
+    g.ThirdGlide = &skyDiving;
     g.HeightHold = &heightHold;
     g.StepHeight = stepHeight;
     g.Gravity = weight;
@@ -686,6 +706,21 @@ void NztEntity::FillContactBlocks() {
     wallContact.carrierValue = static_cast<float>(sweepHit.hitType);
     CopyNormal(wallNormal, wallContact.data);
     wallContact.secondObject = sweepHit.hitType != 0 ? ContactObject(sweepHit.object) : nullptr;
+}
+
+void NztEntity::ProbeRemoteGround() {
+    // The standing probe of the ground following, without its height changes: the floor, the
+    // support height, the on-surface flag and the probe record the ground block is filled from.
+    // No body is swept for a remote character, so its wall and carrier words stay empty.
+    if (!FiniteVector(Position)) return;
+    const Vec3 at{Position[0], Position[1], Position[2]};
+    float floor = floorHeight, surface = supportHeight;
+    StandingProbe probe;
+    onSurface = PoseWorld.findStandingSurface(at, stepHeight, surface, &floor, &surface, &probe, this);
+    floorHeight = floor;
+    supportHeight = surface;
+    standingProbe = probe;
+    sweepHit = SweepHitRecord{};
 }
 
 bool NztEntity::HasWallContact() const {
@@ -1017,7 +1052,9 @@ int32_t NztEntity::FaceWall() {
     const Vec3 motion{rotation[6] * body.radius, 0.0f, rotation[8] * body.radius};
     Vec3 normal{0.0f, 0.0f, 0.0f};
     if (FindWallAhead(&body, motion, 0, &normal, this) == nullptr) return 0;
-    SetYaw(RoundToInt(std::atan2(normal.x, normal.z) * AngleUnitsPerRadian));
+    // The normal of the wall met points back at the character: it turns to face against it, into
+    // the wall (facing along it would turn its back on the wall it is to hold on to).
+    SetYaw(RoundToInt(std::atan2(-normal.x, -normal.z) * AngleUnitsPerRadian));
     return 1;
 }
 

@@ -338,8 +338,10 @@ public:
     float walkFactor = 1.0f;
     float runFactor = 1.0f;
     float sprintFactor = 1.0f;
-    float speedFactor = 0.0f;
-    float speedFactorTarget = 0.0f;
+    // The scale of the animations' own motion: 1.0 goes at each animation's pace. The ground
+    // leaves it alone; the console, the actions, the orders and the vehicle and glide modes set it.
+    float speedFactor = 1.0f;
+    float speedFactorTarget = 1.0f;
     float airSpeedSmoothing = 0.01f;
     float carrierSpeedSmoothing = 0.0f;
     float glideTurnRate = 32.0f;
@@ -460,7 +462,6 @@ public:
     uint32_t guarding = 0;
     uint32_t parachuting = 0;
     uint32_t hangGliding = 0;
-    uint32_t thirdGlide = 0;
     uint32_t abortGlide = 0;
     uint32_t skyDiving = 0;
     uint32_t actionState = 0;  // 1 hanging on a hold, 4 a move of the state machine
@@ -541,10 +542,12 @@ private:
     int32_t upperLayerFrame_ = 0;        // its first frame whose spell is not yet cast
     uint32_t tiltSwitches_[2] = {0, 0};
     void ClearBlendLayer();
-    // The collision body and the contact records bound into the mesh for the posing (a local,
-    // free character only), and the contact blocks filled from what the posing found.
+    // The collision body and the contact records bound into the mesh for the posing (a free
+    // character), and the contact blocks filled from what the posing found; a character driven
+    // over the network is not swept, only probed for the ground under it.
     void BindCollisionBody();
     void FillContactBlocks();
+    void ProbeRemoteGround();
     // First of the slots named that the character has, played with BlendToAnimIndex; false when none.
     bool PlayFirst(std::initializer_list<uint32_t> slots, int32_t startFrame = 0);
     bool Has(uint32_t slot) { return GetAnim(slot) != nullptr; }

@@ -206,6 +206,7 @@ void NztEntity::EndFly() {
     airborne = 0;
     flying = 0;
     speedFactorTarget = 1.0f;
+    moveWork.landSpeedKept = 0;  // the end of a flight sets the target; the one kept aside is dropped
     if (!locked && EntityAboveGround(this)) StartJump();
     if (!airborne) RaiseEvent(this, inWater ? EventFlyEndWater : EventFlyEndLand);
 }

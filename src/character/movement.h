@@ -168,6 +168,9 @@ struct NztMoveWork {
     // Flying and swimming.
     uint32_t highFlight = 0;
     float verticalSpeed = 0.0f;  // units per frame, up positive
+    // The target speed factor the character had before a flight or a swim set its own.
+    float landSpeedTarget = 1.0f;
+    uint32_t landSpeedKept = 0;
     float turnSpeed = 0.0f;      // angle units per frame
     float bank = 0.0f;
     // Gliding.

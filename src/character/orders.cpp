@@ -132,12 +132,8 @@ void NztEntity::WatchPlayer() {
                 goalPoint[1] = p.y + waypointJitter;
                 goalPoint[2] = p.z + waypointJitter;
             }
-            // Standing on the waypoint gives no direction; and without forward speed a waypoint
-            // inside the arrival circle is never reached, so turning towards it would only circle
-            // it for ever: the character keeps its heading in both cases.
-            const float dx = goalPoint[0] - Position[0], dz = goalPoint[2] - Position[2];
-            const bool stalled = forwardSpeed == 0.0f && dx * dx + dz * dz <= radiiSquared[4];
-            if (!OnPoint(Position, goalPoint) && !stalled) NztBaseObject::TurnTowardsBy(goalPoint, factor);
+            // Standing on the waypoint gives no direction: the character keeps its heading.
+            if (!OnPoint(Position, goalPoint)) NztBaseObject::TurnTowardsBy(goalPoint, factor);
             break;
         }
         default:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "world/gamelight.h"
 #include "world/light.h"
 #include "world/objtype.h"
+#include "world/registry.h"
 #include "world/trail.h"
 
 namespace {
@@ -403,6 +405,48 @@ TEST_F(EventActions, TheSwitchboard) {
         EXPECT_FLOAT_EQ(e->Position[0], 0.0f) << param;
         EXPECT_EQ(e->shown, 1) << param;
     }
+}
+
+// Copying another object's rotation (64, sub-code 12) drops a scene object whose pose is kept from
+// frame to frame, so that the next frame poses it with its new turn.
+TEST_F(EventActions, ACopiedRotationIsPosedOnTheNextFrame) {
+    UseSampleData();
+    NztMesh* crate = CreateMeshData();
+    ASSERT_EQ(LoadMeshFile("OBJECTS/Crate1001.QVo", crate, 0, 1), 1);
+    NztScnObject* o = CreateScnObject(crate);
+    o->id = 1;
+    o->registered = 1;
+    o->visibilityTest = 0;
+    o->poseState = 2;  // as the scene loader leaves it
+    NztScnObject* turned = Scene(2, 50.0f);
+    turned->SetYaw(1024);  // a quarter turn
+    for (int i = 0; i < 3; ++i) UpdateObjects();
+    ASSERT_EQ(o->poseState, 1) << "the still crate keeps its pose";
+    ASSERT_GT(crate->VertexCount, 0u);
+    // Every posed corner is the rest corner turned by the object's rotation.
+    auto posedAsTurned = [&] {
+        for (uint32_t i = 0; i < crate->VertexCount; ++i) {
+            const Vec3& rest = crate->Vertices[i];
+            const float* m = o->rotation;
+            const Vec3 want{m[0] * rest.x + m[3] * rest.y + m[6] * rest.z + o->Position[0],
+                            m[1] * rest.x + m[4] * rest.y + m[7] * rest.z + o->Position[1],
+                            m[2] * rest.x + m[5] * rest.y + m[8] * rest.z + o->Position[2]};
+            const Vec3& got = o->vertices[i];
+            if (std::fabs(got.x - want.x) > 1e-3f || std::fabs(got.y - want.y) > 1e-3f ||
+                std::fabs(got.z - want.z) > 1e-3f)
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(posedAsTurned());
+    EventRecord r = Record(ActionObjectControl, ObjectKindScn, 1);
+    r.Param = 12;
+    r.Target2Kind = ObjectKindScn;
+    r.Target2Id = 2;
+    ObjectControlAction(&r);
+    ASSERT_NEAR(o->rotation[0], turned->rotation[0], 1e-5f);
+    UpdateObjects();
+    EXPECT_TRUE(posedAsTurned());
 }
 
 TEST_F(EventActions, TargetsBothWays) {

@@ -1,6 +1,8 @@
 // Orders and awareness, the action stack, life and death, and the wheel records.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "character/entity.h"
 #include "fixture.h"
 #include "model/anim.h"
@@ -85,28 +87,27 @@ TEST_F(Orders, FollowTrajectVisitsEveryPointThenEndsOrLoops) {
     }
 }
 
-TEST_F(Orders, FollowTrajectWithoutSpeedNeverArrivesNorSpins) {
+TEST_F(Orders, FollowTrajectWithoutSpeedNeverArrivesButFacesTheWaypoint) {
     NztTraject line = Line(3);
     NztEntity* e = Plain();
     e->SetOrder(8);
     e->radiiSquared[4] = 10.0f;
     e->forwardSpeed = 0.0f;
+    e->facingFactor = 1.0f;
     e->SetTraject(&line, 1, 0, 0, 0.0f);
-    e->Position[0] = 0.5f;
     e->SetAngles(0, 300, 0);
-    for (int step = 0; step < 20; ++step) {
-        e->WatchPlayer();
-        e->RunOrder();
+    // Inside the arrival circle and outside it, the facing step turns it toward the waypoint
+    // (-x, then +x); without speed it never arrives.
+    for (const auto& [x, yaw] : {std::pair{0.5f, 3072}, std::pair{-20.0f, 1024}}) {
+        e->Position[0] = x;
+        for (int step = 0; step < 20; ++step) {
+            e->WatchPlayer();
+            e->RunOrder();
+        }
+        EXPECT_EQ(e->Yaw(), yaw) << x;
     }
     EXPECT_EQ(e->waypoint, 0);
     EXPECT_TRUE(CodesTo(e).empty());
-    // Inside the arrival circle it keeps its heading instead of circling the waypoint.
-    EXPECT_EQ(e->Yaw(), 300);
-    // Outside it, it still heads for the waypoint.
-    e->Position[0] = -20.0f;
-    e->facingFactor = 1.0f;
-    e->WatchPlayer();
-    EXPECT_EQ(e->Yaw(), 1024);
 }
 
 TEST_F(Orders, AnEmptyTrajectoryEndsTheOrder) {

@@ -263,8 +263,8 @@ TEST_F(NetConsole, ConnectWithoutAUsableAddressSaysSoAtOnce) {
 
 namespace {
 
-// "SetSpeed" reaches the hero's own movement: typed while the hero walks, the next steps cover more
-// ground than the same steps without it.
+// "SetSpeed" reaches the hero's own movement and stays: typed while the hero walks, five seconds
+// of walking at factor 3 cover three times the ground of five seconds without it.
 
 class ConsoleSpeed : public CharacterWorld {
 protected:
@@ -295,17 +295,17 @@ protected:
         FreeCollideGrid();
         CharacterWorld::TearDown();
     }
-    // A flat floor 400 units square under the origin.
+    // A flat floor 2000 units square under the origin.
     static void Floor() {
         NztMesh* mesh = CreateMeshData();
-        const Vec3 v[4] = {{-200, 0, -200}, {-200, 0, 200}, {200, 0, -200}, {200, 0, 200}};
+        const Vec3 v[4] = {{-1000, 0, -1000}, {-1000, 0, 1000}, {1000, 0, -1000}, {1000, 0, 1000}};
         for (const Vec3& p : v) mesh->CollisionVertices.push_back(p);
         mesh->CollisionTriangles = {0, 1, 2, 2, 1, 3};
         mesh->CollisionTriangleWords = {1, 1};
         mesh->CollisionVertexCount = 4;
         mesh->CollisionTriangleCount = 2;
         mesh->PosedCollisionVertices = mesh->CollisionVertices;
-        const float box[6] = {-200, 0, -200, 200, 0, 200};
+        const float box[6] = {-1000, 0, -1000, 1000, 0, 1000};
         std::copy(box, box + 6, mesh->OwnCollisionBounds);
         NztScnObject* o = CreateScnObject(mesh);
         o->CopyCollision(mesh);
@@ -348,16 +348,17 @@ protected:
     int32_t savedCameraMode = 0;
 };
 
-TEST_F(ConsoleSpeed, SetSpeedMakesTheWalkingHeroCoverMoreGround) {
+TEST_F(ConsoleSpeed, SetSpeedMakesTheWalkingHeroCoverThreeTimesTheGround) {
     Floor();
     NztEntity* hero = Hero();
     ASSERT_NE(hero, nullptr);
     Walk(hero, 60);  // into a steady walk
-    const float plain = Walk(hero, 5);
-    ASSERT_GT(plain, 0.5f);
+    const float plain = Walk(hero, 250);
+    ASSERT_GT(plain, 50.0f);
     Type("SetSpeed 3");
-    const float fast = Walk(hero, 5);
-    EXPECT_GT(fast, plain * 1.5f) << "plain " << plain << ", after SetSpeed 3 " << fast;
+    const float fast = Walk(hero, 250);
+    EXPECT_NEAR(fast / plain, 3.0f, 0.15f) << "plain " << plain << ", after SetSpeed 3 " << fast;
+    EXPECT_FLOAT_EQ(hero->speedFactor, 3.0f);
 }
 
 }  // namespace
