@@ -1,8 +1,8 @@
 // Skinning a 100,000-vertex, 60-bone mesh, one whole pose per call: the kernel every skinning
-// variant uses, its plain reference, the earlier per-bone kernel, a dynamic object's full posing
-// (frame rotation and the kernel), and, when Irrlicht's headers and library are installed,
-// Irrlicht's CPU skinning of a mesh of the same size and skeleton beside it. Items are vertices
-// posed.
+// variant uses (as picked at start-up, and with each version of its vertex pass), its plain reference, the
+// earlier per-bone kernel, a dynamic object's full posing (frame rotation and the kernel), and, when
+// Irrlicht's headers and library are installed, Irrlicht's CPU skinning of a mesh of the same size and
+// skeleton beside it. Items are vertices posed.
 //
 // The skeleton is six limbs of ten bones. As in the mesh files, a bone lists every vertex it moves,
 // its own band and the bands further down its limb, so each vertex is transformed once for every
@@ -128,6 +128,26 @@ void BM_SkinKernel(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * Vertices);
 }
 
+// The kernel with each version of its vertex pass (0 plain, 1 AVX2, 2 AVX-512) selected in turn;
+// a version this processor cannot run is reported as skipped.
+void BM_SkinKernelVersion(benchmark::State& state) {
+    Scene& s = Data();
+    const SkinKernel kernel = static_cast<SkinKernel>(state.range(0));
+    const SkinKernel active = ActiveSkinKernel();
+    if (!SelectSkinKernel(kernel)) {
+        state.SkipWithError("this processor cannot run the version");
+        return;
+    }
+    uint32_t frame = 0;
+    for (auto _ : state) {
+        PoseMeshBones(&s.mesh, s.anim.Frames[frame].Keys, Bones);
+        benchmark::DoNotOptimize(s.posed.data());
+        frame = (frame + 1) % Frames;
+    }
+    SelectSkinKernel(active);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * Vertices);
+}
+
 void BM_SkinReference(benchmark::State& state) {
     Scene& s = Data();
     uint32_t frame = 0;
@@ -177,6 +197,7 @@ void BM_SkinCopyFloor(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SkinKernel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SkinKernelVersion)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SkinCopyFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SkinReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SkinPerBone)->Unit(benchmark::kMillisecond);

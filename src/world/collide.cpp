@@ -1,8 +1,10 @@
 #include "world/collide.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/paths.h"
 #include "model/mesh.h"
@@ -99,11 +101,278 @@ float HighOf3(float a, float b, float c) {
     return m;
 }
 
+// What a rigid object's grid lists may be at another place. Moving the object (or placing a copy
+// of its shape elsewhere) moves its triangles and its cell borders alike, but both are rounded
+// afresh there, so a triangle that lies within rounding of a cell's test border (the cell grown by
+// the margin) may fall on the other side of it. For every cell of the layout the candidates are
+// the triangles that touch the cell grown by the margin and a slack, in triangle order; each is
+// marked sure when it is listed now and also touches the cell grown by the margin less the slack.
+// At the new place a sure candidate stays listed and every other one is tested again, which gives
+// the lists of a build there as long as rounding moves nothing by as much as the slack. The slack
+// is a hundred times that rounding (SlackNeeded); triangles whose test the rounding may swing
+// further (slivers) or that are not made of numbers are always tested again.
+struct GridCandidates {
+    uint32_t nx = 0, nz = 0;
+    double slack = 0.0;
+    std::vector<uint32_t> start;    // per layout cell: its first entry; one more at the end
+    std::vector<uint32_t> entries;  // triangle indices with the flags below
+    // The entries tested again, and the layout cell of each.
+    std::vector<uint32_t> unsure, unsureCell;
+};
+constexpr uint32_t kUnsure = 0x80000000u;  // tested again at each place
+constexpr uint32_t kListed = 0x40000000u;  // an unsure one listed at the last place
+constexpr uint32_t kTriangle = kListed - 1;
+
+// The coordinates' size a grid's rounding is reckoned from: its box and margin.
+double GridMagnitude(const float box[6]) {
+    double m = 0.0;
+    for (int k = 0; k < 6; ++k) m = std::max(m, std::fabs(double(box[k])));
+    return m + 2.0 * CollisionCellMargin;
+}
+// The slack a grid of so many cells along x and z needs at magnitude m: a hundred times what
+// rounding may move a corner or a cell border by (a float step of the coordinates for a corner,
+// one more for each cell border summed up along an axis). Candidates are made with the slack of
+// twice their magnitude, so they stand for places out to twice as far.
+double SlackNeeded(double m, uint32_t nx, uint32_t nz) {
+    return 1e-5 * std::max(m, 100.0) * (1.0 + double(nx + nz) / 32.0) + 1e-4;
+}
+constexpr double kSlackReach = 2.0;
+
+// Smallest sine of a corner of a triangle whose test against a box is not swung by rounding more
+// than the slack allows for.
+constexpr double kSteadySine = 0.02;
+bool Steady(const CollisionTriangle& t) {
+    for (const Vec3& v : t.v)
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return false;
+    auto d = [](const Vec3& a, const Vec3& b) {
+        const double x = double(a.x) - b.x, y = double(a.y) - b.y, z = double(a.z) - b.z;
+        return std::array<double, 3>{x, y, z};
+    };
+    const auto ab = d(t.v[1], t.v[0]), ac = d(t.v[2], t.v[0]), bc = d(t.v[2], t.v[1]);
+    const double cx = ab[1] * ac[2] - ab[2] * ac[1], cy = ab[2] * ac[0] - ab[0] * ac[2],
+                 cz = ab[0] * ac[1] - ab[1] * ac[0];
+    const double area2 = std::sqrt(cx * cx + cy * cy + cz * cz);
+    auto len = [](const std::array<double, 3>& e) {
+        return std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]);
+    };
+    const double lab = len(ab), lac = len(ac), lbc = len(bc);
+    return area2 >= kSteadySine * lab * lac && area2 >= kSteadySine * lab * lbc &&
+           area2 >= kSteadySine * lac * lbc;
+}
+
+// The x (or z) borders of the layout's cells as BuildGrid sums them.
+void CellCorners(float lo, float step, uint32_t n, std::vector<float>* at) {
+    at->resize(n);
+    float x0 = lo;
+    for (uint32_t i = 0; i < n; ++i, x0 += step) (*at)[i] = x0;
+}
+
+// The candidates of the grid just built for the object where it stands; false when its lists
+// cannot be carried to another place (a triangle corner that is not one of its posed vertices
+// stays at the origin whatever the move, a box that is not finite).
+bool MakeCandidates(const NztCollideObject& o, GridCandidates* c) {
+    const uint32_t T = static_cast<uint32_t>(o.triangles.size());
+    const std::vector<uint32_t>& indices = o.mesh->CollisionTriangles;
+    if (T == 0 || T > kTriangle || indices.size() < 3 * size_t(T)) return false;
+    for (size_t i = 0; i < 3 * size_t(T); ++i)
+        if (indices[i] >= o.worldVertices.size()) return false;
+    const double magnitude = GridMagnitude(o.collisionBox);
+    const uint32_t nx = o.cellsPerAxis[0], nz = o.cellsPerAxis[2];
+    const double slack = SlackNeeded(kSlackReach * magnitude, nx, nz);
+    if (!std::isfinite(magnitude) || !std::isfinite(slack) || slack >= 0.5 * CollisionCellMargin)
+        return false;
+    if (o.gridLookup.size() != size_t(nx) * nz) return false;
+    const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
+    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
+    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    std::vector<float> xAt, zAt;
+    CellCorners(lo.x, dx, nx, &xAt);
+    CellCorners(lo.z, dz, nz, &zAt);
+    const float wide = static_cast<float>(CollisionCellMargin + slack);
+    const float narrow = static_cast<float>(CollisionCellMargin - slack);
+    c->nx = nx;
+    c->nz = nz;
+    c->slack = slack;
+    c->start.assign(size_t(nx) * nz + 1, 0);
+    c->entries.clear();
+    c->unsure.clear();
+    c->unsureCell.clear();
+    std::vector<uint8_t> steady(T);
+    for (uint32_t t = 0; t < T; ++t) steady[t] = Steady(o.triangles[t]) ? 1 : 0;
+    // Per column, the triangles whose x range meets it grown by the wide margin (the columns' x
+    // ranges rise with the index: finite box, cells of the same width).
+    std::vector<std::vector<uint32_t>> columns(nx);
+    for (uint32_t t = 0; t < T; ++t) {
+        const CollisionTriangle& tri = o.triangles[t];
+        if (!steady[t] &&
+            !(std::isfinite(tri.v[0].x) && std::isfinite(tri.v[1].x) && std::isfinite(tri.v[2].x))) {
+            for (uint32_t i = 0; i < nx; ++i) columns[i].push_back(t);
+            continue;
+        }
+        const float tx0 = std::min({tri.v[0].x, tri.v[1].x, tri.v[2].x});
+        const float tx1 = std::max({tri.v[0].x, tri.v[1].x, tri.v[2].x});
+        for (uint32_t i = 0; i < nx; ++i) {
+            if (tx1 < xAt[i] - wide || tx0 > (xAt[i] + dx) + wide) continue;
+            columns[i].push_back(t);
+        }
+    }
+    for (uint32_t i = 0; i < nx; ++i) {
+        for (uint32_t k = 0; k < nz; ++k) {
+            const size_t cell = size_t(i) * nz + k;
+            c->start[cell] = static_cast<uint32_t>(c->entries.size());
+            const Vec3 wideMin{xAt[i] - wide, lo.y - wide, zAt[k] - wide};
+            const Vec3 wideMax{(xAt[i] + dx) + wide, hi.y + wide, (zAt[k] + dz) + wide};
+            const Vec3 narrowMin{xAt[i] - narrow, lo.y - narrow, zAt[k] - narrow};
+            const Vec3 narrowMax{(xAt[i] + dx) + narrow, hi.y + narrow, (zAt[k] + dz) + narrow};
+            const int32_t kept = o.gridLookup[cell];
+            CollisionCellEntries listed;
+            if (kept >= 0 && size_t(kept) < o.gridCells.size()) listed = o.gridCells[size_t(kept)].entries;
+            size_t next = 0;  // the listed triangles are in triangle order
+            for (const uint32_t t : columns[i]) {
+                const CollisionTriangle& tri = o.triangles[t];
+                while (next < listed.size() && listed[next] < t) ++next;
+                const bool isListed = next < listed.size() && listed[next] == t;
+                bool sure = false;
+                if (steady[t]) {
+                    if (!TriangleIntersectsBox(wideMin, wideMax, tri.v[0], tri.v[1], tri.v[2])) {
+                        if (isListed) return false;  // the test is not what it should be: keep nothing
+                        continue;
+                    }
+                    sure =
+                        isListed && TriangleIntersectsBox(narrowMin, narrowMax, tri.v[0], tri.v[1], tri.v[2]);
+                } else {
+                    const float tz0 = std::min({tri.v[0].z, tri.v[1].z, tri.v[2].z});
+                    const float tz1 = std::max({tri.v[0].z, tri.v[1].z, tri.v[2].z});
+                    const bool finite = std::isfinite(tz0) && std::isfinite(tz1);
+                    if (finite && !isListed && (tz1 < wideMin.z || tz0 > wideMax.z)) continue;
+                }
+                if (!sure) {
+                    c->unsure.push_back(static_cast<uint32_t>(c->entries.size()));
+                    c->unsureCell.push_back(static_cast<uint32_t>(cell));
+                }
+                c->entries.push_back(sure ? t : (t | kUnsure | (isListed ? kListed : 0u)));
+            }
+        }
+    }
+    c->start.back() = static_cast<uint32_t>(c->entries.size());
+    return true;
+}
+
+// Whether candidates made elsewhere may stand for the object's layout where it is now.
+bool CandidatesFit(const GridCandidates& c, uint32_t nx, uint32_t nz, const float box[6]) {
+    const double magnitude = GridMagnitude(box);
+    return c.nx == nx && c.nz == nz && std::isfinite(magnitude) && SlackNeeded(magnitude, nx, nz) <= c.slack;
+}
+
+// The box a cell of the layout tests triangles against, as BuildGrid makes it.
+void CellTestBox(float x0, float z0, float dx, float dz, const Vec3& lo, const Vec3& hi, Vec3* testMin,
+                 Vec3* testMax) {
+    *testMin = {x0 - CollisionCellMargin, lo.y - CollisionCellMargin, z0 + -CollisionCellMargin};
+    *testMax = {(x0 + dx) + CollisionCellMargin, hi.y + CollisionCellMargin, (z0 + dz) + CollisionCellMargin};
+}
+
+// The object's lists from the candidates, its cells laid out over its box as BuildGrid lays them:
+// the sure candidates as they are, the others tested where the object stands. With own, the
+// candidates are the object's and note what was listed.
+void ListCandidates(NztCollideObject& o, const GridCandidates& c, GridCandidates* own = nullptr) {
+    const uint32_t nx = c.nx, nz = c.nz;
+    const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
+    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
+    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    std::vector<float> xAt, zAt;
+    CellCorners(lo.x, dx, nx, &xAt);
+    CellCorners(lo.z, dz, nz, &zAt);
+    o.cellsPerAxis[0] = nx;
+    o.cellsPerAxis[1] = 1;
+    o.cellsPerAxis[2] = nz;
+    o.gridOrigin = lo;
+    o.gridStep[0] = dx;
+    o.gridStep[1] = dz;
+    o.gridLookup.assign(size_t(nx) * nz, -1);
+    static thread_local std::vector<uint32_t> entries, first, count;
+    static thread_local std::vector<CollisionCell> cells;
+    entries.clear();
+    first.clear();
+    count.clear();
+    cells.clear();
+    for (uint32_t i = 0; i < nx; ++i) {
+        for (uint32_t k = 0; k < nz; ++k) {
+            const size_t cell = size_t(i) * nz + k;
+            Vec3 testMin, testMax;
+            CellTestBox(xAt[i], zAt[k], dx, dz, lo, hi, &testMin, &testMax);
+            const size_t before = entries.size();
+            for (uint32_t e = c.start[cell]; e < c.start[cell + 1]; ++e) {
+                const uint32_t t = c.entries[e] & kTriangle;
+                if ((c.entries[e] & kUnsure) != 0) {
+                    const CollisionTriangle& tri = o.triangles[t];
+                    const bool listed = TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2]);
+                    if (own != nullptr)
+                        own->entries[e] = listed ? (own->entries[e] | kListed) : (own->entries[e] & ~kListed);
+                    if (!listed) continue;
+                }
+                entries.push_back(t);
+            }
+            if (entries.size() == before) continue;
+            o.gridLookup[cell] = static_cast<int32_t>(cells.size());
+            CollisionCell kept;
+            kept.boxMin = {xAt[i], lo.y, zAt[k]};
+            kept.boxMax = {xAt[i] + dx, hi.y, zAt[k] + dz};
+            cells.push_back(kept);
+            first.push_back(static_cast<uint32_t>(before));
+            count.push_back(static_cast<uint32_t>(entries.size() - before));
+        }
+    }
+    o.gridEntries.assign(entries.begin(), entries.end());
+    for (size_t k = 0; k < cells.size(); ++k) cells[k].entries = {o.gridEntries.data() + first[k], count[k]};
+    o.gridCells.assign(cells.begin(), cells.end());
+    o.gridCellCount = static_cast<uint32_t>(o.gridCells.size());
+}
+
+// Whether every unsure candidate is listed at the object's place as it was where its lists were
+// made (then those lists stand there).
+bool UnsureAsListed(const NztCollideObject& o, const GridCandidates& c) {
+    if (!c.unsure.empty()) {
+        const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
+        const float dx = (hi.x - lo.x) / static_cast<float>(c.nx);
+        const float dz = (hi.z - lo.z) / static_cast<float>(c.nz);
+        static thread_local std::vector<float> xAt, zAt;
+        CellCorners(lo.x, dx, c.nx, &xAt);
+        CellCorners(lo.z, dz, c.nz, &zAt);
+        for (size_t u = 0; u < c.unsure.size(); ++u) {
+            const uint32_t entry = c.entries[c.unsure[u]];
+            const uint32_t cell = c.unsureCell[u];
+            Vec3 testMin, testMax;
+            CellTestBox(xAt[cell / c.nz], zAt[cell % c.nz], dx, dz, lo, hi, &testMin, &testMax);
+            const CollisionTriangle& tri = o.triangles[entry & kTriangle];
+            if (TriangleIntersectsBox(testMin, testMax, tri.v[0], tri.v[1], tri.v[2]) !=
+                ((entry & kListed) != 0))
+                return false;
+        }
+    }
+    return true;
+}
+// A move of an object whose lists stand for its candidates: while the unsure ones are listed as
+// they were, the lists stand and only the cells move.
+void CarryCandidates(NztCollideObject& o, GridCandidates& c) {
+    if (UnsureAsListed(o, c))
+        o.PlaceGridCells();
+    else
+        ListCandidates(o, c, &c);
+}
+
+// The candidates of the objects whose grids were carried or may be: made at an object's first
+// move (a rigid object that moves once tends to move again), dropped with its grid. Never freed, so
+// that an object destroyed at exit still finds it.
+std::unordered_map<const NztCollideObject*, GridCandidates>& CandidatesOf() {
+    static auto* candidates = new std::unordered_map<const NztCollideObject*, GridCandidates>;
+    return *candidates;
+}
+
 // The triangle lists of the grid last made for a rigid shape, kept so that the next object of that
 // shape placed elsewhere (the many copies of one prop in a level) takes them instead of testing
-// every triangle against every cell again. They are what a move keeps (UpdateCollision): world
-// vertices that differ only by a move give the same lists. The shape is kept by value, so that a
-// freed mesh whose memory is reused is never taken for it.
+// every triangle against every cell again: the lists where they were made, and once a second
+// object of the shape has come, its candidates (GridCandidates) for any other place. The shape is
+// kept by value, so that a freed mesh whose memory is reused is never taken for it.
 struct SharedGrid {
     std::vector<Vec3> rest;         // the rest collision vertices
     std::vector<uint32_t> indices;  // the collision triangles, three vertex indices each
@@ -115,6 +384,10 @@ struct SharedGrid {
     std::vector<int32_t> lookup;
     std::vector<uint32_t> entries;
     std::vector<uint32_t> cellStart, cellCount;  // each kept cell's run of entries
+    // Made when a second object of the shape comes: until then only the lists are kept, which
+    // stand for the first object's place alone.
+    bool hasCandidates = false;
+    GridCandidates candidates;
 };
 
 // A few shapes are kept, the last used first.
@@ -160,9 +433,31 @@ SharedGrid* FindSharedGrid(const NztCollideObject& o, const NztCollideObject::Gr
     return nullptr;
 }
 
-// Keeps the object's fresh lists for the shape (its rest vertices must be finite too).
+// Keeps the object's fresh lists for the shape (its rest vertices must be finite too). When lists
+// are kept for the shape already, a second object of it has come: its lists get their candidates.
 void KeepSharedGrid(const NztCollideObject& o, const NztCollideObject::GridShape& shape) {
     const NztMesh* mesh = o.mesh;
+    if (SharedGrid* kept = FindSharedGrid(o, shape, o.cellsPerAxis[0], o.cellsPerAxis[2])) {
+        // Candidates stand for places up to twice as far out as where they were made: an object
+        // further out gives the shape new ones.
+        if (kept->hasCandidates &&
+            !(SlackNeeded(kSlackReach * GridMagnitude(o.collisionBox), o.cellsPerAxis[0], o.cellsPerAxis[2]) >
+              kept->candidates.slack))
+            return;
+        GridCandidates candidates;
+        if (!MakeCandidates(o, &candidates)) return;
+        kept->lookup = o.gridLookup;
+        kept->entries = o.gridEntries;
+        kept->cellStart.clear();
+        kept->cellCount.clear();
+        for (const CollisionCell& cell : o.gridCells) {
+            kept->cellStart.push_back(static_cast<uint32_t>(cell.entries.first - o.gridEntries.data()));
+            kept->cellCount.push_back(static_cast<uint32_t>(cell.entries.count));
+        }
+        kept->candidates = std::move(candidates);
+        kept->hasCandidates = true;
+        return;
+    }
     const std::vector<Vec3>& rest = mesh->CollisionVertices;
     if (!Finite(reinterpret_cast<const float*>(rest.data()), rest.size() * 3)) return;
     SharedGrid g;
@@ -187,15 +482,24 @@ void KeepSharedGrid(const NztCollideObject& o, const NztCollideObject::GridShape
 }
 
 // Gives the object the lists kept for its shape, with the cells laid out over its own box as
-// BuildGrid lays them out; false when none are kept (the caller builds).
+// BuildGrid lays them out: the lists themselves when the candidates leave nothing to test again,
+// else the candidates that pass where the object stands. False when the caller must build: none
+// are kept, or no candidates yet (the caller's build then gives the shape its candidates, see
+// KeepSharedGrid), or they were made for coordinates much smaller than the object's.
 bool TakeSharedGrid(NztCollideObject& o, const NztCollideObject::GridShape& shape) {
     if (!Shareable(o, shape)) return false;
     const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
     const uint32_t nx = CellsAlong(hi.x - lo.x, shape.cellSize);
     const uint32_t nz = CellsAlong(hi.z - lo.z, shape.cellSize);
     const SharedGrid* shared = FindSharedGrid(o, shape, nx, nz);
-    if (shared == nullptr) return false;
+    if (shared == nullptr || !shared->hasCandidates ||
+        !CandidatesFit(shared->candidates, nx, nz, o.collisionBox))
+        return false;
     o.FreeGrid();
+    if (!UnsureAsListed(o, shared->candidates)) {
+        ListCandidates(o, shared->candidates);
+        return true;
+    }
     o.cellsPerAxis[0] = nx;
     o.cellsPerAxis[1] = 1;
     o.cellsPerAxis[2] = nz;
@@ -212,6 +516,7 @@ bool TakeSharedGrid(NztCollideObject& o, const NztCollideObject::GridShape& shap
 }  // namespace
 
 NztCollideObject::~NztCollideObject() {
+    CandidatesOf().erase(this);
     RemoveFromCollideGrid(this);
     ForgetCharacterBox(this);
 }
@@ -258,14 +563,25 @@ void NztCollideObject::UpdateCollision() {
     std::copy(mesh->CollisionBounds, mesh->CollisionBounds + 6, collisionBox);
     NoteCharacterBoxMoved(this);
     for (uint32_t i = 0; i < triangles.size(); ++i) UpdateTriangle(i);
-    // A rigid object that only moved keeps its lists; the cells are laid out again over the new
-    // box as a rebuild would lay them out. A rebuild happens when the shape, the turn or the number
-    // of cells changes.
+    // A rigid object that only moved carries its lists along: the cells are laid out again over
+    // the new box as a rebuild would lay them out, and the triangles near a cell's test border
+    // are tested again there (GridCandidates). The candidates are made at its first move, from a
+    // build where it then stands. A rebuild happens when the shape, the turn or the number of
+    // cells changes, or when the object has gone far beyond where its candidates were made.
     if (SameShape(shape, gridShape) && !gridLookup.empty()) {
         const Vec3 lo = Lower(collisionBox), hi = Upper(collisionBox);
         if (CellsAlong(hi.x - lo.x, shape.cellSize) == cellsPerAxis[0] &&
             CellsAlong(hi.z - lo.z, shape.cellSize) == cellsPerAxis[2]) {
-            PlaceGridCells();
+            const auto at = CandidatesOf().find(this);
+            if (at != CandidatesOf().end() &&
+                CandidatesFit(at->second, cellsPerAxis[0], cellsPerAxis[2], collisionBox)) {
+                CarryCandidates(*this, at->second);
+                return;
+            }
+            BuildGrid();
+            GridCandidates candidates;
+            if (MakeCandidates(*this, &candidates)) CandidatesOf()[this] = std::move(candidates);
+            gridShape = shape;
             return;
         }
     }
@@ -457,6 +773,7 @@ void NztCollideObject::BuildGrid() {
 }
 
 void NztCollideObject::FreeGrid() {
+    if (!CandidatesOf().empty()) CandidatesOf().erase(this);
     gridShape.valid = false;
     gridCells = {};
     gridEntries = {};

@@ -76,6 +76,9 @@ struct SphereCollector {
         // The exact test squares the radius: a negative one reaches as far as a positive one.
         const float reach = std::fabs(radius) * 1.001f + 1e-3f;
         auto apart = [reach](float a, float b, float d, float c) {
+            // A corner that is not a number leaves the triangle to the exact test, whatever that
+            // makes of it.
+            if (std::isnan(a) || std::isnan(b) || std::isnan(d)) return false;
             const float lo = std::min(a, std::min(b, d)), hi = std::max(a, std::max(b, d));
             const float margin = reach + 1e-4f * (std::fabs(lo) + std::fabs(hi) + std::fabs(c));
             return c - hi > margin || lo - c > margin;

@@ -405,8 +405,9 @@ SkinAffine StepMap(const SkinStep& s, const NztBoneKey& k, const Vec3& piv) {
     return m;
 }
 
-// The vertex pass: every vertex of a run through its group's map. Two forms, each the quicker
-// where it is used (g++ builds one copy per x86-64 instruction set and picks at load time):
+// The vertex pass: every vertex of a run through its group's map. It is built three times, for
+// any x86-64, for AVX2 and for AVX-512, and the widest the processor runs is picked on first use.
+// Two forms, each the quicker where it is used:
 //
 // - By lanes (g++'s AVX2 copy, and every build by clang): eight vertices at a time are 24
 //   interleaved floats (x y z x y z ...), loaded as three vectors of eight lanes. They are
@@ -419,6 +420,16 @@ SkinAffine StepMap(const SkinStep& s, const NztBoneKey& k, const Vec3& piv) {
 //   loop over whole vertices that the compiler vectorises itself. With AVX-512 it gathers the
 //   components with two-table permutes, quicker than the lanes; without AVX2, g++ makes poor code
 //   of the generic vectors.
+//
+// Every version gives the same bits: each product and each sum is rounded on its own, in the same
+// order, and the compilers are told not to fuse a product and a sum into one multiply-add (which
+// only the vector instruction sets have), so a pose does not depend on the processor.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#elif defined(__GNUC__)
+#pragma GCC push_options
+#pragma GCC optimize("fp-contract=off")
+#endif
 typedef float SkinLanes __attribute__((vector_size(32)));
 
 // The matrix entries, each in every lane: 9 point matrix entries and 3 offsets, or 9 normal
@@ -505,12 +516,7 @@ void SkinOneVertex(const float* m, const float* in, const float* inN, float* out
         SkinOneVertex(m, rest + 3 * i, restNormals + 3 * i, out + 3 * i, outNormals + 3 * i);
 }
 
-#if defined(__clang__)
-void SkinRunPass(const float* __restrict rest, const float* __restrict restNormals, float* __restrict out,
-                 float* __restrict outNormals, uint32_t count, const float* __restrict m) {
-    SkinLanePass(rest, restNormals, out, outNormals, count, m);
-}
-#else
+#if !defined(__clang__)
 // The same with plain loops.
 [[gnu::always_inline]] inline void SkinPlainPass(const float* __restrict rest,
                                                  const float* __restrict restNormals, float* __restrict out,
@@ -533,28 +539,101 @@ void SkinRunPass(const float* __restrict rest, const float* __restrict restNorma
         outNormals[3 * i + 2] = n2 * u + n5 * v + n8 * w;
     }
 }
+#endif
 
-#if defined(__x86_64__)
+// The versions of the vertex pass. Each is its own function, so that any one can be picked (the
+// tests run every one the machine can execute). Which form each uses is the quicker one for the
+// compiler it was built with (see above). The instruction sets named are those the start-up check
+// looks for.
 #define QV_SKIN_PASS_ARGS                                                                             \
     const float *__restrict rest, const float *__restrict restNormals, float *__restrict out,          \
         float *__restrict outNormals, uint32_t count, const float *__restrict m
-__attribute__((target("default"))) void SkinRunPass(QV_SKIN_PASS_ARGS) {
+using SkinPassFunction = void (*)(QV_SKIN_PASS_ARGS);
+
+void SkinPassPlain(QV_SKIN_PASS_ARGS) {
+#if defined(__clang__)
+    SkinLanePass(rest, restNormals, out, outNormals, count, m);
+#else
     SkinPlainPass(rest, restNormals, out, outNormals, count, m);
+#endif
 }
-__attribute__((target("arch=x86-64-v3"))) void SkinRunPass(QV_SKIN_PASS_ARGS) {
+
+#if defined(__x86_64__)
+#define QV_SKIN_AVX2 "avx2,fma,bmi,bmi2"
+#define QV_SKIN_AVX512 QV_SKIN_AVX2 ",avx512f,avx512vl,avx512bw,avx512dq,avx512cd"
+__attribute__((target(QV_SKIN_AVX2))) void SkinPassAvx2(QV_SKIN_PASS_ARGS) {
     SkinLanePass(rest, restNormals, out, outNormals, count, m);
 }
-__attribute__((target("arch=x86-64-v4"))) void SkinRunPass(QV_SKIN_PASS_ARGS) {
-    SkinPlainPass(rest, restNormals, out, outNormals, count, m);
-}
-#undef QV_SKIN_PASS_ARGS
+__attribute__((target(QV_SKIN_AVX512))) void SkinPassAvx512(QV_SKIN_PASS_ARGS) {
+#if defined(__clang__)
+    SkinLanePass(rest, restNormals, out, outNormals, count, m);
 #else
-void SkinRunPass(const float* __restrict rest, const float* __restrict restNormals, float* __restrict out,
-                 float* __restrict outNormals, uint32_t count, const float* __restrict m) {
     SkinPlainPass(rest, restNormals, out, outNormals, count, m);
+#endif
+}
+
+bool CpuRuns(SkinKernel kernel) {
+    __builtin_cpu_init();
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    switch (kernel) {
+        case SkinKernel::Plain:
+            return true;
+        case SkinKernel::Avx2:
+            return avx2;
+        case SkinKernel::Avx512:
+            return avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                   __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
+                   __builtin_cpu_supports("avx512cd");
+    }
+    return false;
+}
+
+SkinPassFunction PassOf(SkinKernel kernel) {
+    switch (kernel) {
+        case SkinKernel::Avx2:
+            return SkinPassAvx2;
+        case SkinKernel::Avx512:
+            return SkinPassAvx512;
+        case SkinKernel::Plain:
+            break;
+    }
+    return SkinPassPlain;
+}
+#else
+bool CpuRuns(SkinKernel kernel) {
+    return kernel == SkinKernel::Plain;
+}
+SkinPassFunction PassOf(SkinKernel) {
+    return SkinPassPlain;
 }
 #endif
+#undef QV_SKIN_PASS_ARGS
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT DEFAULT
+#elif defined(__GNUC__)
+#pragma GCC pop_options
 #endif
+
+// The version in use: picked on first use, the widest the processor runs, unless one was selected.
+struct ActiveSkinPass {
+    bool chosen = false;
+    SkinKernel kernel = SkinKernel::Plain;
+    SkinPassFunction pass = SkinPassPlain;
+};
+ActiveSkinPass& CurrentSkinPass() {
+    static ActiveSkinPass active;
+    if (!active.chosen) {
+        active.chosen = true;
+        for (const SkinKernel k : {SkinKernel::Avx512, SkinKernel::Avx2, SkinKernel::Plain}) {
+            if (!CpuRuns(k)) continue;
+            active.kernel = k;
+            active.pass = PassOf(k);
+            break;
+        }
+    }
+    return active;
+}
 
 // Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
 // vertices; with place null the result stays in model space.
@@ -611,13 +690,14 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
         packed[9] = m.c.x, packed[10] = m.c.y, packed[11] = m.c.z;
         std::copy(m.n, m.n + 9, packed + 12);
     }
+    const SkinPassFunction pass = CurrentSkinPass().pass;
     const float* restF = &rest->x;
     const float* restN = &mesh->Normals->x;
     float* out = &mesh->PosedVertices->x;
     float* outN = &mesh->PosedNormals->x;
     for (const SkinRun& run : plan.runs) {
         const size_t o = size_t{run.first} * 3;
-        SkinRunPass(restF + o, restN + o, out + o, outN + o, run.count, &plan.packed[size_t{run.group} * 21]);
+        pass(restF + o, restN + o, out + o, outN + o, run.count, &plan.packed[size_t{run.group} * 21]);
     }
 }
 
@@ -781,6 +861,22 @@ NztAnimFrame* AnimFrameAt(NztAnim* anim, uint32_t f) {
     const uint32_t last =
         std::min<uint32_t>(anim->FrameCount, static_cast<uint32_t>(anim->Frames.size())) - 1;
     return &anim->Frames[std::min(f, last)];
+}
+
+bool SkinKernelAvailable(SkinKernel kernel) {
+    return CpuRuns(kernel);
+}
+
+SkinKernel ActiveSkinKernel() {
+    return CurrentSkinPass().kernel;
+}
+
+bool SelectSkinKernel(SkinKernel kernel) {
+    if (!CpuRuns(kernel)) return false;
+    ActiveSkinPass& active = CurrentSkinPass();
+    active.kernel = kernel;
+    active.pass = PassOf(kernel);
+    return true;
 }
 
 const float* CameraOrientation() {

@@ -78,12 +78,20 @@ void ApplyFrameRotation(const Quat& q, NztMesh* mesh);
 // The skinning kernel: the rest vertices and normals through the first min(BoneCount,
 // MaxBoneCount, keyCount) bones with the given keys, then placed by M and Position. It makes one
 // map per distinct bone list and transforms each vertex once, so it matches the step-by-step
-// forms within float rounding, not bit for bit. PoseMeshBonesPerBone applies the bones one after
-// the other over the vertex lists (the earlier kernel); PoseMeshBonesReference is the plain form
-// of that arithmetic, kept to check both.
+// forms within float rounding, not bit for bit (its own result is the same on every processor).
+// PoseMeshBonesPerBone applies the bones one after the other over the vertex lists (the earlier
+// kernel); PoseMeshBonesReference is the plain form of that arithmetic, kept to check both.
 void PoseMeshBones(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount);
 void PoseMeshBonesPerBone(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount);
 void PoseMeshBonesReference(NztMesh* mesh, const NztBoneKey* keys, uint32_t keyCount);
+
+// The versions of the kernel's vertex pass: one for any processor, one for AVX2 and one for
+// AVX-512 (x86-64 only). They give the same bits; the widest the processor runs is used unless
+// another is selected (SelectSkinKernel answers false, changing nothing, for one it cannot run).
+enum class SkinKernel { Plain, Avx2, Avx512 };
+bool SkinKernelAvailable(SkinKernel kernel);
+SkinKernel ActiveSkinKernel();
+bool SelectSkinKernel(SkinKernel kernel);
 
 // The matrix posing replaces Matrix with while UseCameraMatrix is set: the inverse rotation of the
 // camera whose matrix is loaded, or null before any camera is (the mesh then keeps its Matrix).

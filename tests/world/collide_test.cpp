@@ -118,6 +118,55 @@ TEST(CollideObject, GridsHoldWhatThePlainLayoutHolds) {
     }
 }
 
+// A rigid object that only moves keeps its grid's lists, and a copy of a shape placed elsewhere
+// takes the lists made for the first of its shape; either way the grid must be the one a build
+// where the object now stands makes, cell by cell, though every corner and cell border is rounded
+// afresh at the new place. Shapes of scattered triangles over one to many cells, moved to whole
+// and fractional places near the origin and thousands of units away.
+TEST(CollideObject, MovedAndSharedGridsAreWhatABuildWhereTheyStandGives) {
+    std::mt19937 random(32);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    int grids = 0;
+    for (int shape = 0; shape < 16; ++shape) {
+        const float span = shape % 3 == 0 ? 6.0f : shape % 3 == 1 ? 30.0f : 90.0f;
+        const float sizeClass = static_cast<float>(1 + shape % 4);
+        std::vector<CollisionTri> tris;
+        for (int t = 0; t < 60; ++t) {
+            const Vec3 a{unit(random) * span, unit(random) * span * 0.3f, unit(random) * span};
+            const float reach = unit(random) < 0.3f ? span * 0.5f : span * 0.1f;
+            auto near = [&] {
+                return Vec3{a.x + (unit(random) - 0.5f) * reach, a.y + (unit(random) - 0.5f) * reach,
+                            a.z + (unit(random) - 0.5f) * reach};
+            };
+            CollisionTri tri{a, near(), near(), 1};
+            if (shape % 2 == 1) {
+                // On a grid of 0.5, so that corners lie exactly on the cells' test borders.
+                for (Vec3* v : {&tri.a, &tri.b, &tri.c})
+                    *v = {std::round(v->x * 2) / 2, std::round(v->y * 2) / 2, std::round(v->z * 2) / 2};
+            }
+            tris.push_back(tri);
+        }
+        CollisionWorld world;
+        NztScnObject* mover = world.AddScn(tris, sizeClass);
+        NztScnObject* copy = world.AddScn(tris, sizeClass);
+        for (int place = 0; place < 16; ++place) {
+            SCOPED_TRACE(::testing::Message() << "shape " << shape << ", place " << place);
+            const float far = place % 4 == 0 ? 3000.0f : 60.0f;
+            Vec3 at{(unit(random) - 0.5f) * far, (unit(random) - 0.5f) * 10.0f, (unit(random) - 0.5f) * far};
+            if (place % 5 == 0) at = {std::round(at.x), std::round(at.y), std::round(at.z)};
+            *mover->mesh->Position = at;
+            mover->UpdateCollision();
+            EXPECT_TRUE(GridIsThePlainLayout(*mover));
+            *copy->mesh->Position = at + Vec3{0.37f, 0.0f, -0.61f};
+            copy->FreeGrid();
+            copy->UpdateCollision();
+            EXPECT_TRUE(GridIsThePlainLayout(*copy));
+            grids += 2;
+        }
+    }
+    EXPECT_EQ(grids, 512);
+}
+
 TEST(CollideObject, ReleaseFreesEverythingAndLeavesTheGlobalGrid) {
     CollisionWorld world;
     NztScnObject* a = world.AddScn(Square(0, 0, 10, 10, 0, 1));

@@ -413,9 +413,10 @@ TEST(CollQuery, TiltIgnoresTheObjectsOwnTriangles) {
     EXPECT_EQ(roll, 0);
 }
 
-// The grid-driven gatherings against the plain walk over every triangle, on a random world and
-// random queries short enough for the 10.0 cell margin.
-TEST(CollQuery, GridsGatherWhatThePlainWalkGathers) {
+// The grid-driven gatherings against the rules, on a random world: hits, their order and every
+// object's in-box flag. Queries of every size, those that reach beyond a cell's 10.0 margin (where
+// the first cell that passes decides what is seen) among them, and points outside every cell.
+TEST(CollQuery, GridsGatherWhatTheRulesGather) {
     std::mt19937 rng(1234);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
     const uint32_t types[] = {1, 1, 1, 2, HitTypeWater, HitTypeTouch, 0};
@@ -431,62 +432,34 @@ TEST(CollQuery, GridsGatherWhatThePlainWalkGathers) {
         }
         return tris;
     };
+    std::vector<NztScnObject*> scenery;
     for (int i = 0; i < 20; ++i)
-        world.AddScn(cluster(uniform(0, 200), uniform(0, 200), 150), float(1 + i % 4));
+        scenery.push_back(world.AddScn(cluster(uniform(0, 200), uniform(0, 200), 150), float(1 + i % 4)));
     for (int i = 0; i < 3; ++i) world.AddEntity(cluster(uniform(0, 200), uniform(0, 200), 50));
+    // One scene object out of the registries: no query sees it.
+    scenery[5]->registered = 0;
     ASSERT_EQ(world.Build(), 25u);
+    const rules::Grids grids = rules::MakeGrids();
 
-    auto snapshot = [] {
-        std::vector<std::vector<float>> hits;
-        for (uint32_t i = 0; i < CollisionHitCount; ++i) {
-            const CollisionHit& h = CollisionHits[i];
-            hits.push_back({float(reinterpret_cast<uintptr_t>(h.object) & 0xFFFFFF), h.height, h.v[0].x,
-                            h.v[1].y, h.v[2].z, h.normal.x, h.normal.y, h.normal.z, float(h.hitType)});
-        }
-        return hits;
-    };
     size_t gathered = 0;
     for (int q = 0; q < 3000; ++q) {
-        const Vec3 p{uniform(0, 200), uniform(-5, 25), uniform(0, 200)};
-        std::vector<std::vector<float>> fast, plain;
-        switch (q % 4) {
-            case 0:
-                CollideFloorProbe(p, nullptr);
-                fast = snapshot();
-                CollideFloorProbeReference(p, nullptr);
-                break;
-            case 1:
-                CollideCeilingProbe(p, nullptr);
-                fast = snapshot();
-                CollideCeilingProbeReference(p, nullptr);
-                break;
-            case 2: {
-                CollisionBody body;
-                body.centre = p;
-                body.radius = uniform(0.5f, 4);
-                CollideSphere(&body, nullptr);
-                fast = snapshot();
-                CollideSphereReference(&body, nullptr);
-                break;
-            }
-            default: {
-                const Vec3 e{p.x + uniform(-4, 4), uniform(-5, 25), p.z + uniform(-4, 4)};
-                CollideSegment(p, e, nullptr);
-                fast = snapshot();
-                CollideSegmentReference(p, e, nullptr);
-            }
-        }
-        plain = snapshot();
-        ASSERT_EQ(fast, plain) << "query " << q;
-        gathered += plain.size();
+        rules::Ask ask;
+        ask.query = static_cast<rules::Query>(q % 4);
+        ask.a = {uniform(-20, 220), uniform(-5, 25), uniform(-20, 220)};
+        const bool large = q % 16 >= 12;
+        ask.radius = large ? uniform(8, 25) : uniform(0.5f, 4);
+        const float reach = large ? 40.0f : 4.0f;
+        ask.b = {ask.a.x + uniform(-reach, reach), uniform(-5, 25), ask.a.z + uniform(-reach, reach)};
+        ASSERT_TRUE(rules::EngineFollowsTheRules(ask, grids)) << "query " << q;
+        gathered += CollisionHitCount;
     }
     EXPECT_GT(gathered, 1000u);
 }
 
 // Spheres pass over the triangles whose box lies clear of theirs before the exact test; those
 // grazing a triangle, whose radius is the distance to it give or take rounding, must still be
-// gathered as the plain walk gathers them, near the origin and far from it.
-TEST(CollQuery, SpheresGrazingTrianglesGatherWhatThePlainWalkGathers) {
+// gathered as the rules (and the plain walk) gather them, near the origin and far from it.
+TEST(CollQuery, SpheresGrazingTrianglesGatherWhatTheRulesGather) {
     std::mt19937 rng(2718);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
     CollisionWorld world;
@@ -503,6 +476,7 @@ TEST(CollQuery, SpheresGrazingTrianglesGatherWhatThePlainWalkGathers) {
     // A floor far below spreads the global grid over every sphere.
     world.AddScn(Square(-3100, -100, 200, 5100, -100, 1));
     world.Build();
+    const rules::Grids grids = rules::MakeGrids();
     auto snapshot = [] {
         std::vector<std::pair<const void*, Vec3>> hits;
         for (uint32_t i = 0; i < CollisionHitCount; ++i) hits.push_back({CollisionHits[i].object, CollisionHits[i].v[0]});
@@ -539,18 +513,52 @@ TEST(CollQuery, SpheresGrazingTrianglesGatherWhatThePlainWalkGathers) {
         const auto fast = snapshot();
         CollideSphereReference(&body, nullptr);
         ASSERT_TRUE(same(fast, snapshot())) << "query " << q << ", radius " << body.radius;
+        ASSERT_TRUE(rules::EngineFollowsTheRules({rules::Query::Sphere, body.centre, {}, body.radius}, grids))
+            << "query " << q << ", radius " << body.radius;
         gathered += fast.size();
     }
     EXPECT_GT(gathered, 3000u);
 }
 
+// A triangle with a corner that is not a number is left to the exact test by the sphere's quick
+// way out, as the rules and the plain walk leave it: one answer whichever way the query goes.
+TEST(CollQuery, ATriangleWithACornerThatIsNotANumberIsLeftToTheExactTest) {
+    const float nan = std::nanf("");
+    const Vec3 a{0, 0, 0}, b{nan, 0, 5}, c{10, 0, 0};
+    CollisionWorld world;
+    world.AddScn({{a, b, c, 1}, {{0, -1, 0}, {0, -1, 1}, {1, -1, 0}, 1}});
+    // A floor far below spreads the global grid over every sphere.
+    world.AddScn(Square(-50, -50, 60, 60, -40, 1));
+    world.Build();
+    const rules::Grids grids = rules::MakeGrids();
+    struct Case {
+        Vec3 centre;
+        float radius;
+    };
+    const Case cases[] = {
+        {{10.5f, 0, 0}, 1.0f}, {{5, 0.5f, 0}, 1.0f}, {{30, 0, 0}, 1.0f}, {{-3, 0, 0}, 2.0f}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.centre.x);
+        CollisionBody body;
+        body.centre = k.centre;
+        body.radius = k.radius;
+        CollideSphereReference(&body, nullptr);
+        const uint32_t plain = CollisionHitCount;
+        EXPECT_EQ(plain, SphereTouchesTriangle(a, b, c, k.centre, k.radius) ? 1u : 0u);
+        CollideSphere(&body, nullptr);
+        EXPECT_EQ(CollisionHitCount, plain);
+        EXPECT_TRUE(rules::EngineFollowsTheRules({rules::Query::Sphere, k.centre, {}, k.radius}, grids));
+    }
+}
+
 // Objects that keep still answer vertical probes from shorter lists of their cells; those lists
-// must leave out only what the plain walk would not gather. Ground of rough quads, clusters of
-// random triangles with slivers, needles and collinear corners among them, a far-off object and a
-// triangle that is not a number are probed (after enough probes for the lists to be made) at
-// random points and at points on the lines of the slivers' sides, where the edge functions round;
-// then again after a move, a change of shape and a change of surface type.
-TEST(CollQuery, ShortListsOfObjectsKeptStillGatherWhatThePlainWalkGathers) {
+// must leave out only what the cell's own list would not give. Ground of rough quads, clusters of
+// random triangles with slivers, needles and collinear corners among them, tiny floors just past a
+// cell border, a far-off object and a triangle that is not a number are probed (after enough
+// probes for the lists to be made) at random points, at points on the lines of the slivers' sides,
+// where the edge functions round, and on the tiny floors; then again after a move, a change of
+// shape and a change of surface type. The answers are those of the plain walk and of the rules.
+TEST(CollQuery, ShortListsOfObjectsKeptStillGatherWhatTheRulesGather) {
     std::mt19937 rng(977);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
     CollisionWorld world;
@@ -604,6 +612,22 @@ TEST(CollQuery, ShortListsOfObjectsKeptStillGatherWhatThePlainWalkGathers) {
     std::vector<CollisionTri> line = Square(-20, -20, 10, 10, -50, 1);
     line.push_back({{5.79914474f, 2, 5.21376038f}, {-0.196080819f, 2, -1.54995716f}, {2.73120046f, 2, 1.75255466f}, 1});
     objects.push_back(world.AddScn(line));
+    // Floors of a hundredth of a unit just past a border between two cells, within the probes'
+    // 0.1 of the earlier cell but well clear of its box: a probe there takes the earlier cell,
+    // whose list holds them (they are within its 10.0), so its short list must too.
+    std::vector<CollisionTri> chips = Square(100, 0, 140, 40, 0, 1);
+    NztScnObject* chipped = world.AddScn(chips, 2.0f);  // cells of 5 x 5
+    std::vector<Vec3> chipPoints;
+    for (int i = 0; i < 8; ++i) {
+        const float border = chipped->gridCells[0].boxMax.x + 5.0f * float(i % 4);
+        const Vec3 p{border + 0.03f + 0.01f * float(i / 4), 1.0f, 2.3f + 4.0f * float(i)};
+        chips.push_back({{p.x - 0.004f, 0.5f, p.z - 0.004f},
+                         {p.x - 0.004f, 0.5f, p.z + 0.006f},
+                         {p.x + 0.006f, 0.5f, p.z - 0.004f},
+                         1});
+        chipPoints.push_back(p);
+    }
+    world.Give(chipped, chips, 2.0f);
     world.Build();
     CollideFloorProbeReference(lineUp, nullptr);
     ASSERT_EQ(CollisionHitCount, 2u);
@@ -630,20 +654,31 @@ TEST(CollQuery, ShortListsOfObjectsKeptStillGatherWhatThePlainWalkGathers) {
     };
     size_t gathered = 0;
     auto agree = [&](int queries, const char* stage) {
+        const rules::Grids grids = rules::MakeGrids();
         for (int q = 0; q < queries; ++q) {
-            const Vec3 p = q % 100 == 0 ? lineUp : q % 3 == 0 ? sliverPoint() : randomPoint();
-            if (q % 2 == 0) {
+            const Vec3 p = q % 100 == 0  ? lineUp
+                           : q % 10 == 1 ? chipPoints[size_t(q / 10) % chipPoints.size()]
+                           : q % 3 == 0  ? sliverPoint()
+                                         : randomPoint();
+            const bool floor = q % 2 == 0 || q % 10 == 1;
+            if (floor) {
                 CollideFloorProbe(p, nullptr);
             } else {
                 CollideCeilingProbe(p, nullptr);
             }
             const auto fast = snapshot();
-            if (q % 2 == 0) {
+            if (floor) {
                 CollideFloorProbeReference(p, nullptr);
             } else {
                 CollideCeilingProbeReference(p, nullptr);
             }
             ASSERT_EQ(fast, snapshot()) << stage << ", query " << q << " at " << p.x << " " << p.y << " " << p.z;
+            // The short lists are used once an object has answered enough probes unchanged.
+            if ((q >= 4000 && q % 4 == 0) || q % 10 == 1) {
+                ASSERT_TRUE(rules::EngineFollowsTheRules(
+                    {floor ? rules::Query::Floor : rules::Query::Ceiling, p, {}, 0}, grids))
+                    << stage << ", query " << q << " at " << p.x << " " << p.y << " " << p.z;
+            }
             gathered += fast.size();
         }
     };

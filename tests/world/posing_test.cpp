@@ -154,11 +154,59 @@ TEST_F(Posing, BonesApplyFromTheLastWithPivotsFromThePartlyPosedMesh) {
     ExpectVec(rig.posed[2], {9, 1, 0});
 }
 
+// Every version of the kernel's vertex pass this machine can run, each selected in turn; the
+// version in use before is selected again afterwards.
+struct KernelVersion {
+    SkinKernel kernel;
+    const char* name;
+};
+std::vector<KernelVersion> RunnableKernels() {
+    std::vector<KernelVersion> runnable;
+    for (const KernelVersion& k :
+         {KernelVersion{SkinKernel::Plain, "plain"}, KernelVersion{SkinKernel::Avx2, "AVX2"},
+          KernelVersion{SkinKernel::Avx512, "AVX-512"}}) {
+        if (SkinKernelAvailable(k.kernel)) runnable.push_back(k);
+    }
+    return runnable;
+}
+struct KeepKernel {
+    SkinKernel saved = ActiveSkinKernel();
+    ~KeepKernel() { SelectSkinKernel(saved); }
+};
+
+float Largest(const Vec3& d) {
+    return std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
+}
+
+// Same bits, or not a number in both (the sign and payload of a NaN made from infinities are not
+// the arithmetic's).
+bool SameValue(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+bool SameValue(const Vec3& a, const Vec3& b) {
+    return SameValue(a.x, b.x) && SameValue(a.y, b.y) && SameValue(a.z, b.z);
+}
+
+TEST_F(Posing, ThePlainKernelRunsEverywhereAndAVersionTheMachineLacksIsRefused) {
+    KeepKernel keep;
+    EXPECT_TRUE(SkinKernelAvailable(SkinKernel::Plain));
+    ASSERT_TRUE(SelectSkinKernel(SkinKernel::Plain));
+    EXPECT_EQ(ActiveSkinKernel(), SkinKernel::Plain);
+    for (const SkinKernel k : {SkinKernel::Avx2, SkinKernel::Avx512}) {
+        EXPECT_EQ(SelectSkinKernel(k), SkinKernelAvailable(k));
+        EXPECT_EQ(ActiveSkinKernel(), SkinKernelAvailable(k) ? k : SkinKernel::Plain);
+        SelectSkinKernel(SkinKernel::Plain);
+    }
+}
+
 // The kernels against the plain form over a random skeleton, with weights 0, 1 and partial (runs
 // of equal ones included), identity keys, scales and a placement: the per-bone kernel bit for bit,
-// the single-pass kernel within float rounding of the mesh's extent. The single pass groups the
-// vertices by bone list once; changing a list afterwards must be seen.
+// the single-pass kernel, in every version the machine runs, within float rounding of the mesh's
+// extent. Each plan is posed with two frames in a row, so a pose that read what the one before
+// left behind would show. The single pass groups the vertices by bone list once; changing a list
+// afterwards must be seen.
 TEST_F(Posing, KernelsMatchTheReference) {
+    KeepKernel keep;
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     const uint32_t vertexCount = 600, bones = 24;
@@ -177,15 +225,17 @@ TEST_F(Posing, KernelsMatchTheReference) {
         rig.SetBone(b, b * 20, list);
     }
     NztAnim anim;
-    anim.AllocFrames(bones, 1);
-    for (uint32_t b = 0; b < bones; ++b) {
-        if (b % 5 == 0) continue;  // identity keys
-        NztBoneKey& k = anim.Frames[0].Keys[b];
-        const Vec3 axis{unit(random), unit(random), unit(random)};
-        const float length = std::sqrt(Dot(axis, axis));
-        k.Rotation = Turn(axis * (1.0f / length), unit(random) * 3.0f);
-        k.Translation = {unit(random), unit(random), unit(random)};
-        if (b % 2) k.Scale = {unit(random) * 0.3f, unit(random) * 0.3f, 0.0f};
+    anim.AllocFrames(bones, 2);
+    for (uint32_t f = 0; f < 2; ++f) {
+        for (uint32_t b = 0; b < bones; ++b) {
+            if (b % 5 == 0) continue;  // identity keys
+            NztBoneKey& k = anim.Frames[f].Keys[b];
+            const Vec3 axis{unit(random), unit(random), unit(random)};
+            const float length = std::sqrt(Dot(axis, axis));
+            k.Rotation = Turn(axis * (1.0f / length), unit(random) * 3.0f);
+            k.Translation = {unit(random), unit(random), unit(random)};
+            if (b % 2) k.Scale = {unit(random) * 0.3f, unit(random) * 0.3f, 0.0f};
+        }
     }
     BindAnimToMesh(&anim, &rig.mesh);
     rig.position = {3.5f, -2.0f, 100.25f};
@@ -197,23 +247,33 @@ TEST_F(Posing, KernelsMatchTheReference) {
     // Normals are unit vectors.
     constexpr float Tolerance = 1e-3f;
     auto compare = [&](const char* phase) {
-        PoseMeshBonesReference(&rig.mesh, anim.Frames[0].Keys, bones);
-        const std::vector<Vec3> wantVertices = rig.posed, wantNormals = rig.normals;
-        std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
-        PoseMeshBonesPerBone(&rig.mesh, anim.Frames[0].Keys, bones);
-        for (uint32_t i = 0; i < vertexCount; ++i) {
-            ASSERT_TRUE(SameBits(rig.posed[i], wantVertices[i])) << phase << " per bone, vertex " << i;
-            ASSERT_TRUE(SameBits(rig.normals[i], wantNormals[i])) << phase << " per bone, normal " << i;
+        for (uint32_t f = 0; f < 2; ++f) {
+            const NztBoneKey* keys = anim.Frames[f].Keys;
+            PoseMeshBonesReference(&rig.mesh, keys, bones);
+            const std::vector<Vec3> wantVertices = rig.posed, wantNormals = rig.normals;
+            std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
+            PoseMeshBonesPerBone(&rig.mesh, keys, bones);
+            for (uint32_t i = 0; i < vertexCount; ++i) {
+                ASSERT_TRUE(SameBits(rig.posed[i], wantVertices[i])) << phase << " per bone, vertex " << i;
+                ASSERT_TRUE(SameBits(rig.normals[i], wantNormals[i])) << phase << " per bone, normal " << i;
+            }
         }
-        std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
-        std::fill(rig.normals.begin(), rig.normals.end(), Vec3{0, 0, 0});
-        PoseMeshBones(&rig.mesh, anim.Frames[0].Keys, bones);
-        for (uint32_t i = 0; i < vertexCount; ++i) {
-            const Vec3 dv = rig.posed[i] - wantVertices[i], dn = rig.normals[i] - wantNormals[i];
-            ASSERT_LE(std::max({std::fabs(dv.x), std::fabs(dv.y), std::fabs(dv.z)}), Tolerance)
-                << phase << " single pass, vertex " << i;
-            ASSERT_LE(std::max({std::fabs(dn.x), std::fabs(dn.y), std::fabs(dn.z)}), 1e-5f)
-                << phase << " single pass, normal " << i;
+        for (const KernelVersion& version : RunnableKernels()) {
+            ASSERT_TRUE(SelectSkinKernel(version.kernel));
+            for (uint32_t f = 0; f < 2; ++f) {
+                const NztBoneKey* keys = anim.Frames[f].Keys;
+                PoseMeshBonesReference(&rig.mesh, keys, bones);
+                const std::vector<Vec3> wantVertices = rig.posed, wantNormals = rig.normals;
+                std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
+                std::fill(rig.normals.begin(), rig.normals.end(), Vec3{0, 0, 0});
+                PoseMeshBones(&rig.mesh, keys, bones);
+                for (uint32_t i = 0; i < vertexCount; ++i) {
+                    ASSERT_LE(Largest(rig.posed[i] - wantVertices[i]), Tolerance)
+                        << phase << ", " << version.name << ", frame " << f << ", vertex " << i;
+                    ASSERT_LE(Largest(rig.normals[i] - wantNormals[i]), 1e-5f)
+                        << phase << ", " << version.name << ", frame " << f << ", normal " << i;
+                }
+            }
         }
     };
     compare("first pose");
@@ -231,22 +291,31 @@ TEST_F(Posing, KernelsMatchTheReference) {
 // bands further down its limb, the first vertices of a band at a partial weight): the runs go
 // through the kernel eight vertices at a time and the rest one by one. Vertex counts around and
 // between multiples of eight, one bone and many, and a rest vertex that is not a number, which
-// must spoil only itself.
+// must spoil only itself. Every version of the vertex pass the machine runs is checked, each
+// posing two frames in a row, and every version must give the bits of the plain one, also where
+// the values come near the largest float (where a fused multiply-add would keep finite what
+// separate steps overflow).
 TEST_F(Posing, SinglePassMatchesTheReferenceOverLimbsOfLongRuns) {
+    KeepKernel keep;
     struct Case {
         uint32_t vertices, bones, bonesPerLimb;
         int nanVertex;  // -1: none
+        float extent;   // of the rest vertices
     };
     const Case cases[] = {
-        {1, 1, 1, -1},    {7, 1, 1, -1},    {8, 1, 1, -1},    {9, 1, 1, -1},     {17, 2, 2, -1},
-        {250, 1, 1, -1},  {1001, 6, 3, -1}, {3333, 64, 8, -1}, {4099, 60, 10, -1}, {997, 4, 2, 501},
+        {1, 1, 1, -1, 20},      {7, 1, 1, -1, 20},    {8, 1, 1, -1, 20},        {9, 1, 1, -1, 20},
+        {17, 2, 2, -1, 20},     {250, 1, 1, -1, 20},  {1001, 6, 3, -1, 20},     {3333, 64, 8, -1, 20},
+        {4099, 60, 10, -1, 20}, {997, 4, 2, 501, 20}, {300, 3, 3, -1, 2.5e38f},
     };
+    const std::vector<KernelVersion> versions = RunnableKernels();
     std::mt19937 random(11);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.vertices << " vertices, " << c.bones << " bones");
+        SCOPED_TRACE(::testing::Message()
+                     << c.vertices << " vertices, " << c.bones << " bones, extent " << c.extent);
+        const bool nearOverflow = c.extent > 1e30f;
         std::vector<Vec3> rest(c.vertices);
-        for (Vec3& v : rest) v = {unit(random) * 20, unit(random) * 20, unit(random) * 20};
+        for (Vec3& v : rest) v = {unit(random) * c.extent, unit(random) * c.extent, unit(random) * c.extent};
         if (c.nanVertex >= 0) rest[c.nanVertex].y = std::nanf("");
         Rig rig(rest, c.bones);
         for (uint32_t v = 0; v < c.vertices; ++v) {
@@ -263,31 +332,50 @@ TEST_F(Posing, SinglePassMatchesTheReferenceOverLimbsOfLongRuns) {
             rig.SetBone(b, first, list);
         }
         NztAnim anim;
-        anim.AllocFrames(c.bones, 1);
-        for (uint32_t b = 0; b < c.bones; ++b) {
-            NztBoneKey& k = anim.Frames[0].Keys[b];
-            const Vec3 axis{unit(random), unit(random), unit(random)};
-            k.Rotation = Turn(axis * (1.0f / std::sqrt(Dot(axis, axis))), unit(random) * 0.5f);
-            k.Translation = {unit(random) * 0.1f, unit(random) * 0.1f, unit(random) * 0.1f};
+        anim.AllocFrames(c.bones, 2);
+        for (uint32_t f = 0; f < 2; ++f) {
+            for (uint32_t b = 0; b < c.bones; ++b) {
+                NztBoneKey& k = anim.Frames[f].Keys[b];
+                const Vec3 axis{unit(random), unit(random), unit(random)};
+                k.Rotation = Turn(axis * (1.0f / std::sqrt(Dot(axis, axis))), unit(random) * 0.5f);
+                k.Translation = {unit(random) * 0.1f, unit(random) * 0.1f, unit(random) * 0.1f};
+            }
         }
         BindAnimToMesh(&anim, &rig.mesh);
         rig.position = {-40.0f, 5.5f, 12.25f};
         QuatToRotation(Turn({0, 1, 0}, -1.1f), rig.matrix);
 
-        PoseMeshBonesReference(&rig.mesh, anim.Frames[0].Keys, c.bones);
-        const std::vector<Vec3> wantVertices = rig.posed, wantNormals = rig.normals;
-        std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
-        std::fill(rig.normals.begin(), rig.normals.end(), Vec3{0, 0, 0});
-        PoseMeshBones(&rig.mesh, anim.Frames[0].Keys, c.bones);
-        for (uint32_t i = 0; i < c.vertices; ++i) {
-            const Vec3 p = rig.posed[i];
-            if (static_cast<int>(i) == c.nanVertex) {
-                EXPECT_TRUE(std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z));
-                continue;
+        std::vector<Vec3> plainVertices[2], plainNormals[2];
+        for (const KernelVersion& version : versions) {
+            ASSERT_TRUE(SelectSkinKernel(version.kernel));
+            for (uint32_t f = 0; f < 2; ++f) {
+                SCOPED_TRACE(::testing::Message() << version.name << ", frame " << f);
+                const NztBoneKey* keys = anim.Frames[f].Keys;
+                PoseMeshBonesReference(&rig.mesh, keys, c.bones);
+                const std::vector<Vec3> wantVertices = rig.posed, wantNormals = rig.normals;
+                std::fill(rig.posed.begin(), rig.posed.end(), Vec3{0, 0, 0});
+                std::fill(rig.normals.begin(), rig.normals.end(), Vec3{0, 0, 0});
+                PoseMeshBones(&rig.mesh, keys, c.bones);
+                if (version.kernel == SkinKernel::Plain) {
+                    plainVertices[f] = rig.posed;
+                    plainNormals[f] = rig.normals;
+                } else {
+                    for (uint32_t i = 0; i < c.vertices; ++i) {
+                        ASSERT_TRUE(SameValue(rig.posed[i], plainVertices[f][i])) << "vertex " << i;
+                        ASSERT_TRUE(SameValue(rig.normals[i], plainNormals[f][i])) << "normal " << i;
+                    }
+                }
+                if (nearOverflow) continue;  // the reference's own order of steps overflows elsewhere
+                for (uint32_t i = 0; i < c.vertices; ++i) {
+                    const Vec3 p = rig.posed[i];
+                    if (static_cast<int>(i) == c.nanVertex) {
+                        EXPECT_TRUE(std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z));
+                        continue;
+                    }
+                    ASSERT_LE(Largest(p - wantVertices[i]), 1e-3f) << "vertex " << i;
+                    ASSERT_LE(Largest(rig.normals[i] - wantNormals[i]), 1e-5f) << "normal " << i;
+                }
             }
-            const Vec3 dv = p - wantVertices[i], dn = rig.normals[i] - wantNormals[i];
-            ASSERT_LE(std::max({std::fabs(dv.x), std::fabs(dv.y), std::fabs(dv.z)}), 1e-3f) << "vertex " << i;
-            ASSERT_LE(std::max({std::fabs(dn.x), std::fabs(dn.y), std::fabs(dn.z)}), 1e-5f) << "normal " << i;
         }
     }
 }
