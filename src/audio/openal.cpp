@@ -11,6 +11,7 @@
 #include "core/pack.h"
 #include "core/thread.h"
 #include "platform/dynlib.h"
+#include "platform/soundquiet.h"
 
 OpenALTable OpenAL{};
 CWaves* Waves = nullptr;
@@ -297,6 +298,9 @@ bool StartSoundSystem() {
     delete Waves;
     Waves = new CWaves();
     soundOffReason[0] = 0;
+    // Without a device the libraries below would each explain why on stderr before the one line
+    // this function writes.
+    QuietenSoundLibraries();
     if (!LoadVorbisFile()) {
         if (!soundOffReason[0]) {
             char text[256];

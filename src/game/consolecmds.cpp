@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "audio/music.h"
 #include "character/entity.h"
@@ -20,6 +21,7 @@
 #include "ui/menu.h"
 #include "ui/wnd.h"
 #include "world/registry.h"
+#include "world/sfx.h"
 
 uint32_t ConsoleMusicOn = 1;
 
@@ -79,10 +81,56 @@ void ListCommands() {
     ConsolePrint("--------------------------------------------------------");
 }
 
-const char* ObjectName(const NztBase3D* object) {
-    if (object == nullptr) return "";
-    const NztMesh* mesh = static_cast<const NztBaseObject*>(object)->mesh;
-    return mesh != nullptr ? mesh->Name : "";
+// What a listing calls an object of each kind that has no name of its own.
+const char* KindWord(uint32_t kind) {
+    switch (kind) {
+        case ObjectKindBase:
+            return "object";
+        case ObjectKindSfx:
+            return "particle effect";
+        case ObjectKindCollide:
+            return "collision object";
+        case ObjectKindScn:
+            return "scene object";
+        case ObjectKindEntity:
+            return "character";
+        case ObjectKindDyn:
+            return "thrown object";
+        case ObjectKindLight:
+            return "light";
+        case ObjectKindThunder:
+            return "thunder bolt";
+        case ObjectKindTrail:
+            return "trail";
+        default:
+            return "world object";
+    }
+}
+
+bool IsBaseObjectKind(uint32_t kind) {
+    return kind == ObjectKindBase || kind == ObjectKindCollide || kind == ObjectKindScn ||
+           kind == ObjectKindEntity || kind == ObjectKindDyn;
+}
+
+// The name a listing shows: a mesh object's mesh name and an effect's type name, as stored; an object
+// without one is named by its kind. Only the base-object kinds have a mesh: the registry also holds
+// effects, lights, bolts and trails.
+std::string ObjectName(const NztBase3D* object) {
+    if (object == nullptr) return "(none)";
+    const char* name = nullptr;
+    if (IsBaseObjectKind(object->kind)) {
+        const NztMesh* mesh = static_cast<const NztBaseObject*>(object)->mesh;
+        if (mesh != nullptr) name = mesh->Name;
+    } else if (object->kind == ObjectKindSfx) {
+        const auto* sfx = static_cast<const NztSfx*>(object);
+        // An effect made straight on a definition (a spell's) keeps type index 0 without being of
+        // that type: the type's name counts only when the effect runs the type's definition.
+        if (sfx->typeIndex >= 0 && static_cast<uint32_t>(sfx->typeIndex) < SfxTypeCount &&
+            SfxTypeTable[sfx->typeIndex].Def == sfx->definition)
+            name = SfxTypeTable[sfx->typeIndex].Name;
+    }
+    if (name != nullptr && name[0] != '\0') return name;
+    return std::string("(") + KindWord(object->kind) + " without a name)";
 }
 
 void ListObjects(const char* title, const ObjectList& list) {
@@ -91,7 +139,7 @@ void ListObjects(const char* title, const ObjectList& list) {
     std::snprintf(line, sizeof line, "%s: %d", title, list.count);
     ConsolePrint(line);
     ConsolePrint(kDashes);
-    for (int32_t i = list.count; i-- > 0;) ConsolePrint(ObjectName(list.objects[i]));
+    for (int32_t i = list.count; i-- > 0;) ConsolePrint(ObjectName(list.objects[i]).c_str());
     ConsolePrint(kDashes);
 }
 

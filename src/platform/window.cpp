@@ -1,6 +1,7 @@
 #include "platform/window.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/dynlib.h"
 #include "platform/joystick.h"
 #include "platform/keymap.h"
 WindowHandle MainWindow = nullptr;
@@ -29,6 +31,51 @@ bool gHaveChosenMode = false;
 SDL_DisplayMode gChosenMode{};
 
 bool VideoRunning() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+// The pointer asked of the X server itself. SDL's global mouse state is refreshed from raw input
+// events, which the server holds back while a window has the pointer grabbed (SDL grabs it while a
+// button is down): a drag would read as no movement at all and then one jump at the release.
+struct X11PointerQuery {
+    using QueryPointer = int (*)(Display*, Window, Window*, Window*, int*, int*, int*, int*, unsigned int*);
+    using DefaultRoot = Window (*)(Display*);
+    bool loaded = false;
+    DynLibHandle library = nullptr;
+    QueryPointer queryPointer = nullptr;
+    DefaultRoot defaultRoot = nullptr;
+};
+X11PointerQuery gX11Pointer;
+
+bool QueryX11Pointer(int32_t* x, int32_t* y) {
+    if (gWindows.empty()) return false;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(gWindows.front().window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11 ||
+        info.info.x11.display == nullptr) {
+        return false;
+    }
+    X11PointerQuery& q = gX11Pointer;
+    if (!q.loaded) {
+        q.loaded = true;
+        // SDL has the library loaded already; this only takes another reference to it.
+        q.library = OpenDynLib("libX11.so.6");
+        q.queryPointer =
+            reinterpret_cast<X11PointerQuery::QueryPointer>(GetDynLibSymbol(q.library, "XQueryPointer"));
+        q.defaultRoot =
+            reinterpret_cast<X11PointerQuery::DefaultRoot>(GetDynLibSymbol(q.library, "XDefaultRootWindow"));
+    }
+    if (q.queryPointer == nullptr || q.defaultRoot == nullptr) return false;
+    Display* display = info.info.x11.display;
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+    unsigned int mask = 0;
+    if (q.queryPointer(display, q.defaultRoot(display), &root, &child, &rootX, &rootY, &windowX, &windowY,
+                       &mask) == 0) {
+        return false;  // the pointer is on another screen
+    }
+    *x = rootX;
+    *y = rootY;
+    return true;
+}
 
 WindowRecord* FindRecord(WindowHandle window) {
     for (auto& record : gWindows) {
@@ -207,6 +254,8 @@ void ShutdownPlatform() {
     gQueue.clear();
     gHaveChosenMode = false;
     gLooseTranslator = EventTranslator{};
+    CloseDynLib(gX11Pointer.library);
+    gX11Pointer = X11PointerQuery{};
     if (VideoRunning()) SDL_Quit();
 }
 
@@ -347,6 +396,7 @@ bool GetWindowRect(WindowHandle window, ScreenRect* rect) {
 
 bool GetCursorScreenPos(int32_t* x, int32_t* y) {
     if (!VideoRunning()) return false;
+    if (QueryX11Pointer(x, y)) return true;
     int sx = 0, sy = 0;
     SDL_GetGlobalMouseState(&sx, &sy);
     *x = sx;

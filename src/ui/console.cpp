@@ -6,9 +6,41 @@
 CNztWnd_Edit* ConsoleWnd = nullptr;
 void (*ConsoleChatHook)(const char* line) = nullptr;
 
+namespace {
+
+// The console writes in the small (12-point) text font, whatever font the game's screens use: its
+// caption must fit the 16-pixel caption strip and its lines the space below it. The font the
+// frame had is given back after the console's own drawing.
+struct ConsoleFont {
+    FTFont* font = nullptr;
+    float size = 0.0f;
+};
+ConsoleFont gSavedFont;
+
+ConsoleFont TakeSmallFont() {
+    NztRenderState& rs = RenderState;
+    const ConsoleFont previous{rs.currentFont, rs.currentFontSize};
+    if (rs.defaultFont != nullptr) {
+        rs.currentFont = rs.defaultFont;
+        rs.currentFontSize = rs.defaultFontSize;
+    }
+    return previous;
+}
+
+void GiveBackFont(const ConsoleFont& font) {
+    RenderState.currentFont = font.font;
+    RenderState.currentFontSize = font.size;
+}
+
+}  // namespace
+
 uint32_t ConsoleWndCallback(uint32_t message, CNztWnd* window, float, float, float) {
     // The console may go with every window at shutdown: nothing may point at it afterwards.
     if (message == WndMsgDestroyed && window == ConsoleWnd) ConsoleWnd = nullptr;
+    if (window == ConsoleWnd && window != nullptr) {
+        if (message == WndMsgBeforeBody) gSavedFont = TakeSmallFont();
+        if (message == WndMsgAfterBody) GiveBackFont(gSavedFont);
+    }
     return 1;
 }
 
@@ -19,6 +51,8 @@ CNztWnd_Edit* CreateConsoleWnd() {
         delete w;
         return nullptr;
     }
+    // Sized and measured in the font it is drawn with.
+    const ConsoleFont previous = TakeSmallFont();
     w->Create(nullptr, 2.0f, RenderState.screenHeightF - 60.0f, 450.0f, 50.0f, nullptr);
     w->textColour[0] = w->textColour[1] = w->textColour[2] = 1.0f;
     w->minimumWidth = 50.0f;
@@ -35,6 +69,7 @@ CNztWnd_Edit* CreateConsoleWnd() {
     w->closeHides = 1;
     w->visible = 0;
     ConsoleWnd = w;
+    GiveBackFont(previous);
     return w;
 }
 
@@ -44,6 +79,7 @@ void AddConsoleCommand(const char* name, const char* help, void (*handler)(const
 
 void ConsolePrint(const char* text) {
     if (ConsoleWnd == nullptr || text == nullptr) return;
+    TraceInterface("console line %s", text);
     ConsoleWnd->SetInputLine(text);
     ConsoleWnd->StartNewLine();
 }

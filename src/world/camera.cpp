@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "audio/sound.h"
@@ -1112,4 +1114,10 @@ void UpdateCamera() {
 
     c.belowSurface =
         CameraServices.groundHeightAt(c.aimPoint, 20.0f, c.aimPoint.y, &c.floorHeight, &c.surfaceHeight);
+
+    // With QUORVANE_TRACE_MOVEMENT set, the eye goes to stderr with the characters' positions, ten
+    // times a second (the end-to-end runs see the mouse turn the view by it).
+    static const bool traced = std::getenv("QUORVANE_TRACE_MOVEMENT") != nullptr;
+    if (traced && FrameAccumulators.tickA == 0.0f)
+        std::fprintf(stderr, "movement: camera at %.3f %.3f %.3f\n", c.eye.x, c.eye.y, c.eye.z);
 }

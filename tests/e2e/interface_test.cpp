@@ -1,14 +1,19 @@
 // The sample level's interface through real input: the image panel that End opens and that closes
 // while the game runs on (and a quit while it is open), the speed counter, the mini-map's pin, the
-// pause menu closed by a second Escape, and Ctrl+C closing the console that holds the focus. The
-// game reports what the interface shows on stderr (QUORVANE_TRACE_INTERFACE); the test waits for
+// pause menu closed by a second Escape and the game running on under it, Ctrl+C closing the console
+// that holds the focus, keys typed into the console that also drive the hero, the view turned with
+// the right button held, a start without a sound device that shows the game's own line alone, and
+// F11 naming why the screenshot folder cannot be made.
+// The game reports what the interface shows on stderr (QUORVANE_TRACE_INTERFACE); the test waits for
 // those lines, never for fixed times.
 #include "e2e/e2e_support.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +49,16 @@ protected:
             if (std::sscanf(err.c_str() + at, "interface: counter Score shows %d", &v) == 1) values.push_back(v);
         }
         return values;
+    }
+    // The last "movement: <who> at x y z" line (who: "player", "Guard #1"...), false when none.
+    bool LastAt(const std::string& who, float out[3]) {
+        std::istringstream lines(Err());
+        std::string line;
+        const std::string head = "movement: " + who + " at %f %f %f";
+        bool found = false;
+        while (std::getline(lines, line))
+            found = std::sscanf(line.c_str(), head.c_str(), &out[0], &out[1], &out[2]) == 3 || found;
+        return found;
     }
     // The last place of the hero's pin reported before byte `until`.
     bool PinAt(size_t until, float* x, float* y) {
@@ -150,3 +165,181 @@ TEST_F(E2eInterface, ASecondEscapeClosesThePauseMenuAndCtrlCClosesTheFocusedCons
 }
 
 }  // namespace
+
+namespace {
+
+float Distance2d(const float a[3], const float b[3]) {
+    return std::hypot(a[0] - b[0], a[2] - b[2]);
+}
+
+}  // namespace
+
+// The pause menu sits over the level, which runs on: the hero walks with the menu open and the
+// guard goes on along its round.
+TEST_F(E2eInterface, ThePauseMenuLeavesTheGameRunningUnderneath) {
+    auto game = Start();
+    size_t at = Err().size();
+    ASSERT_TRUE(Press("Escape"));
+    at = AwaitLine("interface: pause menu opened", at);
+    ASSERT_NE(at, std::string::npos) << Err();
+    ASSERT_NE(AwaitLine("movement: player at", at), std::string::npos) << Err();
+    float hero[3], guard[3];
+    ASSERT_TRUE(LastAt("player", hero));
+    ASSERT_TRUE(LastAt("Guard #1", guard));
+    // Up held until both have gone 3 units or a minute has passed.
+    ASSERT_EQ(std::system("xdotool keydown Up"), 0);
+    float heroAfter[3] = {}, guardAfter[3] = {};
+    bool heroWalked = false, guardWalked = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!(heroWalked && guardWalked) && std::chrono::steady_clock::now() < deadline) {
+        if (!AwaitPositionReports(root_ / "game.err", PositionReports(root_ / "game.err"), 1, 60s)) break;
+        heroWalked = LastAt("player", heroAfter) && Distance2d(hero, heroAfter) > 3.0f;
+        guardWalked = LastAt("Guard #1", guardAfter) && Distance2d(guard, guardAfter) > 3.0f;
+    }
+    ASSERT_EQ(std::system("xdotool keyup Up"), 0);
+    EXPECT_TRUE(heroWalked) << "the hero stood still under the menu";
+    EXPECT_TRUE(guardWalked) << "the guard stood still under the menu";
+    EXPECT_EQ(Err().find("interface: pause menu closed", at), std::string::npos)
+        << "the menu closed by itself";
+    ASSERT_TRUE(game->running());
+}
+
+// The console takes typed characters, and the game reads the same keys: a letter of the movement
+// cross typed into it walks the hero. A command typed there answers in the console.
+TEST_F(E2eInterface, KeysTypedIntoTheConsoleAlsoDriveTheHero) {
+    auto game = Start();
+    size_t at = Err().size();
+    ASSERT_EQ(std::system("xdotool keydown ctrl keydown c sleep 0.3 keyup c sleep 0.2 keyup ctrl"), 0);
+    at = AwaitLine("interface: console shown", at);
+    ASSERT_NE(at, std::string::npos) << Err();
+    ASSERT_NE(AwaitLine("movement: player at", at), std::string::npos) << Err();
+    float before[3], after[3];
+    ASSERT_TRUE(LastAt("player", before));
+    // S (back, away from the trigger zones north of the start), held down as a typist holds a key
+    // until the hero has walked off or a minute has passed.
+    ASSERT_EQ(std::system("xdotool keydown s"), 0);
+    bool walked = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!walked && std::chrono::steady_clock::now() < deadline) {
+        if (!AwaitPositionReports(root_ / "game.err", PositionReports(root_ / "game.err"), 1, 60s)) break;
+        walked = LastAt("player", after) && Distance2d(before, after) > 2.0f;
+    }
+    ASSERT_EQ(std::system("xdotool keyup s"), 0);
+    EXPECT_TRUE(walked) << "the hero did not walk";
+    // `List Objects` names everything in the level in readable text: every name between the count
+    // and the closing dashes is printable and not empty.
+    // The held S typed itself into the console's line too: Enter sends that line off first.
+    at = Err().size();
+    ASSERT_EQ(std::system("xdotool key --delay 100 Return"), 0);
+    ASSERT_EQ(std::system("xdotool type --delay 100 'List Objects'"), 0);
+    ASSERT_EQ(std::system("xdotool key --delay 100 Return"), 0);
+    const std::string dashes = "interface: console line " + std::string(57, '-') + "\n";
+    size_t names = AwaitLine("interface: console line Nb Objects: ", at);
+    ASSERT_NE(names, std::string::npos) << Err().substr(at);
+    names = AwaitLine(dashes, names);
+    ASSERT_NE(names, std::string::npos) << Err().substr(at);
+    const size_t end = AwaitLine(dashes, names);
+    ASSERT_NE(end, std::string::npos) << Err().substr(at);
+    std::istringstream listed(Err().substr(names, end - names));
+    int count = 0;
+    for (std::string line; std::getline(listed, line);) {
+        if (line.rfind("interface: console line ", 0) != 0) continue;
+        const std::string name = line.substr(24);
+        if (name == std::string(57, '-')) continue;
+        ++count;
+        EXPECT_FALSE(name.empty());
+        for (unsigned char c : name) EXPECT_TRUE(c >= 32 && c < 127) << "\"" << name << "\"";
+    }
+    EXPECT_GT(count, 5);
+    EXPECT_EQ(Err().find("runtime error"), std::string::npos) << Err().substr(at);
+    // The console kept the focus all along: Ctrl+C now hides it.
+    at = Err().size();
+    ASSERT_EQ(std::system("xdotool keydown ctrl keydown c sleep 0.3 keyup c sleep 0.2 keyup ctrl"), 0);
+    ASSERT_NE(AwaitLine("interface: console hidden", at), std::string::npos) << Err().substr(at);
+    ASSERT_TRUE(game->running());
+}
+
+// The mouse moved with the right button held turns the view round the hero, and moved down raises
+// it; let go, the view swings back behind the hero and keeps its height. The camera's eye is traced
+// with the characters' positions.
+TEST_F(E2eInterface, TheMouseWithTheRightButtonHeldTurnsAndRaisesTheView) {
+    auto game = Start();
+    const fs::path err = root_ / "game.err";
+    float hero[3], eye[3];
+    // The bearing of the eye from the hero (radians) and its height over the hero.
+    const auto view = [&](float* bearing, float* height) {
+        if (!LastAt("player", hero) || !LastAt("camera", eye)) return false;
+        *bearing = std::atan2(eye[0] - hero[0], eye[2] - hero[2]);
+        *height = eye[1] - hero[1];
+        return true;
+    };
+    const auto turn = [](float from, float to) { return std::fabs(std::remainder(to - from, 6.2831853f)); };
+    // Waits, frame report by frame report, until `done` holds or a minute has passed.
+    const auto until = [&](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            if (!AwaitPositionReports(err, PositionReports(err), 1, 60s)) return false;
+        return done();
+    };
+    float bearing0 = 0, height0 = 0, bearing = 0, height = 0;
+    ASSERT_TRUE(until([&] { return view(&bearing0, &height0); })) << Err();
+
+    // 240 pixels to the right with the button held: about 40 degrees round the hero.
+    ASSERT_EQ(
+        std::system("xdotool mousemove 200 240 sleep 0.2 mousedown 3 sleep 0.2 mousemove 280 240 sleep 0.1 "
+                    "mousemove 360 240 sleep 0.1 mousemove 440 240"),
+        0);
+    const bool turned = until([&] { return view(&bearing, &height) && turn(bearing0, bearing) > 0.45f; });
+    // Then 220 pixels down, still held: the eye climbs about 44 units.
+    ASSERT_EQ(
+        std::system("xdotool mousemove 440 320 sleep 0.1 mousemove 440 400 sleep 0.1 mousemove 440 460"), 0);
+    const bool raised = until([&] { return view(&bearing, &height) && height > height0 + 30.0f; });
+    ASSERT_EQ(std::system("xdotool mouseup 3 sleep 0.1 mousemove 20 20"), 0);
+    EXPECT_TRUE(turned) << "the view did not turn: " << turn(bearing0, bearing) << " radians";
+    EXPECT_TRUE(raised) << "the view did not rise: " << height0 << " then " << height;
+    // Let go: back behind the hero, at the new height.
+    EXPECT_TRUE(until([&] { return view(&bearing, &height) && turn(bearing0, bearing) < 0.2f; }))
+        << "the view stayed turned: " << turn(bearing0, bearing) << " radians";
+    EXPECT_GT(height, height0 + 30.0f) << "the height went back";
+    ASSERT_TRUE(game->running());
+}
+
+// Without a sound device (ALSA has no card here) the game's own line is the first thing on stderr:
+// neither the sound library nor ALSA explains itself before it.
+TEST_F(E2eInterface, WithoutASoundDeviceTheGamesOwnLineStandsAlone) {
+    MakeSampleData({});
+    ASSERT_TRUE(WriteWindowedConfig(0));
+    auto game = StartGame({"ALSOFT_DRIVERS=alsa"});
+    float p[3];
+    ASSERT_TRUE(AwaitPlayerPosition(p)) << Err();
+    const std::string err = Err();
+    const size_t line = err.find("audio: ");
+    if (line == std::string::npos) GTEST_SKIP() << "this machine has a sound device";
+    EXPECT_EQ(err.substr(0, line), "") << "written before the game's line";
+    EXPECT_EQ(err.find("ALSA lib"), std::string::npos) << err.substr(0, 2000);
+    EXPECT_EQ(err.find("AL lib"), std::string::npos) << err.substr(0, 2000);
+    ASSERT_TRUE(game->running());
+}
+
+// F11 when the screenshot folder cannot be made (a file of that name stands in the data folder):
+// one line on stderr names the folder and why, and the game runs on.
+TEST_F(E2eInterface, AScreenshotFolderThatCannotBeMadeIsNamedWithItsCause) {
+    MakeSampleData({});
+    ASSERT_TRUE(WriteWindowedConfig(0));
+    { std::ofstream(root_ / "Datas" / "SCREENSHOTS") << "in the way"; }
+    auto game = StartGame();
+    float p[3];
+    ASSERT_TRUE(AwaitPlayerPosition(p)) << Err();
+    const std::string line = "screenshot: ";
+    size_t at = std::string::npos;
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (at == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        ASSERT_TRUE(PressKeyForFrames(root_ / "game.err", "F11"));
+        at = Err().find(line);
+    }
+    ASSERT_NE(at, std::string::npos) << Err();
+    const std::string said = Err().substr(at, Err().find('\n', at) - at);
+    EXPECT_NE(said.find("cannot create the folder ../Datas/SCREENSHOTS: Not a directory"), std::string::npos)
+        << said;
+    ASSERT_TRUE(game->running());
+}

@@ -24,6 +24,8 @@
 #include "ui/wnd.h"
 #include "world/base3d.h"
 #include "world/registry.h"
+#include "world/sfx.h"
+#include "world/sfxdef.h"
 
 namespace {
 
@@ -165,6 +167,36 @@ TEST_F(ConsoleTest, ListingsAndPrintingReplaceTheTypedText) {
     ConsolePrint("news");
     EXPECT_STREQ(ConsoleWnd->lines[ConsoleWnd->lineCount - 2], "news");
     EXPECT_STREQ(ConsoleWnd->lines[ConsoleWnd->inputLine], "");
+}
+
+// The registry holds more than mesh objects: effects are listed by their type's name, and whatever
+// has no name of its own is named by its kind, never by bytes read from the wrong object.
+TEST_F(ConsoleTest, ListObjectsNamesEffectsAndNamelessObjectsReadably) {
+    RemoveAllSfx();
+    FreeAllSfxDefs();
+    FreeObjectLists();
+    ClearObjectLists();
+    AllocObjectLists();
+    NztScnObject bare;  // no mesh
+    ASSERT_EQ(RegisterObject(&bare), 1u);
+    ASSERT_NE(AddSfxType("Smoke"), nullptr);
+    ASSERT_NE(NewSfx(CreateSfxDef()), nullptr);  // an effect on a definition of no type
+
+    const uint32_t before = ConsoleWnd->lineCount;
+    Type("List Objects");
+    const std::vector<std::string> log = Log(before);
+    ASSERT_EQ(log.size(), 8u);
+    EXPECT_EQ(log[2], "Nb Objects: 3");
+    // Last registered first.
+    EXPECT_EQ(log[4], "(particle effect without a name)");
+    EXPECT_EQ(log[5], "Smoke");
+    EXPECT_EQ(log[6], "(scene object without a name)");
+
+    UnregisterObject(&bare);
+    RemoveAllSfx();
+    FreeAllSfxDefs();
+    FreeObjectLists();
+    ClearObjectLists();
 }
 
 TEST_F(ConsoleTest, ClosingTheConsoleHidesItAndCtrlCBringsItBack) {

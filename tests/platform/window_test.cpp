@@ -288,3 +288,35 @@ TEST_F(GlRealInput, KeyPressReachesMessagesAndTheKeyTable) {
     PlatformGetKeyboardState(keys);
     EXPECT_EQ(keys[static_cast<uint8_t>('A')] & 0x80, 0);
 }
+
+// While a button is held the window has the pointer grabbed; the cursor position still follows
+// every move (the camera turns the view by it during a right-button drag).
+TEST_F(GlRealInput, TheCursorPositionFollowsADragWithAButtonHeld) {
+    received.clear();
+    WindowHandle window = CreatePlatformWindow("drag", 320, 240, false, Record);
+    ASSERT_NE(window, nullptr);
+    // The press must find the window on the screen.
+    ASSERT_EQ(std::system("xdotool search --sync --onlyvisible --name '^drag$' > /dev/null"), 0);
+    ASSERT_EQ(std::system("xdotool mousemove 40 40"), 0);
+    Await(WM_MOUSEMOVE);
+    ASSERT_EQ(std::system("xdotool mousedown 3"), 0);
+    const bool pressed = Await(WM_RBUTTONDOWN);
+    // Read once with the button down, as the camera reads it every frame.
+    int32_t x = 0, y = 0;
+    EXPECT_TRUE(GetCursorScreenPos(&x, &y));
+    EXPECT_EQ(x, 40);
+    EXPECT_EQ(y, 40);
+    ASSERT_EQ(std::system("xdotool mousemove 140 90"), 0);
+    const uint32_t deadline = SDL_GetTicks() + 2000;
+    while (SDL_GetTicks() < deadline) {
+        WindowMessage m;
+        while (PeekWindowMessage(&m)) DispatchWindowMessage(m);
+        if (GetCursorScreenPos(&x, &y) && x == 140 && y == 90) break;
+        SDL_Delay(5);
+    }
+    ASSERT_EQ(std::system("xdotool mouseup 3"), 0);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(x, 140);
+    EXPECT_EQ(y, 90);
+    EXPECT_TRUE(Await(WM_RBUTTONUP));
+}

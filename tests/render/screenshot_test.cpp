@@ -1,8 +1,12 @@
 #include "render/screenshot.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,6 +44,27 @@ TEST(Screenshots, AFolderThatCannotBeWrittenIsReportedInOneLine) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find("Shot000.tga"), std::string::npos) << err;
+}
+
+// A data folder the player may not write into: the line names the screenshot folder and the refusal
+// (permission), not the missing file a later open would meet. The shot is taken by an unprivileged
+// process, since the administrator may write anywhere.
+TEST(Screenshots, AFolderThatMayNotBeCreatedIsReportedWithItsOwnCause) {
+    ScratchDir dir;
+    const std::string data = dir / "Datas";
+    ASSERT_EQ(mkdir(data.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(data.c_str(), 0555), 0);
+    const std::string path = data + "/SCREENSHOTS/Shot000.tga";
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) std::_Exit(3);
+            MakeScreenshotName(path.c_str(), 4, 2);
+            std::fflush(stderr);
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "cannot create the folder .*/Datas/SCREENSHOTS: Permission denied");
+    EXPECT_FALSE(dir.Exists("Datas/SCREENSHOTS"));
 }
 
 TEST(Screenshots, TgaRowsAreStoredBottomUp) {
