@@ -15,6 +15,8 @@
 #include "character/objeffects.h"
 #include "world/objtype.h"
 #include "world/registry.h"
+#include "world/sfx.h"
+#include "world/sfxdef.h"
 #include "support/sample_spells.h"
 
 namespace {
@@ -51,6 +53,10 @@ protected:
         ::testing::internal::GetCapturedStderr();
         FreeSpells();
         DeleteAllDynObjects();
+        // The spells' effects and their definitions: tests that lend the lists their own arrays
+        // would otherwise lose them.
+        RemoveAllSfx();
+        FreeAllSfxDefs();
         DeleteAllMeshData();
         FreeTypeTables();
         FreeObjectLists();
