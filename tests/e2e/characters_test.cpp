@@ -92,7 +92,7 @@ TEST_F(E2eCharacters, TheWatcherKeepsItsDistanceFromTheHero) {
     ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(Err());
     // The distance between the last reports of the hero and the watcher.
     auto distance = [&]() -> std::optional<float> {
-        const std::vector<Sample> watcher = Trace(Err(), "Guard #2");
+        const std::vector<Sample> watcher = Trace(Err(), "Watcher #2");
         float hero[3];
         if (watcher.empty() || !LastPlayerPosition(Err(), hero)) return std::nullopt;
         return Flat(watcher.back(), Sample{hero[0], hero[1], hero[2]});
@@ -100,20 +100,45 @@ TEST_F(E2eCharacters, TheWatcherKeepsItsDistanceFromTheHero) {
     // The watcher's radii: near 30, at ease up to 60, coming back beyond 120. It settles in the band
     // and stays there while the hero stands.
     auto settled = [&] {
-        const std::vector<Sample> watcher = Trace(Err(), "Guard #2");
+        const std::vector<Sample> watcher = Trace(Err(), "Watcher #2");
         const auto d = distance();
         return d && *d >= 25.0f && *d <= 65.0f && watcher.size() >= 10 &&
                Flat(watcher[watcher.size() - 10], watcher.back()) < 0.5f;
     };
     ASSERT_TRUE(AwaitTrace(settled, 60s)) << "distance " << distance().value_or(-1.0f);
     // The hero walks away: the watcher follows and settles in the band again, now elsewhere.
-    const Sample before = Trace(Err(), "Guard #2").back();
+    const Sample before = Trace(Err(), "Watcher #2").back();
     ASSERT_EQ(std::system("xdotool keydown Up sleep 6 keyup Up"), 0);
     float moved[3];
     ASSERT_TRUE(LastPlayerPosition(Err(), moved));
     ASSERT_GT(std::hypot(moved[0] - start[0], moved[2] - start[2]), 100.0f) << "the hero did not walk away";
     EXPECT_TRUE(AwaitTrace(settled, 60s)) << "distance " << distance().value_or(-1.0f);
-    EXPECT_GT(Flat(before, Trace(Err(), "Guard #2").back()), 30.0f);
+    EXPECT_GT(Flat(before, Trace(Err(), "Watcher #2").back()), 30.0f);
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM";
+}
+
+// The guard wears red and the watcher purple: from the start the view shows both in colours of
+// their own. Purple is nowhere else; of the red, the watcher's health bar is a thin strip, so the
+// guard shows as red over more rows than the bar covers.
+TEST_F(E2eCharacters, TheGuardWearsRedAndTheWatcherPurple) {
+    auto game = StartGame();
+    float hero[3];
+    ASSERT_TRUE(AwaitPlayerPosition(hero)) << ReadFile(Err());
+    auto red = [](int r, int g, int b) { return r >= 90 && r >= 2 * g && r >= 2 * b; };
+    auto purple = [](int r, int g, int b) { return r >= 70 && b >= 100 && g * 2 <= r && g * 2 <= b; };
+    auto redRows = [&](const std::string& s) {
+        int rows = 0;
+        for (int y = 40; y < 480; ++y) rows += CountPixels(s, y, y + 1, 0, 640, red) > 0 ? 1 : 0;
+        return rows;
+    };
+    std::string shot;
+    const bool both = ShootUntil(root_ / "Datas" / "SCREENSHOTS", [&](const std::string& s) {
+        return redRows(s) >= 9 && CountPixels(s, 40, 480, 0, 640, purple) >= 15;
+    }, shot, 90s);
+    EXPECT_TRUE(both) << redRows(shot) << " rows with red and " << CountPixels(shot, 40, 480, 0, 640, purple)
+                      << " purple pixels (the shot is kept as /tmp/quorvane-e2e-looks.tga)";
+    if (!both) std::ofstream("/tmp/quorvane-e2e-looks.tga", std::ios::binary) << shot;
     game->Signal(SIGTERM);
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM";
 }

@@ -1,5 +1,6 @@
-// The sample level as a player meets it: the camera that follows the hero, the trigger zones
-// reached on foot, and a configured window larger than the screen.
+// The sample level as a player meets it: the camera that follows the hero, the trigger zones and
+// the movement pieces reached on foot, the keys that move the hero, the wall round the field and
+// the places "Pos" puts the hero, the camera tour, and a configured window larger than the screen.
 #include "e2e/e2e_support.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <utility>
 
 using namespace e2e;
 
@@ -117,10 +119,51 @@ protected:
         game = StartGame();
         ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(root_ / "game.err");
     }
-    // How fast the walk turns while Left or Right is held with Up (radians a second): the hero
-    // turns an eighth of the way to 45 degrees off the following camera's view each 1/50 s.
-    static constexpr float kTurnRate = 4.0f;
+    // Holds the keys (xdotool key names, pressed in order) until the game has written `reports`
+    // position reports, lets them go and waits for three more reports; the hero's move from the
+    // last report before the press to the last one after, in x and z, with the reports it took.
+    struct Move {
+        float dx = 0.0f, dz = 0.0f;
+        int reports = 0;
+        float Length() const { return std::hypot(dx, dz); }
+        float PerReport() const { return reports > 0 ? Length() / static_cast<float>(reports) : 0.0f; }
+    };
+    bool Hold(const std::vector<std::string>& keys, int reports, Move& move) {
+        const fs::path err = root_ / "game.err";
+        float before[3], after[3];
+        if (!LastPlayerPosition(err, before)) return false;
+        const int first = PositionReports(err);
+        KeyPipe pipe;
+        for (const std::string& k : keys)
+            if (!pipe.Send("keydown " + k)) return false;
+        const bool held = AwaitPositionReports(err, first, reports, 60s);
+        for (auto k = keys.rbegin(); k != keys.rend(); ++k) pipe.Send("keyup " + *k);
+        const bool settled = AwaitPositionReports(err, PositionReports(err), 3, 60s);
+        if (!held || !settled || !LastPlayerPosition(err, after)) return false;
+        move = {after[0] - before[0], after[2] - before[2], PositionReports(err) - first};
+        return true;
+    }
+    // Opens the console, types the line and Return, and closes it again.
+    static bool TypeInConsole(const std::string& line) {
+        return std::system("xdotool mousemove 20 20 keydown ctrl+c sleep 0.3 keyup ctrl+c sleep 0.3") == 0 &&
+               std::system(("xdotool type --delay 80 '" + line + "'").c_str()) == 0 &&
+               std::system("xdotool key --delay 100 Return sleep 0.3 keydown ctrl+c sleep 0.3 keyup ctrl+c") == 0;
+    }
+    // How fast the walk turns while Left or Right is held with Up (radians a second): the hero turns
+    // by its turn rate, 32 angle units (of 4096 a turn) each 1/50 s.
+    static constexpr float kTurnRate = 2.4f;
 };
+
+// The angle (radians, -pi..pi) from the direction (ax, az) to (bx, bz), positive toward the
+// hero's left (a larger atan2(x, z)).
+float AngleBetween(float ax, float az, float bx, float bz) {
+    float a = std::atan2(bx, bz) - std::atan2(ax, az);
+    while (a > 3.14159265f) a -= 6.2831853f;
+    while (a < -3.14159265f) a += 6.2831853f;
+    return a;
+}
+
+constexpr float kDegree = 0.017453293f;
 
 // Walking turns the view with the hero, who stays in the middle of the picture at the size it
 // had at the start, however far it walks.
@@ -218,10 +261,167 @@ TEST_F(E2eSampleLevel, TheSlopeAndThePoolAreReachedOnFoot) {
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
 
+// The keys of the key table that move the hero, through real presses: Up walks forward and Down
+// back along the heading; Shift with Left or Right steps sideways without turning; each Shift
+// press changes the pace (walk, run, sprint, walk again); a short tap of Left turns the hero a
+// little; Z walks forward as Up does; Ctrl and B, the keys of flying, gliding and driving, leave the
+// walking hero where it stands.
+TEST_F(E2eSampleLevel, TheArrowsWalkAndTurnTheHeroShiftStepsSidewaysAndCyclesThePace) {
+    const fs::path err = root_ / "game.err";
+    std::unique_ptr<Child> game;
+    float start[3];
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
+    Move walk, back, left, right, sprint, again, turned, zed;
+    ASSERT_TRUE(Hold({"Up"}, 10, walk)) << ReadFile(err);
+    ASSERT_GT(walk.Length(), 10.0f) << "Up did not walk the hero";
+    ASSERT_TRUE(Hold({"Down"}, 10, back)) << ReadFile(err);
+    EXPECT_GT(back.Length(), 3.0f) << "Down did not move the hero";
+    EXPECT_GT(std::fabs(AngleBetween(walk.dx, walk.dz, back.dx, back.dz)), 165.0f * kDegree)
+        << "Down did not walk back along the heading";
+    // Shift goes down first (the pace goes to run), then the side key: a step to the hero's left,
+    // at right angles to its heading.
+    ASSERT_TRUE(Hold({"shift", "Left"}, 10, left)) << ReadFile(err);
+    EXPECT_GT(left.Length(), 5.0f) << "Shift + Left did not move the hero";
+    EXPECT_NEAR(AngleBetween(walk.dx, walk.dz, left.dx, left.dz), 90.0f * kDegree, 25.0f * kDegree);
+    ASSERT_TRUE(Hold({"shift", "Right"}, 10, right)) << ReadFile(err);
+    EXPECT_GT(right.Length(), 5.0f) << "Shift + Right did not move the hero";
+    EXPECT_NEAR(AngleBetween(walk.dx, walk.dz, right.dx, right.dz), -90.0f * kDegree, 25.0f * kDegree);
+    // Two Shift presses later the hero sprints, still along the heading it had.
+    ASSERT_TRUE(Hold({"Up"}, 10, sprint)) << ReadFile(err);
+    EXPECT_LT(std::fabs(AngleBetween(walk.dx, walk.dz, sprint.dx, sprint.dz)), 10.0f * kDegree)
+        << "the side steps turned the hero";
+    EXPECT_GT(sprint.PerReport(), 1.6f * walk.PerReport()) << "two Shift presses did not make the hero sprint";
+    // A third press: walking again.
+    ASSERT_TRUE(PressKeyForFrames(err, "shift")) << ReadFile(err);
+    ASSERT_TRUE(Hold({"Up"}, 10, again)) << ReadFile(err);
+    EXPECT_LT(again.PerReport(), 0.6f * sprint.PerReport()) << "the third press did not slow the hero to a walk";
+    EXPECT_GT(again.Length(), 5.0f) << "Up did not walk the hero";
+    // A tap of Left, held for the two reports a frame needs to see it: a small turn to the left.
+    ASSERT_TRUE(PressKeyForFrames(err, "Left")) << ReadFile(err);
+    ASSERT_TRUE(Hold({"Up"}, 10, turned)) << ReadFile(err);
+    const float turn = AngleBetween(again.dx, again.dz, turned.dx, turned.dz);
+    EXPECT_GT(turn, 5.0f * kDegree) << "a tap of Left did not turn the hero left";
+    EXPECT_LT(turn, 70.0f * kDegree) << "a tap of Left turned the hero too far";
+    ASSERT_TRUE(Hold({"z"}, 10, zed)) << ReadFile(err);
+    EXPECT_GT(zed.Length(), 10.0f) << "Z did not walk the hero";
+    EXPECT_LT(std::fabs(AngleBetween(turned.dx, turned.dz, zed.dx, zed.dz)), 10.0f * kDegree);
+    // Ctrl and B: the hero stays where it is, on the ground.
+    for (const char* key : {"ctrl", "b"}) {
+        Move still;
+        ASSERT_TRUE(Hold({key}, 5, still)) << ReadFile(err);
+        EXPECT_LT(still.Length(), 0.5f) << key << " moved the hero";
+        float now[3];
+        ASSERT_TRUE(LastPlayerPosition(err, now));
+        EXPECT_LT(now[1], 0.5f) << key << " took the hero off the ground";
+    }
+    if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-keys.err", fs::copy_options::overwrite_existing);
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}
+
+// The wall round the field holds the hero in, walking or jumping, so that it never leaves the
+// ground (its inner face 450 units east of the middle); the console's "Pos 7" puts the hero on the
+// dais in the middle of the guard's round, 15 units up, and "Pos 1" on a lookout 350 units up
+// beyond the wall, where it stays standing.
+TEST_F(E2eSampleLevel, TheWallKeepsTheHeroOnTheFieldAndPosPutsItOnALookout) {
+    const fs::path err = root_ / "game.err";
+    std::unique_ptr<Child> game;
+    float start[3];
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
+    int walked = 0;
+    // East along the start's line, well south of the ladder, the ledge and the trees.
+    EXPECT_TRUE(WalkTo(380.0f, -250.0f, 10.0f, walked)) << ReadFile(err);
+    // East into the wall: the walk ends where the wall holds the hero.
+    auto atTheWall = [&] {
+        const auto trace = PositionTrace(err);
+        if (trace.size() < 3) return false;
+        const auto& now = trace.back();
+        const auto& then = trace[trace.size() - 3];
+        return now[0] > 430.0f && std::hypot(now[0] - then[0], now[2] - then[2]) < 0.3f;
+    };
+    EXPECT_TRUE(WalkTo(600.0f, -250.0f, 3.0f, walked, 60s, atTheWall)) << ReadFile(err);
+    // Jumps against it, forward held: the hero comes down on the field each time.
+    const size_t from = PositionTrace(err).size();
+    float highest = 0.0f;
+    for (int i = 0; i < 4; ++i) {
+        Move jump;
+        ASSERT_TRUE(Hold({"Up", "alt"}, 12, jump)) << ReadFile(err);
+    }
+    float eastmost = -1000.0f;
+    const auto trace = PositionTrace(err);
+    for (size_t i = from; i < trace.size(); ++i) {
+        highest = std::max(highest, trace[i][1]);
+        eastmost = std::max(eastmost, trace[i][0]);
+    }
+    EXPECT_LT(eastmost, 450.0f) << "the hero went over the wall";
+    EXPECT_GT(highest, 2.0f) << "the hero never jumped";
+    // "Pos 7" and "Pos 1": the hero stands there for a second of reports.
+    for (const auto& [line, height] : {std::pair{"Pos 7", 15.0f}, std::pair{"Pos 1", 350.0f}}) {
+        ASSERT_TRUE(TypeInConsole(line));
+        auto standing = [&, height = height] {
+            const auto t = PositionTrace(err);
+            if (t.size() < 10) return false;
+            for (size_t i = t.size() - 10; i < t.size(); ++i)
+                if (std::fabs(t[i][1] - height) > 0.1f) return false;
+            return true;
+        };
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (!standing() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(100ms);
+        float now[3];
+        ASSERT_TRUE(LastPlayerPosition(err, now));
+        EXPECT_TRUE(standing()) << line << " left the hero at " << now[0] << " " << now[1] << " " << now[2];
+    }
+    if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-wall.err", fs::copy_options::overwrite_existing);
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}
+
+// Home flies the camera round the level: the hero leaves the middle of the view; Enter ends the
+// flight early and the view is back behind the hero well before the 12-second tour is over; a
+// second Home flies the whole tour and then gives the view back on its own.
+TEST_F(E2eSampleLevel, HomeFliesTheTourAndGivesTheViewBackEnterEndsItEarly) {
+    const fs::path err = root_ / "game.err";
+    std::unique_ptr<Child> game;
+    float start[3];
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
+    const fs::path shots = root_ / "Datas" / "SCREENSHOTS";
+    // The pale hero in the middle of the view (as the follow camera keeps it), or gone from there.
+    auto heroInTheMiddle = [](const std::string& shot) { return BrightPixels(shot, 180, 340, 260, 380) >= 200; };
+    auto heroGone = [](const std::string& shot) { return BrightPixels(shot, 180, 340, 260, 380) < 40; };
+    std::string shot;
+    ASSERT_TRUE(ShootUntil(shots, heroInTheMiddle, shot)) << "the hero is not in the middle at the start";
+    auto flights = [&] {
+        std::istringstream lines(ReadFile(err));
+        std::string line;
+        int n = 0;
+        while (std::getline(lines, line))
+            if (line.rfind("events: event 83 runs action 22", 0) == 0) ++n;
+        return n;
+    };
+    int took[3] = {0, 0, 0};
+    for (int round = 1; round <= 2; ++round) {
+        while (flights() < round) ASSERT_TRUE(PressKeyForFrames(err, "Home")) << ReadFile(err);
+        const int from = PositionReports(err);
+        EXPECT_TRUE(ShootUntil(shots, heroGone, shot, 60s)) << "flight " << round << ": the view stayed on the hero";
+        if (round == 1) ASSERT_TRUE(PressKeyForFrames(err, "Return")) << ReadFile(err);
+        EXPECT_TRUE(ShootUntil(shots, heroInTheMiddle, shot, 120s)) << "flight " << round << ": the view never came back";
+        took[round] = PositionReports(err) - from;
+    }
+    // Ten reports a second of game time: the whole tour takes about ten seconds of it, the flight
+    // Enter cut short less than half of that.
+    std::printf("the flights took %d and %d position reports\n", took[1], took[2]);
+    EXPECT_GE(took[2], 80) << "the flight ended before the tour did";
+    EXPECT_LT(2 * took[1], took[2]) << "Enter did not end the flight early";
+    if (HasFailure()) std::ofstream("/tmp/quorvane-e2e-tour.tga", std::ios::binary) << shot;
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}
+
 // The ledge east of the start (60 x 60 and 14 units high, its faces at x 130 and 190, z -190 and
 // -130), reached on foot: the hero walks round it to its east face, and the face holds it back while
-// it walks on into it. There Alt makes the hero jump: it leaves the ground.
-TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAltJumps) {
+// it walks on into it. There Alt makes the hero jump: it leaves the ground; jumping with Up held
+// lands it on the ledge's top.
+TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAJumpAgainstItLandsOnTop) {
     const fs::path err = root_ / "game.err";
     std::unique_ptr<Child> game;
     float start[3];
@@ -256,6 +456,19 @@ TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAltJumps) {
         for (size_t i = from; i < trace.size(); ++i) jumped = jumped || trace[i][1] > 2.0f;
     }
     EXPECT_TRUE(jumped) << "no report showed the hero off the ground";
+    // Jumps with forward held land the hero on the ledge's top, 14 units up, inside its faces.
+    auto onTop = [&] {
+        float now[3];
+        return LastPlayerPosition(err, now) && std::fabs(now[1] - 14.0f) < 0.5f && now[0] < 189.0f && now[0] > 131.0f;
+    };
+    for (int i = 0; i < 6 && !onTop(); ++i) {
+        Move jump;
+        ASSERT_TRUE(Hold({"Up", "alt"}, 12, jump)) << ReadFile(err);
+    }
+    float top[3];
+    ASSERT_TRUE(LastPlayerPosition(err, top));
+    EXPECT_TRUE(onTop()) << "the jumps left the hero at " << top[0] << " " << top[1] << " " << top[2];
+    if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-ledge.err", fs::copy_options::overwrite_existing);
     game->Signal(SIGTERM);
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }

@@ -116,8 +116,9 @@ std::vector<std::pair<std::string, Bytes>> SampleMovementFiles() {
     anim("MoveRun", Cycle(16, {0.8f, 0.8f, 0.15f, false, false}, {0, 0, 1.2f}));
     anim("MoveSprint", Cycle(12, {1.0f, 1.0f, 0.3f, false, false}, {0, 0, 2.0f}));
     anim("MoveBack", Cycle(24, {-0.4f, 0.3f, -0.05f, false, false}, {0, 0, -0.35f}));
-    anim("MoveStrafL", Cycle(24, {0.4f, 0.1f, 0.0f, false, true}, {-0.4f, 0, 0}));
-    anim("MoveStrafR", Cycle(24, {-0.4f, 0.1f, 0.0f, false, true}, {0.4f, 0, 0}));
+    // Side steps: the hero faces its +z with y up, so its left is its +x.
+    anim("MoveStrafL", Cycle(24, {0.4f, 0.1f, 0.0f, false, true}, {0.4f, 0, 0}));
+    anim("MoveStrafR", Cycle(24, {-0.4f, 0.1f, 0.0f, false, true}, {-0.4f, 0, 0}));
     // In water: the body floats; the strokes carry it forward (or back).
     anim("SwimStatic01", Cycle(40, {0.2f, 0.3f, 0.0f, true, false}, {0, 0, 0}));
     anim("SwimWalk", Cycle(32, {0.3f, 0.6f, 0.0f, true, false}, {0, 0, 0.3f}));

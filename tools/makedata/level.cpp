@@ -1,8 +1,10 @@
-// The sample level, "SCN/Level01.Scn", which the sample game starts on: a ground with props and the
-// movement pieces, the hero, a guard walking the patrol round and a watcher keeping its distance
-// from the hero, all placed before the camera; the sky with its sun and moon, a game light over the
-// crates, an environment zone around the trees, a rope between two crates, the music play-list, the
-// head-up interface, and the camera trajectory "TRAJECTS/Tour.Qvt" that the level's scripts fly.
+// The sample level, "SCN/Level01.Scn", which the sample game starts on: a ground walled in, with
+// props and the movement pieces, a dais and the lookouts the console's "Pos" puts the hero on, the
+// hero, a guard walking the patrol round and a watcher keeping its distance from the hero, all
+// placed before the camera; the sky with its sun and moon, a game light over the crates, an
+// environment zone around the trees, a rope between two crates, the music play-list, the head-up
+// interface, and the camera trajectory "TRAJECTS/Tour.Qvt" that the level's scripts fly.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -52,6 +54,7 @@ bool WriteModelTextures(const std::string& datasFolder) {
     const uint8_t bark[3] = {90, 60, 40}, dark[3] = {60, 40, 25};
     const uint8_t leaf[3] = {40, 110, 40}, light[3] = {80, 150, 60};
     const uint8_t deep[3] = {30, 70, 140}, shallow[3] = {60, 120, 190};
+    const uint8_t stone[3] = {150, 145, 135}, mortar[3] = {95, 90, 85};
     return WritePattern(datasFolder, "Ground", grass, moss,
                         [](uint32_t x, uint32_t y) { return ((x / 8 + y / 8) % 2) ? 1.0f : 0.0f; }) &&
            WritePattern(datasFolder, "Crate", wood, plank,
@@ -60,16 +63,130 @@ bool WriteModelTextures(const std::string& datasFolder) {
            WritePattern(datasFolder, "Leaves", leaf, light,
                         [](uint32_t x, uint32_t y) { return ((x * 7 + y * 13) % 11 < 4) ? 1.0f : 0.0f; }) &&
            WritePattern(datasFolder, "Water", deep, shallow,
-                        [](uint32_t x, uint32_t y) { return ((x + y / 2) % 16 < 5) ? 1.0f : 0.0f; });
+                        [](uint32_t x, uint32_t y) { return ((x + y / 2) % 16 < 5) ? 1.0f : 0.0f; }) &&
+           WritePattern(datasFolder, "Stone", stone, mortar, [](uint32_t x, uint32_t y) {
+               // Bricks of 16 x 8, every other row shifted by half a brick.
+               const uint32_t shifted = (y / 8) % 2 ? x + 8 : x;
+               return (y % 8 == 0 || shifted % 16 == 0) ? 1.0f : 0.0f;
+           });
+}
+
+// A mesh of boxes (base centre and size each) in one material of the image `texture`, and its
+// collision side file, "OBJECTS/<name>1001.QVo" and "OBJECTS/<name>0001.QVc".
+bool WriteBoxes(const std::string& datasFolder, const std::string& name, const char* texture,
+                const std::vector<std::array<Vec3, 2>>& boxes) {
+    datakit::QvoMesh m = datakit::MakeBoxMesh(name + "1001", {0, 0, 0}, texture);
+    m.vertices.clear(), m.normals.clear(), m.texCoords.clear(), m.materials[0].indices.clear();
+    for (const auto& [base, size] : boxes) {
+        const datakit::QvoMesh box = datakit::MakeBoxMesh("", size, "");
+        const auto first = static_cast<uint32_t>(m.vertices.size());
+        for (const Vec3& v : box.vertices) m.vertices.push_back(v + base);
+        m.normals.insert(m.normals.end(), box.normals.begin(), box.normals.end());
+        m.texCoords.insert(m.texCoords.end(), box.texCoords.begin(), box.texCoords.end());
+        for (uint32_t i : box.materials[0].indices) m.materials[0].indices.push_back(first + i);
+    }
+    return datakit::WriteModelFile(datasFolder + "/OBJECTS/" + name + "1001.QVo", datakit::WriteQvo(m)) &&
+           datakit::WriteModelFile(datasFolder + "/OBJECTS/" + name + "0001.QVc",
+                                   datakit::WriteQvc(datakit::MakeSideFile(m)));
+}
+
+// The level's edge: a wall round the playing field, its inner faces kFieldHalf from the middle
+// each way, so that the hero stays on the ground and its pin on the mini-map. The wall rises
+// kWallHeight: above the hero's jump with the body's reach, and too low for the ledge probe's hand
+// hold, which looks for tops from one and a half body heights up.
+constexpr float kFieldHalf = 450.0f;
+constexpr float kWallHeight = 26.0f;
+constexpr float kWallThickness = 20.0f;
+
+// The places the console's "Pos 1" to "Pos 9" put the hero (x, y, z): the engine's fixed table.
+constexpr float kLookouts[9][3] = {
+    {204.0f, 350.0f, -884.0f}, {-270.0f, 245.0f, -512.0f}, {650.0f, 410.0f, 390.0f},
+    {750.0f, 0.0f, 4000.0f},   {-1771.0f, 434.5f, 3978.0f}, {-501.7f, 43.0f, -13.56f},
+    {-1.0f, 15.0f, -2.34f},    {-12089.5f, 15.13f, -1251.55f}, {-1114.0f, 512.0f, 454.0f},
+};
+// The one of them inside the field, on a dais in the middle of the guard's round.
+constexpr int kDaisSpot = 6;
+
+// The wall's sides along x and along z, the lookouts (a floor with a parapet, its top where "Pos" puts the hero)
+// and the dais.
+bool WriteLevelPieces(const std::string& datasFolder) {
+    const float along = 2.0f * (kFieldHalf + kWallThickness);
+    const float h = kWallHeight, t = kWallThickness;
+    constexpr float Lookout = 60.0f, Floor = 4.0f;
+    const float rim = 0.5f * (Lookout - 2.0f);
+    return WriteBoxes(datasFolder, "WallX", "Stone", {{{{0, 0, 0}, {along, h, t}}}}) &&
+           WriteBoxes(datasFolder, "WallZ", "Stone", {{{{0, 0, 0}, {t, h, along}}}}) &&
+           WriteBoxes(datasFolder, "Lookout", "Stone",
+                      {{{{0, -Floor, 0}, {Lookout, Floor, Lookout}}},
+                       {{{0, 0, rim}, {Lookout, h, 2}}},
+                       {{{0, 0, -rim}, {Lookout, h, 2}}},
+                       {{{rim, 0, 0}, {2, h, Lookout}}},
+                       {{{-rim, 0, 0}, {2, h, Lookout}}}}) &&
+           WriteBoxes(datasFolder, "Dais", "Stone", {{{{0, 0, 0}, {24, kLookouts[kDaisSpot][1], 24}}}});
+}
+
+// A sky body: a cube covered on every face by one image whose alpha makes it round, so that from
+// the middle of the world, whichever way the sky has turned it, it shows a disc; blended over the
+// sky by that alpha, or added to it (the halo).
+datakit::QvoMesh SkyDisc(const char* name, float size, const char* texture, uint32_t blendMode) {
+    datakit::QvoMesh m = datakit::MakeBoxMesh(name, {size, size, size}, texture);
+    m.twoSided = 1;
+    m.textures[0].repeat = 0;
+    m.materials[0].word2 = blendMode;
+    return m;
+}
+
+// Round images for the sky bodies, "MAPSMODELS/<name>.Img": opaque inside radius `edge` (in
+// half-sizes), fading to nothing at the rim; `shade` gives the colour at a point of the disc.
+template <typename Shade>
+bool WriteDiscImage(const std::string& datasFolder, const char* name, float edge, Shade shade) {
+    constexpr uint32_t Size = 128;
+    datakit::Rgba image = datakit::SolidRgba(Size, Size, 0, 0, 0, 0);
+    for (uint32_t y = 0; y < Size; ++y)
+        for (uint32_t x = 0; x < Size; ++x) {
+            const float u = (static_cast<float>(x) + 0.5f) / Size * 2.0f - 1.0f;
+            const float v = (static_cast<float>(y) + 0.5f) / Size * 2.0f - 1.0f;
+            const float d = std::sqrt(u * u + v * v);
+            const float alpha = d <= edge ? 1.0f : d >= 1.0f ? 0.0f : (1.0f - d) / (1.0f - edge);
+            float rgb[3];
+            shade(u, v, d, rgb);
+            uint8_t* p = &image.pixels[(y * Size + x) * 4];
+            for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(std::clamp(rgb[c], 0.0f, 1.0f) * 255.0f);
+            p[3] = static_cast<uint8_t>(std::clamp(alpha * alpha, 0.0f, 1.0f) * 255.0f);
+        }
+    return datakit::WriteImageBytes(datasFolder + "/MAPSMODELS/" + name + ".Img", datakit::MakeImg32(image));
 }
 
 bool WriteSkyBodies(const std::string& datasFolder) {
-    datakit::QvoMesh sun = datakit::MakeBoxMesh("Sun1001", {900, 900, 900}, "");
-    sun.twoSided = 1;
-    datakit::QvoMesh moon = datakit::MakeBoxMesh("Moon1001", {600, 600, 600}, "");
-    moon.twoSided = 1;
-    return datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/Sun1001.QVo", datakit::WriteQvo(sun)) &&
-           datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/Moon1001.QVo", datakit::WriteQvo(moon));
+    // The sun: a white-hot middle going golden toward its soft rim.
+    const bool images =
+        WriteDiscImage(datasFolder, "Sun", 0.8f,
+                       [](float, float, float d, float rgb[3]) {
+                           rgb[0] = 1.0f, rgb[1] = 0.97f - 0.15f * d, rgb[2] = 0.85f - 0.45f * d;
+                       }) &&
+        // The moon: pale grey with darker seas, a sharper rim.
+        WriteDiscImage(datasFolder, "Moon", 0.9f,
+                       [](float u, float v, float, float rgb[3]) {
+                           const float seas[][3] = {{-0.3f, -0.2f, 0.3f}, {0.25f, 0.1f, 0.25f}, {-0.05f, 0.45f, 0.2f}};
+                           float k = 0.88f;
+                           for (const auto& s : seas)
+                               if (std::hypot(u - s[0], v - s[1]) < s[2]) k -= 0.18f;
+                           rgb[0] = k, rgb[1] = k, rgb[2] = k + 0.05f;
+                       }) &&
+        // The halo: a wide glow added round the sun, strongest at its middle.
+        WriteDiscImage(datasFolder, "SunHalo", 0.0f, [](float, float, float d, float rgb[3]) {
+            const float k = (1.0f - d) * (1.0f - d);
+            rgb[0] = k, rgb[1] = 0.9f * k, rgb[2] = 0.6f * k;
+        });
+    constexpr uint32_t Over = 6;  // source alpha, one minus source alpha
+    constexpr uint32_t Added = 7; // source alpha, one
+    return images &&
+           datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/Sun1001.QVo",
+                                   datakit::WriteQvo(SkyDisc("Sun1001", 900.0f, "Sun", Over))) &&
+           datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/SunHalo1001.QVo",
+                                   datakit::WriteQvo(SkyDisc("SunHalo1001", 2400.0f, "SunHalo", Added))) &&
+           datakit::WriteModelFile(datasFolder + "/OBJECTS/SKY/Moon1001.QVo",
+                                   datakit::WriteQvo(SkyDisc("Moon1001", 600.0f, "Moon", Over)));
 }
 
 // "VIDEOS/Intro.Avi": two seconds of a sunrise over the ground line, for the video trigger.
@@ -135,6 +252,10 @@ constexpr int32_t kKindCharacter = 5;
 constexpr int32_t kHeroId = 0;
 constexpr int32_t kGuardId = 1;
 constexpr int32_t kWatcherId = 2;
+// The event action that sets the player's stance, and the stance in which the side buttons turn
+// the hero and step it sideways with Shift.
+constexpr int32_t kSetPlayerStance = 38;
+constexpr int32_t kStanceTurnAndStrafe = 1;
 // The event action that plays an animation on an object.
 constexpr int32_t kPlayObjectAnimation = 44;
 
@@ -186,6 +307,14 @@ void AddScripts(datakit::SceneSpec& level) {
     pause.action = 74;
     pause.param = 6;
     level.globalEvents.push_back(Record(pause));
+    // The hero walks where it faces: Up and Down walk forward and back, Left and Right turn it,
+    // and with Shift they step sideways (stance 1; the camera-relative stance 0 would turn the
+    // hero toward the arrow's side of the view instead).
+    datakit::EventRecordSpec stance;
+    stance.event = kLevelStart;
+    stance.action = kSetPlayerStance;
+    stance.param = kStanceTurnAndStrafe;
+    level.globalEvents.push_back(Record(stance));
 
     // The crates talk: a text box of entry 2 over the crate on top, for six seconds.
     datakit::EventRecordSpec box;
@@ -295,7 +424,7 @@ void AddCharacters(datakit::SceneSpec& level) {
     level.characters.push_back(guard);
 
     datakit::SceneCharacterSpec watcher;
-    watcher.type = "Guard";
+    watcher.type = "Watcher";
     watcher.place.position = {-80.0f, 0.0f, -200.0f};
     watcher.place.range = 2000.0f;
     datakit::CharacterRecordSpec watcherRecord;
@@ -477,6 +606,18 @@ datakit::SceneSpec SampleLevelSpec() {
     level.objects.push_back(Prop("Ladder", 160.0f, 0.0f, -192.0f));
     level.objects.push_back(Prop("Ramp", 100.0f, 0.0f, -160.0f));
     level.objects.push_back(Prop("Water", 260.0f, 0.5f, 60.0f));
+    // The wall round the field, and where "Pos" puts the hero.
+    const float wall = kFieldHalf + 0.5f * kWallThickness;
+    level.objects.push_back(Prop("WallX", 0.0f, 0.0f, wall));
+    level.objects.push_back(Prop("WallX", 0.0f, 0.0f, -wall));
+    level.objects.push_back(Prop("WallZ", wall, 0.0f, 0.0f));
+    level.objects.push_back(Prop("WallZ", -wall, 0.0f, 0.0f));
+    for (int i = 0; i < 9; ++i) {
+        const float* p = kLookouts[i];
+        level.objects.push_back(i == kDaisSpot ? Prop("Dais", p[0], 0.0f, p[2]) : Prop("Lookout", p[0], p[1], p[2]));
+        // Far out, they stay in range wherever the camera stands.
+        level.objects.back().place.range = 20000.0f;
+    }
     // The crate the bag holds (out of the world while it is there); it stays the last object.
     level.objects.push_back(Prop("Crate", -40.0f, 0.0f, -180.0f));
 
@@ -511,8 +652,8 @@ bool WriteSampleLevel(const std::string& datasFolder) {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::create_directories(fs::path(datasFolder) / "OBJECTS" / "SKY", error);
-    const bool ok = WriteModelTextures(datasFolder) && WriteSkyBodies(datasFolder) && WriteTour(datasFolder) &&
-                    WriteIntroVideo(datasFolder) &&
+    const bool ok = WriteModelTextures(datasFolder) && WriteLevelPieces(datasFolder) && WriteSkyBodies(datasFolder) &&
+                    WriteTour(datasFolder) && WriteIntroVideo(datasFolder) &&
                     datakit::WriteScene(datasFolder + "/SCN/Level01.Scn", SampleLevelSpec());
     if (!ok) std::fprintf(stderr, "makedata: cannot write the sample level under %s\n", datasFolder.c_str());
     return ok;

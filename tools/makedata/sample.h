@@ -14,7 +14,8 @@ bool WriteSampleFlares(const std::string& datasFolder);
 bool WriteSampleCursors(const std::string& datasFolder);
 // The sample meshes, collision side files and animations (ground, props, a skinned character).
 bool WriteSampleModels(const std::string& datasFolder);
-// The sample characters: the hero's turns and a guard with idle, walk and turns.
+// The sample characters: the hero's turns, and a guard and a watcher with idle, walk, step back,
+// turns and a look of their own ("MAPSMODELS/Guard.Img", "Watcher.Img").
 bool WriteSampleCharacters(const std::string& datasFolder);
 // The hero's movement animations (ground, water, ladder) and the level pieces to try them on:
 // "OBJECTS/Water1001", "Ledge1001", "Ladder1001" and "Ramp1001" with their side files.
@@ -34,6 +35,7 @@ bool WriteSampleSpells(const std::string& datasFolder);
 // The hero's jump, fall and climbing animations and the patrol round "TRAJECTS/Patrol.Qvt" of the
 // level's characters.
 bool WriteSampleMoves(const std::string& datasFolder);
-// The start level "SCN/Level01.Scn" with the sky bodies and the camera trajectory it uses.
+// The start level "SCN/Level01.Scn" with the wall, dais and lookouts, the sky bodies and their
+// images, and the camera trajectory it uses.
 bool WriteSampleLevel(const std::string& datasFolder);
 datakit::SceneSpec SampleLevelSpec();
