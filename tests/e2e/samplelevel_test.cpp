@@ -321,8 +321,9 @@ TEST_F(E2eSampleLevel, TheArrowsWalkAndTurnTheHeroShiftStepsSidewaysAndCyclesThe
 
 // The wall round the field holds the hero in, walking or jumping, so that it never leaves the
 // ground (its inner face 450 units east of the middle); the console's "Pos 7" puts the hero on the
-// dais in the middle of the guard's round, 15 units up, and "Pos 1" on a lookout 350 units up
-// beyond the wall, where it stays standing.
+// dais in the middle of the guard's round, 15 units up, and every other "Pos" on a lookout beyond
+// the wall, each at a height of its own, where it stays standing. The heights differ from one spot
+// to the next, so a hero that finds no floor (and keeps the height it had) shows.
 TEST_F(E2eSampleLevel, TheWallKeepsTheHeroOnTheFieldAndPosPutsItOnALookout) {
     const fs::path err = root_ / "game.err";
     std::unique_ptr<Child> game;
@@ -355,14 +356,24 @@ TEST_F(E2eSampleLevel, TheWallKeepsTheHeroOnTheFieldAndPosPutsItOnALookout) {
     }
     EXPECT_LT(eastmost, 450.0f) << "the hero went over the wall";
     EXPECT_GT(highest, 2.0f) << "the hero never jumped";
-    // "Pos 7" and "Pos 1": the hero stands there for a second of reports.
-    for (const auto& [line, height] : {std::pair{"Pos 7", 15.0f}, std::pair{"Pos 1", 350.0f}}) {
+    // "Pos 1" to "Pos 9": after the command, a second of reports with the hero at the spot's height
+    // and within its floor (the letters typed into the console may walk it a few steps).
+    const float spots[9][3] = {
+        {204.0f, 350.0f, -884.0f}, {-270.0f, 245.0f, -512.0f},       {650.0f, 410.0f, 390.0f},
+        {750.0f, 0.0f, 4000.0f},   {-1771.0f, 434.5f, 3978.0f},      {-501.7f, 43.0f, -13.56f},
+        {-1.0f, 15.0f, -2.34f},    {-12089.5f, 15.13f, -1251.55f}, {-1114.0f, 512.0f, 454.0f},
+    };
+    for (int spot = 1; spot <= 9; ++spot) {
+        const std::string line = "Pos " + std::to_string(spot);
+        const float* at = spots[spot - 1];
         ASSERT_TRUE(TypeInConsole(line));
-        auto standing = [&, height = height] {
+        const size_t placed = PositionTrace(err).size();
+        auto standing = [&] {
             const auto t = PositionTrace(err);
-            if (t.size() < 10) return false;
+            if (t.size() < placed + 10) return false;
             for (size_t i = t.size() - 10; i < t.size(); ++i)
-                if (std::fabs(t[i][1] - height) > 0.1f) return false;
+                if (std::fabs(t[i][1] - at[1]) > 0.1f || std::hypot(t[i][0] - at[0], t[i][2] - at[2]) > 10.0f)
+                    return false;
             return true;
         };
         const auto deadline = std::chrono::steady_clock::now() + 60s;

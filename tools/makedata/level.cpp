@@ -106,6 +106,11 @@ constexpr float kLookouts[9][3] = {
 };
 // The one of them inside the field, on a dais in the middle of the guard's round.
 constexpr int kDaisSpot = 6;
+// How far east of its spot each lookout and the dais have their middle. A box's top is two
+// triangles meeting along a diagonal through its middle, and the floor probe takes a point only
+// strictly inside a triangle: a hero put exactly on that seam finds no floor under it. Four units
+// east, the spot lies well inside one of the two.
+constexpr float kSpotToMiddle = 4.0f;
 
 // The wall's sides along x and along z, the lookouts (a floor with a parapet, its top where "Pos" puts the hero)
 // and the dais.
@@ -614,7 +619,8 @@ datakit::SceneSpec SampleLevelSpec() {
     level.objects.push_back(Prop("WallZ", -wall, 0.0f, 0.0f));
     for (int i = 0; i < 9; ++i) {
         const float* p = kLookouts[i];
-        level.objects.push_back(i == kDaisSpot ? Prop("Dais", p[0], 0.0f, p[2]) : Prop("Lookout", p[0], p[1], p[2]));
+        const float x = p[0] + kSpotToMiddle;
+        level.objects.push_back(i == kDaisSpot ? Prop("Dais", x, 0.0f, p[2]) : Prop("Lookout", x, p[1], p[2]));
         // Far out, they stay in range wherever the camera stands.
         level.objects.back().place.range = 20000.0f;
     }
