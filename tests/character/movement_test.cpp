@@ -773,6 +773,46 @@ TEST_F(Movement, TheHeroLeavesTheGroundWhenItJumps) {
     }
 }
 
+// The standing jump of the sample hero comes down as a thrown body does, at every frame rate the game
+// may run at: the way down from the top takes at least as many frames as the way up (and not half
+// as many again), and the top is well above the hero's knees.
+TEST_F(Movement, TheStandingJumpFallsAsLongAsItRises) {
+    for (const auto& [name, bytes] : datakit::SampleMoveFiles())
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    for (const auto& [name, bytes] : datakit::SampleJumpFiles())
+        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    AddGround(Square(-300, -300, 300, 300, 0));
+    NztEntity* hero = Player({3, 0, -50});
+    ASSERT_NE(hero, nullptr);
+    for (float fps : {30.0f, 50.0f, 60.0f, 100.0f, 144.0f}) {
+        SCOPED_TRACE(fps);
+        FrameTiming.frameTime = 1.0f / fps;
+        FrameTiming.frameFactor = 50.0f / fps;
+        Frames(20, {});
+        ASSERT_NEAR(hero->Position[1], 0.0f, 0.01f);
+        Frame({MoveButton::Jump});
+        // Off the ground and back on it: the feet a unit above it, the same mark both ways.
+        int up = -1, top = -1, down = -1;
+        float highest = 0.0f;
+        for (int i = 0; i < 200 && down < 0; ++i) {
+            Frame({});
+            const float y = hero->Position[1];
+            if (up < 0 && y > 1.0f) up = i;
+            if (up >= 0 && y > highest) highest = y, top = i;
+            if (up >= 0 && y <= 1.0f) down = i;
+        }
+        ASSERT_GE(up, 0) << "the hero never left the ground";
+        ASSERT_GE(down, 0) << "the hero never came back down";
+        const float rise = static_cast<float>(top - up), fall = static_cast<float>(down - top);
+        EXPECT_GT(highest, 8.0f);
+        EXPECT_GE(fall, rise) << "rose for " << rise << " frames, fell for " << fall;
+        EXPECT_LE(fall, 1.5f * rise) << "rose for " << rise << " frames, fell for " << fall;
+        for (int i = 0; i < 400 && (hero->Position[1] > 0.01f || hero->airborne != 0); ++i) Frame({});
+        EXPECT_NEAR(hero->Position[1], 0.0f, 0.01f);
+        EXPECT_EQ(hero->airborne, 0u);
+    }
+}
+
 // The target speed factor an action gives a character (64, sub-code 18), at once or eased toward.
 void ActionSpeedFactor(NztEntity* e, float factor, bool atOnce) {
     EventRecord r = BlankEventRecord();

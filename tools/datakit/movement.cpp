@@ -157,13 +157,22 @@ std::vector<std::pair<std::string, Bytes>> SampleJumpFiles() {
     const std::string anims = "OBJECTS/ENTITIES/ANIMS/Hero/Hero";
     const Gait legs{0.6f, 0.4f, 0.1f, false, false};
     files.emplace_back(anims + "JumpWalk01.QVa", WriteQva(Cycle(8, legs, {0, 1.5f, 0.55f})));
+    // The standing jump, frame k carrying the root of the jump's (k + 1)th step, so that the very
+    // first frame the game shows already lifts the hero off the ground, however short its frames.
+    // Off the ground the hero's settling pulls it down as it does any airborne body (its fall speed
+    // grows by half its weight a step, a fifth of which it falls): 0.05 n (n - 1) after n steps.
+    // The root climbs by that much more than the flight it should give, 0.1 n (20 - n): up for ten
+    // steps to 10, and back down as it rose, on the ground at the last frame.
+    constexpr uint32_t Flight = 20;
     QvaAnim up;
-    up.frameCount = 16;
+    up.frameCount = Flight;
     up.boneCount = HeroBones;
-    const float heights[] = {0.0f, 9.0f, 13.0f, 10.0f, 0.0f};
-    const uint32_t keys[] = {0, 4, 8, 12, 15};
-    for (int i = 0; i < 5; ++i)
-        up.frames.push_back(Frame(keys[i], static_cast<float>(keys[i]) / 16.0f, legs, {0, heights[i], 0}));
+    for (uint32_t k = 0; k < Flight; ++k) {
+        const float n = static_cast<float>(k + 1);
+        const float flight = 0.1f * n * (static_cast<float>(Flight) - n);
+        const float settling = 0.05f * n * (n - 1.0f);
+        up.frames.push_back(Frame(k, n / static_cast<float>(Flight), legs, {0, flight + settling, 0}));
+    }
     files.emplace_back(anims + "JumpStatic.QVa", WriteQva(up));
     return files;
 }

@@ -20,8 +20,8 @@ namespace datakit {
 // "<Name>0001.QVc" side files.
 std::vector<std::pair<std::string, Bytes>> SampleMovementFiles();
 // The hero's jump take-offs, whose root carries the body up off the ground: the walking jump's
-// take-off rises 1.5 a frame (its flight falls from there), the standing jump goes up and
-// comes back down within its own animation.
+// take-off rises 1.5 a frame (its flight falls from there), the standing jump goes up about 10
+// and comes back down within its own animation, falling as long as it rose.
 std::vector<std::pair<std::string, Bytes>> SampleJumpFiles();
 
 }  // namespace datakit
