@@ -23,6 +23,7 @@
 #include "model/mesh.h"
 #include "world/camera.h"
 #include "world/actions.h"
+#include "world/attach.h"
 #include "world/charlinks.h"
 #include "world/collide.h"
 #include "world/eventrecord.h"
@@ -296,6 +297,49 @@ TEST_F(Movement, WalkingIntoWaterSwims) {
     EXPECT_NEAR(hero->Position[1], 8.0f, 0.5f);
     EXPECT_FLOAT_EQ(hero->reserve, 200.0f);
     EXPECT_TRUE(FinitePosition(hero));
+}
+
+// The sample swim strokes lay the hero face down on the water, head forward, whatever the stroke:
+// its head no higher than a shoulder's width over the surface and well ahead of where it floats,
+// while on land it stands with its head a body height up.
+TEST_F(Movement, TheSampleSwimmerLiesOnTheWaterHeadForward) {
+    AddGround(Join({Square(-300, -300, 300, 300, 0), Square(-300, 0, 300, 300, 8, HitTypeWater)}));
+    NztEntity* hero = Player({3, 0, -30});
+    ASSERT_NE(hero, nullptr);
+    hero->visibilityTest = 0;  // in view: its points are posed
+    constexpr int32_t Head = 0;
+    // The head over the hero's position, and how far ahead of it along the heading.
+    auto head = [&] {
+        Vec3 p;
+        AttachPointPosition(Head, &p, hero->mesh);
+        const float dx = p.x - hero->Position[0], dz = p.z - hero->Position[2];
+        return std::array<float, 2>{p.y - hero->Position[1], dx * hero->rotation[6] + dz * hero->rotation[8]};
+    };
+    Frames(10, {});
+    EXPECT_GT(head()[0], 14.0f) << "standing on land";
+    for (int i = 0; i < 400 && !hero->inWater; ++i) Frame({Fwd});
+    ASSERT_EQ(hero->inWater, 1u);
+    const struct {
+        const char* what;
+        Buttons held;
+        uint32_t slot;
+    } strokes[] = {
+        {"swimming on", {Fwd}, AnimSlot::SwimWalk},
+        {"floating", {}, AnimSlot::SwimStatic01},
+        {"backing", {Back}, AnimSlot::SwimBack},
+    };
+    for (const auto& s : strokes) {
+        SCOPED_TRACE(s.what);
+        Frames(60, s.held);
+        ASSERT_EQ(hero->inWater, 1u);
+        ASSERT_TRUE(Playing(hero, s.slot));
+        for (int i = 0; i < 40; ++i) {
+            Frame(s.held);
+            const auto h = head();
+            ASSERT_LT(std::fabs(h[0]), 4.0f) << "frame " << i;
+            ASSERT_GT(h[1], 5.0f) << "frame " << i;
+        }
+    }
 }
 
 TEST_F(Movement, BreathRunsOutDeepUnderWaterAndComesBackAtTheSurface) {

@@ -261,6 +261,36 @@ TEST_F(E2eSampleLevel, TheSlopeAndThePoolAreReachedOnFoot) {
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
 
+// Over the slope's crest and down its far side, which falls from 14 units at z -132 back to the
+// ground at z -76: the hero comes down with the ground under it, report by report, and not in one
+// drop from the top.
+TEST_F(E2eSampleLevel, TheSlopeComesDownAgainOnItsFarSide) {
+    const fs::path err = root_ / "game.err";
+    std::unique_ptr<Child> game;
+    float start[3];
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
+    int walked = 0;
+    EXPECT_TRUE(WalkTo(100.0f, -205.0f, 8.0f, walked)) << ReadFile(err);
+    const size_t foot = PositionTrace(err).size();
+    EXPECT_TRUE(WalkTo(100.0f, -60.0f, 8.0f, walked)) << ReadFile(err);
+    const auto trace = PositionTrace(err);
+    float highest = -1000.0f;
+    int onTheFarSide = 0;
+    for (size_t i = foot; i < trace.size(); ++i) {
+        const auto& p = trace[i];
+        highest = std::max(highest, p[1]);
+        // Well inside the slope's 40-unit width about x 100, off its crest and its foot.
+        if (std::fabs(p[0] - 100.0f) > 14.0f || p[2] < -128.0f || p[2] > -80.0f) continue;
+        ++onTheFarSide;
+        EXPECT_NEAR(p[1], 14.0f * (-76.0f - p[2]) / 56.0f, 2.0f) << "at x " << p[0] << " z " << p[2];
+    }
+    EXPECT_GT(highest, 12.0f) << "the hero did not go over the crest";
+    EXPECT_GE(onTheFarSide, 5) << "the walk did not come down the far side";
+    if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-crest.err", fs::copy_options::overwrite_existing);
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}
+
 // The keys of the key table that move the hero, through real presses: Up walks forward and Down
 // back along the heading; Shift with Left or Right steps sideways without turning; each Shift
 // press changes the pace (walk, run, sprint, walk again); a short tap of Left turns the hero a

@@ -26,8 +26,10 @@ struct Gait {
     float legs;       // thigh swing, radians
     float arms;       // arm swing
     float lean;       // spine lean forward
-    bool armsUp;      // arms raised above the head (swimming strokes, ladder rungs)
+    bool armsUp;      // arms raised above the head (ladder rungs)
     bool sideways;    // legs swing out to the side (strafing)
+    bool prone = false;  // the body lies face down, head forward, hips at the root's height
+                         // (swimming: the root sits on the water surface), the arms stroking in turn
 };
 
 QvaFrame Frame(uint32_t index, float phase, const Gait& g, Vec3 root) {
@@ -47,7 +49,16 @@ QvaFrame Frame(uint32_t index, float phase, const Gait& g, Vec3 root) {
         f.keys[ShinL].Rotation = TurnX(g.legs * 1.2f * std::max(0.0f, s));
         f.keys[ShinR].Rotation = TurnX(g.legs * 1.2f * std::max(0.0f, -s));
     }
-    if (g.armsUp) {
+    if (g.prone) {
+        // Pelvis, and with it the whole body, turned a quarter about x (the head to +z, the face
+        // down) and lowered from its joint 9 up to the root's height; the arms pull through in
+        // turn, one reaching ahead while the other sweeps back to the hip.
+        f.keys[0].Rotation = TurnX(0.5f * Pi);
+        f.keys[0].HasTranslation = 1;
+        f.keys[0].Translation = {0.0f, -9.0f, 0.0f};
+        f.keys[ArmL].Rotation = TurnX(-1.6f - g.arms * s);
+        f.keys[ArmR].Rotation = TurnX(-1.6f + g.arms * s);
+    } else if (g.armsUp) {
         // Arms over the head, stroking in turn.
         f.keys[ArmL].Rotation = TurnX(-2.4f - g.arms * s);
         f.keys[ArmR].Rotation = TurnX(-2.4f + g.arms * s);
@@ -119,12 +130,13 @@ std::vector<std::pair<std::string, Bytes>> SampleMovementFiles() {
     // Side steps: the hero faces its +z with y up, so its left is its +x.
     anim("MoveStrafL", Cycle(24, {0.4f, 0.1f, 0.0f, false, true}, {0.4f, 0, 0}));
     anim("MoveStrafR", Cycle(24, {-0.4f, 0.1f, 0.0f, false, true}, {-0.4f, 0, 0}));
-    // In water: the body floats; the strokes carry it forward (or back).
-    anim("SwimStatic01", Cycle(40, {0.2f, 0.3f, 0.0f, true, false}, {0, 0, 0}));
-    anim("SwimWalk", Cycle(32, {0.3f, 0.6f, 0.0f, true, false}, {0, 0, 0.3f}));
-    anim("SwimRun", Cycle(24, {0.4f, 0.8f, 0.0f, true, false}, {0, 0, 0.5f}));
-    anim("SwimSprint", Cycle(20, {0.5f, 1.0f, 0.0f, true, false}, {0, 0, 0.8f}));
-    anim("SwimBack", Cycle(32, {-0.3f, 0.5f, 0.0f, true, false}, {0, 0, -0.25f}));
+    // In water: the body lies on the surface, face down, and floats; the strokes carry it forward
+    // (or back), the legs kicking.
+    anim("SwimStatic01", Cycle(40, {0.15f, 0.3f, 0.0f, false, false, true}, {0, 0, 0}));
+    anim("SwimWalk", Cycle(32, {0.3f, 1.0f, 0.0f, false, false, true}, {0, 0, 0.3f}));
+    anim("SwimRun", Cycle(24, {0.4f, 1.2f, 0.0f, false, false, true}, {0, 0, 0.5f}));
+    anim("SwimSprint", Cycle(20, {0.5f, 1.4f, 0.0f, false, false, true}, {0, 0, 0.8f}));
+    anim("SwimBack", Cycle(32, {-0.3f, 0.8f, 0.0f, false, false, true}, {0, 0, -0.25f}));
     // On a ladder: hands on the rungs, climbing 0.3 a frame.
     anim("LadderStatic", Cycle(40, {0.05f, 0.05f, 0.0f, true, false}, {0, 0, 0}));
     anim("LadderMoveUp", Cycle(30, {0.5f, 0.4f, 0.0f, true, false}, {0, 0.3f, 0}));

@@ -610,6 +610,10 @@ datakit::SceneSpec SampleLevelSpec() {
     level.objects.push_back(Prop("Ledge", 160.0f, 0.0f, -160.0f));
     level.objects.push_back(Prop("Ladder", 160.0f, 0.0f, -192.0f));
     level.objects.push_back(Prop("Ramp", 100.0f, 0.0f, -160.0f));
+    // Its twin, half a turn round and back to back with it, brings the slope down again on the
+    // far side: walked over, the top is a crest to cross, not a sheer edge to drop from.
+    level.objects.push_back(Prop("Ramp", 100.0f, 0.0f, -104.0f));
+    level.objects.back().place.rotation = {-1, 0, 0, 0, 1, 0, 0, 0, -1};
     level.objects.push_back(Prop("Water", 260.0f, 0.5f, 60.0f));
     // The wall round the field, and where "Pos" puts the hero.
     const float wall = kFieldHalf + 0.5f * kWallThickness;
