@@ -180,6 +180,14 @@ protected:
         return o;
     }
 
+    // The sample hero's movement and jump animations, written where its type loads them.
+    bool WriteHeroMoveAndJumpFiles() {
+        for (const auto& files : {datakit::SampleMoveFiles(), datakit::SampleJumpFiles()})
+            for (const auto& [name, bytes] : files)
+                if (!datakit::WriteModelFile(temp.path() + name, bytes)) return false;
+        return true;
+    }
+
     // The hero as the player, standing at p facing +z.
     NztEntity* Player(Vec3 p) {
         NztEntity* hero = GetEntityType("Hero1001");
@@ -793,10 +801,7 @@ TEST_F(Movement, TheWatcherKeepsItsDistanceFromTheHero) {
 
 // The jump button of the sample hero, standing and walking: it leaves the ground and comes down.
 TEST_F(Movement, TheHeroLeavesTheGroundWhenItJumps) {
-    for (const auto& [name, bytes] : datakit::SampleMoveFiles())
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
-    for (const auto& [name, bytes] : datakit::SampleJumpFiles())
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    ASSERT_TRUE(WriteHeroMoveAndJumpFiles());
     AddGround(Square(-300, -300, 300, 300, 0));
     NztEntity* hero = Player({3, 0, -50});
     ASSERT_NE(hero, nullptr);
@@ -821,10 +826,7 @@ TEST_F(Movement, TheHeroLeavesTheGroundWhenItJumps) {
 // may run at: the way down from the top takes at least as many frames as the way up (and not half
 // as many again), and the top is well above the hero's knees.
 TEST_F(Movement, TheStandingJumpFallsAsLongAsItRises) {
-    for (const auto& [name, bytes] : datakit::SampleMoveFiles())
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
-    for (const auto& [name, bytes] : datakit::SampleJumpFiles())
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    ASSERT_TRUE(WriteHeroMoveAndJumpFiles());
     AddGround(Square(-300, -300, 300, 300, 0));
     NztEntity* hero = Player({3, 0, -50});
     ASSERT_NE(hero, nullptr);
@@ -938,10 +940,7 @@ TEST_F(Movement, ASpeedFactorOutlastsASwim) {
 TEST_F(Movement, WalkingOffTheTopOfASlopeFallsFromItsEdge) {
     // The sample level's ramp: 14 high over 56 along +z, a sheer drop at its high end; the hero
     // with its jumps, as in the sample data.
-    for (const auto& [name, bytes] : datakit::SampleMoveFiles())
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
-    for (const auto& [name, bytes] : datakit::SampleJumpFiles())
-        ASSERT_TRUE(datakit::WriteModelFile(temp.path() + name, bytes));
+    ASSERT_TRUE(WriteHeroMoveAndJumpFiles());
     AddGround(Square(-300, -300, 300, 300, 0));
     NztMesh* mesh = CreateMeshData();
     ASSERT_EQ(LoadMeshFile("OBJECTS/Ramp1001.QVo", mesh, 0, 1), 1);
