@@ -259,8 +259,8 @@ TEST_F(E2eInterface, KeysTypedIntoTheConsoleAlsoDriveTheHero) {
     ASSERT_TRUE(game->running());
 }
 
-// The mouse moved with the right button held turns the view round the hero, and moved down raises
-// it; let go, the view swings back behind the hero and keeps its height. The camera's eye is traced
+// The mouse moved with the right button held turns the view round the hero, moved down raises it
+// and moved up lowers it; let go, the view swings back behind the hero and keeps its height. The camera's eye is traced
 // with the characters' positions.
 TEST_F(E2eInterface, TheMouseWithTheRightButtonHeldTurnsAndRaisesTheView) {
     auto game = Start();
@@ -301,6 +301,15 @@ TEST_F(E2eInterface, TheMouseWithTheRightButtonHeldTurnsAndRaisesTheView) {
     EXPECT_TRUE(until([&] { return view(&bearing, &height) && turn(bearing0, bearing) < 0.2f; }))
         << "the view stayed turned: " << turn(bearing0, bearing) << " radians";
     EXPECT_GT(height, height0 + 30.0f) << "the height went back";
+    // 220 pixels up with the button held again: the eye comes down about as far as it climbed.
+    const float raisedHeight = height;
+    ASSERT_EQ(
+        std::system("xdotool mousemove 440 460 sleep 0.2 mousedown 3 sleep 0.2 mousemove 440 380 sleep 0.1 "
+                    "mousemove 440 300 sleep 0.1 mousemove 440 240"),
+        0);
+    const bool lowered = until([&] { return view(&bearing, &height) && height < raisedHeight - 30.0f; });
+    ASSERT_EQ(std::system("xdotool mouseup 3 sleep 0.1 mousemove 20 20"), 0);
+    EXPECT_TRUE(lowered) << "the view did not come down: " << raisedHeight << " then " << height;
     ASSERT_TRUE(game->running());
 }
 

@@ -111,12 +111,12 @@ protected:
         reports += PositionReports(err) - first;
         return reached;
     }
-    // Makes the sample data, starts the game in a 640 x 480 window and waits for the hero's first
-    // position report, which it leaves in `start`.
-    void StartSampleLevel(std::unique_ptr<Child>& game, float start[3]) {
+    // Makes the sample data, starts the game in a 640 x 480 window (with `env` added to its
+    // environment) and waits for the hero's first position report, which it leaves in `start`.
+    void StartSampleLevel(std::unique_ptr<Child>& game, float start[3], std::vector<std::string> env = {}) {
         ASSERT_NO_FATAL_FAILURE(MakeSampleData({}));
         ASSERT_TRUE(WriteWindowedConfig(0));
-        game = StartGame();
+        game = StartGame(std::move(env));
         ASSERT_TRUE(AwaitPlayerPosition(start)) << ReadFile(root_ / "game.err");
     }
     // Holds the keys (xdotool key names, pressed in order) until the game has written `reports`
@@ -301,7 +301,7 @@ TEST_F(E2eSampleLevel, TheArrowsWalkAndTurnTheHeroShiftStepsSidewaysAndCyclesThe
     std::unique_ptr<Child> game;
     float start[3];
     ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
-    Move walk, back, left, right, sprint, again, turned, zed;
+    Move walk, back, left, right, sprint, again, turned, zed, qed, ded;
     ASSERT_TRUE(Hold({"Up"}, 10, walk)) << ReadFile(err);
     ASSERT_GT(walk.Length(), 10.0f) << "Up did not walk the hero";
     ASSERT_TRUE(Hold({"Down"}, 10, back)) << ReadFile(err);
@@ -335,6 +335,17 @@ TEST_F(E2eSampleLevel, TheArrowsWalkAndTurnTheHeroShiftStepsSidewaysAndCyclesThe
     ASSERT_TRUE(Hold({"z"}, 10, zed)) << ReadFile(err);
     EXPECT_GT(zed.Length(), 10.0f) << "Z did not walk the hero";
     EXPECT_LT(std::fabs(AngleBetween(turned.dx, turned.dz, zed.dx, zed.dz)), 10.0f * kDegree);
+    // Q and D, the turn keys of the letter cross: a tap of each turns the hero as Left and Right do.
+    ASSERT_TRUE(PressKeyForFrames(err, "q")) << ReadFile(err);
+    ASSERT_TRUE(Hold({"z"}, 10, qed)) << ReadFile(err);
+    const float qTurn = AngleBetween(zed.dx, zed.dz, qed.dx, qed.dz);
+    EXPECT_GT(qTurn, 5.0f * kDegree) << "a tap of Q did not turn the hero left";
+    EXPECT_LT(qTurn, 70.0f * kDegree) << "a tap of Q turned the hero too far";
+    ASSERT_TRUE(PressKeyForFrames(err, "d")) << ReadFile(err);
+    ASSERT_TRUE(Hold({"z"}, 10, ded)) << ReadFile(err);
+    const float dTurn = AngleBetween(qed.dx, qed.dz, ded.dx, ded.dz);
+    EXPECT_LT(dTurn, -5.0f * kDegree) << "a tap of D did not turn the hero right";
+    EXPECT_GT(dTurn, -70.0f * kDegree) << "a tap of D turned the hero too far";
     // Ctrl and B: the hero stays where it is, on the ground.
     for (const char* key : {"ctrl", "b"}) {
         Move still;
@@ -353,12 +364,14 @@ TEST_F(E2eSampleLevel, TheArrowsWalkAndTurnTheHeroShiftStepsSidewaysAndCyclesThe
 // ground (its inner face 450 units east of the middle); the console's "Pos 7" puts the hero on the
 // dais in the middle of the guard's round, 15 units up, and every other "Pos" on a lookout beyond
 // the wall, each at a height of its own, where it stays standing. The heights differ from one spot
-// to the next, so a hero that finds no floor (and keeps the height it had) shows.
+// to the next, so a hero that finds no floor (and keeps the height it had) shows. All the while the
+// hero is on the field, its pin on the mini-map follows it east (to the map's left, north being up)
+// and stays whole inside the map's frame, up against the wall too.
 TEST_F(E2eSampleLevel, TheWallKeepsTheHeroOnTheFieldAndPosPutsItOnALookout) {
     const fs::path err = root_ / "game.err";
     std::unique_ptr<Child> game;
     float start[3];
-    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start, {"QUORVANE_TRACE_INTERFACE=1"}));
     int walked = 0;
     // East along the start's line, well south of the ladder, the ledge and the trees.
     EXPECT_TRUE(WalkTo(380.0f, -250.0f, 10.0f, walked)) << ReadFile(err);
@@ -386,6 +399,28 @@ TEST_F(E2eSampleLevel, TheWallKeepsTheHeroOnTheFieldAndPosPutsItOnALookout) {
     }
     EXPECT_LT(eastmost, 450.0f) << "the hero went over the wall";
     EXPECT_GT(highest, 2.0f) << "the hero never jumped";
+    // The pin's places (its top-left corner within the map, in pixels of the 640 x 480 window): the
+    // map is 150 units square and the pin 12, in units of a 1024 x 768 screen.
+    {
+        constexpr float kScale = 640.0f / 1024.0f, kRoom = (150.0f - 12.0f) * kScale;
+        std::istringstream lines(ReadFile(err));
+        std::vector<std::array<float, 2>> pins;
+        for (std::string line; std::getline(lines, line);) {
+            std::array<float, 2> p{};
+            if (std::sscanf(line.c_str(), "interface: marker hero at %f %f", &p[0], &p[1]) == 2) pins.push_back(p);
+        }
+        ASSERT_GE(pins.size(), 2u) << "the pin was never placed\n" << ReadFile(err);
+        for (const auto& p : pins) {
+            EXPECT_GE(p[0], -0.5f) << "the pin left the map's frame at " << p[0] << " " << p[1];
+            EXPECT_LE(p[0], kRoom + 0.5f) << "the pin left the map's frame at " << p[0] << " " << p[1];
+            EXPECT_GE(p[1], -0.5f) << "the pin left the map's frame at " << p[0] << " " << p[1];
+            EXPECT_LE(p[1], kRoom + 0.5f) << "the pin left the map's frame at " << p[0] << " " << p[1];
+        }
+        // The hero stands 480 units east of its start: the pin went most of the map's width left,
+        // to its left edge.
+        EXPECT_LT(pins.back()[0], pins.front()[0] - 30.0f) << "the pin did not follow the hero east";
+        EXPECT_LT(pins.back()[0], 5.0f) << "the pin is not at the map's left edge with the hero at the wall";
+    }
     // "Pos 1" to "Pos 9": after the command, a second of reports with the hero at the spot's height
     // and within its floor (the letters typed into the console may walk it a few steps).
     const float spots[9][3] = {
