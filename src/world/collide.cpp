@@ -167,6 +167,17 @@ void CellCorners(float lo, float step, uint32_t n, std::vector<float>* at) {
     for (uint32_t i = 0; i < n; ++i, x0 += step) (*at)[i] = x0;
 }
 
+// An nx by nz layout of cells over a box: its corners and the cells' steps. Every grid laid over a
+// box (built, moved, carried or shared) takes them from here, so that all round alike.
+struct CellLayout {
+    Vec3 lo, hi;
+    float dx, dz;
+};
+CellLayout LayCells(const float box[6], uint32_t nx, uint32_t nz) {
+    const Vec3 lo = Lower(box), hi = Upper(box);
+    return {lo, hi, (hi.x - lo.x) / static_cast<float>(nx), (hi.z - lo.z) / static_cast<float>(nz)};
+}
+
 // The candidates of the grid just built for the object where it stands; false when its lists
 // cannot be carried to another place (a triangle corner that is not one of its posed vertices
 // stays at the origin whatever the move, a box that is not finite).
@@ -182,9 +193,7 @@ bool MakeCandidates(const NztCollideObject& o, GridCandidates* c) {
     if (!std::isfinite(magnitude) || !std::isfinite(slack) || slack >= 0.5 * CollisionCellMargin)
         return false;
     if (o.gridLookup.size() != size_t(nx) * nz) return false;
-    const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
-    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
-    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    const auto [lo, hi, dx, dz] = LayCells(o.collisionBox, nx, nz);
     std::vector<float> xAt, zAt;
     CellCorners(lo.x, dx, nx, &xAt);
     CellCorners(lo.z, dz, nz, &zAt);
@@ -276,9 +285,7 @@ void CellTestBox(float x0, float z0, float dx, float dz, const Vec3& lo, const V
 // candidates are the object's and note what was listed.
 void ListCandidates(NztCollideObject& o, const GridCandidates& c, GridCandidates* own = nullptr) {
     const uint32_t nx = c.nx, nz = c.nz;
-    const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
-    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
-    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    const auto [lo, hi, dx, dz] = LayCells(o.collisionBox, nx, nz);
     std::vector<float> xAt, zAt;
     CellCorners(lo.x, dx, nx, &xAt);
     CellCorners(lo.z, dz, nz, &zAt);
@@ -332,9 +339,7 @@ void ListCandidates(NztCollideObject& o, const GridCandidates& c, GridCandidates
 // made (then those lists stand there).
 bool UnsureAsListed(const NztCollideObject& o, const GridCandidates& c) {
     if (!c.unsure.empty()) {
-        const Vec3 lo = Lower(o.collisionBox), hi = Upper(o.collisionBox);
-        const float dx = (hi.x - lo.x) / static_cast<float>(c.nx);
-        const float dz = (hi.z - lo.z) / static_cast<float>(c.nz);
+        const auto [lo, hi, dx, dz] = LayCells(o.collisionBox, c.nx, c.nz);
         static thread_local std::vector<float> xAt, zAt;
         CellCorners(lo.x, dx, c.nx, &xAt);
         CellCorners(lo.z, dz, c.nz, &zAt);
@@ -593,11 +598,8 @@ void NztCollideObject::UpdateCollision() {
 }
 
 void NztCollideObject::PlaceGridCells() {
-    const Vec3 lo = Lower(collisionBox);
-    const Vec3 hi = Upper(collisionBox);
     const uint32_t nx = cellsPerAxis[0], nz = cellsPerAxis[2];
-    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
-    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    const auto [lo, hi, dx, dz] = LayCells(collisionBox, nx, nz);
     gridOrigin = lo;
     gridStep[0] = dx;
     gridStep[1] = dz;
@@ -647,8 +649,8 @@ void NztCollideObject::BuildGrid() {
     cellsPerAxis[0] = nx;
     cellsPerAxis[1] = 1;
     cellsPerAxis[2] = nz;
-    const float dx = (hi.x - lo.x) / static_cast<float>(nx);
-    const float dz = (hi.z - lo.z) / static_cast<float>(nz);
+    const CellLayout layout = LayCells(collisionBox, nx, nz);
+    const float dx = layout.dx, dz = layout.dz;
     gridOrigin = lo;
     gridStep[0] = dx;
     gridStep[1] = dz;
