@@ -71,9 +71,11 @@ void BlockBounds(const uint32_t* __restrict words, uint64_t n, uint32_t* __restr
     }
 }
 
-// The block bounds of one index list, kept for the search for pivots (BuildBoneChildren).
+// The block bounds of every bone's vertex list, kept for the search for pivots (BuildBoneChildren):
+// bone b's blocks are [first[b], first[b + 1]) of low and high.
 struct IndexSummary {
     std::vector<uint32_t> low, high;
+    std::vector<uint64_t> first{0};
 };
 
 // The mesh readers read from memory (MeshFileReader): a large array is copied once, straight from
@@ -125,19 +127,22 @@ bool ReadWordArray(BinReader& r, std::vector<T>& out, uint64_t count) {
 // Replaces out with count index words, each slice summed up while it is still in the cache.
 // Returns the position of the first word not below bound (count when all are, and when the read
 // fails: the reader then reports it); out holds the words up to that one at least. With summary,
-// the block bounds are kept there.
+// the list's block bounds are added there as its next list.
 uint64_t ReadIndexWords(BinReader& r, std::vector<uint32_t>& out, uint64_t count, uint32_t bound,
                         IndexSummary* summary = nullptr) {
     const uint32_t* in = ViewArray<uint32_t>(r, count);
     out.clear();
     out.reserve(count);
-    const uint64_t blocks = (count + IndexBlock - 1) / IndexBlock;
     uint32_t* buffer = static_cast<uint32_t*>(SliceBuffer());
-    std::vector<uint32_t> ownLow, ownHigh;
-    std::vector<uint32_t>& low = summary ? summary->low : ownLow;
-    std::vector<uint32_t>& high = summary ? summary->high : ownHigh;
-    low.resize(summary ? blocks : Slice / IndexBlock);
-    high.resize(low.size());
+    uint32_t sliceLow[Slice / IndexBlock], sliceHigh[Slice / IndexBlock];
+    uint64_t kept = 0;
+    if (summary) {
+        kept = summary->low.size();
+        const uint64_t blocks = (count + IndexBlock - 1) / IndexBlock;
+        summary->low.resize(kept + blocks);
+        summary->high.resize(kept + blocks);
+        summary->first.push_back(kept + blocks);
+    }
     for (uint64_t start = 0; start < count; start += Slice) {
         const uint64_t n = std::min(Slice, count - start);
         const uint32_t* words = in ? in + start : buffer;
@@ -145,11 +150,12 @@ uint64_t ReadIndexWords(BinReader& r, std::vector<uint32_t>& out, uint64_t count
             out.resize(count);
             return count;
         }
-        const uint64_t first = summary ? start / IndexBlock : 0;
-        BlockBounds(words, n, low.data() + first, high.data() + first);
+        uint32_t* low = summary ? summary->low.data() + kept + start / IndexBlock : sliceLow;
+        uint32_t* high = summary ? summary->high.data() + kept + start / IndexBlock : sliceHigh;
+        BlockBounds(words, n, low, high);
         out.insert(out.end(), words, words + n);
         uint32_t top = 0;
-        for (uint64_t b = 0; b < (n + IndexBlock - 1) / IndexBlock; ++b) top = std::max(top, high[first + b]);
+        for (uint64_t b = 0; b < (n + IndexBlock - 1) / IndexBlock; ++b) top = std::max(top, high[b]);
         if (top >= bound) {
             uint64_t i = start;
             while (out[i] < bound) ++i;
@@ -256,10 +262,8 @@ void RefreshViews(NztMesh* m, uint32_t lod) {
 // What AllocLod does besides sizing: capacity, bone counts, LayerPose, LOD made current.
 void AdoptLod(NztMesh* m, uint32_t lod, uint32_t skinned, uint32_t allocateBones, uint32_t hasBones) {
     const MeshLod& l = m->Lods[lod];
-    if (l.VertexCount > m->VertexCapacity) {
-        m->VertexCapacity = l.VertexCount;
-        m->ScrolledTexCoords.assign(uint64_t{m->VertexCapacity} * 2, 0.0f);
-    }
+    // The scrolled texcoords are sized by ScrollMeshTexCoords, the first time a mesh scrolls.
+    m->VertexCapacity = std::max(m->VertexCapacity, l.VertexCount);
     m->LargestBoneCount = std::max(m->LargestBoneCount, l.BoneCount);
     m->BoneCount = 0;
     m->Skinned = skinned;
@@ -274,39 +278,84 @@ void AdoptLod(NztMesh* m, uint32_t lod, uint32_t skinned, uint32_t allocateBones
     CopyView(m, lod);
 }
 
-// Box, extents and core radius from n vertices; with `full` also SizeClass and the wave rates.
-void BoundsFrom(NztMesh* m, const Vec3* v, uint32_t n, bool full) {
-    Vec3 lo{0.0f, 0.0f, 0.0f}, hi{0.0f, 0.0f, 0.0f};
-    if (n && v) {
-        // Four vertices at a time as three vectors of four floats, each lane keeping its own
-        // bounds, then folded per axis. The comparisons are those of std::min and std::max, in
-        // the same order, so a NaN coordinate is passed over alike.
-        typedef float Lanes __attribute__((vector_size(16)));
-        const Lanes first[3] = {{v[0].x, v[0].y, v[0].z, v[0].x}, {v[0].y, v[0].z, v[0].x, v[0].y},
-                                {v[0].z, v[0].x, v[0].y, v[0].z}};
-        Lanes l4[3] = {first[0], first[1], first[2]}, h4[3] = {first[0], first[1], first[2]};
+// The box of a run of vertices. They are taken four at a time as three vectors of four floats,
+// each lane keeping its own bounds, then folded per axis. The comparisons are those of std::min and
+// std::max, in the same order, so a NaN coordinate is passed over alike. The run may come in pieces
+// of whole quads (the reader sums up the vertices as it copies them): the box is that of one pass.
+class VertexBox {
+ public:
+    explicit VertexBox(const Vec3& v0) : first_(v0) {
+        const Lanes start[3] = {{v0.x, v0.y, v0.z, v0.x}, {v0.y, v0.z, v0.x, v0.y}, {v0.z, v0.x, v0.y, v0.z}};
+        for (int j = 0; j < 3; ++j) low_[j] = high_[j] = start[j];
+    }
+    void AddQuads(const Vec3* v, uint64_t quads) {
         const float* f = &v[0].x;
-        const uint32_t quads = n / 4;
-        for (uint32_t q = 0; q < quads; ++q, f += 12) {
+        for (uint64_t q = 0; q < quads; ++q, f += 12) {
             for (int j = 0; j < 3; ++j) {
                 Lanes x;
                 std::memcpy(&x, f + 4 * j, sizeof x);
-                l4[j] = x < l4[j] ? x : l4[j];
-                h4[j] = h4[j] < x ? x : h4[j];
+                low_[j] = x < low_[j] ? x : low_[j];
+                high_[j] = high_[j] < x ? x : high_[j];
             }
         }
-        lo = hi = v[0];
-        float* los3[3] = {&lo.x, &lo.y, &lo.z};
-        float* his3[3] = {&hi.x, &hi.y, &hi.z};
+    }
+    // Folds the lanes, then takes the n vertices left over after the quads.
+    void Finish(const Vec3* rest, uint64_t n, Vec3* lo, Vec3* hi) const {
+        *lo = *hi = first_;
+        float* los[3] = {&lo->x, &lo->y, &lo->z};
+        float* his[3] = {&hi->x, &hi->y, &hi->z};
         for (int k = 0; k < 12; ++k) {
-            *los3[k % 3] = std::min(*los3[k % 3], l4[k / 4][k % 4]);
-            *his3[k % 3] = std::max(*his3[k % 3], h4[k / 4][k % 4]);
+            *los[k % 3] = std::min(*los[k % 3], low_[k / 4][k % 4]);
+            *his[k % 3] = std::max(*his[k % 3], high_[k / 4][k % 4]);
         }
-        for (uint32_t i = quads * 4; i < n; ++i) {
-            lo = {std::min(lo.x, v[i].x), std::min(lo.y, v[i].y), std::min(lo.z, v[i].z)};
-            hi = {std::max(hi.x, v[i].x), std::max(hi.y, v[i].y), std::max(hi.z, v[i].z)};
+        for (uint64_t i = 0; i < n; ++i) {
+            *lo = {std::min(lo->x, rest[i].x), std::min(lo->y, rest[i].y), std::min(lo->z, rest[i].z)};
+            *hi = {std::max(hi->x, rest[i].x), std::max(hi->y, rest[i].y), std::max(hi->z, rest[i].z)};
         }
     }
+
+ private:
+    typedef float Lanes __attribute__((vector_size(16)));
+    Vec3 first_;
+    Lanes low_[3], high_[3];
+};
+
+// The box of v[0..n) (all zero when there are none).
+void BoxOf(const Vec3* v, uint64_t n, Vec3* lo, Vec3* hi) {
+    if (n == 0 || v == nullptr) {
+        *lo = *hi = Vec3{0.0f, 0.0f, 0.0f};
+        return;
+    }
+    VertexBox box(v[0]);
+    box.AddQuads(v, n / 4);
+    box.Finish(v + n / 4 * 4, n % 4, lo, hi);
+}
+
+// Replaces out with the next count vertices, as ReadWordArray does, and gives their box (BoxOf).
+// Vertices taken as they lie are summed up a piece at a time, just before the piece is copied.
+bool ReadVertices(BinReader& r, std::vector<Vec3>& out, uint64_t count, Vec3* lo, Vec3* hi) {
+    const Vec3* in = ViewArray<Vec3>(r, count);
+    if (in == nullptr || count == 0) {
+        const bool ok = ReadWordArray(r, out, count);
+        BoxOf(out.data(), out.size(), lo, hi);
+        return ok;
+    }
+    constexpr uint64_t Piece = 2048;  // vertices (24 KB), a whole number of quads
+    out.clear();
+    out.reserve(count);
+    VertexBox box(in[0]);
+    for (uint64_t start = 0; start < count; start += Piece) {
+        const uint64_t n = std::min(Piece, count - start);
+        box.AddQuads(in + start, n / 4);
+        out.insert(out.end(), in + start, in + start + n);
+    }
+    box.Finish(in + count / 4 * 4, count % 4, lo, hi);
+    return true;
+}
+
+// Box, extents and core radius from the box lo..hi of the vertices; with `full` also SizeClass
+// and the wave rates.
+void BoundsFromBox(NztMesh* m, Vec3 lo, Vec3 hi, bool full) {
     // A flat axis gets a width of 2 so that sizes and their inverses stay usable.
     float* los[3] = {&lo.x, &lo.y, &lo.z};
     float* his[3] = {&hi.x, &hi.y, &hi.z};
@@ -427,8 +476,7 @@ struct MeshFileTexture {
 // Reads n bone records (the ".QVo" bones or the ".QVc" collision bones) checking every vertex
 // index against vertexCount. Null on success, else the fault.
 const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t vertexCount, bool withExtra,
-                      bool skipHead, char* fault, size_t faultBytes, std::vector<IndexSummary>* summaries = nullptr) {
-    if (summaries) summaries->assign(bones.size(), IndexSummary{});
+                      bool skipHead, char* fault, size_t faultBytes, IndexSummary* summary = nullptr) {
     for (uint32_t b = 0; b < bones.size(); ++b) {
         NztMeshBone& bone = bones[b];
         if (skipHead) r.Skip(32);
@@ -445,7 +493,7 @@ const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t ve
             return fault;
         }
         bone.VertexCount = n;
-        const uint64_t i = ReadIndexWords(r, bone.Vertices, n, vertexCount, summaries ? &(*summaries)[b] : nullptr);
+        const uint64_t i = ReadIndexWords(r, bone.Vertices, n, vertexCount, summary);
         if (i < n) {
             std::snprintf(fault, faultBytes, "bone %u: vertex %u not below the vertex count %u", b,
                           bone.Vertices[i], vertexCount);
@@ -468,61 +516,91 @@ const char* ReadBones(BinReader& r, std::vector<NztMeshBone>& bones, uint32_t ve
     return nullptr;
 }
 
-// Children of bone i: the bones whose pivot lies in i's vertex list, in bone order. One pass over
-// each list: a vertex that is some bone's pivot leads to the run of bones pivoting on it, and
-// each run is taken once per list however often the list names its vertex.
-void BuildBoneChildren(const std::vector<NztMeshBone>& bones, uint32_t vertexCount,
-                       const std::vector<IndexSummary>& summaries, std::vector<std::vector<uint32_t>>& children) {
+// Whether value is among words[0..n).
+QV_VECTOR_CLONES
+bool BlockHolds(const uint32_t* __restrict words, uint64_t n, uint32_t value) {
+    uint32_t found = 0;
+    for (uint64_t k = 0; k < n; ++k) found |= words[k] == value;
+    return found != 0;
+}
+
+// Children of bone i: the bones whose pivot lies in i's vertex list, in bone order. Few vertices
+// are pivots: a block of a list whose bounds (from the read) hold no pivot is passed over; in a
+// block whose bounds hold a few, each of those the list has not shown yet is looked for; a block
+// whose bounds hold many, or a list without bounds, is looked at word by word through a bit table
+// of the pivot vertices.
+void BuildBoneChildren(const std::vector<NztMeshBone>& bones, uint32_t vertexCount, const IndexSummary& summary,
+                       std::vector<std::vector<uint32_t>>& children) {
+    constexpr uint64_t FewPivots = 8;
     const uint32_t B = static_cast<uint32_t>(bones.size());
+    // The distinct pivot vertices in order; the bones pivoting on pivots[p] are
+    // byPivot[runStart[p]..runStart[p + 1]).
     std::vector<uint32_t> byPivot(B);
     for (uint32_t j = 0; j < B; ++j) byPivot[j] = j;
     std::stable_sort(byPivot.begin(), byPivot.end(),
                      [&bones](uint32_t a, uint32_t b) { return bones[a].Pivot < bones[b].Pivot; });
-    std::vector<uint32_t> runStart;      // index into byPivot of each run of one pivot
-    std::vector<uint32_t> runOf(vertexCount, 0);  // run index + 1 of a pivot vertex, 0 for others
+    std::vector<uint32_t> pivots, runStart;
     for (uint32_t k = 0; k < B; ++k) {
         const uint32_t pivot = bones[byPivot[k]].Pivot;
-        if (k == 0 || pivot != bones[byPivot[k - 1]].Pivot) {
+        if (pivots.empty() || pivot != pivots.back()) {
+            pivots.push_back(pivot);
             runStart.push_back(k);
-            runOf[pivot] = static_cast<uint32_t>(runStart.size());
         }
     }
     runStart.push_back(B);
-    // Few vertices are pivots: a block of a list whose bounds (from the read) hold no pivot is
-    // passed over, and so is a block without bounds that names no pivot in the byte table; the
-    // others are looked at vertex by vertex.
-    std::vector<uint8_t> isPivot(vertexCount, 0);
-    std::vector<uint32_t> pivots;
-    for (const NztMeshBone& bone : bones) {
-        isPivot[bone.Pivot] = 1;
-        pivots.push_back(bone.Pivot);
-    }
-    std::sort(pivots.begin(), pivots.end());
-    std::vector<uint32_t> taken(runStart.size(), UINT32_MAX);
+    const uint64_t P = pivots.size();
+    std::vector<uint64_t> pivotBits;  // bit v: vertex v is a pivot; made when first needed
+    std::vector<uint32_t> shownBy(P, UINT32_MAX);  // the last list found to hold pivots[p]
     std::vector<uint8_t> isChild(B);
+    std::vector<uint32_t> found;
     for (uint32_t i = 0; i < B; ++i) {
         std::fill(isChild.begin(), isChild.end(), 0);
+        auto take = [&](uint64_t p) {
+            shownBy[p] = i;
+            for (uint32_t k = runStart[p]; k < runStart[p + 1]; ++k) isChild[byPivot[k]] = 1;
+        };
         const std::vector<uint32_t>& list = bones[i].Vertices;
-        const IndexSummary* summary = i < summaries.size() ? &summaries[i] : nullptr;
-        for (size_t start = 0, block = 0; start < list.size(); start += IndexBlock, ++block) {
-            const size_t end = std::min<size_t>(list.size(), start + IndexBlock);
-            if (summary && block < summary->low.size()) {
-                const auto p = std::lower_bound(pivots.begin(), pivots.end(), summary->low[block]);
-                if (p == pivots.end() || *p > summary->high[block]) continue;
-            } else {
-                uint8_t any = 0;
-                for (size_t k = start; k < end; ++k) any |= isPivot[list[k]];
-                if (!any) continue;
+        const bool bounded = i + 1 < summary.first.size() &&
+                             summary.first[i + 1] - summary.first[i] == (list.size() + IndexBlock - 1) / IndexBlock;
+        // The first pivot not below a block's least word; lists mostly run upwards, so it is found
+        // by stepping on from the previous block's, and searched for when the list turns back.
+        uint64_t p0 = 0;
+        uint32_t lastLow = 0;
+        for (uint64_t start = 0, block = bounded ? summary.first[i] : 0; start < list.size();
+             start += IndexBlock, ++block) {
+            const uint64_t n = std::min<uint64_t>(list.size() - start, IndexBlock);
+            if (bounded) {
+                const uint32_t low = summary.low[block], high = summary.high[block];
+                if (low < lastLow)
+                    p0 = static_cast<uint64_t>(std::lower_bound(pivots.begin(), pivots.end(), low) - pivots.begin());
+                else
+                    while (p0 < P && pivots[p0] < low) ++p0;
+                lastLow = low;
+                uint64_t p1 = p0;
+                while (p1 < P && p1 - p0 <= FewPivots && pivots[p1] <= high) ++p1;
+                if (p1 == p0) continue;
+                if (p1 - p0 <= FewPivots) {
+                    for (uint64_t p = p0; p < p1; ++p)
+                        if (shownBy[p] != i && BlockHolds(list.data() + start, n, pivots[p])) take(p);
+                    continue;
+                }
             }
-            for (size_t k = start; k < end; ++k) {
-                const uint32_t run = runOf[list[k]];
-                if (run == 0 || taken[run - 1] == i) continue;
-                taken[run - 1] = i;
-                for (uint32_t r = runStart[run - 1]; r < runStart[run]; ++r) isChild[byPivot[r]] = 1;
+            if (pivotBits.empty()) {
+                pivotBits.assign((uint64_t{vertexCount} + 63) / 64, 0);
+                for (uint32_t pivot : pivots) pivotBits[pivot / 64] |= uint64_t{1} << (pivot % 64);
+            }
+            for (uint64_t k = start; k < start + n; ++k) {
+                const uint32_t v = list[k];
+                if (!(pivotBits[v / 64] >> (v % 64) & 1)) continue;
+                const uint64_t p =
+                    static_cast<uint64_t>(std::lower_bound(pivots.begin(), pivots.end(), v) - pivots.begin());
+                if (shownBy[p] != i) take(p);
             }
         }
+        found.clear();
         for (uint32_t j = 0; j < B; ++j)
-            if (isChild[j]) children[i].push_back(j);
+            if (isChild[j]) found.push_back(j);
+        children[i].assign(found.begin(), found.end());
     }
 }
 
@@ -624,7 +702,12 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
 
     MeshLod parsed;
     SizeLod(parsed, V, M, L, skinned, B, A, hasBones, true);
-    ReadWordArray(r, parsed.Vertices, V);
+    // The box of LOD 0 is summed up as its vertices are copied.
+    Vec3 boxLow{0.0f, 0.0f, 0.0f}, boxHigh{0.0f, 0.0f, 0.0f};
+    if (lod == 0)
+        ReadVertices(r, parsed.Vertices, V, &boxLow, &boxHigh);
+    else
+        ReadWordArray(r, parsed.Vertices, V);
     ReadWordArray(r, parsed.Normals, V);
     ReadWordArray(r, parsed.ShadingVectors, V);
     ReadWordArray(r, parsed.TexCoords, uint64_t{V} * 2);
@@ -674,10 +757,10 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
     }
 
     if (readBones) {
-        std::vector<IndexSummary> summaries;
-        const char* bad = ReadBones(r, parsed.Bones, V, true, version >= 10007, fault, sizeof fault, &summaries);
+        IndexSummary summary;
+        const char* bad = ReadBones(r, parsed.Bones, V, true, version >= 10007, fault, sizeof fault, &summary);
         if (bad) return refuse(bad);
-        BuildBoneChildren(parsed.Bones, V, summaries, parsed.BoneChildren);
+        BuildBoneChildren(parsed.Bones, V, summary, parsed.BoneChildren);
     }
 
     const uint64_t attachBytes = version >= 10009 ? 296 : version >= 10005 ? 284 : 280;
@@ -801,7 +884,7 @@ int ParseMeshFile(NztMesh* mesh, NztFile* stream, uint32_t lod, uint32_t allocat
     AdoptLod(mesh, lod, skinned, allocateBones, hasBones);
 
     if (lod == 0) {
-        ComputeMeshBounds(mesh);
+        BoundsFromBox(mesh, boxLow, boxHigh, true);
         mesh->AnchorHeight = A > 4 ? std::fabs(mesh->Vertices[mesh->AttachPoints[4].Anchor].y) : 0.0f;
         mesh->HalfHeight = mesh->Size.y * 0.5f;
     }
@@ -986,11 +1069,17 @@ int32_t LoadMapTexture(NztMesh* mesh, const char* name) {
 }
 
 void ComputeMeshBounds(NztMesh* mesh) {
-    if (mesh) BoundsFrom(mesh, mesh->Vertices, mesh->VertexCount, true);
+    if (!mesh) return;
+    Vec3 lo, hi;
+    BoxOf(mesh->Vertices, mesh->VertexCount, &lo, &hi);
+    BoundsFromBox(mesh, lo, hi, true);
 }
 
 void ComputeMeshBoundsFrom(NztMesh* mesh, const Vec3* vertices, uint32_t count) {
-    if (mesh) BoundsFrom(mesh, vertices, count, false);
+    if (!mesh) return;
+    Vec3 lo, hi;
+    BoxOf(vertices, count, &lo, &hi);
+    BoundsFromBox(mesh, lo, hi, false);
 }
 
 void ResizeMeshAnimSlots(NztMesh* mesh, uint32_t n) {

@@ -190,7 +190,8 @@ struct NztMesh {
     NztAttachPoint* AttachPoints = nullptr;
     std::vector<uint32_t>* AttachBoneLists = nullptr;
     std::vector<uint32_t>* BoneChildren = nullptr;
-    // Texcoords written by ScrollMeshTexCoords, sized to VertexCapacity.
+    // Texcoords written by ScrollMeshTexCoords, which sizes them to the draw LOD's texcoords
+    // (empty until the mesh first scrolls).
     std::vector<float> ScrolledTexCoords;
 
     // Bound by the object before posing and drawing; until then they point at the mesh's own.

@@ -195,6 +195,74 @@ TEST_F(MeshFiles, BoneChildrenAreTheBonesPivotingInTheListInBoneOrder) {
     EXPECT_EQ(mesh.BoneChildren[4], (List{1, 2}));
 }
 
+// Long vertex lists go through the reader's block bounds: children are found whether a list runs
+// up, runs down or jumps about, and whether a block's bounds hold a few pivots or many.
+TEST_F(MeshFiles, BoneChildrenOfLongListsInEveryOrder) {
+    constexpr uint32_t Vertices = 3000, Bones = 40;
+    // Bones 0-19 pivot close together (3 apart), the others far apart; two pairs share a pivot.
+    auto pivotOf = [](uint32_t b) { return b == 7 ? 9u : b == 30 ? 1500u : b < 20 ? 3 * b : 500 + 50 * b; };
+    enum class Order { Up, Down, Shuffled };
+    for (const Order order : {Order::Up, Order::Down, Order::Shuffled}) {
+        SCOPED_TRACE(static_cast<int>(order));
+        Fresh();
+        QvoMesh m = datakit::MakeSkinnedStrip("Arm1001", Vertices, 0);
+        uint32_t seed = 12345;
+        std::vector<std::vector<uint32_t>> lists;
+        for (uint32_t b = 0; b < Bones; ++b) {
+            // Every (b % 4 + 2)-th vertex left out of a span that grows with the bone, so that
+            // some pivots in the span are named and some are not.
+            std::vector<uint32_t> list;
+            for (uint32_t v = (b * 37) % 200; v < std::min(Vertices, 300 + 70 * b); ++v)
+                if (v % (b % 4 + 2) != 1) list.push_back(v);
+            if (order == Order::Down) std::reverse(list.begin(), list.end());
+            if (order == Order::Shuffled) {
+                for (size_t i = list.size(); i > 1; --i) {
+                    seed = seed * 1103515245u + 12345u;
+                    std::swap(list[i - 1], list[(seed >> 8) % i]);
+                }
+            }
+            datakit::QvoBone bone;
+            bone.pivot = pivotOf(b);
+            bone.vertices = list;
+            bone.weights.assign(list.size(), 1.0f);
+            m.bones.push_back(bone);
+            lists.push_back(std::move(list));
+        }
+        ASSERT_EQ(Parse(datakit::WriteQvo(m)), 1);
+        for (uint32_t i = 0; i < Bones; ++i) {
+            std::vector<uint32_t> want;
+            for (uint32_t j = 0; j < Bones; ++j)
+                if (std::find(lists[i].begin(), lists[i].end(), pivotOf(j)) != lists[i].end()) want.push_back(j);
+            EXPECT_EQ(mesh.BoneChildren[i], want) << "bone " << i;
+        }
+    }
+}
+
+// The box is that of every vertex, however many pieces the reader copies them in and whichever
+// piece or leftover vertex holds an extreme.
+TEST_F(MeshFiles, TheBoxTakesEveryVertex) {
+    constexpr uint32_t Vertices = 5003;  // more than two pieces of 2048, three left over after the quads
+    for (const uint32_t extreme : {0u, 1u, 2047u, 2048u, 4099u, 5000u, 5002u}) {
+        SCOPED_TRACE(extreme);
+        Fresh();
+        QvoMesh m = datakit::MakeSkinnedStrip("Rock1001", Vertices, 0);
+        uint32_t seed = 777;
+        for (Vec3& v : m.vertices) {
+            float c[3];
+            for (float& f : c) {
+                seed = seed * 1103515245u + 12345u;
+                f = static_cast<float>((seed >> 8) % 2000) * 0.01f - 10.0f;
+            }
+            v = {c[0], c[1], c[2]};
+        }
+        m.vertices[extreme] = {-50.0f, 60.0f, -70.0f};
+        m.vertices[Vertices - 1 - extreme] = {55.0f, -65.0f, 75.0f};
+        ASSERT_EQ(Parse(datakit::WriteQvo(m)), 1);
+        ExpectVec(mesh.BoxMin, Vec3{-50.0f, -65.0f, -70.0f}, 0.0f);
+        ExpectVec(mesh.BoxMax, Vec3{55.0f, 60.0f, 75.0f}, 0.0f);
+    }
+}
+
 TEST_F(MeshFiles, AnimationSetNameFromTheModelNameNeverOverflowsNorUnderflows) {
     struct Case {
         uint32_t version;
