@@ -590,9 +590,14 @@ void NztCollideObject::UpdateCollision() {
             return;
         }
     }
+    // An object that has turned since its grid was made (a character steering, say) is built
+    // afresh without keeping its lists for others: a turn is seldom met again to the bit, and
+    // keeping them would copy the lists at every turn and push out shapes that others share.
+    const bool turned = SameSource(shape, gridShape) && shape.rigid && gridShape.rigid &&
+                        std::memcmp(shape.matrix, gridShape.matrix, sizeof shape.matrix) != 0;
     if (!TakeSharedGrid(*this, shape)) {
         BuildGrid();
-        if (Shareable(*this, shape)) KeepSharedGrid(*this, shape);
+        if (!turned && Shareable(*this, shape)) KeepSharedGrid(*this, shape);
     }
     gridShape = shape;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <type_traits>
 #include <typeinfo>
 #include <unordered_map>
@@ -280,6 +281,12 @@ struct VerticalLists {
     Vec3 origin{0.0f, 0.0f, 0.0f};
     float step[2] = {0.0f, 0.0f};
     std::vector<LayoutCell> layout;
+    // The cells as laid out in rows: every kept cell of row i spans rowX[2i] to rowX[2i+1] in x and
+    // every one of column k spans columnZ[2k] to columnZ[2k+1] in z (false: some cell does not, and
+    // each cell's own box is tested). A probe then tests a row and a column, and reads the one cell
+    // it picks.
+    bool rows = false;
+    std::vector<float> rowX, columnZ;
     std::vector<uint32_t> floors, ceilings;  // triangle indices
     std::vector<OutlineXZ> outlines;         // one per triangle
 };
@@ -377,21 +384,53 @@ void MakeVerticalLists(const NztCollideObject* o, VerticalLists& lists) {
         at.floors[1] = static_cast<uint32_t>(lists.floors.size());
         at.ceilings[1] = static_cast<uint32_t>(lists.ceilings.size());
     }
+    // The rows and columns, from the first kept cell of each; a row or column without one keeps
+    // not-a-number spans, which no probe passes.
+    lists.rowX.assign(2 * size_t(lists.nx), dropped);
+    lists.columnZ.assign(2 * size_t(lists.nz), dropped);
+    std::vector<bool> rowSet(lists.nx, false), columnSet(lists.nz, false);
+    lists.rows = lists.layout.size() == size_t(lists.nx) * lists.nz;
+    for (uint32_t i = 0; i < lists.nx && lists.rows; ++i) {
+        for (uint32_t k = 0; k < lists.nz; ++k) {
+            const VerticalLists::LayoutCell& at = lists.layout[size_t(i) * lists.nz + k];
+            const int32_t index = o->gridLookup[size_t(i) * lists.nz + k];
+            if (index < 0 || size_t(index) >= o->gridCells.size()) continue;
+            if (!rowSet[i]) lists.rowX[2 * i] = at.xlo, lists.rowX[2 * i + 1] = at.xhi, rowSet[i] = true;
+            if (!columnSet[k]) lists.columnZ[2 * k] = at.zlo, lists.columnZ[2 * k + 1] = at.zhi, columnSet[k] = true;
+            // Spans compared as they are (a cell box that is not a number is told apart by them).
+            const bool same = std::memcmp(&at.xlo, &lists.rowX[2 * i], sizeof(float)) == 0 &&
+                              std::memcmp(&at.xhi, &lists.rowX[2 * i + 1], sizeof(float)) == 0 &&
+                              std::memcmp(&at.zlo, &lists.columnZ[2 * k], sizeof(float)) == 0 &&
+                              std::memcmp(&at.zhi, &lists.columnZ[2 * k + 1], sizeof(float)) == 0;
+            if (!same) {
+                lists.rows = false;
+                break;
+            }
+        }
+    }
 }
 
-// The probes of one character's frame fall on the same few objects: the last one looked up is kept.
-const NztCollideObject* LastListsObject = nullptr;
-VerticalLists* LastLists = nullptr;
+// The probes of a frame fall on a few objects at a time: the lists of those looked up last are
+// kept in a small table by the object's address.
+struct ListsSeen {
+    const NztCollideObject* object = nullptr;
+    VerticalLists* lists = nullptr;
+};
+ListsSeen RecentLists[8];
+ListsSeen& RecentListsOf(const NztCollideObject* o) {
+    return RecentLists[(reinterpret_cast<uintptr_t>(o) * 0x9E3779B97F4A7C15ull) >> 61];
+}
 
 const VerticalLists* CurrentVerticalLists(const NztCollideObject* o) {
     // Without a lookup over the whole layout FirstCell scans the kept cells instead.
     const uint32_t nx = o->cellsPerAxis[0], nz = o->cellsPerAxis[2];
     if (!o->gridShape.valid || nx == 0 || nz == 0 || o->gridLookup.size() != size_t(nx) * nz) return nullptr;
-    if (o != LastListsObject) {
-        LastLists = &VerticalListsOf[o];  // map entries stay put while others come and go
-        LastListsObject = o;
+    ListsSeen& seen = RecentListsOf(o);
+    if (seen.object != o) {
+        seen.lists = &VerticalListsOf[o];  // map entries stay put while others come and go
+        seen.object = o;
     }
-    VerticalLists& lists = *LastLists;
+    VerticalLists& lists = *seen.lists;
     if (lists.made) {
         if (lists.triangles == o->triangles.data() && lists.triangleCount == o->triangles.size() &&
             lists.cells == o->gridCells.data() && lists.cellCount == o->gridCells.size() &&
@@ -412,7 +451,7 @@ void ForgetVerticalLists(const NztCollideObject* o, bool gone) {
     const auto at = VerticalListsOf.find(o);
     if (at == VerticalListsOf.end()) return;
     if (gone) {
-        if (LastListsObject == o) LastListsObject = nullptr, LastLists = nullptr;
+        if (RecentListsOf(o).object == o) RecentListsOf(o) = {};
         VerticalListsOf.erase(at);
         return;
     }
@@ -427,6 +466,23 @@ void VerticalCollector<kFloor>::TakeFromLists(NztCollideObject* o, const Lists& 
     const Vec3 reachMin = ReachMin(), reachMax = ReachMax();
     if (!CellRange(reachMin.x, reachMax.x, lists.origin.x, lists.step[0], lists.nx, &i0, &i1) ||
         !CellRange(reachMin.z, reachMax.z, lists.origin.z, lists.step[1], lists.nz, &k0, &k1)) {
+        return;
+    }
+    if (lists.rows) {
+        // The box test of a cell split into its row's part and its column's part: the same
+        // comparisons, and the first cell in layout order that passes both.
+        const float* rowX = lists.rowX.data();
+        const float* columnZ = lists.columnZ.data();
+        for (uint32_t i = i0; i <= i1; ++i) {
+            if (!(p.x >= rowX[2 * i] - kBoxTolerance && p.x <= rowX[2 * i + 1] + kBoxTolerance)) continue;
+            for (uint32_t k = k0; k <= k1; ++k) {
+                if (!(p.z >= columnZ[2 * k] - kBoxTolerance && p.z <= columnZ[2 * k + 1] + kBoxTolerance)) continue;
+                const auto& cell = lists.layout[size_t(i) * lists.nz + k];
+                if (std::isnan(cell.xlo)) continue;  // dropped
+                TakeListed(o, lists, kFloor ? cell.floors : cell.ceilings);
+                return;
+            }
+        }
         return;
     }
     for (uint32_t i = i0; i <= i1; ++i) {
@@ -492,6 +548,9 @@ struct CharacterIndex {
         NztCollideObject* object = nullptr;
         int32_t x0 = 0, x1 = -1, z0 = 0, z1 = -1;  // the cells listed (none when x1 < x0)
         bool everywhere = false;
+        // The object's box as last listed (every change of it is noted): the box pre-test of a
+        // query reads it here rather than from the object.
+        Vec3 lo{0.0f, 0.0f, 0.0f}, hi{0.0f, 0.0f, 0.0f};
     };
     std::vector<Slot> slots;
     std::vector<std::vector<int32_t>> cells;
@@ -545,6 +604,8 @@ bool List(int32_t slot, bool moved) {
     CharacterIndex& ix = Characters;
     CharacterIndex::Slot& s = ix.slots[size_t(slot)];
     const float* box = s.object->collisionBox;
+    s.lo = Lower(box);
+    s.hi = Upper(box);
     if (!FiniteBox(box)) {
         if (moved && s.everywhere) return true;
         if (moved) Unlist(slot);
@@ -713,18 +774,25 @@ void Gather(const Collector& c, int32_t cell, NztBase3D* asker) {
     const int32_t x1 = IndexCell(double(reachMax.x) + slackHi, ix->originX, ix->inverseCell, ix->nx);
     const int32_t z0 = IndexCell(double(reachMin.z) - slackLo, ix->originZ, ix->inverseCell, ix->nz);
     const int32_t z1 = IndexCell(double(reachMax.z) + slackHi, ix->originZ, ix->inverseCell, ix->nz);
+    // A character whose box fails the query's pre-test is passed over without a look at it: its
+    // flag ends at 0 whether the query skips it or not, and it is 0 already (it is not among the
+    // flagged now, or has just been cleared).
     std::vector<int32_t>& candidates = ix->candidates;
     candidates.clear();
-    auto take = [ix, &candidates](const std::vector<int32_t>& list) {
-        for (const int32_t slot : list) {
-            if (ix->seen[size_t(slot)] == ix->query) continue;
-            ix->seen[size_t(slot)] = ix->query;
-            candidates.push_back(slot);
-        }
+    auto take = [ix, &candidates](int32_t slot) {
+        if (ix->seen[size_t(slot)] == ix->query) return;
+        ix->seen[size_t(slot)] = ix->query;
+        candidates.push_back(slot);
     };
-    take(ix->everywhere);
-    for (int32_t i = x0; i <= x1; ++i)
-        for (int32_t k = z0; k <= z1; ++k) take(ix->cells[size_t(i) * size_t(ix->nz) + size_t(k)]);
+    for (const int32_t slot : ix->everywhere) take(slot);
+    for (int32_t i = x0; i <= x1; ++i) {
+        for (int32_t k = z0; k <= z1; ++k) {
+            for (const int32_t slot : ix->cells[size_t(i) * size_t(ix->nz) + size_t(k)]) {
+                const CharacterIndex::Slot& s = ix->slots[size_t(slot)];
+                if (c.Box(s.lo, s.hi)) take(slot);
+            }
+        }
+    }
     std::sort(candidates.begin(), candidates.end(), [](int32_t a, int32_t b) { return a > b; });
     for (const int32_t slot : candidates) {
         NztCollideObject* e = ix->slots[size_t(slot)].object;
