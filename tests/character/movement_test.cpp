@@ -182,9 +182,8 @@ protected:
 
     // The sample hero's movement and jump animations, written where its type loads them.
     bool WriteHeroMoveAndJumpFiles() {
-        for (const auto& files : {datakit::SampleMoveFiles(), datakit::SampleJumpFiles()})
-            for (const auto& [name, bytes] : files)
-                if (!datakit::WriteModelFile(temp.path() + name, bytes)) return false;
+        for (const auto& [name, bytes] : datakit::SampleHeroMoveFiles())
+            if (!datakit::WriteModelFile(temp.path() + name, bytes)) return false;
         return true;
     }
 
@@ -964,6 +963,75 @@ TEST_F(Movement, WalkingOffTheTopOfASlopeFallsFromItsEdge) {
     EXPECT_GT(hero->Position[2], 60.0f);
     EXPECT_LT(highest, 14.5f);
     EXPECT_NEAR(hero->Position[1], 0.0f, 0.01f);
+}
+
+// Walking off the ledge's top and off the slope's side, where each stands above the step height: the
+// hero drops from where it stepped off, as a dropped body falls, without a leap up first; it lands on
+// the ground below and walks on. (A walking jump's take-off played on the way off would lift the
+// hero back up to the edge's height and then hurl it down at the speed it built up meanwhile.)
+TEST_F(Movement, WalkingOffAnEdgeFallsWithoutALeap) {
+    const struct {
+        const char* piece;
+        Vec3 start;   // on its top, facing the edge
+        int32_t yaw;  // 4096 a turn: 0 faces +z, 1024 faces +x
+        float top;    // the height stepped off from
+    } cases[] = {
+        {"Ledge", {3, 14, 10}, 0, 14.0f},    // its far face at z 30
+        {"Ramp", {3, 12, 20}, 1024, 12.0f},  // its side at x 20, 12 up there
+    };
+    ASSERT_TRUE(WriteHeroMoveAndJumpFiles());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.piece);
+        NztScnObject* ground = AddGround(Square(-300, -300, 300, 300, 0));
+        NztMesh* mesh = CreateMeshData();
+        ASSERT_EQ(LoadMeshFile((std::string("OBJECTS/") + c.piece + "1001.QVo").c_str(), mesh, 0, 1), 1);
+        ASSERT_EQ(LoadMeshSideFile((std::string("OBJECTS/") + c.piece + "0001.QVc").c_str(), mesh), 1);
+        NztScnObject* piece = CreateScnObject(mesh);
+        const float at[3] = {0, 0, 0};
+        piece->SetPosition(at);
+        piece->BindRenderData();
+        piece->UpdateCollision();
+        piece->registered = 1;
+        BuildCollideGrid();
+        NztEntity* hero = Player(c.start);
+        ASSERT_NE(hero, nullptr);
+        hero->stance = 1;  // Up walks the way the hero faces, as in the sample level
+        hero->SetYaw(c.yaw);
+        Frames(5, {});
+        ASSERT_NEAR(hero->Position[1], c.top, 0.5f);
+        // Up held until the hero has stepped off and come down.
+        std::vector<float> heights;
+        for (int i = 0; i < 300 && (heights.empty() || hero->Position[1] > 0.01f); ++i) {
+            Frame({Fwd});
+            if (hero->Position[1] < c.top - 0.5f || !heights.empty()) heights.push_back(hero->Position[1]);
+            ASSERT_TRUE(FinitePosition(hero));
+        }
+        ASSERT_FALSE(heights.empty()) << "the hero never stepped off";
+        std::string trace;
+        for (float y : heights) trace += " " + std::to_string(y);
+        // Never back up to the edge it stepped off.
+        EXPECT_LT(*std::max_element(heights.begin(), heights.end()), c.top - 2.0f) << trace;
+        // From the highest point after the step, down frame by frame, each frame's drop at most a
+        // little more than the one before: gravity's pull, not a throw.
+        const auto from = std::max_element(heights.begin(), heights.end());
+        float drop = 0.0f;
+        for (auto y = from + 1; y != heights.end(); ++y) {
+            const float d = *(y - 1) - *y;
+            EXPECT_GE(d, -0.01f) << "rose again:" << trace;
+            EXPECT_LE(d, drop + 0.3f) << "thrown down:" << trace;
+            drop = std::max(drop, d);
+        }
+        EXPECT_NEAR(hero->Position[1], 0.0f, 0.01f) << trace;
+        EXPECT_EQ(hero->airborne, 0u);
+        // Landed, the walk goes on.
+        const Vec3 landed{hero->Position[0], 0, hero->Position[2]};
+        Frames(30, {Fwd});
+        EXPECT_GT(std::hypot(hero->Position[0] - landed.x, hero->Position[2] - landed.z), 5.0f);
+        EXPECT_EQ(hero->animStateMachine, 1u);
+        RemoveAllEntities();
+        PlayerEntity = nullptr;
+        ground->registered = piece->registered = 0;
+    }
 }
 
 // Releasing the action button ends the ground branch's frame for a character that may fly, even

@@ -136,6 +136,25 @@ inline bool PressUntilFile(const std::string& key, const fs::path& path, std::ch
     return false;
 }
 
+// One xdotool reading its commands from a pipe: a key goes down or up as soon as its line is
+// written, with no process started for each change (which a busy machine can delay by a large part
+// of a second, while a held turn key turns the hero by a right angle in less than half of one).
+class KeyPipe {
+public:
+    KeyPipe() : pipe_(popen("xdotool -", "w")) {}
+    ~KeyPipe() {
+        if (pipe_ != nullptr) pclose(pipe_);
+    }
+    KeyPipe(const KeyPipe&) = delete;
+    KeyPipe& operator=(const KeyPipe&) = delete;
+    bool Send(const std::string& line) {
+        return pipe_ != nullptr && std::fprintf(pipe_, "%s\n", line.c_str()) > 0 && std::fflush(pipe_) == 0;
+    }
+
+private:
+    FILE* pipe_;
+};
+
 // Pixels of a 32-bit TGA of width 640 in the screen rows [top, bottom), top-down whatever the
 // file's row order.
 inline std::string TgaRows(const std::string& tga, int top, int bottom) {

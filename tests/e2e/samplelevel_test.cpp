@@ -26,25 +26,6 @@ std::vector<std::array<float, 3>> PositionTrace(const fs::path& errFile) {
     return out;
 }
 
-// One xdotool reading its commands from a pipe: a key goes down or up as soon as its line is
-// written, with no process started for each change (which a busy machine can delay by a large part
-// of a second, while a held turn key turns the hero by a right angle in less than half of one).
-class KeyPipe {
-public:
-    KeyPipe() : pipe_(popen("xdotool -", "w")) {}
-    ~KeyPipe() {
-        if (pipe_ != nullptr) pclose(pipe_);
-    }
-    KeyPipe(const KeyPipe&) = delete;
-    KeyPipe& operator=(const KeyPipe&) = delete;
-    bool Send(const std::string& line) {
-        return pipe_ != nullptr && std::fprintf(pipe_, "%s\n", line.c_str()) > 0 && std::fflush(pipe_) == 0;
-    }
-
-private:
-    FILE* pipe_;
-};
-
 class E2eSampleLevel : public E2eRun {
 protected:
     // Walks the hero to within `radius` of (x, z) with the forward key held. The way it walks (over
@@ -142,6 +123,15 @@ protected:
         if (!held || !settled || !LastPlayerPosition(err, after)) return false;
         move = {after[0] - before[0], after[2] - before[2], PositionReports(err) - first};
         return true;
+    }
+    // A jump with Up held, as a player makes it: Up goes down first and stays down until frames
+    // have walked the hero with it (the jump is blended in, and waits for no blend that runs, such
+    // as the one from standing into the walk), then Alt; as Hold from there.
+    bool JumpWithUpHeld(int reports, Move& move) {
+        const fs::path err = root_ / "game.err";
+        KeyPipe up;
+        return up.Send("keydown Up") && AwaitPositionReports(err, PositionReports(err), 4, 60s) &&
+               Hold({"Up", "alt"}, reports, move);
     }
     // Opens the console, types the line and Return, and closes it again.
     static bool TypeInConsole(const std::string& line) {
@@ -389,7 +379,7 @@ TEST_F(E2eSampleLevel, TheWallKeepsTheHeroOnTheFieldAndPosPutsItOnALookout) {
     float highest = 0.0f;
     for (int i = 0; i < 4; ++i) {
         Move jump;
-        ASSERT_TRUE(Hold({"Up", "alt"}, 12, jump)) << ReadFile(err);
+        ASSERT_TRUE(JumpWithUpHeld(12, jump)) << ReadFile(err);
     }
     float eastmost = -1000.0f;
     const auto trace = PositionTrace(err);
@@ -495,9 +485,9 @@ TEST_F(E2eSampleLevel, HomeFliesTheTourAndGivesTheViewBackEnterEndsItEarly) {
 
 // The ledge east of the start (60 x 60 and 14 units high, its faces at x 130 and 190, z -190 and
 // -130), reached on foot: the hero walks round it to its east face, and the face holds it back while
-// it walks on into it. There Alt makes the hero jump: it leaves the ground; jumping with Up held
-// lands it on the ledge's top.
-TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAJumpAgainstItLandsOnTop) {
+// it walks on into it. There Alt makes the hero jump, and the jump lands it on the ledge's top. Walked
+// on north off the top, the hero drops to the ground below without leaping up first.
+TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAJumpLandsItOnTopAndItStepsOffWithoutALeap) {
     const fs::path err = root_ / "game.err";
     std::unique_ptr<Child> game;
     float start[3];
@@ -521,33 +511,45 @@ TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAndAJumpAgainstItLandsOnTop) {
     ASSERT_TRUE(LastPlayerPosition(err, held));
     EXPECT_GE(held[0], 190.0f) << "the hero went through the ledge's east face";
     EXPECT_LT(held[0], 200.0f) << "the hero stopped short of the ledge";
-    // Alt until a position report catches the hero off the ground (a jump lasts a third of a second
-    // and the reports come ten times a second).
+    // Alt until a report shows the hero on the ledge's top, 14 units up, inside its faces (a jump
+    // lasts 0.4 s and the reports come ten times a second).
+    auto onTop = [&] {
+        float now[3];
+        return LastPlayerPosition(err, now) && std::fabs(now[1] - 14.0f) < 0.5f && now[0] < 189.0f && now[0] > 131.0f;
+    };
     bool jumped = false;
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     const size_t from = PositionTrace(err).size();
-    while (!jumped && std::chrono::steady_clock::now() < deadline) {
+    while (!onTop() && std::chrono::steady_clock::now() < deadline) {
         ASSERT_TRUE(PressKeyForFrames(err, "alt")) << ReadFile(err);
         ASSERT_TRUE(AwaitPositionReports(err, PositionReports(err), 5, 60s)) << ReadFile(err);
         const auto trace = PositionTrace(err);
         for (size_t i = from; i < trace.size(); ++i) jumped = jumped || trace[i][1] > 2.0f;
     }
     EXPECT_TRUE(jumped) << "no report showed the hero off the ground";
-    // Jumps with forward held land the hero on the ledge's top, 14 units up, inside its faces.
-    auto onTop = [&] {
-        float now[3];
-        return LastPlayerPosition(err, now) && std::fabs(now[1] - 14.0f) < 0.5f && now[0] < 189.0f && now[0] > 131.0f;
-    };
-    for (int i = 0; i < 6 && !onTop(); ++i) {
-        Move jump;
-        ASSERT_TRUE(Hold({"Up", "alt"}, 12, jump)) << ReadFile(err);
-        // Reports lag the game: the check reads where the hero stands once the keys are up, not a
-        // report from the middle of the jump (a further jump with Up held walks it off the top).
-        ASSERT_TRUE(AwaitPositionReports(err, PositionReports(err), 3, 60s)) << ReadFile(err);
-    }
     float top[3];
     ASSERT_TRUE(LastPlayerPosition(err, top));
-    EXPECT_TRUE(onTop()) << "the jumps left the hero at " << top[0] << " " << top[1] << " " << top[2];
+    ASSERT_TRUE(onTop()) << "the jumps left the hero at " << top[0] << " " << top[1] << " " << top[2];
+    // North across the top and off its north edge to the open ground beyond. Once a report has
+    // the hero below the top, none has it back within 4 units of it (a take-off that lifts the body,
+    // played as the hero steps off, would carry it back up to the edge's height before it fell),
+    // and it comes to rest on the ground.
+    const size_t onTheTop = PositionTrace(err).size();
+    EXPECT_TRUE(WalkTo(160.0f, -100.0f, 6.0f, walked)) << ReadFile(err);
+    ASSERT_TRUE(AwaitPositionReports(err, PositionReports(err), 3, 60s)) << ReadFile(err);
+    const auto trace = PositionTrace(err);
+    size_t off = trace.size();
+    for (size_t i = onTheTop; i < trace.size() && off == trace.size(); ++i)
+        if (trace[i][1] < 13.5f) off = i;
+    ASSERT_LT(off, trace.size()) << "the hero never left the top";
+    float highest = -1000.0f;
+    std::string heights;
+    for (size_t i = off; i < trace.size(); ++i) {
+        highest = std::max(highest, trace[i][1]);
+        if (i < off + 10) heights += " " + std::to_string(trace[i][1]);
+    }
+    EXPECT_LT(highest, 10.0f) << "the hero leapt back up after stepping off:" << heights;
+    EXPECT_NEAR(trace.back()[1], 0.0f, 0.1f) << "the hero did not come down to the ground";
     if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-ledge.err", fs::copy_options::overwrite_existing);
     game->Signal(SIGTERM);
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);

@@ -3,6 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
+
+#include "datakit/moves.h"
 
 namespace datakit {
 
@@ -168,24 +172,43 @@ std::vector<std::pair<std::string, Bytes>> SampleJumpFiles() {
     std::vector<std::pair<std::string, Bytes>> files;
     const std::string anims = "OBJECTS/ENTITIES/ANIMS/Hero/Hero";
     const Gait legs{0.6f, 0.4f, 0.1f, false, false};
-    files.emplace_back(anims + "JumpWalk01.QVa", WriteQva(Cycle(8, legs, {0, 1.5f, 0.55f})));
-    // The standing jump, frame k carrying the root of the jump's (k + 1)th step, so that the very
-    // first frame the game shows already lifts the hero off the ground, however short its frames.
+    // The jump, frame k carrying the root of the jump's (k + 1)th step, so that the very first
+    // frame the game shows already lifts the hero off the ground, however short its frames.
     // Off the ground the hero's settling pulls it down as it does any airborne body (its fall speed
     // grows by half its weight a step, a fifth of which it falls): 0.05 n (n - 1) after n steps.
-    // The root climbs by that much more than the flight it should give, 0.1 n (20 - n): up for ten
-    // steps to 10, and back down as it rose, on the ground at the last frame.
+    // The root climbs by that much more than the flight it should give, 0.15 n (20 - n): up for ten
+    // steps to 15, just over the ledge's top, and back down as it rose, on the ground at the last
+    // frame. From the sixth step to the fourteenth it carries the hero 8 forward, so that a jump
+    // against the ledge's face (the body held 2 units off it) comes down on the top.
     constexpr uint32_t Flight = 20;
+    constexpr float Peak = 15.0f, Ahead = 8.0f, AheadFrom = 6.0f, AheadTo = 14.0f;
     QvaAnim up;
     up.frameCount = Flight;
     up.boneCount = HeroBones;
     for (uint32_t k = 0; k < Flight; ++k) {
         const float n = static_cast<float>(k + 1);
-        const float flight = 0.1f * n * (static_cast<float>(Flight) - n);
+        const float flight = 0.01f * Peak * n * (static_cast<float>(Flight) - n);
         const float settling = 0.05f * n * (n - 1.0f);
-        up.frames.push_back(Frame(k, n / static_cast<float>(Flight), legs, {0, flight + settling, 0}));
+        const float ahead = Ahead * std::clamp((n - AheadFrom) / (AheadTo - AheadFrom), 0.0f, 1.0f);
+        up.frames.push_back(Frame(k, n / static_cast<float>(Flight), legs, {0, flight + settling, ahead}));
     }
     files.emplace_back(anims + "JumpStatic.QVa", WriteQva(up));
+    return files;
+}
+
+std::vector<std::pair<std::string, Bytes>> SampleHeroMoveFiles() {
+    const std::string walkingJump = "OBJECTS/ENTITIES/ANIMS/Hero/HeroJumpWalk01.QVa";
+    std::vector<std::pair<std::string, Bytes>> files;
+    for (auto& file : SampleMoveFiles())
+        if (file.first != walkingJump) files.push_back(std::move(file));
+    // The jump in place of its stand-in.
+    for (auto& jump : SampleJumpFiles()) {
+        auto same = std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == jump.first; });
+        if (same != files.end())
+            same->second = std::move(jump.second);
+        else
+            files.push_back(std::move(jump));
+    }
     return files;
 }
 

@@ -19,9 +19,15 @@ namespace datakit {
 // "Ladder1001" (12 x 60 x 2) and "Ramp1001" (40 wide, rising 14 over 56 along +z) with their
 // "<Name>0001.QVc" side files.
 std::vector<std::pair<std::string, Bytes>> SampleMovementFiles();
-// The hero's jump take-offs, whose root carries the body up off the ground: the walking jump's
-// take-off rises 1.5 a frame (its flight falls from there), the standing jump goes up about 10
-// and comes back down within its own animation, falling as long as it rose.
+// The hero's jump, "JumpStatic", whose root carries the body up off the ground: up 15 (just over
+// the ledge's top, well under the wall's) and back down within its own animation, falling as long
+// as it rose, 8 forward around its top.
 std::vector<std::pair<std::string, Bytes>> SampleJumpFiles();
+// Every move file of the sample hero as the sample data holds it: datakit's SampleMoveFiles (with
+// the patrol round) less the walking jump's take-off "JumpWalk01", the jump of SampleJumpFiles in
+// place of its stand-in. Without a take-off for its gait, a hero that walks off an edge falls
+// from where it stepped off (and any jump is the one jump, walking or standing); a take-off that
+// lifts the body, played by every step off an edge, would throw the hero up before the fall.
+std::vector<std::pair<std::string, Bytes>> SampleHeroMoveFiles();
 
 }  // namespace datakit

@@ -584,7 +584,7 @@ void AddInterface(datakit::SceneSpec& level) {
 
 }  // namespace
 
-datakit::SceneSpec SampleLevelSpec() {
+datakit::SceneSpec SampleLevelSpec(float timeOfDay) {
     datakit::SceneSpec level;
     level.skyNames = std::array<std::string, 3>{"Sky1001", "Sun1001", "Moon1001"};
     // The hero with the default record; the guard and the watcher beside it.
@@ -594,7 +594,9 @@ datakit::SceneSpec SampleLevelSpec() {
     // Full air: with none the hero would drown on dry land from the first frame.
     level.player.reserve = 200.0f;
     AddCharacters(level);
-    level.sky->timeOfDay = 130.0f;
+    // The day runs on from the start's angle: 0.25 degrees a second by day (90 to 270), three
+    // times that by night, so that a whole day takes 16 minutes.
+    level.sky->timeOfDay = timeOfDay;
     level.sky->timeRunning = 1;
     level.sky->midSpeed = 0.3f;
     level.sky->outerSpeed = 0.9f;
@@ -658,13 +660,13 @@ datakit::SceneSpec SampleLevelSpec() {
     return level;
 }
 
-bool WriteSampleLevel(const std::string& datasFolder) {
+bool WriteSampleLevel(const std::string& datasFolder, float timeOfDay) {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::create_directories(fs::path(datasFolder) / "OBJECTS" / "SKY", error);
     const bool ok = WriteModelTextures(datasFolder) && WriteLevelPieces(datasFolder) && WriteSkyBodies(datasFolder) &&
                     WriteTour(datasFolder) && WriteIntroVideo(datasFolder) &&
-                    datakit::WriteScene(datasFolder + "/SCN/Level01.Scn", SampleLevelSpec());
+                    datakit::WriteScene(datasFolder + "/SCN/Level01.Scn", SampleLevelSpec(timeOfDay));
     if (!ok) std::fprintf(stderr, "makedata: cannot write the sample level under %s\n", datasFolder.c_str());
     return ok;
 }

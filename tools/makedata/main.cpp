@@ -1,5 +1,9 @@
-// Writes the sample data folder that scripts/run plays: makedata <data folder> [--packs].
+// Writes the sample data folder that scripts/run plays:
+//   makedata <data folder> [--packs] [--time-of-day DEGREES]
+// --time-of-day starts the level's day at another angle than its mid-morning (0 and 360 are
+// midnight, 180 noon), for a look at the sky by night.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -29,16 +33,30 @@ constexpr const char* kFolders[] = {
 
 int main(int argc, char** argv) {
     if (argc < 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: makedata <data folder> [--packs]\n");
+        std::fprintf(stderr, "usage: makedata <data folder> [--packs] [--time-of-day DEGREES]\n");
         return 2;
     }
     bool packs = false;
+    float timeOfDay = kSampleTimeOfDay;
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--packs") != 0) {
+        if (std::strcmp(argv[i], "--packs") == 0) {
+            packs = true;
+        } else if (std::strcmp(argv[i], "--time-of-day") == 0) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "makedata: --time-of-day needs the degrees\n");
+                return 2;
+            }
+            char* end = nullptr;
+            const float degrees = std::strtof(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(degrees >= 0.0f && degrees < 360.0f)) {
+                std::fprintf(stderr, "makedata: --time-of-day takes degrees from 0 up to 360, not %s\n", argv[i]);
+                return 2;
+            }
+            timeOfDay = degrees;
+        } else {
             std::fprintf(stderr, "makedata: unknown option %s\n", argv[i]);
             return 2;
         }
-        packs = true;
     }
     const fs::path root = argv[1];
     std::error_code error;
@@ -75,7 +93,7 @@ int main(int argc, char** argv) {
     if (!WriteSampleHud(root.string())) return 1;
     if (!WriteSampleSpells(root.string())) return 1;
     if (!WriteSampleMoves(root.string())) return 1;
-    if (!WriteSampleLevel(root.string())) return 1;
+    if (!WriteSampleLevel(root.string(), timeOfDay)) return 1;
 
     // With --packs the category folders also go into their ".QVz" packs, which the engine reads
     // before the loose files; without it, packs of an earlier run would hide the fresh files.

@@ -35,7 +35,9 @@ bool WriteSampleSpells(const std::string& datasFolder);
 // The hero's jump, fall and climbing animations and the patrol round "TRAJECTS/Patrol.Qvt" of the
 // level's characters.
 bool WriteSampleMoves(const std::string& datasFolder);
+// The time of day (degrees) the start level begins at: mid-morning, the sun up in the south-east.
+inline constexpr float kSampleTimeOfDay = 130.0f;
 // The start level "SCN/Level01.Scn" with the wall, dais and lookouts, the sky bodies and their
-// images, and the camera trajectory it uses.
-bool WriteSampleLevel(const std::string& datasFolder);
-datakit::SceneSpec SampleLevelSpec();
+// images, and the camera trajectory it uses; its day starts at `timeOfDay` degrees.
+bool WriteSampleLevel(const std::string& datasFolder, float timeOfDay = kSampleTimeOfDay);
+datakit::SceneSpec SampleLevelSpec(float timeOfDay = kSampleTimeOfDay);
