@@ -555,6 +555,38 @@ TEST_F(E2eSampleLevel, TheLedgeFaceHoldsTheHeroAJumpLandsItOnTopAndItStepsOffWit
     ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
 }
 
+// Alt jumps with Up held at a walk and at a run; at a sprint the hero runs on along the ground (the
+// sample hero has no sprinting jump). Shift taps step the pace from walk to run to sprint.
+TEST_F(E2eSampleLevel, AltJumpsAtAWalkAndARunButNotAtASprint) {
+    const fs::path err = root_ / "game.err";
+    std::unique_ptr<Child> game;
+    float start[3];
+    ASSERT_NO_FATAL_FAILURE(StartSampleLevel(game, start));
+    int walked = 0;
+    // West of the start, heading west: open ground for some 400 units before the wall.
+    EXPECT_TRUE(WalkTo(start[0] - 40.0f, start[2], 6.0f, walked)) << ReadFile(err);
+    const char* paces[] = {"walk", "run", "sprint"};
+    float highest[3] = {};
+    Move moves[3];
+    for (int pace = 0; pace < 3; ++pace) {
+        if (pace > 0) ASSERT_TRUE(PressKeyForFrames(err, "shift")) << ReadFile(err);
+        const size_t from = PositionTrace(err).size();
+        ASSERT_TRUE(JumpWithUpHeld(8, moves[pace])) << ReadFile(err);
+        const auto trace = PositionTrace(err);
+        highest[pace] = -1000.0f;
+        for (size_t i = from; i < trace.size(); ++i) highest[pace] = std::max(highest[pace], trace[i][1]);
+    }
+    EXPECT_GT(highest[0], 2.0f) << "no jump at a walk";
+    EXPECT_GT(highest[1], 2.0f) << "no jump at a run";
+    EXPECT_LT(highest[2], 0.5f) << "the hero jumped at a sprint";
+    EXPECT_GT(moves[2].PerReport(), 1.6f * moves[0].PerReport()) << "the hero was not sprinting";
+    for (int pace = 0; pace < 3; ++pace)
+        RecordProperty(std::string(paces[pace]) + "_highest", std::to_string(highest[pace]));
+    if (HasFailure()) fs::copy_file(err, "/tmp/quorvane-e2e-paces.err", fs::copy_options::overwrite_existing);
+    game->Signal(SIGTERM);
+    ASSERT_TRUE(game->WaitFor(60s)) << "no exit within a minute of SIGTERM\n" << ReadFile(err);
+}
+
 // A configuration asking for a 5000 x 4000 window gets one the size of the screen (Xvfb's
 // 1280 x 1024 here), and the screenshot is of that size too.
 TEST_F(E2eSampleLevel, AWindowLargerThanTheScreenIsFittedToIt) {
