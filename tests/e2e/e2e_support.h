@@ -207,6 +207,18 @@ inline double PeakAmplitude(const fs::path& wav) {
 
 
 // The last "movement: player at x y z" line of the game's stderr, false when there is none.
+// The place of the last "movement: <who> at x y z" line of a log (who: "player", "camera",
+// "Guard #1"...); false when there is none.
+inline bool LastMovementAt(const std::string& log, const std::string& who, float out[3]) {
+    std::istringstream lines(log);
+    std::string line;
+    const std::string head = "movement: " + who + " at %f %f %f";
+    bool found = false;
+    while (std::getline(lines, line))
+        found = std::sscanf(line.c_str(), head.c_str(), &out[0], &out[1], &out[2]) == 3 || found;
+    return found;
+}
+
 inline bool LastPlayerPosition(const fs::path& errFile, float out[3]) {
     std::istringstream lines(ReadFile(errFile));
     std::string line;

@@ -51,15 +51,7 @@ protected:
         return values;
     }
     // The last "movement: <who> at x y z" line (who: "player", "Guard #1"...), false when none.
-    bool LastAt(const std::string& who, float out[3]) {
-        std::istringstream lines(Err());
-        std::string line;
-        const std::string head = "movement: " + who + " at %f %f %f";
-        bool found = false;
-        while (std::getline(lines, line))
-            found = std::sscanf(line.c_str(), head.c_str(), &out[0], &out[1], &out[2]) == 3 || found;
-        return found;
-    }
+    bool LastAt(const std::string& who, float out[3]) { return LastMovementAt(Err(), who, out); }
     // The last place of the hero's pin reported before byte `until`.
     bool PinAt(size_t until, float* x, float* y) {
         const std::string err = Err().substr(0, until);

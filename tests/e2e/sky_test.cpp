@@ -64,15 +64,7 @@ class E2eSky : public E2eRun {
 protected:
     fs::path Err() const { return root_ / "game.err"; }
     // The last "movement: <who> at x y z" line.
-    bool LastAt(const std::string& who, float out[3]) const {
-        std::istringstream lines(ReadFile(Err()));
-        std::string line;
-        const std::string head = "movement: " + who + " at %f %f %f";
-        bool found = false;
-        while (std::getline(lines, line))
-            found = std::sscanf(line.c_str(), head.c_str(), &out[0], &out[1], &out[2]) == 3 || found;
-        return found;
-    }
+    bool LastAt(const std::string& who, float out[3]) const { return LastMovementAt(ReadFile(Err()), who, out); }
     // The way the view looks (radians, atan2(x, z)): from the camera's eye to the hero.
     bool View(float* bearing, float* eyeHeight, float eye[3]) const {
         float hero[3];
