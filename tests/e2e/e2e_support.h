@@ -235,16 +235,19 @@ inline bool LastPlayerPosition(const fs::path& errFile, float out[3]) {
 
 
 
-// How many "movement: player at" lines the game has written: it writes one every tenth of a second
-// of game time once the hero is driven, so a rising count shows that frames ran.
-inline int PositionReports(const fs::path& errFile) {
+// How many lines of the log start with `head`.
+inline int LinesStartingWith(const fs::path& errFile, const std::string& head) {
     std::istringstream lines(ReadFile(errFile));
     std::string line;
     int n = 0;
     while (std::getline(lines, line))
-        if (line.rfind("movement: player at ", 0) == 0) ++n;
+        if (line.rfind(head, 0) == 0) ++n;
     return n;
 }
+
+// How many "movement: player at" lines the game has written: it writes one every tenth of a second
+// of game time once the hero is driven, so a rising count shows that frames ran.
+inline int PositionReports(const fs::path& errFile) { return LinesStartingWith(errFile, "movement: player at "); }
 
 // Waits until the game has written `more` position reports beyond `from`.
 inline bool AwaitPositionReports(const fs::path& errFile, int from, int more, std::chrono::seconds limit) {

@@ -456,14 +456,7 @@ TEST_F(E2eSampleLevel, HomeFliesTheTourAndGivesTheViewBackEnterEndsItEarly) {
     auto heroGone = [](const std::string& shot) { return BrightPixels(shot, 180, 340, 260, 380) < 40; };
     std::string shot;
     ASSERT_TRUE(ShootUntil(shots, heroInTheMiddle, shot)) << "the hero is not in the middle at the start";
-    auto flights = [&] {
-        std::istringstream lines(ReadFile(err));
-        std::string line;
-        int n = 0;
-        while (std::getline(lines, line))
-            if (line.rfind("events: event 83 runs action 22", 0) == 0) ++n;
-        return n;
-    };
+    auto flights = [&] { return LinesStartingWith(err, "events: event 83 runs action 22"); };
     int took[3] = {0, 0, 0};
     for (int round = 1; round <= 2; ++round) {
         while (flights() < round) ASSERT_TRUE(PressKeyForFrames(err, "Home")) << ReadFile(err);
