@@ -31,6 +31,7 @@
 #include "datakit/movement.h"
 #include "terrain.h"
 #include "model/mesh.h"
+#include "world/framepass.h"
 #include "world/objtype.h"
 #include "world/base3d.h"
 #include "world/collide.h"

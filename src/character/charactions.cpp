@@ -13,6 +13,7 @@
 #include "world/actions.h"
 #include "world/base3d.h"
 #include "world/camera.h"
+#include "world/dynobject.h"
 #include "world/eventrecord.h"
 #include "world/gamelight.h"
 #include "world/light.h"

@@ -14,7 +14,6 @@
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
-#include "world/camera.h"
 #include "world/charlinks.h"
 #include "world/events.h"
 #include "world/objtypeparts.h"

@@ -13,6 +13,7 @@
 #include "model/mesh.h"
 #include "world/base3d.h"
 #include "world/camera.h"
+#include "world/dynobject.h"
 #include "world/objtype.h"
 #include "world/sfx.h"
 #include "world/thunder.h"

@@ -1,5 +1,6 @@
 #include "core/nztmath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -436,4 +437,64 @@ bool TriangleIntersectsBox(const Vec3& boxMin, const Vec3& boxMax, const Vec3& p
 
 bool SphereTouchesTriangle(const Vec3& v0, const Vec3& v1, const Vec3& v2, const Vec3& centre, float radius) {
     return SquaredDistanceToTriangle(centre, v0, v1, v2) <= double(radius) * double(radius);
+}
+
+bool MatrixInverse3(const float m[9], float out[9]) {
+    const float c0 = m[4] * m[8] - m[5] * m[7];
+    const float c1 = m[5] * m[6] - m[3] * m[8];
+    const float c2 = m[3] * m[7] - m[4] * m[6];
+    const float det = m[0] * c0 + m[1] * c1 + m[2] * c2;
+    if (det == 0.0f || !std::isfinite(det)) {
+        if (out != m) std::copy(m, m + 9, out);
+        return false;
+    }
+    const float k = 1.0f / det;
+    float r[9];
+    r[0] = c0 * k;
+    r[1] = (m[2] * m[7] - m[1] * m[8]) * k;
+    r[2] = (m[1] * m[5] - m[2] * m[4]) * k;
+    r[3] = c1 * k;
+    r[4] = (m[0] * m[8] - m[2] * m[6]) * k;
+    r[5] = (m[2] * m[3] - m[0] * m[5]) * k;
+    r[6] = c2 * k;
+    r[7] = (m[1] * m[6] - m[0] * m[7]) * k;
+    r[8] = (m[0] * m[4] - m[1] * m[3]) * k;
+    std::copy(r, r + 9, out);
+    return true;
+}
+
+void MatrixToQuat(const float m[9], float q[4]) {
+    const float trace = m[0] + m[4] + m[8];
+    float w, x, y, z;
+    if (trace > 0.0f) {
+        const float s = std::sqrt(trace + 1.0f) * 2.0f;
+        w = 0.25f * s;
+        x = (m[5] - m[7]) / s;
+        y = (m[6] - m[2]) / s;
+        z = (m[1] - m[3]) / s;
+    } else if (m[0] > m[4] && m[0] > m[8]) {
+        const float s = std::sqrt(1.0f + m[0] - m[4] - m[8]) * 2.0f;
+        w = (m[5] - m[7]) / s;
+        x = 0.25f * s;
+        y = (m[3] + m[1]) / s;
+        z = (m[6] + m[2]) / s;
+    } else if (m[4] > m[8]) {
+        const float s = std::sqrt(1.0f + m[4] - m[0] - m[8]) * 2.0f;
+        w = (m[6] - m[2]) / s;
+        x = (m[3] + m[1]) / s;
+        y = 0.25f * s;
+        z = (m[7] + m[5]) / s;
+    } else {
+        const float s = std::sqrt(1.0f + m[8] - m[0] - m[4]) * 2.0f;
+        w = (m[1] - m[3]) / s;
+        x = (m[6] + m[2]) / s;
+        y = (m[7] + m[5]) / s;
+        z = 0.25f * s;
+    }
+    const float n = std::sqrt(w * w + x * x + y * y + z * z);
+    const float k = n > 0.0f ? 1.0f / n : 0.0f;
+    q[0] = w * k;
+    q[1] = x * k;
+    q[2] = y * k;
+    q[3] = z * k;
 }

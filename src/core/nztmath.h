@@ -77,6 +77,10 @@ void DirectionToMatrix(const Vec3& d, float out[9]);
 void DirectionToQuat(const Vec3& d, float out[4]);
 // Quaternion of a pitch then yaw turn (roll 0), both in angle units.
 void AnglesToQuat(float out[4], float pitch, float yaw);
+// The inverse of a 3 x 3 matrix; false (out = m) when it is singular.
+bool MatrixInverse3(const float m[9], float out[9]);
+// The unit quaternion (w, x, y, z) of a rotation matrix.
+void MatrixToQuat(const float m[9], float q[4]);
 
 // The scratch plane: normal (p1 - p2) x (p1 - p0), not normalised, through p1. Shared global
 // state: set it and run the tests that read it without interleaving another user.

@@ -10,6 +10,7 @@
 #include "ui/wnd.h"
 #include "world/camera.h"
 #include "world/events.h"
+#include "world/framepass.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 

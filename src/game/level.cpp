@@ -15,6 +15,7 @@
 #include "ui/textbox.h"
 #include "world/collide.h"
 #include "world/events.h"
+#include "world/framepass.h"
 #include "world/registry.h"
 
 void* SceneSnapshot = nullptr;

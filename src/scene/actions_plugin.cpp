@@ -4,6 +4,7 @@
 #include "character/entity.h"
 #include "core/input.h"
 #include "core/paths.h"
+#include "world/framepass.h"
 #include "world/objtype.h"
 #include "plugin/pluginhost.h"
 #include "render/projection.h"

@@ -5,14 +5,12 @@
 #include <vector>
 
 #include "core/frameclock.h"
+#include "core/nztmath.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
-#include "world/camera.h"
-#include "world/collquery.h"
+#include "world/collshape.h"
 #include "world/posing.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
 
 namespace {
 
@@ -212,9 +210,7 @@ void UpdateAttachment(int32_t i, NztMesh* mesh, const float given[9]) {
     if (!point.Target) return;
     float* rotation = nullptr;
     if (point.Kind == AttachedEffect) {
-        NztSfx* effect = static_cast<NztSfx*>(point.Target);
-        PlaceAt(effect, point.Position);
-        rotation = effect->rotation;
+        rotation = ObjectServices.placeAttachedEffect(point.Target, point.Position);
     } else if (IsAttachedObject(point.Kind)) {
         NztBaseObject* object = static_cast<NztBaseObject*>(point.Target);
         PlaceAt(object, point.Position);
@@ -240,13 +236,10 @@ void UpdateMeshAttachments(NztMesh* mesh) {
             rotation = turned;
         }
         if (effect) {
-            NztSfx* sfx = static_cast<NztSfx*>(point.Target);
-            PlaceAt(sfx, point.Position);
-            std::copy(rotation, rotation + 9, sfx->rotation);
-            // Systems kept below or above a height take the surface the mesh stands in.
-            if (sfx->definition && sfx->definition->particleKind != SfxParticlePlain &&
-                mesh->Ground.SurfaceHeight)
-                sfx->referenceHeight = *mesh->Ground.SurfaceHeight;
+            float* effectRotation = ObjectServices.placeAttachedEffect(point.Target, point.Position);
+            std::copy(rotation, rotation + 9, effectRotation);
+            if (mesh->Ground.SurfaceHeight)
+                ObjectServices.keepAttachedEffectAtSurface(point.Target, *mesh->Ground.SurfaceHeight);
         } else {
             NztBaseObject* object = static_cast<NztBaseObject*>(point.Target);
             PlaceAt(object, point.Position);

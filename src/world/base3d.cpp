@@ -8,22 +8,15 @@
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "world/attach.h"
-#include "world/meshdraw.h"
 #include "world/objtype.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "render/visibility.h"
-#include "world/camera.h"
+#include "world/eye.h"
 #include "world/charlinks.h"
-#include "world/light.h"
 #include "world/posing.h"
-#include "world/rope.h"
-#include "world/sfx.h"
-#include "world/sky.h"
-#include "world/thunder.h"
-#include "world/trail.h"
 
 void (*ReleaseNetworkRecord)(RemotePlayerRecord* record) = nullptr;
 
@@ -41,13 +34,6 @@ constexpr uint32_t AttachKindObject = 4;
 constexpr uint32_t AttachKindObject2 = 5;
 // Largest index of the wobble weight table.
 constexpr int32_t WobbleWeightMax = WobbleWeightTableSize - 1;
-
-uint32_t EngineSendEvent(NztEventObject* object, uint32_t code, uint32_t a, uint32_t b, uint32_t c) {
-    return object->SendEvent(code, a, b, c);
-}
-
-constexpr ObjectHooks DefaultObjectHooks = {EngineSendEvent, RemoveSfxAt, RemoveTrailAt, DeleteLightAt,
-                                            RemoveObjectLinks};
 
 Vec3* AsVec3(float* p) {
     return reinterpret_cast<Vec3*>(p);
@@ -90,12 +76,8 @@ void UnbindMesh(NztMesh* mesh, const NztBaseObject* object) {
 
 }  // namespace
 
-ObjectHooks ObjectServices = DefaultObjectHooks;
 
-void ResetObjectHooks() {
-    ObjectServices = DefaultObjectHooks;
-}
-
+float WobbleVector[3] = {0.0f, 0.0f, 0.0f};
 uint32_t ObjectRandomIndex = 0;
 
 float NextObjectRandom() {
@@ -155,97 +137,11 @@ void NztBaseObject::ReleaseData() {
 }
 
 void ReplaceObjectReferences(NztBaseObject* old, NztBaseObject* replacement) {
-    if (old == nullptr) return;
-
-    for (int32_t i = static_cast<int32_t>(TrailCount) - 1; i >= 0; --i) {
-        if (i < static_cast<int32_t>(TrailCount) && TrailList[i] != nullptr && TrailList[i]->owner == old) {
-            ObjectServices.removeTrailAt(static_cast<uint32_t>(i));
-        }
-    }
-
-    for (int32_t i = static_cast<int32_t>(DynObjectCount) - 1; i >= 0; --i) {
-        NztDynObject* d = DynObjectList[i];
-        if (d == nullptr) continue;
-        if (d->followedObject == old) {
-            d->followedObject = replacement;
-            d->followChanged = 1;
-            if (replacement != nullptr) {
-                const float* p = replacement->Position;
-                if (replacement->attachPoints.size() > 1) {
-                    const uint32_t anchor = replacement->attachPoints[1].Anchor;
-                    if (anchor < replacement->vertices.size()) p = &replacement->vertices[anchor].x;
-                }
-                std::copy(p, p + 3, d->followPosition);
-            }
-        }
-        if (d->owner == old) d->owner = replacement;
-        // A homing object would otherwise chase freed memory.
-        if (d->targetObject == old) d->targetObject = replacement;
-    }
-
-    if (MainCamera.carriedObject == old) {
-        if (old->kind == ObjectKindScn) old->poseState = 2;  // dropped
-        MainCamera.carriedObject = nullptr;
-    }
-    // The camera control and its saved states look at objects too.
-    if (CameraControl.secondObject == old) CameraControl.secondObject = replacement;
-    if (CameraControl.targetObject == old) CameraControl.targetObject = replacement;
-    ReplaceCameraStackTarget(old, replacement);
-
-    // Bolts between objects read their ends every frame; a bolt whose end went away stays where it
-    // was last built.
-    for (uint32_t i = 0; i < ThunderCount; ++i) {
-        NztThunder* t = ThunderList[i];
-        if (t == nullptr) continue;
-        if (t->startObject == old) t->startObject = replacement;
-        if (t->endObject == old) t->endObject = replacement;
-        if (t->notedObject == old) t->notedObject = replacement;
-    }
-
-    for (int32_t i = static_cast<int32_t>(SfxCount) - 1; i >= 0; --i) {
-        if (i >= static_cast<int32_t>(SfxCount)) continue;
-        NztSfx* s = SfxList[i];
-        if (s == nullptr) continue;
-        if (replacement == nullptr) {
-            if (s->owner == old || s->meshSource == old) ObjectServices.removeSfxAt(static_cast<uint32_t>(i));
-        } else {
-            if (s->owner == old) s->owner = replacement;
-            if (s->meshSource == old) s->meshSource = replacement;
-        }
-    }
-
-    for (uint32_t i = 0; i < EntityCount; ++i) {
-        NztCollideObject* e = CharacterObject(EntityList[i]);
-        if (e != nullptr) e->LoseTarget(old, replacement);
-    }
+    if (old != nullptr) ObjectServices.replaceReferences(old, replacement);
 }
 
 void NztBaseObject::RemoveAttachedEffects() {
-    for (int32_t i = static_cast<int32_t>(LightCount) - 1; i >= 0; --i) {
-        if (i < static_cast<int32_t>(LightCount) && LightList[i] != nullptr &&
-            LightList[i]->followedObject == this) {
-            ObjectServices.deleteLightAt(static_cast<uint32_t>(i));
-        }
-    }
-    for (int32_t i = static_cast<int32_t>(TrailCount) - 1; i >= 0; --i) {
-        if (i < static_cast<int32_t>(TrailCount) && TrailList[i] != nullptr && TrailList[i]->owner == this) {
-            ObjectServices.removeTrailAt(static_cast<uint32_t>(i));
-        }
-    }
-    for (int32_t i = static_cast<int32_t>(SfxCount) - 1; i >= 0; --i) {
-        if (i >= static_cast<int32_t>(SfxCount)) continue;
-        const NztSfx* s = SfxList[i];
-        if (s != nullptr && (s->owner == this || s->meshSource == this)) {
-            ObjectServices.removeSfxAt(static_cast<uint32_t>(i));
-        }
-    }
-    for (int32_t i = static_cast<int32_t>(DynObjectCount) - 1; i >= 0; --i) {
-        NztDynObject* d = DynObjectList[i];
-        if (d != nullptr && d->followedObject == this) {
-            d->followedObject = nullptr;
-            d->followChanged = 1;
-        }
-    }
+    ObjectServices.removeAttachedEffects(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -256,7 +152,7 @@ void NztBaseObject::ClearAttachPoint(int32_t index) {
     NztAttachPoint& point = attachPoints[index];
     if (point.Target != nullptr) {
         if (point.Kind == AttachKindEffect) {
-            static_cast<NztSfx*>(point.Target)->owner = nullptr;
+            ObjectServices.releaseAttachedEffect(point.Target);
         } else if (point.Kind == AttachKindObject || point.Kind == AttachKindObject2) {
             NztBaseObject* child = static_cast<NztBaseObject*>(point.Target);
             child->parent = nullptr;
@@ -270,14 +166,7 @@ void NztBaseObject::ClearAttachPoint(int32_t index) {
 
 void NztBaseObject::ClearAllAttachPoints() {
     for (int32_t i = 0; i < static_cast<int32_t>(attachPoints.size()); ++i) ClearAttachPoint(i);
-    for (uint32_t i = 0; i < LightCount; ++i) {
-        NztLight* light = LightList[i];
-        if (light == nullptr || (light->followedObject != this && light->targetObject != this)) continue;
-        light->followedObject = nullptr;
-        light->followedPoint = 0;
-        light->targetObject = nullptr;
-        light->targetPoint = 0;
-    }
+    ObjectServices.releaseLights(this);
 }
 
 int32_t NztBaseObject::RemoveChild(const void* child) {
@@ -741,7 +630,7 @@ void NztBaseObject::DrawFlatColor(float r, float g, float b) {
 void NztBaseObject::DrawFlatColorAlpha(float r, float g, float b, float a) {
     if (visible == 0 || shown == 0 || mesh == nullptr) return;
     SetCullFaceCached(this);
-    DrawMeshFlatColor(mesh, r, g, b, a);
+    ObjectServices.drawMeshFlatColor(mesh, r, g, b, a);
 }
 
 void NztBaseObject::RotateLocalVectors() {

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "core/nztmath.h"
-#include "world/collide.h"
+#include "world/collshape.h"
 #include "world/controller.h"
 
 // Complete in model/mesh.h, which code that reaches into an object's mesh data includes.
@@ -226,6 +226,7 @@ public:
     // Detaches and takes the reference's place (moved along its forward axis) and rotation.
     void MoveToObject(const NztBaseObject* reference);
     void AddTrailLink(NztTrail* trail);
+    // The trails the object carries; these four are defined with the trails (world/trail.cpp).
     void SetTrailParams(const TrailParams& params);
     void StopTrail(int32_t index);
     void StopAllTrails();
@@ -411,9 +412,6 @@ private:
     void DrawSecondPass(bool faded);
 };
 
-// NztDynObject needs NztBaseObject complete; world/dynobject.h includes this file for it.
-#include "world/dynobject.h"
-
 // Every reference that other objects hold to old moves to new, or is cleared when new is null.
 // Trails of old are destroyed either way; its particle effects are destroyed, or handed to new.
 void ReplaceObjectReferences(NztBaseObject* old, NztBaseObject* replacement);
@@ -436,6 +434,9 @@ void QuatToMatrix(float out[9], const float q[4]);  // w, x, y, z
 float LerpAngle(float factor, float target, float current);
 // low + RoundToInt((high - low) x the next random value).
 int32_t RandomIntRange(int32_t low, int32_t high);
+// The wind of the environment, which the sky sets each tick (world/sky.h) and the sway of objects
+// reads; (0, 0, 0) while the wobble is off.
+extern float WobbleVector[3];
 // The shared running index into RandomTable of the object code.
 extern uint32_t ObjectRandomIndex;
 float NextObjectRandom();
@@ -446,14 +447,31 @@ void SetBlendMode(uint32_t mode);  // 1..9; other values do nothing
 // Culling by the object's two-sided flag, then the object's buffers handed to its mesh.
 void SetCullFaceCached(NztBaseObject* object);
 
-// The services outside the world objects that release and the controller reach. They start as the
-// engine's own; tests put fakes in their place and call ResetObjectHooks afterwards.
+// The services outside the world objects that release, the controller, the flat-colour slots and
+// the attach points reach. They start as the engine's own, which world/objectlinks.cpp gives from the floors above;
+// tests put fakes in their place and call ResetObjectHooks afterwards.
 struct ObjectHooks {
     uint32_t (*sendEvent)(NztEventObject* object, uint32_t code, uint32_t a, uint32_t b, uint32_t c);
     void (*removeSfxAt)(uint32_t index);               // destroys effect index of the effect list
     void (*removeTrailAt)(uint32_t index);             // destroys trail index of the trail list
     void (*deleteLightAt)(uint32_t index);             // deletes light index of the light library
     void (*removeObjectLinks)(NztBaseObject* object);  // rope links and anchors on the object
+    // ReplaceObjectReferences for an old object that is not null.
+    void (*replaceReferences)(NztBaseObject* old, NztBaseObject* replacement);
+    // NztBaseObject::RemoveAttachedEffects.
+    void (*removeAttachedEffects)(NztBaseObject* object);
+    // The lights that follow or aim at the object let go of it.
+    void (*releaseLights)(NztBaseObject* object);
+    // The effect on a cleared attach point no longer has an owner.
+    void (*releaseAttachedEffect)(void* effect);
+    // The posed mesh in one colour (DrawFlatColorAlpha).
+    void (*drawMeshFlatColor)(NztMesh* mesh, float r, float g, float b, float a);
+    // The particle effect on an attach point (kind 3) put at p; answers its rotation (nine floats).
+    float* (*placeAttachedEffect)(void* effect, const Vec3& p);
+    // A system of that effect kept below or above a height takes the surface the mesh stands in.
+    void (*keepAttachedEffectAtSurface)(void* effect, float surfaceHeight);
+    // NztBaseObject::SetupParts.
+    void (*setupParts)(NztBaseObject* object);
 };
 extern ObjectHooks ObjectServices;
 void ResetObjectHooks();

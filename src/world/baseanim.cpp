@@ -11,7 +11,6 @@
 #include "world/base3d.h"
 #include "world/charlinks.h"
 #include "world/posing.h"
-#include "world/trail.h"
 
 namespace {
 
@@ -250,37 +249,6 @@ void NztBaseObject::MoveToObject(const NztBaseObject* reference) {
 void NztBaseObject::AddTrailLink(NztTrail* trail) {
     if (trail == nullptr || std::find(trails.begin(), trails.end(), trail) != trails.end()) return;
     trails.push_back(trail);
-}
-
-void NztBaseObject::SetTrailParams(const TrailParams& params) {
-    for (size_t i = trails.size(); i-- > 0;) {
-        if (trails[i] != nullptr) trails[i]->SetParams(params);
-    }
-}
-
-void NztTrail::Stop() {
-    if (running == 0) return;
-    running = 0;
-    fading = 1;
-    timer = 0.0f;
-}
-
-void NztBaseObject::StopTrail(int32_t index) {
-    if (index < 0 || index >= static_cast<int32_t>(trails.size())) return;
-    if (NztTrail* trail = trails[static_cast<size_t>(index)]) trail->Stop();
-}
-
-void NztBaseObject::StopAllTrails() {
-    for (NztTrail* trail : trails) {
-        if (trail != nullptr) trail->Stop();
-    }
-}
-
-void NztBaseObject::ResumeTrails() {
-    // A fading trail that runs again gets its opacity back when its fade ends.
-    for (NztTrail* trail : trails) {
-        if (trail != nullptr && trail->fading != 0 && trail->running == 0) trail->running = 1;
-    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,13 +16,11 @@
 #include "render/renderstate.h"
 #include "world/events.h"
 #include "world/collquery.h"
-#include "world/gamelight.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 #include "world/traject.h"
 #include "world/charlinks.h"
 
-CNztCamera MainCamera;
 CameraControlBlock CameraControl = {nullptr, nullptr, nullptr, -1,   {0.2f, 0.2f, 0.2f}, 20.0f,
                                     30.0f,   0.0f,    0.0f,    0.0f, {1, 1, 1, 1},       {1, 0, 1, 0}};
 
@@ -37,7 +35,6 @@ constexpr float HeightOffsetLimit = 100.0f;
 constexpr float FollowOffsetLimit = 200.0f;
 constexpr float PitchLimit = 910.0f;  // mode 6: a little over 80 degrees either way
 constexpr float WheelZoomScale = 0.000001f;
-constexpr float PullBack = 2.5f;
 
 struct StackEntry {
     uint32_t mode;
@@ -115,16 +112,10 @@ float EaseAngle(float from, float to, float rate) {
     return from + (to - from) * rate;
 }
 
-void BuildRotation(CNztCamera& c, const float a[3]) {
-    MatrixFromEuler(c.rotation, a[0] * RadiansPerAngleUnit, a[1] * RadiansPerAngleUnit,
-                    a[2] * RadiansPerAngleUnit);
-    MatrixInverse3(c.rotation, c.inverse);
-}
-
 void EaseAnglesAtRates(const float rates[3]) {
     CNztCamera& c = MainCamera;
     for (int k = 0; k < 3; ++k) c.previousAngles[k] = EaseAngle(c.previousAngles[k], c.angles[k], rates[k]);
-    BuildRotation(c, c.previousAngles);
+    c.BuildRotation(c.previousAngles);
 }
 
 void EaseAnglesAtRate(float rate) {
@@ -207,7 +198,7 @@ void CollideCamera() {
     CameraState.collisionPoint = hit;
     MainCamera.aimPoint = hit;
     const Vec3 d = hit - p;
-    if (Dot(d, d) > PullBack * PullBack) MainCamera.PullBackAim();
+    if (Dot(d, d) > CameraPullBack * CameraPullBack) MainCamera.PullBackAim();
 }
 
 // Modes 3 and 4: the offset's distance kept between near and far; false when it was too near, and
@@ -654,131 +645,7 @@ void ResetCameraHooks() {
     CameraServices = DefaultCameraHooks;
 }
 
-// --- the camera object ---
-
-void CNztCamera::Init() {
-    eye = lookAtPoint = aimPoint = {0.0f, 0.0f, 0.0f};
-    floorHeight = surfaceHeight = 0.0f;
-    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    std::copy(identity, identity + 9, rotation);
-    std::copy(identity, identity + 9, inverse);
-    fieldOfView[0] = fieldOfView[1] = 0.3f;
-    fieldOfView[2] = 0.0f;
-    const float corners[12] = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
-    std::copy(corners, corners + 12, viewCorners);
-}
-
-void CNztCamera::SetPosition(const Vec3& p) {
-    eye = lookAtPoint = aimPoint = p;
-}
-
-void CNztCamera::LookAt(const Vec3& point) {
-    const Vec3 d = point - eye;
-    angles[0] = -std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) * AngleUnitsPerRadian;
-    angles[1] = 2048.0f - std::atan2(d.x, d.z) * AngleUnitsPerRadian;
-    lookTarget = point;
-}
-
-void CNztCamera::UpdateMatrix() {
-    std::copy(angles, angles + 3, previousAngles);
-    BuildRotation(*this, angles);
-}
-
-void CNztCamera::UpdateView() {
-    LoadCameraMatrix(rotation, RenderState, &eye.x, 0);
-    for (int i = 0; i < 4; ++i) {
-        const float* c = viewCorners + 3 * i;
-        for (int k = 0; k < 3; ++k)
-            cornerDirections[3 * i + k] = c[0] * inverse[k] + c[1] * inverse[3 + k] + c[2] * inverse[6 + k];
-    }
-    if (carriedLight != nullptr) carriedLight->UpdateDistance();
-}
-
-NztBaseObject* CNztCamera::SetCarriedObject(NztBaseObject* object) {
-    NztBaseObject* previous = carriedObject;
-    if (previous != nullptr && previous != object && previous->kind == ObjectKindScn) previous->poseState = 2;
-    if (object != nullptr && object->kind == ObjectKindScn) object->poseState = 0;
-    carriedObject = object;
-    return previous;
-}
-
-void CNztCamera::Move(const Vec3& v) {
-    eye = eye + v;
-    lookAtPoint = lookAtPoint + v;
-    aimPoint = aimPoint + v;
-}
-
-void CNztCamera::Strafe(float a, float b) {
-    const Vec3 v = Row(inverse, 0) * a + Row(inverse, 2) * b;
-    lookAtPoint = lookAtPoint + v;
-    aimPoint = aimPoint + v;
-}
-
-void CNztCamera::PullBackAim() {
-    aimPoint = aimPoint - Row(inverse, 2) * PullBack;
-}
-
 // --- helpers ---
-
-bool MatrixInverse3(const float m[9], float out[9]) {
-    const float c0 = m[4] * m[8] - m[5] * m[7];
-    const float c1 = m[5] * m[6] - m[3] * m[8];
-    const float c2 = m[3] * m[7] - m[4] * m[6];
-    const float det = m[0] * c0 + m[1] * c1 + m[2] * c2;
-    if (det == 0.0f || !std::isfinite(det)) {
-        if (out != m) std::copy(m, m + 9, out);
-        return false;
-    }
-    const float k = 1.0f / det;
-    float r[9];
-    r[0] = c0 * k;
-    r[1] = (m[2] * m[7] - m[1] * m[8]) * k;
-    r[2] = (m[1] * m[5] - m[2] * m[4]) * k;
-    r[3] = c1 * k;
-    r[4] = (m[0] * m[8] - m[2] * m[6]) * k;
-    r[5] = (m[2] * m[3] - m[0] * m[5]) * k;
-    r[6] = c2 * k;
-    r[7] = (m[1] * m[6] - m[0] * m[7]) * k;
-    r[8] = (m[0] * m[4] - m[1] * m[3]) * k;
-    std::copy(r, r + 9, out);
-    return true;
-}
-
-void MatrixToQuat(const float m[9], float q[4]) {
-    const float trace = m[0] + m[4] + m[8];
-    float w, x, y, z;
-    if (trace > 0.0f) {
-        const float s = std::sqrt(trace + 1.0f) * 2.0f;
-        w = 0.25f * s;
-        x = (m[5] - m[7]) / s;
-        y = (m[6] - m[2]) / s;
-        z = (m[1] - m[3]) / s;
-    } else if (m[0] > m[4] && m[0] > m[8]) {
-        const float s = std::sqrt(1.0f + m[0] - m[4] - m[8]) * 2.0f;
-        w = (m[5] - m[7]) / s;
-        x = 0.25f * s;
-        y = (m[3] + m[1]) / s;
-        z = (m[6] + m[2]) / s;
-    } else if (m[4] > m[8]) {
-        const float s = std::sqrt(1.0f + m[4] - m[0] - m[8]) * 2.0f;
-        w = (m[6] - m[2]) / s;
-        x = (m[3] + m[1]) / s;
-        y = 0.25f * s;
-        z = (m[7] + m[5]) / s;
-    } else {
-        const float s = std::sqrt(1.0f + m[8] - m[0] - m[4]) * 2.0f;
-        w = (m[1] - m[3]) / s;
-        x = (m[6] + m[2]) / s;
-        y = (m[7] + m[5]) / s;
-        z = 0.25f * s;
-    }
-    const float n = std::sqrt(w * w + x * x + y * y + z * z);
-    const float k = n > 0.0f ? 1.0f / n : 0.0f;
-    q[0] = w * k;
-    q[1] = x * k;
-    q[2] = y * k;
-    q[3] = z * k;
-}
 
 float HeadingOf(const NztBase3D* object) {
     if (object == nullptr || !IsBaseObject(object)) return 0.0f;

@@ -1,7 +1,7 @@
-// The camera object and the main camera's control: a mode number 0-11 picks the per-tick update
-// (free flight, orbits, follow, look-at, trajectory and cinematic modes), steered by a control block
-// of targets, distances, smoothing factors and switches, with a stack of saved control states for
-// scripted sequences and a collision pull-in for the orbiting modes.
+// The main camera's control: a mode number 0-11 picks the per-tick update (free flight, orbits,
+// follow, look-at, trajectory and cinematic modes) of the camera object (world/eye.h), steered by a
+// control block of targets, distances, smoothing factors and switches, with a stack of saved control
+// states for scripted sequences and a collision pull-in for the orbiting modes.
 //
 // Angles are floats in angle units (4096 a turn): pitch, yaw, roll. Rotations are nine floats, three
 // rows, row 2 the view axis. Main thread only.
@@ -11,49 +11,9 @@
 
 #include "core/nztmath.h"
 #include "world/base3d.h"
+#include "world/eye.h"
 
 struct NztTraject;
-class NztGameLight;
-
-class CNztCamera : public NztController {
-public:
-    Vec3 eye = {0.0f, 0.0f, 0.0f};
-    Vec3 lookAtPoint = {0.0f, 0.0f, 0.0f};  // the point the modes steer towards
-    Vec3 aimPoint = {0.0f, 0.0f, 0.0f};     // the position the eye eases towards
-    Vec3 lookTarget = {0.0f, 0.0f, 0.0f};   // the last point given to LookAt
-    float floorHeight = 0.0f;               // the last water test under the aim point
-    float surfaceHeight = 0.0f;
-    int32_t belowSurface = 0;                      // the last water test's result
-    float previousAngles[3] = {0.0f, 0.0f, 0.0f};  // the angles of the last matrix build
-    float angles[3] = {0.0f, 0.0f, 0.0f};          // pitch, yaw, roll
-    float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    float inverse[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    float fieldOfView[3] = {0.3f, 0.3f, 0.0f};  // current, target, easing factor
-    float viewCorners[12] = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
-    float cornerDirections[12] = {};         // the corners as world directions, read by visibility tests
-    NztBaseObject* carriedObject = nullptr;  // moved with the camera
-    NztGameLight* carriedLight = nullptr;    // kept at the camera
-
-    // Points at zero, identity matrices, field of view 0.3, the four view corners.
-    void Init();
-    // Eye, look-at and aim all at p.
-    void SetPosition(const Vec3& p);
-    // Turns pitch and yaw towards point and stores it as the look target.
-    void LookAt(const Vec3& point);
-    // Previous angles = angles; rotation from the angles; inverse.
-    void UpdateMatrix();
-    // The render state's camera matrix, the corner directions, then the carried light.
-    void UpdateView();
-    // Answers the object carried before. A scene object let go of gets pose state 2, one taken 0.
-    NztBaseObject* SetCarriedObject(NztBaseObject* object);
-    // Eye, look-at and aim moved by v.
-    void Move(const Vec3& v);
-    // Look-at and aim moved a along the inverse's first row and b along its third.
-    void Strafe(float a, float b);
-    // The aim pulled back 2.5 along the view axis.
-    void PullBackAim();
-};
-extern CNztCamera MainCamera;
 
 
 // The camera control block, saved and restored whole.
@@ -208,8 +168,6 @@ void SetCameraFovTarget(float fov, float factor);
 void EaseCameraAngles();
 
 // Small helpers.
-bool MatrixInverse3(const float m[9], float out[9]);  // false (out = m) when singular
-void MatrixToQuat(const float m[9], float q[4]);      // w, x, y, z
 float HeadingOf(const NztBase3D* object);             // angle units from the forward axis
 // The object's 12-bit yaw plus delta (angle units), its rotation rebuilt as a turn about y.
 void AddObjectYaw(NztBaseObject& object, float delta);

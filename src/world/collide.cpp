@@ -8,6 +8,7 @@
 
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "world/objlookup.h"
 #include "world/objtype.h"
 #include "world/base3d.h"
 #include "world/posing.h"
@@ -871,3 +872,7 @@ int32_t FindCollideCellOnSegment(const Vec3& a, const Vec3& b) {
     return CurrentCollideCell;
 }
 
+void (*RebuildCollideGridHook)() = [] {
+    FreeCollideGrid();
+    BuildCollideGrid();
+};

@@ -13,6 +13,7 @@
 #include "world/base3d.h"
 #include "world/collide.h"
 #include "world/objtype.h"
+#include "world/posing.h"
 #include "world/registry.h"
 
 CollisionHit CollisionHits[CollisionHitCapacity];
@@ -1161,4 +1162,15 @@ uint32_t ComputeSurfaceTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll
 
 uint32_t ComputeGroundTilt(NztBaseObject* object, int32_t* pitch, int32_t* roll) {
     return Tilt(object, pitch, roll, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The queries posing and ground following make (world/posing.h)
+
+PoseWorldCalls PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
+                            ComputeGroundTilt};
+
+void ResetPoseWorld() {
+    PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
+                 ComputeGroundTilt};
 }

@@ -3,7 +3,7 @@
 // of one global grid cell and every registered character (one cell of each object's own grid);
 // the reducing queries gather and then pick one answer from the buffer.
 //
-// Heights are world y. Hit types are the triangles' material words (world/collide.h): 3 water,
+// Heights are world y. Hit types are the triangles' material words (world/collshape.h): 3 water,
 // 8 reported but never blocking, 0 never gathered, anything else solid. An asker is left out of
 // its own query together with the object it hangs on and the objects hanging on it.
 //
@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "core/nztmath.h"
+#include "world/collshape.h"
 
 class NztBase3D;
 class NztBaseObject;
@@ -33,29 +34,6 @@ inline constexpr uint32_t CollisionHitCapacity = 1024;
 // The hit buffer. A query that meets more triangles keeps the first CollisionHitCapacity.
 extern CollisionHit CollisionHits[CollisionHitCapacity];
 extern uint32_t CollisionHitCount;
-
-// What the sphere queries move.
-struct CollisionBody {
-    Vec3 centre{0.0f, 0.0f, 0.0f};
-    float heightOffset = 0.0f;  // kept for the owner; the queries do not read it
-    float radius = 0.0f;
-};
-
-// Filled by the slides and sweeps.
-struct SweepHitRecord {
-    uint32_t touchedType = 0;  // 8 when a type-8 surface was touched
-    NztBase3D* touchedObject = nullptr;
-    uint32_t hitType = 0;  // of the last blocking surface
-    Vec3 normal{0.0f, 0.0f, 0.0f};
-    NztBase3D* object = nullptr;
-};
-
-// Filled by FindStandingSurface: the floor it chose (type 0, zero normal, null without one).
-struct StandingProbe {
-    uint32_t hitType = 0;
-    float normal[3] = {};
-    NztBase3D* object = nullptr;
-};
 
 // Vertical probes look this far when no range is given.
 inline constexpr float CollisionProbeReach = 40000.0f;

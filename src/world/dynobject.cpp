@@ -11,11 +11,13 @@
 #include "world/attach.h"
 #include "world/meshdraw.h"
 #include "world/objtype.h"
+#include "world/objtypeparts.h"
 #include "world/posing.h"
 #include "render/renderstate.h"
-#include "world/camera.h"
+#include "world/eye.h"
 #include "world/charlinks.h"
 #include "world/light.h"
+#include "world/registry.h"
 #include "world/sfx.h"
 #include "world/sfxdef.h"
 #include "world/shading.h"
@@ -520,4 +522,68 @@ void NztDynObject::Render() {
     } else {
         DrawMeshSecondPass(mesh);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dynamic-object library
+
+NztDynObject* CreateDynObject(NztMesh* mesh) {
+    NztDynObject* object = new NztDynObject();
+    if (mesh != nullptr) {
+        object->SetMesh(mesh);
+        object->body.radius = 0.5f * std::max({mesh->Size.x, mesh->Size.y, mesh->Size.z});
+    }
+    return AddInstance(DynObjectList, DynObjectCount, DynObjectCapacity, object, RegisterDynObject);
+}
+
+void DeleteDynObjectAt(uint32_t index, bool shrink) {
+    RemoveInstanceAt(DynObjectList, DynObjectCount, DynObjectCapacity, index, shrink, UnregisterDynObject,
+                     [](NztDynObject* object) { object->ReleaseData(); });
+}
+
+void DeleteAllDynObjects() {
+    while (DynObjectCount != 0) DeleteDynObjectAt(DynObjectCount - 1, false);
+    FreeList(DynObjectList, DynObjectCount, DynObjectCapacity);
+}
+
+NztDynObject* LoadObjectFile(uint32_t typeIndex) {
+    NztObjectType* type = TypeAt(typeIndex);
+    if (type == nullptr || !IsSafeTypeName(type->Name)) return nullptr;
+    if (type->Mesh == nullptr) {
+        char path[512];
+        NztMesh* mesh = CreateMeshData();
+        type->Mesh = mesh;
+        type->InstanceCount = 0;
+        if (FormatPath(path, "OBJECTS/%s.QVo", type->Name) && LoadMeshFile(path, mesh, 0, 1) != 0) {
+            char base[256];
+            uint32_t number = 0;
+            if (SplitTypeName(type->Name, base, &number))
+                LoadHigherLods(mesh, "OBJECTS/%s%u%03u.QVo", base, number);
+        } else {
+            mesh->AllocLod(1, 0, 0, 0, 0, 0, 0, 0, 0);
+            CopyName(mesh->Name, type->Name);
+        }
+        if (FormatPath(path, "OBJECTS/%s.QVc", type->Name)) LoadMeshSideFile(path, mesh);
+        mesh->TypeIndex = typeIndex;
+        SizeTypeSlots(mesh);
+    }
+    NztDynObject* object = CreateDynObject(type->Mesh);
+    ++type->InstanceCount;
+    return object;
+}
+
+void ResetCameraLinkedDynObjects(int32_t flag) {
+    for (uint32_t i = DynObjectCount; i-- > 0;) {
+        if (i >= DynObjectCount) continue;
+        NztDynObject* d = DynObjectList[i];
+        if (d != nullptr && d->carrierCamera != nullptr) d->StopMovement(flag);
+    }
+}
+
+uint32_t RegisterDynObject(NztDynObject* object) {
+    return RegisterInKind(object, DynObjectRegistry);
+}
+
+uint32_t UnregisterDynObject(NztDynObject* object) {
+    return UnregisterFromKind(object, DynObjectRegistry);
 }

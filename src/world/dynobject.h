@@ -140,3 +140,17 @@ float DriftFadeOpacity(float peak, float elapsed, float lifetime);
 // Opacity of the transparent pass of an object with frame fade, at frame f of an animation of
 // frameCount frames (perFrame: the animation's 1 / frame count).
 float FrameFadeOpacity(float opacity, int32_t frameCount, int32_t frame, float perFrame);
+
+// The dynamic-object library (DynObjectList, world/objtype.h).
+// A new dynamic object on the mesh; its collision radius is half the largest of the mesh's sizes.
+NztDynObject* CreateDynObject(NztMesh* mesh);
+void DeleteDynObjectAt(uint32_t index, bool shrink);
+void DeleteAllDynObjects();
+// A dynamic object of the type; its mesh file is named by the full type name.
+NztDynObject* LoadObjectFile(uint32_t typeIndex);
+// Stops the flight of every dynamic object the camera carries.
+void ResetCameraLinkedDynObjects(int32_t flag);
+
+// The master list and the dynamic-object list of the registries (world/registry.h).
+uint32_t RegisterDynObject(NztDynObject* object);
+uint32_t UnregisterDynObject(NztDynObject* object);

@@ -8,8 +8,9 @@
 #include "core/paths.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/camera.h"
+#include "world/eye.h"
 #include "world/light.h"
+#include "world/objlookup.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 
@@ -55,6 +56,17 @@ uint32_t LoadLightMap(const char* mapName) {
 }
 
 }  // namespace
+
+const EventKindList GameLightKind = {
+    [] { return static_cast<int32_t>(GameLightCount); },
+    [](int32_t index) -> NztEventObject* { return GameLightList[index]; },
+    [](const NztEventObject* object) -> const char* {
+        const auto* light = dynamic_cast<const NztGameLight*>(object);
+        return light ? light->name : nullptr;
+    },
+};
+
+void (*UpdateCarriedLight)(NztGameLight* light) = [](NztGameLight* light) { light->UpdateDistance(); };
 
 bool ReadGameLightRecord(BinReader& in, GameLightRecord* record) {
     GameLightRecord r;

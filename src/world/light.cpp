@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/ownedlist.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/camera.h"
+#include "world/eye.h"
+#include "world/dynobject.h"
 #include "world/meshdraw.h"
 #include "world/objtype.h"
 #include "world/registry.h"
@@ -205,4 +207,38 @@ void NztLight::Render() {
     MeshGl.VertexPointer(3, GL_FLOAT, 0, quad);
     MeshGl.TexCoordPointer(2, GL_FLOAT, 0, kFlareTexCoords);
     MeshGl.DrawElements(GL_QUADS, 4, GL_UNSIGNED_INT, kFlareIndices);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The light library
+
+NztLight* CreateLight(uint32_t lightKind) {
+    NztLight* light = new NztLight();
+    light->LightKind = lightKind;
+    Append(LightList, LightCount, LightCapacity, light);
+    return light;
+}
+
+void DeleteLightAt(uint32_t index) {
+    if (index >= LightCount) return;
+    if (NztLight* light = LightList[index]) {
+        light->Release();
+        delete light;
+    }
+    CloseGap(LightList, LightCount, index);
+    SelectedLightIndex = std::clamp(SelectedLightIndex, 0, std::max(static_cast<int32_t>(LightCount) - 1, 0));
+}
+
+void DeleteAllLights() {
+    while (LightCount != 0) DeleteLightAt(LightCount - 1);
+    FreeList(LightList, LightCount, LightCapacity);
+    SelectedLightIndex = 0;
+}
+
+uint32_t ActivateLight(NztLight* light) {
+    return RegisterOwn(light, NearLightRegistry);
+}
+
+uint32_t DeactivateLight(NztLight* light) {
+    return UnregisterOwn(light, NearLightRegistry);
 }

@@ -85,3 +85,13 @@ private:
     // The spot terms once the target distance d is known.
     void AimFromDistance(float d);
 };
+
+// The light library (LightList, world/objtype.h).
+NztLight* CreateLight(uint32_t lightKind);
+// Releases and destroys light index; the selected index stays within the list.
+void DeleteLightAt(uint32_t index);
+void DeleteAllLights();
+
+// The list of the lights near the camera (world/registry.h), without the master list.
+uint32_t ActivateLight(NztLight* light);
+uint32_t DeactivateLight(NztLight* light);

@@ -8,8 +8,6 @@
 #include "model/mesh.h"
 #include "world/objtype.h"
 #include "world/base3d.h"
-#include "world/collide.h"
-#include "world/gamelight.h"
 #include "world/registry.h"
 #include "world/triggers.h"
 #include "world/charlinks.h"
@@ -56,7 +54,7 @@ int32_t EventKindCount(int32_t kind) {
     switch (kind) {
         case ObjectKindScn: return static_cast<int32_t>(ScnObjectCount);
         case ObjectKindEntity: return static_cast<int32_t>(EntityCount);
-        case ObjectKindGameLight: return static_cast<int32_t>(GameLightCount);
+        case ObjectKindGameLight: return GameLightKind.count();
         case ObjectKindTrigger: return static_cast<int32_t>(EventTriggerCount);
         default: {
             const EventKindList* l = HigherList(kind);
@@ -70,7 +68,7 @@ NztEventObject* GetObjectByKind(int32_t kind, int32_t index) {
     switch (kind) {
         case ObjectKindScn: return ScnObjectList[index];
         case ObjectKindEntity: return CharacterObject(EntityList[index]);
-        case ObjectKindGameLight: return GameLightList[index];
+        case ObjectKindGameLight: return GameLightKind.at(index);
         case ObjectKindTrigger: return EventTriggerList[index];
         default: {
             const EventKindList* l = HigherList(kind);
@@ -88,8 +86,8 @@ const char* GetEventObjectName(const NztEventObject* object) {
     }
     switch (object->kind) {
         case ObjectKindGameLight: {
-            const auto* light = dynamic_cast<const NztGameLight*>(object);
-            return light ? light->name : "Abstract";
+            const char* name = GameLightKind.name(object);
+            return name ? name : "Abstract";
         }
         case ObjectKindTrigger: {
             const auto* trigger = dynamic_cast<const NztEventTrigger*>(object);
@@ -160,10 +158,7 @@ void DeactivateObject(NztEventObject* object) {
     const bool sceneObject = object->kind == ObjectKindScn;
     // The player is never destroyed here and stays in the world.
     DestroySceneObject(object);
-    if (sceneObject) {
-        FreeCollideGrid();
-        BuildCollideGrid();
-    }
+    if (sceneObject) RebuildCollideGridHook();
     if (RemapObjectLinksHook) RemapObjectLinksHook();
 }
 

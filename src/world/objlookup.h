@@ -2,9 +2,10 @@
 // an object, the display names, and taking objects out of the world, back in, destroying and
 // cloning them with their event records.
 //
-// Scene objects, characters, game lights and triggers have their lists on this floor; counters,
-// game interfaces, inventories and game maps live higher up, whose owners install their lists here
-// at start-up (SetEventKindList). Main thread only.
+// Scene objects, characters and triggers have their lists on this floor; the game lights' list is
+// world/gamelight.cpp's, which gives it here (GameLightKind); counters, game interfaces, inventories
+// and game maps live higher up, whose owners install their lists here at start-up
+// (SetEventKindList). Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,8 @@ struct EventKindList {
     NztEventObject* (*at)(int32_t index) = nullptr;  // index in [0, count)
     const char* (*name)(const NztEventObject* object) = nullptr;  // display name; null: "Abstract"
 };
+// Kind 6, the game lights: world/gamelight.cpp defines it.
+extern const EventKindList GameLightKind;
 // For kinds 12 (counter), 13 (game interface), 14 (inventory) and 15 (game map); other kinds are
 // refused. An empty list clears the kind.
 void SetEventKindList(int32_t kind, const EventKindList& list);
@@ -46,3 +49,6 @@ void CopyEventsForClone(const NztEventObject* source, NztEventObject* clone);
 
 // The object-link remapping after an object was destroyed (installed by the scene floor).
 extern void (*RemapObjectLinksHook)();
+// The global collision grid made again after a scene object was destroyed; world/collide.cpp
+// defines it.
+extern void (*RebuildCollideGridHook)();

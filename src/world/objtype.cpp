@@ -13,13 +13,8 @@
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/base3d.h"
-#include "world/camera.h"
 #include "world/events.h"
-#include "world/light.h"
-#include "world/posing.h"
 #include "world/registry.h"
-#include "world/sfx.h"
-#include "world/trail.h"
 #include "world/charlinks.h"
 
 NztObjectType* ObjectTypeTable = nullptr;
@@ -182,49 +177,7 @@ void DeleteAllMeshData() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Lights, dynamic objects, collision objects
-
-NztLight* CreateLight(uint32_t lightKind) {
-    NztLight* light = new NztLight();
-    light->LightKind = lightKind;
-    Append(LightList, LightCount, LightCapacity, light);
-    return light;
-}
-
-void DeleteLightAt(uint32_t index) {
-    if (index >= LightCount) return;
-    if (NztLight* light = LightList[index]) {
-        light->Release();
-        delete light;
-    }
-    CloseGap(LightList, LightCount, index);
-    SelectedLightIndex = std::clamp(SelectedLightIndex, 0, std::max(static_cast<int32_t>(LightCount) - 1, 0));
-}
-
-void DeleteAllLights() {
-    while (LightCount != 0) DeleteLightAt(LightCount - 1);
-    FreeList(LightList, LightCount, LightCapacity);
-    SelectedLightIndex = 0;
-}
-
-NztDynObject* CreateDynObject(NztMesh* mesh) {
-    NztDynObject* object = new NztDynObject();
-    if (mesh != nullptr) {
-        object->SetMesh(mesh);
-        object->body.radius = 0.5f * std::max({mesh->Size.x, mesh->Size.y, mesh->Size.z});
-    }
-    return AddInstance(DynObjectList, DynObjectCount, DynObjectCapacity, object, RegisterDynObject);
-}
-
-void DeleteDynObjectAt(uint32_t index, bool shrink) {
-    RemoveInstanceAt(DynObjectList, DynObjectCount, DynObjectCapacity, index, shrink, UnregisterDynObject,
-                     [](NztDynObject* object) { object->ReleaseData(); });
-}
-
-void DeleteAllDynObjects() {
-    while (DynObjectCount != 0) DeleteDynObjectAt(DynObjectCount - 1, false);
-    FreeList(DynObjectList, DynObjectCount, DynObjectCapacity);
-}
+// Collision objects
 
 void DeleteCollideObject(NztCollideObject* object) {
     if (object == nullptr) return;
@@ -354,32 +307,6 @@ NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex, const char* name) {
     return anim;
 }
 
-NztDynObject* LoadObjectFile(uint32_t typeIndex) {
-    NztObjectType* type = TypeAt(typeIndex);
-    if (type == nullptr || !IsSafeTypeName(type->Name)) return nullptr;
-    if (type->Mesh == nullptr) {
-        char path[512];
-        NztMesh* mesh = CreateMeshData();
-        type->Mesh = mesh;
-        type->InstanceCount = 0;
-        if (FormatPath(path, "OBJECTS/%s.QVo", type->Name) && LoadMeshFile(path, mesh, 0, 1) != 0) {
-            char base[256];
-            uint32_t number = 0;
-            if (SplitTypeName(type->Name, base, &number))
-                LoadHigherLods(mesh, "OBJECTS/%s%u%03u.QVo", base, number);
-        } else {
-            mesh->AllocLod(1, 0, 0, 0, 0, 0, 0, 0, 0);
-            CopyName(mesh->Name, type->Name);
-        }
-        if (FormatPath(path, "OBJECTS/%s.QVc", type->Name)) LoadMeshSideFile(path, mesh);
-        mesh->TypeIndex = typeIndex;
-        SizeTypeSlots(mesh);
-    }
-    NztDynObject* object = CreateDynObject(type->Mesh);
-    ++type->InstanceCount;
-    return object;
-}
-
 namespace {
 
 // The mesh of OBJECTS/<name>.QVo, of no object type; nullptr for an unsafe name or a file that does
@@ -445,27 +372,7 @@ NztAnim* LoadAnimFile(const char* name) {
 // Parts on attach points
 
 void NztBaseObject::SetupParts() {
-    if (mesh == nullptr || mesh->AttachPoints == nullptr) return;
-    bool trailDigits[10] = {};
-    for (uint32_t i = 0; i < mesh->AttachCount; ++i) {
-        const char* name = mesh->AttachPoints[i].Name;
-        if (name[0] == '#') {
-            if (NztSfx* sfx = AddSfxType(name + 1)) sfx->AttachTo(this, static_cast<int32_t>(i));
-        } else if (name[0] == '!') {
-            if (NztSfx* sfx = AddSfxType(name + 1)) sfx->owner = this;
-        } else if (name[0] == '@' && name[1] == 'L') {
-            NztLight* light = CreateLight(1);
-            light->SetRange(10.0f);
-            light->followedObject = this;
-            light->followedPoint = static_cast<int32_t>(i);
-        } else if (std::strlen(name) >= 7 && std::strncmp(name, "@Trail", 6) == 0 && name[6] >= '0' &&
-                   name[6] <= '9') {
-            const int digit = name[6] - '0';
-            if (trailDigits[digit]) continue;
-            trailDigits[digit] = true;
-            if (NztTrail* trail = CreateTrail(this, name[6])) trail->widthFactor = 0.25f;
-        }
-    }
+    ObjectServices.setupParts(this);
 }
 
 void NztBaseObject::SyncModelState() {
@@ -558,12 +465,4 @@ uint32_t BroadcastEventToScnObjects(uint32_t code) {
         if (carried || linked || DistanceSq(s->Position, player->Position) <= reachSq) handled += SendTo(s, code);
     }
     return handled;
-}
-
-void ResetCameraLinkedDynObjects(int32_t flag) {
-    for (uint32_t i = DynObjectCount; i-- > 0;) {
-        if (i >= DynObjectCount) continue;
-        NztDynObject* d = DynObjectList[i];
-        if (d != nullptr && d->carrierCamera != nullptr) d->StopMovement(flag);
-    }
 }

@@ -84,24 +84,16 @@ void DeleteAllMeshData();
 
 // The animation library and the animations shared by name are model/animlib.h.
 
-// Light library, with the light selected by the editor.
+// Light library, with the light selected by the editor (made and deleted by world/light.h).
 extern NztLight** LightList;
 extern uint32_t LightCount;
 extern uint32_t LightCapacity;
 extern int32_t SelectedLightIndex;
-NztLight* CreateLight(uint32_t lightKind);
-// Releases and destroys light index; the selected index stays within the list.
-void DeleteLightAt(uint32_t index);
-void DeleteAllLights();
 
-// Dynamic-object library.
+// Dynamic-object library (made and deleted by world/dynobject.h).
 extern NztDynObject** DynObjectList;
 extern uint32_t DynObjectCount;
 extern uint32_t DynObjectCapacity;
-// A new dynamic object on the mesh; its collision radius is half the largest of the mesh's sizes.
-NztDynObject* CreateDynObject(NztMesh* mesh);
-void DeleteDynObjectAt(uint32_t index, bool shrink);
-void DeleteAllDynObjects();
 
 // Collision-object library (the collision code fills it).
 extern NztCollideObject** CollideObjectList;
@@ -133,8 +125,6 @@ NztScnObject* LoadScnObjectType(uint32_t typeIndex, uint32_t number);
 // The animation "OBJECTS/<type's animation folder><name>.QVa" in slot `slot` of the type's table;
 // null (the slot unchanged) for a name that is empty or unsafe or a file that does not load.
 NztAnim* LoadObjectAnim(uint32_t slot, uint32_t typeIndex, const char* name);
-// A dynamic object of the type; its mesh file is named by the full type name.
-NztDynObject* LoadObjectFile(uint32_t typeIndex);
 // A scene object outside the type table with the mesh "OBJECTS/<name>.QVo".
 NztScnObject* CreateScnObjectFromFile(const char* name);
 // A model for a preview window alone (the image panel): the mesh "OBJECTS/<name>.QVo" on a scene
@@ -154,7 +144,6 @@ int32_t IndexOfScnObject(const NztScnObject* object);
 // Event 34 to every registered scene object within the radius but self.
 void SendRadiusEvent(float radiusSq, const float point[3], const NztBaseObject* self);
 uint32_t BroadcastEventToScnObjects(uint32_t code);
-void ResetCameraLinkedDynObjects(int32_t flag);
 
 // Event codes raised here.
 inline constexpr uint32_t EventLifeChanged = 33;

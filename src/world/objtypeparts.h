@@ -1,6 +1,7 @@
 // The pieces of object-type loading that the character list shares with the other instance
 // lists: growing and closing up the owning lists, type names and folders, level-of-detail and
-// animation loading. Included by world/objtype.cpp and character/entitylist.cpp only.
+// animation loading. Included by the files that keep instance lists of object types only
+// (world/objtype.cpp, world/dynobject.cpp, character/entitylist.cpp).
 #pragma once
 
 #include <cstdarg>
@@ -57,11 +58,11 @@ void CopyName(char (&out)[256], const char* name) {
     std::snprintf(out, sizeof out, "%s", name != nullptr ? name : "");
 }
 
-uint32_t SendTo(NztEventObject* object, uint32_t code) {
+[[maybe_unused]] uint32_t SendTo(NztEventObject* object, uint32_t code) {
     return ObjectServices.sendEvent(object, code, 0, 0, 0);
 }
 
-float DistanceSq(const float a[3], const float b[3]) {
+[[maybe_unused]] float DistanceSq(const float a[3], const float b[3]) {
     const float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
     return dx * dx + dy * dy + dz * dz;
 }
@@ -73,7 +74,7 @@ bool IsSafeTypeName(const char* name) {
 }
 
 // The folder part of a type name ("MONSTERS/Orc" gives "MONSTERS/"), empty without one.
-void FolderPart(const char* name, char (&out)[256]) {
+[[maybe_unused]] void FolderPart(const char* name, char (&out)[256]) {
     size_t cut = 0;
     for (size_t i = 0; name[i] != 0; ++i)
         if (name[i] == '/' || name[i] == '\\') cut = i + 1;
@@ -138,7 +139,7 @@ void SizeTypeSlots(NztMesh* mesh) {
     ResizeMeshAnimSlots(mesh, AnimNameCount);
 }
 
-void NameMeshForType(NztMesh* mesh, uint32_t typeIndex) {
+[[maybe_unused]] void NameMeshForType(NztMesh* mesh, uint32_t typeIndex) {
     const NztObjectType& type = ObjectTypeTable[typeIndex];
     CopyName(mesh->Name, type.Name);
     for (char* c = mesh->Name; *c != 0; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
@@ -167,7 +168,7 @@ void NameMeshForType(NztMesh* mesh, uint32_t typeIndex) {
     return anim;
 }
 
-bool NameMatches(const NztMesh* mesh, const char* name, uint32_t number) {
+[[maybe_unused]] bool NameMatches(const NztMesh* mesh, const char* name, uint32_t number) {
     return mesh != nullptr && mesh->Number == number && strcasecmp(mesh->Name, name) == 0;
 }
 
@@ -181,7 +182,7 @@ void CopyPlacement(const NztBaseObject* from, NztBaseObject* to) {
 }
 
 // Range, size, ground quad and flags of a clone.
-void CopyCloneState(NztCollideObject* from, NztCollideObject* to) {
+[[maybe_unused]] void CopyCloneState(NztCollideObject* from, NztCollideObject* to) {
     CopyPlacement(from, to);
     to->SetRange(from->GetRange());
     to->SetSize(from->GetSize());

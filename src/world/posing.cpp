@@ -7,22 +7,15 @@
 #include <vector>
 
 #include "core/frameclock.h"
+#include "core/nztmath.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/attach.h"
 #include "render/renderstate.h"
 #include "world/base3d.h"
-#include "world/camera.h"
-#include "world/collquery.h"
-#include "world/shading.h"
-
-PoseWorldCalls PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
-                            ComputeGroundTilt};
-
-void ResetPoseWorld() {
-    PoseWorld = {FindStandingSurface, NearestSurface, SweepCollisionBody, ComputeSurfaceTilt,
-                 ComputeGroundTilt};
-}
+#include "world/eye.h"
+#include "world/collshape.h"
+#include "world/sun.h"
 
 namespace {
 

@@ -108,7 +108,7 @@ inline Vec3 TurnPoint(const float m[9], const Vec3& p) {
 NztAnimFrame* AnimFrameAt(NztAnim* anim, uint32_t f);
 
 // The world queries that posing and ground following make, replaceable by tests. The defaults
-// are the collision queries.
+// are the collision queries, which world/collquery.cpp gives.
 struct PoseWorldCalls {
     uint32_t (*findStandingSurface)(const Vec3& point, float step, float defaultHeight, float* floor,
                                     float* surface, StandingProbe* probe, NztBase3D* asker);

@@ -15,13 +15,6 @@
 #include "world/objtype.h"
 #include "world/triggers.h"
 #include "world/base3d.h"
-#include "world/camera.h"
-#include "world/light.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
-#include "world/sky.h"
-#include "world/thunder.h"
-#include "world/trail.h"
 #include "world/charlinks.h"
 
 ObjectList ObjectRegistry;
@@ -37,8 +30,6 @@ ObjectList NearLightRegistry;
 uint32_t EntityRegistryChanges = 0;
 
 float CameraBelowSurfaceDepth = 0.0f;
-void (*ObjectBarsDrawer)() = nullptr;
-uint32_t SceneFogSwitch = 0;
 ScreenImageState ScreenImage;
 
 namespace {
@@ -80,61 +71,6 @@ uint32_t Remove(ObjectList& list, const NztBase3D* object) {
         return 1;
     }
     return 0;
-}
-
-uint32_t RegisterInKind(NztBase3D* object, ObjectList& kindList) {
-    if (RegisterObject(object) == 0) return 0;
-    Append(kindList, object, KindListStep);
-    return 1;
-}
-
-uint32_t UnregisterFromKind(NztBase3D* object, ObjectList& kindList) {
-    if (UnregisterObject(object) == 0) return 0;
-    return Remove(kindList, object);
-}
-
-uint32_t RegisterOwn(NztBase3D* object, ObjectList& list) {
-    if (object == nullptr || object->registered != 0) return 0;
-    object->registered = 1;
-    Append(list, object, KindListStep);
-    return 1;
-}
-
-uint32_t UnregisterOwn(NztBase3D* object, ObjectList& list) {
-    if (object == nullptr || object->registered == 0) return 0;
-    object->registered = 0;
-    return Remove(list, object);
-}
-
-// Calls f on every entry from the last to the first. f may register or unregister objects: the
-// count and the array are read again on every step, and slots that emptied meanwhile are skipped.
-template <typename T, typename F>
-void ForEachLastFirst(const ObjectList& list, F&& f) {
-    for (int32_t i = list.count - 1; i >= 0; --i) {
-        if (i >= list.count) continue;
-        NztBase3D* object = list.objects[i];
-        if (object != nullptr) f(static_cast<T*>(object));
-    }
-}
-
-template <typename T, typename F>
-void ForEachOwnedLastFirst(T** list, const uint32_t& count, F&& f) {
-    for (uint32_t i = count; i-- > 0;) {
-        if (i >= count) continue;
-        if (list[i] != nullptr) f(list[i]);
-    }
-}
-
-void TestCameraBelowSurface() {
-    const CNztCamera& camera = MainCamera;
-    float depth = 0.0f;
-    if (camera.belowSurface != 0 && camera.surfaceHeight > camera.eye.y)
-        depth = camera.surfaceHeight - camera.eye.y;
-    if (CameraBelowSurfaceDepth == 0.0f && depth != 0.0f)
-        FramePassServices.broadcastEvent(CameraBelowSurfaceEvent);
-    else if (CameraBelowSurfaceDepth != 0.0f && depth == 0.0f)
-        FramePassServices.broadcastEvent(CameraAboveSurfaceEvent);
-    CameraBelowSurfaceDepth = depth;
 }
 
 void ReleaseScreenImageTexture() {
@@ -197,27 +133,7 @@ float DistanceSq(const float a[3], const float b[3]) {
     return dx * dx + dy * dy + dz * dz;
 }
 
-constexpr FramePassHooks DefaultHooks = {
-    [](NztBaseObject* character) { character->SelectAction(); },
-    UpdateSfxParticlesWorld,
-    UpdateSfxParticlesLocal,
-    TestSunVisibility,
-    DrawSunHalo,
-    DrawLensFlares,
-    [] {
-        if (ObjectBarsDrawer) ObjectBarsDrawer();
-    },
-    BroadcastEvent,
-    [] { glPopMatrix(); },
-};
-
 }  // namespace
-
-FramePassHooks FramePassServices = DefaultHooks;
-
-void ResetFramePassHooks() {
-    FramePassServices = DefaultHooks;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Lists
@@ -260,6 +176,30 @@ uint32_t UnregisterObject(NztBase3D* object) {
     return Remove(ObjectRegistry, object);
 }
 
+uint32_t RegisterInKind(NztBase3D* object, ObjectList& kindList) {
+    if (RegisterObject(object) == 0) return 0;
+    Append(kindList, object, KindListStep);
+    return 1;
+}
+
+uint32_t UnregisterFromKind(NztBase3D* object, ObjectList& kindList) {
+    if (UnregisterObject(object) == 0) return 0;
+    return Remove(kindList, object);
+}
+
+uint32_t RegisterOwn(NztBase3D* object, ObjectList& list) {
+    if (object == nullptr || object->registered != 0) return 0;
+    object->registered = 1;
+    Append(list, object, KindListStep);
+    return 1;
+}
+
+uint32_t UnregisterOwn(NztBase3D* object, ObjectList& list) {
+    if (object == nullptr || object->registered == 0) return 0;
+    object->registered = 0;
+    return Remove(list, object);
+}
+
 uint32_t RegisterEntity(NztCollideObject* object) {
     ++EntityRegistryChanges;
     return RegisterInKind(object, EntityRegistry);
@@ -269,18 +209,6 @@ uint32_t RegisterScnObject(NztScnObject* object) {
 }
 uint32_t RegisterCollideObject(NztCollideObject* object) {
     return RegisterInKind(object, CollideObjectRegistry);
-}
-uint32_t RegisterDynObject(NztDynObject* object) {
-    return RegisterInKind(object, DynObjectRegistry);
-}
-uint32_t RegisterSfx(NztSfx* object) {
-    return RegisterInKind(object, SfxRegistry);
-}
-uint32_t RegisterTrail(NztTrail* object) {
-    return RegisterInKind(object, TrailRegistry);
-}
-uint32_t RegisterThunder(NztThunder* object) {
-    return RegisterInKind(object, ThunderRegistry);
 }
 
 uint32_t UnregisterEntity(NztCollideObject* object) {
@@ -293,30 +221,12 @@ uint32_t UnregisterScnObject(NztScnObject* object) {
 uint32_t UnregisterCollideObject(NztCollideObject* object) {
     return UnregisterFromKind(object, CollideObjectRegistry);
 }
-uint32_t UnregisterDynObject(NztDynObject* object) {
-    return UnregisterFromKind(object, DynObjectRegistry);
-}
-uint32_t UnregisterSfx(NztSfx* object) {
-    return UnregisterFromKind(object, SfxRegistry);
-}
-uint32_t UnregisterTrail(NztTrail* object) {
-    return UnregisterFromKind(object, TrailRegistry);
-}
-uint32_t UnregisterThunder(NztThunder* object) {
-    return UnregisterFromKind(object, ThunderRegistry);
-}
 
 uint32_t RegisterTrigger(NztEventTrigger* object) {
     return RegisterOwn(object, TriggerRegistry);
 }
 uint32_t UnregisterTrigger(NztEventTrigger* object) {
     return UnregisterOwn(object, TriggerRegistry);
-}
-uint32_t ActivateLight(NztLight* light) {
-    return RegisterOwn(light, NearLightRegistry);
-}
-uint32_t DeactivateLight(NztLight* light) {
-    return UnregisterOwn(light, NearLightRegistry);
 }
 
 uint32_t RegisterObjectByType(NztBase3D* object) {
@@ -329,7 +239,7 @@ uint32_t RegisterObjectByType(NztBase3D* object) {
         case ObjectKindEntity:
             return RegisterEntity(static_cast<NztCollideObject*>(object));
         case ObjectKindDyn:
-            return RegisterDynObject(static_cast<NztDynObject*>(object));
+            return RegisterInKind(object, DynObjectRegistry);
         default:
             return 0;
     }
@@ -345,72 +255,9 @@ uint32_t UnregisterObjectByType(NztBase3D* object) {
         case ObjectKindEntity:
             return UnregisterEntity(static_cast<NztCollideObject*>(object));
         case ObjectKindDyn:
-            return UnregisterDynObject(static_cast<NztDynObject*>(object));
+            return UnregisterFromKind(object, DynObjectRegistry);
         default:
             return 0;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Update passes
-
-void UpdateObjects() {
-    ForEachLastFirst<NztCollideObject>(EntityRegistry, [](NztCollideObject* entity) {
-        if (entity->networkRecord != nullptr) return;  // driven by a remote player
-        const uint32_t self = EventObjectHandle(entity);
-        FramePassServices.selectAction(entity);
-        // The death event of the life step may have ended the character.
-        if (ResolveEventObject(self) == entity) entity->RunActionStack();
-    });
-    ForEachLastFirst<NztBase3D>(ScnObjectRegistry, [](NztBase3D* o) { o->Update(); });
-    ForEachLastFirst<NztBase3D>(CollideObjectRegistry, [](NztBase3D* o) { o->Update(); });
-    ForEachLastFirst<NztBase3D>(EntityRegistry, [](NztBase3D* o) { o->Update(); });
-}
-
-void LateUpdateObjects() {
-    for (const ObjectList* list : {&EntityRegistry, &ScnObjectRegistry, &DynObjectRegistry, &ThunderRegistry,
-                                   &TrailRegistry, &SfxRegistry}) {
-        ForEachLastFirst<NztBase3D>(*list, [](NztBase3D* o) { o->LateUpdate(); });
-    }
-    ForEachOwnedLastFirst(SfxDefList, SfxDefCount, [](SfxDef* def) {
-        if (def->worldSpace != 0)
-            FramePassServices.sfxWorldPass(def);
-        else
-            FramePassServices.sfxLocalPass(def);
-    });
-    ForEachOwnedLastFirst(LightList, LightCount, [](NztLight* light) { light->Update(); });
-}
-
-// ---------------------------------------------------------------------------------------------
-// Render pass
-
-void SortObjectsByDepth(NztBase3D** objects, int32_t left, int32_t right) {
-    // Partitions around the middle entry; the smaller part is sorted by recursion and the larger
-    // one by the loop, which keeps the stack shallow. The parts are independent, so the order
-    // in which they are sorted does not change the result.
-    while (left < right) {
-        int32_t i = left;
-        int32_t j = right;
-        const float pivot = objects[(left + right) >> 1]->sortDepth;
-        do {
-            while (pivot > objects[i]->sortDepth) ++i;
-            while (objects[j]->sortDepth > pivot) --j;
-            if (i < j) {
-                std::swap(objects[i], objects[j]);
-                ++i;
-                --j;
-            } else if (i == j) {
-                ++i;
-                --j;
-            }
-        } while (i <= j);
-        if (j - left < right - i) {
-            SortObjectsByDepth(objects, left, j);
-            left = i;
-        } else {
-            SortObjectsByDepth(objects, i, right);
-            right = j;
-        }
     }
 }
 
@@ -422,50 +269,6 @@ void DepthWriteOff() {
 void DepthWriteOn() {
     SwitchDepthTest(true);
     SwitchDepthWrite(true);
-}
-
-void RenderObjects() {
-    NztRenderState& rs = RenderState;
-    if (ObjectRegistry.count > 0) SortObjectsByDepth(ObjectRegistry.objects, 0, ObjectRegistry.count - 1);
-
-    SwitchBlend(false);
-    SwitchTexture2D(true);
-    BoundTextureId = 0;  // the next bind always goes out
-    SwitchTexCoordArray(true);
-    SwitchColorArray(true);
-    if (SceneFogSwitch != 0) EnableFog();
-    ForEachLastFirst<NztBase3D>(ObjectRegistry, [](NztBase3D* o) { o->RenderOpaque(); });
-
-    DisableFog();
-    SwitchBlend(true);
-    SwitchDepthWrite(false);
-    FramePassServices.testSunVisibility();
-
-    if (SceneFogSwitch != 0) EnableFog();
-    ForEachLastFirst<NztBase3D>(ObjectRegistry, [](NztBase3D* o) { o->Render(); });
-    DisableFog();
-
-    SetBlendMode(2);  // source alpha, one: the glows add up
-    SwitchColorArray(false);
-    ForEachOwnedLastFirst(LightList, LightCount, [](NztLight* light) { light->Render(); });
-
-    SwitchDepthTest(false);
-    FramePassServices.drawSunHalo();
-    // The camera matrix under the flares and bars, unless a 2-D matrix is already pushed; each of them
-    // draws in pixels on a 2-D matrix of its own pushed over it and popped again.
-    const bool pushed = rs.baseViewPushed == 0;
-    if (pushed) {
-        GlCore.PushMatrix();
-        GlCore.LoadMatrixf(rs.cameraMatrix);
-    }
-    FramePassServices.drawLensFlares();
-    FramePassServices.drawObjectBars();
-    TestCameraBelowSurface();
-    if (pushed) FramePassServices.popMatrix();
-
-    SwitchDepthTest(true);
-    SwitchDepthWrite(true);
-    SwitchBlend(false);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,20 +1,16 @@
-// Object registries and the frame passes.
+// Object registries: which world objects take part in each frame.
 //
-// The registries say which world objects take part in each frame. Every world object is registered
-// in the master list and in the list of its kind; triggers and the lights near the camera have
-// lists of their own outside the master list. The owning lists of each kind keep ownership: the
-// registries only point. The registered flag of NztBase3D is the sign of membership.
+// Every world object is registered in the master list and in the list of its kind; triggers and the
+// lights near the camera have lists of their own outside the master list. The owning lists of each
+// kind keep ownership: the registries only point. The registered flag of NztBase3D is the sign of
+// membership. The passes that walk the registries every frame are world/framepass.h.
 //
 // Every list keeps the order of registration; removal moves the tail down one place and nulls the
 // freed slot. A list never shrinks: when an append makes the count reach the capacity, the capacity
 // becomes count + the list's step (500 for the master list, 50 for the others).
 //
-// Three passes walk the registries from the last entry to the first: UpdateObjects and
-// LateUpdateObjects once per game tick, RenderObjects once per drawn frame. Objects may register or
-// unregister others from inside a pass, so the walks read the count and the array on every step.
-//
-// This file also holds the full-screen picture overlay, the camera-below-surface events and the
-// two pick queries under the mouse. Main thread only.
+// This file also holds the full-screen picture overlay and the two pick queries under the mouse.
+// Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -71,34 +67,22 @@ uint32_t UnregisterObject(NztBase3D* object);
 uint32_t RegisterEntity(NztCollideObject* object);
 uint32_t RegisterScnObject(NztScnObject* object);
 uint32_t RegisterCollideObject(NztCollideObject* object);
-uint32_t RegisterDynObject(NztDynObject* object);
-uint32_t RegisterSfx(NztSfx* object);
-uint32_t RegisterTrail(NztTrail* object);
-uint32_t RegisterThunder(NztThunder* object);
 uint32_t UnregisterEntity(NztCollideObject* object);
 uint32_t UnregisterScnObject(NztScnObject* object);
 uint32_t UnregisterCollideObject(NztCollideObject* object);
-uint32_t UnregisterDynObject(NztDynObject* object);
-uint32_t UnregisterSfx(NztSfx* object);
-uint32_t UnregisterTrail(NztTrail* object);
-uint32_t UnregisterThunder(NztThunder* object);
 // Own lists, guarded by the object's registered flag, without the master list.
 uint32_t RegisterTrigger(NztEventTrigger* object);
 uint32_t UnregisterTrigger(NztEventTrigger* object);
-uint32_t ActivateLight(NztLight* light);
-uint32_t DeactivateLight(NztLight* light);
+// The same for the kinds whose classes stand on higher floors, which wrap them with their own types
+// (RegisterSfx, ActivateLight and the others): the master list and then the kind list, or an own
+// list alone.
+uint32_t RegisterInKind(NztBase3D* object, ObjectList& kindList);
+uint32_t UnregisterFromKind(NztBase3D* object, ObjectList& kindList);
+uint32_t RegisterOwn(NztBase3D* object, ObjectList& list);
+uint32_t UnregisterOwn(NztBase3D* object, ObjectList& list);
 // By kind: 3 collision object, 4 scene object, 5 character, 7 dynamic object; any other kind 0.
 uint32_t RegisterObjectByType(NztBase3D* object);
 uint32_t UnregisterObjectByType(NztBase3D* object);
-
-// The update passes, in this order once per game tick.
-void UpdateObjects();
-void LateUpdateObjects();
-// The render pass: the master list sorted by view depth and drawn far to near, opaque then
-// transparent, the light glows, the sun halo, the lens flares and the object bars.
-void RenderObjects();
-// Sorts entries left..right of the array by their sort depth, ascending (not stable).
-void SortObjectsByDepth(NztBase3D** objects, int32_t left, int32_t right);
 
 // Depth test and depth writes off, or on, through the cached switches.
 void DepthWriteOff();
@@ -107,7 +91,8 @@ void DepthWriteOn();
 // Events broadcast when the camera goes below a surface and when it comes up again.
 inline constexpr uint32_t CameraBelowSurfaceEvent = 132;
 inline constexpr uint32_t CameraAboveSurfaceEvent = 133;
-// How far the camera was below the surface above it last frame; 0 when it was not.
+// How far the camera was below the surface above it last frame; 0 when it was not (the render
+// pass measures it, world/framepass.h).
 extern float CameraBelowSurfaceDepth;
 
 // The picture overlay's parameters, copied whole from the caller (76 words).
@@ -148,24 +133,13 @@ NztEventObject* PickEntityOnRay(int32_t x, int32_t y);
 // The nearest object under the point that reacts to hovering, within reach of the player's radius.
 NztEventObject* PickEntityOnRayInReach(int32_t x, int32_t y);
 
-// The services outside the registries that the passes call. They start as the engine's own; tests
-// put fakes in their place and call ResetFramePassHooks afterwards.
-struct FramePassHooks {
-    void (*selectAction)(NztBaseObject* character);
-    void (*sfxWorldPass)(SfxDef* def);
-    void (*sfxLocalPass)(SfxDef* def);
-    void (*testSunVisibility)();
-    void (*drawSunHalo)();
-    void (*drawLensFlares)();
-    void (*drawObjectBars)();
-    void (*broadcastEvent)(uint32_t code);
-    void (*popMatrix)();
-};
-extern FramePassHooks FramePassServices;
-void ResetFramePassHooks();
-// The bars the ui draws over objects, called by the engine's drawObjectBars; the game installs it
-// at start-up (null draws none).
-extern void (*ObjectBarsDrawer)();
-
-// Non-zero: the loaded scene switches fog on while the objects are drawn (the scene loader sets it).
-extern uint32_t SceneFogSwitch;
+// Calls f on every entry from the last to the first. f may register or unregister objects: the
+// count and the array are read again on every step, and slots that emptied meanwhile are skipped.
+template <typename T, typename F>
+void ForEachLastFirst(const ObjectList& list, F&& f) {
+    for (int32_t i = list.count - 1; i >= 0; --i) {
+        if (i >= list.count) continue;
+        NztBase3D* object = list.objects[i];
+        if (object != nullptr) f(static_cast<T*>(object));
+    }
+}

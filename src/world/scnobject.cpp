@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include "core/frameclock.h"
+#include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/attach.h"
 #include "world/meshdraw.h"
 #include "world/posing.h"
-#include "world/camera.h"
 #include "world/shading.h"
 
 namespace {

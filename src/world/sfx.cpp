@@ -11,7 +11,8 @@
 #include "core/paths.h"
 #include "render/renderstate.h"
 #include "render/visibility.h"
-#include "world/camera.h"
+#include "world/eye.h"
+#include "world/dynobject.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 #include "world/sfxdef.h"
@@ -503,4 +504,12 @@ void DrawSfxParticles(SfxDef* def) {
     if (quads == 0) return;
     SetTextureCached(def->texture);
     glDrawElements(GL_QUADS, static_cast<GLsizei>(quads * 4), GL_UNSIGNED_INT, SfxQuadBuffers.indices.data());
+}
+
+uint32_t RegisterSfx(NztSfx* object) {
+    return RegisterInKind(object, SfxRegistry);
+}
+
+uint32_t UnregisterSfx(NztSfx* object) {
+    return UnregisterFromKind(object, SfxRegistry);
 }

@@ -85,3 +85,7 @@ uint32_t FillSfxQuads(SfxDef* def);
 void SetParticleArrays();
 // Draws def's live particles with its blend mode and texture in one indexed draw.
 void DrawSfxParticles(SfxDef* def);
+
+// The master list and the effect list of the registries (world/registry.h).
+uint32_t RegisterSfx(NztSfx* object);
+uint32_t UnregisterSfx(NztSfx* object);

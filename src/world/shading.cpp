@@ -11,18 +11,7 @@
 #include "world/light.h"
 #include "world/posing.h"
 #include "world/registry.h"
-
-Vec3 SunPosition{0.0f, 16000.0f, 0.0f};
-Vec3 SunDirection{0.0f, 1.0f, 0.0f};
-float SunColour[3] = {0.5f, 0.5f, 0.5f};
-uint32_t SunLighting = 1;
-
-void ResetShadingGlobals() {
-    SunPosition = {0.0f, 16000.0f, 0.0f};
-    SunDirection = {0.0f, 1.0f, 0.0f};
-    for (float& c : SunColour) c = 0.5f;
-    SunLighting = 1;
-}
+#include "world/sun.h"
 
 namespace {
 

@@ -10,17 +10,9 @@
 #include <cstdint>
 
 #include "core/nztmath.h"
+#include "world/sun.h"
 
 struct NztMesh;
-
-// The scene's directional light, set by the sky: its position, the unit direction towards it and
-// its colour, which is also the ambient term. SunLighting switches the sun term on.
-extern Vec3 SunPosition;
-extern Vec3 SunDirection;
-extern float SunColour[3];
-extern uint32_t SunLighting;
-// The start-up values of the four above.
-void ResetShadingGlobals();
 
 // Sizes the mesh's shading arrays (layer-2 texcoords, light vectors, layer-3 vectors) to at least
 // VertexCount entries, new entries zero. The drawing code calls it too, so that GL never reads

@@ -14,6 +14,7 @@
 #include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "world/base3d.h"
 #include "world/meshdraw.h"
 #include "world/objtype.h"
 #include "world/posing.h"
@@ -223,7 +224,6 @@ float WobbleAmplitude = 0.0f;
 float WobbleBase[3] = {0.0f, 0.0f, 0.0f};
 int32_t WobbleAngle = 0;
 float WobbleRotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-float WobbleVector[3] = {0.0f, 0.0f, 0.0f};
 
 void ResetSkyState() {
     SkyEnabled = 1;

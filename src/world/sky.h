@@ -145,8 +145,6 @@ extern float WobbleAmplitude;
 extern float WobbleBase[3];
 extern int32_t WobbleAngle;  // 4096 units a turn
 extern float WobbleRotation[9];
-// The wind of the environment, read by the sway of objects; (0, 0, 0) while the wobble is off.
-extern float WobbleVector[3];
 
 void ResetWobble();
 // Environment value at the observer and, when switched on, one wobble step.

@@ -272,3 +272,11 @@ void RemoveAllThunders() {
     ThunderList = nullptr;
     ThunderCount = ThunderCapacity = 0;
 }
+
+uint32_t RegisterThunder(NztThunder* object) {
+    return RegisterInKind(object, ThunderRegistry);
+}
+
+uint32_t UnregisterThunder(NztThunder* object) {
+    return UnregisterFromKind(object, ThunderRegistry);
+}

@@ -87,3 +87,7 @@ void RemoveThunderAt(uint32_t index);
 void RemoveAllThunders();
 // Index of the bolt in the list, -1 when absent.
 int32_t IndexOfThunder(const NztThunder* bolt);
+
+// The master list and the thunder list of the registries (world/registry.h).
+uint32_t RegisterThunder(NztThunder* object);
+uint32_t UnregisterThunder(NztThunder* object);

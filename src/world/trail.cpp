@@ -11,7 +11,7 @@
 #include "model/mesh.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/camera.h"
+#include "world/eye.h"
 #include "world/registry.h"
 
 NztTrail** TrailList = nullptr;
@@ -284,4 +284,46 @@ void NztTrail::Render() {
     glColor4f(opacity, opacity, opacity, opacity);
     SetBlendMode(blendMode);
     if (UpdateGrid()) DrawGrid();
+}
+
+uint32_t RegisterTrail(NztTrail* object) {
+    return RegisterInKind(object, TrailRegistry);
+}
+
+uint32_t UnregisterTrail(NztTrail* object) {
+    return UnregisterFromKind(object, TrailRegistry);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The trails an object carries (NztBaseObject::trails)
+
+void NztBaseObject::SetTrailParams(const TrailParams& params) {
+    for (size_t i = trails.size(); i-- > 0;) {
+        if (trails[i] != nullptr) trails[i]->SetParams(params);
+    }
+}
+
+void NztTrail::Stop() {
+    if (running == 0) return;
+    running = 0;
+    fading = 1;
+    timer = 0.0f;
+}
+
+void NztBaseObject::StopTrail(int32_t index) {
+    if (index < 0 || index >= static_cast<int32_t>(trails.size())) return;
+    if (NztTrail* trail = trails[static_cast<size_t>(index)]) trail->Stop();
+}
+
+void NztBaseObject::StopAllTrails() {
+    for (NztTrail* trail : trails) {
+        if (trail != nullptr) trail->Stop();
+    }
+}
+
+void NztBaseObject::ResumeTrails() {
+    // A fading trail that runs again gets its opacity back when its fade ends.
+    for (NztTrail* trail : trails) {
+        if (trail != nullptr && trail->fading != 0 && trail->running == 0) trail->running = 1;
+    }
 }

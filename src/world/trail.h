@@ -91,3 +91,7 @@ extern uint32_t TrailCapacity;
 // Unregisters, releases and destroys trail index; the tail moves down.
 void RemoveTrailAt(uint32_t index);
 void RemoveAllTrails();
+
+// The master list and the trail list of the registries (world/registry.h).
+uint32_t RegisterTrail(NztTrail* object);
+uint32_t UnregisterTrail(NztTrail* object);

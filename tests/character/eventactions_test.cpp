@@ -17,6 +17,7 @@
 #include "world/actions.h"
 #include "world/camera.h"
 #include "world/eventrecord.h"
+#include "world/framepass.h"
 #include "world/gamelight.h"
 #include "world/light.h"
 #include "world/objtype.h"

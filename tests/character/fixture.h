@@ -15,6 +15,7 @@
 #include "datakit/mesh.h"
 #include "core/frameclock.h"
 #include "model/mesh.h"
+#include "world/dynobject.h"
 #include "world/objtype.h"
 #include "model/temp_folder.h"
 #include "world/registry.h"

@@ -27,6 +27,7 @@
 #include "world/charlinks.h"
 #include "world/collide.h"
 #include "world/eventrecord.h"
+#include "world/framepass.h"
 #include "world/registry.h"
 #include "world/traject.h"
 

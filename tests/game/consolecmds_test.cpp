@@ -15,6 +15,7 @@
 #include "world/collide.h"
 #include "character/entity.h"
 #include "game/consolecmds.h"
+#include "world/framepass.h"
 #include "world/objtype.h"
 #include "net/netclient.h"
 #include "platform/enetclient.h"

@@ -8,6 +8,7 @@
 #include "game/frame.h"
 #include "ui/panel.h"
 #include "world/camera.h"
+#include "world/framepass.h"
 #include "world/registry.h"
 
 namespace {

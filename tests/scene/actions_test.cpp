@@ -15,6 +15,7 @@
 #include "scene_fixture.h"
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
+#include "world/framepass.h"
 #include "world/light.h"
 #include "world/traject.h"
 

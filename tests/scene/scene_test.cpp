@@ -13,6 +13,7 @@
 #include "game/level.h"
 #include "scene_fixture.h"
 #include "world/collide.h"
+#include "world/framepass.h"
 
 namespace {
 

@@ -30,6 +30,7 @@
 #include "world/camera.h"
 #include "world/eventrecord.h"
 #include "world/events.h"
+#include "world/framepass.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 

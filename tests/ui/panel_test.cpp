@@ -19,6 +19,7 @@
 #include "scene/scene.h"
 #include "world/actions.h"
 #include "world/events.h"
+#include "world/framepass.h"
 #include "world/objtype.h"
 #include "world/scnobject.h"
 #include "render/projection.h"

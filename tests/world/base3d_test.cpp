@@ -19,6 +19,7 @@
 #include "model/mesh.h"
 #include "net/netclient.h"
 #include "render/renderstate.h"
+#include "world/dynobject.h"
 #include "world/objtype.h"
 #include "world/triggers.h"
 #include "ui/counter.h"

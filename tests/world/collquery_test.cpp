@@ -7,6 +7,7 @@
 #include <random>
 
 #include "collision_fixture.h"
+#include "world/dynobject.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Lights: the range setters and the terms they keep, spot aiming, the near-light list as the
 // camera moves, following objects and keys, the flare quad, and what deleting a light undoes.
+#include "world/dynobject.h"
 #include "world/light.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 
 #include "render/renderstate.h"
 #include "world/camera.h"
+#include "world/dynobject.h"
 #include "world/gamelight.h"
 #include "world/light.h"
 #include "world/objtype.h"

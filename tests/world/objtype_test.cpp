@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "model/mesh.h"
+#include "world/dynobject.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 #include "net/netclient.h"

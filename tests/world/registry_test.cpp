@@ -1,6 +1,8 @@
 // The object registries and the frame passes: registration and removal with their growth and
 // order, the depth sort, the order of the update and render passes with recording objects and
 // services, the camera-below-surface events, the picture overlay and the two pick queries.
+#include "world/dynobject.h"
+#include "world/framepass.h"
 #include "world/registry.h"
 
 #include <gtest/gtest.h>

@@ -16,6 +16,7 @@
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "world/camera.h"
+#include "world/dynobject.h"
 #include "world/objtype.h"
 #include "world/registry.h"
 #include "world/sfx.h"
