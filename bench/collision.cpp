@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "model/mesh.h"
-#include "world/objtype.h"
-#include "world/base3d.h"
-#include "world/collide.h"
-#include "world/collquery.h"
+#include "objects/objtype.h"
+#include "objects/base3d.h"
+#include "collision/collide.h"
+#include "collision/collquery.h"
 #include "terrain.h"
 
 namespace {

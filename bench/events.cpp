@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "world/actions.h"
-#include "world/events.h"
-#include "world/objlookup.h"
+#include "objects/actions.h"
+#include "objects/events.h"
+#include "objects/objlookup.h"
 
 namespace {
 

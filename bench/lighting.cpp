@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "model/mesh.h"
-#include "world/shading.h"
-#include "world/light.h"
-#include "world/registry.h"
+#include "effects/shading.h"
+#include "effects/light.h"
+#include "objects/registry.h"
 
 namespace {
 

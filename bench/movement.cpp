@@ -32,12 +32,12 @@
 #include "terrain.h"
 #include "model/mesh.h"
 #include "world/framepass.h"
-#include "world/objtype.h"
-#include "world/base3d.h"
-#include "world/collide.h"
-#include "world/collquery.h"
-#include "world/registry.h"
-#include "world/traject.h"
+#include "objects/objtype.h"
+#include "objects/base3d.h"
+#include "collision/collide.h"
+#include "collision/collquery.h"
+#include "objects/registry.h"
+#include "camera/traject.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "game/frame.h"
 #include "core/nztmath.h"
-#include "world/base3d.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
+#include "objects/base3d.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // queries, here over an empty world, so the figures are the rope kernel's own cost.
 #include <benchmark/benchmark.h>
 
-#include "world/rope.h"
+#include "effects/rope.h"
 
 namespace {
 

@@ -19,11 +19,11 @@
 #include "datakit/mesh.h"
 #include "datakit/pack.h"
 #include "datakit/scene.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "scene/scene.h"
 #include "time_reporter.h"
-#include "world/registry.h"
-#include "world/rope.h"
+#include "objects/registry.h"
+#include "effects/rope.h"
 
 namespace {
 

@@ -28,9 +28,9 @@
 #include "datakit/mesh.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/objtype.h"
-#include "world/posing.h"
-#include "world/registry.h"
+#include "objects/objtype.h"
+#include "objects/posing.h"
+#include "objects/registry.h"
 #include "time_reporter.h"
 
 #ifdef QV_HAVE_IRRLICHT

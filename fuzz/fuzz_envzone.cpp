@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "world/sky.h"
+#include "effects/sky.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BinReader in(data, size);

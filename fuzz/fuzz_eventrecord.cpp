@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "world/actions.h"
-#include "world/eventrecord.h"
-#include "world/events.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
+#include "objects/events.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "scene/actions.h"
-#include "world/base3d.h"
+#include "objects/base3d.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NztEventObject owner;

@@ -8,8 +8,8 @@
 #include "character/entity.h"
 #include "model/mesh.h"
 #include "net/netclient.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A character remote players may hang on.

@@ -5,7 +5,7 @@
 #include "core/nztfile.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"
-#include "world/posing.h"
+#include "objects/posing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool tables = (BuildSinCosTables(), true);

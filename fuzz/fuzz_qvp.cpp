@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/binio.h"
-#include "world/sfxdef.h"
+#include "effects/sfxdef.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SfxDef def;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/nztfile.h"
-#include "world/traject.h"
+#include "camera/traject.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > UINT32_MAX) return 0;

@@ -11,9 +11,9 @@
 #include "character/entity.h"
 #include "game/frame.h"
 #include "core/nztfile.h"
-#include "world/base3d.h"
-#include "world/objtype.h"
-#include "world/rope.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
+#include "effects/rope.h"
 
 namespace {
 

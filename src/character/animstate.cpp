@@ -12,7 +12,7 @@
 #include "character/movement.h"
 #include "character/moveutil.h"
 #include "model/anim.h"
-#include "world/collquery.h"
+#include "collision/collquery.h"
 
 float EntityBodyHeight(const NztEntity* e);
 Vec3 EntityHandPoint(const NztEntity* e);

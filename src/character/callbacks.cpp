@@ -14,9 +14,9 @@
 #include "core/nztmath.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/collquery.h"
-#include "world/objtype.h"
-#include "world/traject.h"
+#include "collision/collquery.h"
+#include "objects/objtype.h"
+#include "camera/traject.h"
 
 // Of the movement code (character/probes.cpp).
 float EntityBodyHeight(const NztEntity* e);

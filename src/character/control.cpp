@@ -9,7 +9,7 @@
 #include "character/movement.h"
 #include "character/moveutil.h"
 #include "core/input.h"
-#include "world/camera.h"
+#include "camera/camera.h"
 
 namespace {
 

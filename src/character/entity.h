@@ -18,8 +18,8 @@
 
 #include "character/entitylist.h"
 #include "character/movement.h"
-#include "world/base3d.h"
-#include "world/collquery.h"
+#include "objects/base3d.h"
+#include "collision/collquery.h"
 
 class NztEntity;
 struct NztTraject;

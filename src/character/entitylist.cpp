@@ -13,12 +13,12 @@
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/charlinks.h"
-#include "world/events.h"
-#include "world/objtypeparts.h"
-#include "world/posing.h"
-#include "world/registry.h"
+#include "objects/base3d.h"
+#include "objects/charlinks.h"
+#include "objects/events.h"
+#include "objects/objtypeparts.h"
+#include "objects/posing.h"
+#include "objects/registry.h"
 
 namespace {
 

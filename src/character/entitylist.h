@@ -1,11 +1,11 @@
 // The character list: making, finding, replacing and removing characters, the player, and the
 // character half of object types. The list itself (EntityList, EntityCount, PlayerEntity) is
-// declared with the other object lists in world/objtype.h.
+// declared with the other object lists in objects/objtype.h.
 #pragma once
 
 #include <cstdint>
 
-#include "world/objtype.h"
+#include "objects/objtype.h"
 
 struct NztAnim;
 class NztBaseObject;
@@ -44,5 +44,5 @@ uint32_t BroadcastEventToEntities(uint32_t code);
 void ClearEntityContacts(NztBaseObject* object);
 void RestartAnimOnEntities(NztAnim* anim);
 
-// Fills the world floor's table of what it asks of characters (world/charlinks.h).
+// Fills the world floor's table of what it asks of characters (objects/charlinks.h).
 void InstallCharacterLinks();

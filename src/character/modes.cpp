@@ -9,7 +9,7 @@
 #include "character/moveutil.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/collquery.h"
+#include "collision/collquery.h"
 
 float EntityBodyHeight(const NztEntity* e);
 

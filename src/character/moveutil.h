@@ -10,7 +10,7 @@
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 
 // The frames that complete a 0.1 s period (held-button and speed events are raised on them).
 inline bool TenthTick() {

@@ -11,12 +11,12 @@
 #include "core/frameclock.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/dynobject.h"
-#include "world/objtype.h"
-#include "world/sfx.h"
-#include "world/thunder.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "effects/dynobject.h"
+#include "objects/objtype.h"
+#include "effects/sfx.h"
+#include "effects/thunder.h"
 
 namespace {
 

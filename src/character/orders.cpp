@@ -9,8 +9,8 @@
 #include "core/paths.h"
 #include "core/frameclock.h"
 #include "model/mesh.h"
-#include "world/objtype.h"
-#include "world/traject.h"
+#include "objects/objtype.h"
+#include "camera/traject.h"
 
 using namespace animslot;
 

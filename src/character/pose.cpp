@@ -8,9 +8,9 @@
 #include "character/entity.h"
 #include "character/movement.h"
 #include "character/moveutil.h"
-#include "world/attach.h"
+#include "objects/attach.h"
 #include "model/mesh.h"
-#include "world/collquery.h"
+#include "collision/collquery.h"
 
 namespace {
 

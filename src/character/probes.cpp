@@ -7,7 +7,7 @@
 #include "character/movement.h"
 #include "character/moveutil.h"
 #include "model/mesh.h"
-#include "world/collquery.h"
+#include "collision/collquery.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
-#include "world/base3d.h"
+#include "objects/base3d.h"
 #include "character/objeffects.h"
 
 SpellSet Spells;

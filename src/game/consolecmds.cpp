@@ -14,14 +14,14 @@
 #include "core/config.h"
 #include "game/frame.h"
 #include "model/mesh.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "net/netclient.h"
 #include "platform/window.h"
 #include "ui/console.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "world/registry.h"
-#include "world/sfx.h"
+#include "objects/registry.h"
+#include "effects/sfx.h"
 
 uint32_t ConsoleMusicOn = 1;
 

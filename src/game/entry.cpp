@@ -29,16 +29,16 @@
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/hover.h"
+#include "objects/hover.h"
 #include "ui/gameui.h"
 #include "ui/menu.h"
 #include "ui/panel.h"
 #include "ui/textbox.h"
 #include "ui/wnd.h"
-#include "world/camera.h"
-#include "world/registry.h"
-#include "world/rope.h"
-#include "world/sky.h"
+#include "camera/camera.h"
+#include "objects/registry.h"
+#include "effects/rope.h"
+#include "effects/sky.h"
 
 uint32_t RunningFlag = 1;
 uint32_t GlReady = 0;

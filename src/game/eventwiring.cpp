@@ -1,6 +1,6 @@
 #include "game/eventwiring.h"
 
-#include "character/eventactions.h"
+#include "eventactions/eventactions.h"
 #include "game/entry.h"
 #include "game/frame.h"
 #include "game/level.h"
@@ -10,9 +10,9 @@
 #include "scene/entityactions.h"
 #include "ui/gameui.h"
 #include "ui/hudactions.h"
-#include "world/actions.h"
-#include "world/base3d.h"
-#include "world/objlookup.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/objlookup.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 struct NztRenderState;
 
 // The textures every level uses, loaded with the engine's resources (the bolt texture,
-// ThunderTexture, is the world's: world/thunder.h).
+// ThunderTexture, is the world's: effects/thunder.h).
 extern uint32_t SunReflectTexture;
 extern uint32_t BorderCinemaTexture;
 // Object type index of the effect shown when an object is thrown.

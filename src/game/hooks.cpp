@@ -8,11 +8,11 @@
 #include "ui/inventory.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
-#include "world/camera.h"
-#include "world/events.h"
+#include "camera/camera.h"
+#include "objects/events.h"
 #include "world/framepass.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 namespace {
 

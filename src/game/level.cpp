@@ -13,10 +13,10 @@
 #include "scene/scene.h"
 #include "ui/gameui.h"
 #include "ui/textbox.h"
-#include "world/collide.h"
-#include "world/events.h"
+#include "collision/collide.h"
+#include "objects/events.h"
 #include "world/framepass.h"
-#include "world/registry.h"
+#include "objects/registry.h"
 
 void* SceneSnapshot = nullptr;
 

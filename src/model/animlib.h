@@ -1,5 +1,5 @@
 // The animation library, which owns animations, and the records of the animations shared by file
-// name (the object types load them: world/objtype.h). Main thread only.
+// name (the object types load them: objects/objtype.h). Main thread only.
 #pragma once
 
 #include <cstdint>

@@ -361,7 +361,7 @@ int32_t LoadMapTexture(NztMesh* mesh, const char* name);
 
 void ComputeMeshBounds(NztMesh* mesh);
 // The box, extents and core radius from the given vertices (SizeClass and the texture-wave rates
-// stay); SetMeshRestPose (world/posing.h) takes them from the rest pose.
+// stay); SetMeshRestPose (objects/posing.h) takes them from the rest pose.
 void ComputeMeshBoundsFrom(NztMesh* mesh, const Vec3* vertices, uint32_t count);
 // Grows the slot arrays to n slots (new ones empty); never shrinks.
 void ResizeMeshAnimSlots(NztMesh* mesh, uint32_t n);

@@ -12,8 +12,8 @@
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "ui/console.h"
-#include "world/camera.h"
-#include "world/objtype.h"
+#include "camera/camera.h"
+#include "objects/objtype.h"
 
 NetworkState Network;
 NetClientInterface* NetClient = nullptr;

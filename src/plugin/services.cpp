@@ -22,11 +22,11 @@
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
-#include "world/base3d.h"
-#include "world/camera.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
 #include "character/objeffects.h"
-#include "world/objlookup.h"
-#include "world/objtype.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
 
 uint32_t PluginIntRandomIndex = 0;
 uint32_t PluginFloatRandomIndex = 0;

@@ -1,7 +1,7 @@
 #include "scene/actions.h"
 
-#include "world/actions.h"
-#include "world/objlookup.h"
+#include "objects/actions.h"
+#include "objects/objlookup.h"
 #include "scene/scene.h"
 
 void RegisterSceneActions() {

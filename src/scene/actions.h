@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "world/eventrecord.h"
+#include "objects/eventrecord.h"
 
 class NztEventObject;
 

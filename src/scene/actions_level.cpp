@@ -8,13 +8,13 @@
 #include "character/entity.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "net/netclient.h"
 #include "scene/actions.h"
 #include "scene/sceneevents.h"
 #include "ui/menu.h"
-#include "world/collide.h"
-#include "world/sky.h"
+#include "collision/collide.h"
+#include "effects/sky.h"
 
 namespace {
 

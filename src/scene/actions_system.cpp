@@ -6,7 +6,7 @@
 #include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "scene/actions.h"
@@ -16,7 +16,7 @@
 #include "ui/gameui.h"
 #include "ui/menu.h"
 #include "ui/textbox.h"
-#include "world/objlookup.h"
+#include "objects/objlookup.h"
 
 SceneActionHooks SceneActions;
 

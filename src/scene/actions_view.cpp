@@ -7,7 +7,7 @@
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "platform/cursor.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
@@ -16,9 +16,9 @@
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
 #include "ui/video.h"
-#include "world/camera.h"
-#include "world/gamelight.h"
-#include "world/traject.h"
+#include "camera/camera.h"
+#include "effects/gamelight.h"
+#include "camera/traject.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include "ui/inventory.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/base3d.h"
-#include "world/eventrecord.h"
-#include "world/objlookup.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/eventrecord.h"
+#include "objects/objlookup.h"
 
 void (*ImagePanelPointer)(int32_t* x, int32_t* y) = nullptr;
 

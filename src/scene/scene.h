@@ -14,9 +14,9 @@
 
 #include "ui/counter.h"
 #include "ui/panel.h"
-#include "world/gamelight.h"
-#include "world/sky.h"
-#include "world/userprop.h"
+#include "effects/gamelight.h"
+#include "effects/sky.h"
+#include "objects/userprop.h"
 
 class BinReader;
 class BinWriter;

@@ -15,12 +15,12 @@
 #include "ui/gameui.h"
 #include "ui/inventory.h"
 #include "ui/menu.h"
-#include "world/eventrecord.h"
-#include "world/gamelight.h"
-#include "world/objlookup.h"
-#include "world/objtype.h"
-#include "world/registry.h"
-#include "world/triggers.h"
+#include "objects/eventrecord.h"
+#include "effects/gamelight.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
+#include "objects/triggers.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "ui/gameui.h"
 #include "ui/uirecord.h"
 #include "ui/wnd.h"
-#include "world/objtype.h"
-#include "world/sky.h"
+#include "objects/objtype.h"
+#include "effects/sky.h"
 
 NztCounter** CounterList = nullptr;
 int32_t CounterCount = 0;

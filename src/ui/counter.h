@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "world/events.h"
+#include "objects/events.h"
 
 class CNztWnd;
 class CNztWnd_Info;

@@ -11,7 +11,7 @@
 #include "ui/gameui.h"
 #include "ui/uirecord.h"
 #include "ui/wnd.h"
-#include "world/camera.h"
+#include "camera/camera.h"
 
 NztGameMap** GameMapList = nullptr;
 int32_t GameMapCount = 0;

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "world/events.h"
+#include "objects/events.h"
 
 class CNztWnd;
 class CNztWnd_Button;

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "world/events.h"
+#include "objects/events.h"
 
 class CNztWnd;
 class CNztWnd_Button;

@@ -15,10 +15,10 @@
 #include "ui/gameui.h"
 #include "ui/inventory.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/eventrecord.h"
-#include "world/objlookup.h"
-#include "world/sky.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
+#include "objects/objlookup.h"
+#include "effects/sky.h"
 
 bool (*HudStartNetworkSession)(const char* host) = nullptr;
 

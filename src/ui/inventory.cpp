@@ -17,8 +17,8 @@
 #include "ui/gameui.h"
 #include "ui/uirecord.h"
 #include "ui/wnd.h"
-#include "world/objlookup.h"
-#include "world/objtype.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
 
 NztInventory** InventoryList = nullptr;
 int32_t InventoryCount = 0;

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "world/events.h"
+#include "objects/events.h"
 
 class CNztWnd;
 class CNztWnd_3D;

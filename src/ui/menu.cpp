@@ -8,8 +8,8 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/events.h"
+#include "objects/actions.h"
+#include "objects/events.h"
 
 
 // Seven names of 256 bytes and five switches, as a scene stores the block.

@@ -2,7 +2,7 @@
 // sliders with their percentage labels, Yes and No buttons), built from toolkit windows.
 #pragma once
 
-#include "world/eventrecord.h"
+#include "objects/eventrecord.h"
 
 #include <cstdint>
 

@@ -18,11 +18,11 @@
 #include "ui/inventory.h"
 #include "ui/wnd.h"
 #include "world/scnobject.h"
-#include "world/base3d.h"
-#include "world/objtype.h"
-#include "world/actions.h"
-#include "world/events.h"
-#include "world/registry.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
+#include "objects/actions.h"
+#include "objects/events.h"
+#include "objects/registry.h"
 
 ImagePanelState PanelState;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "world/eventrecord.h"
+#include "objects/eventrecord.h"
 
 class CNztWnd;
 class NztBaseObject;

@@ -15,7 +15,7 @@
 #include "render/text.h"
 #include "render/texture.h"
 #include "ui/wnd.h"
-#include "world/base3d.h"
+#include "objects/base3d.h"
 
 GtxTableState GtxTable;
 TextBox TextBoxes[TextBoxCount];

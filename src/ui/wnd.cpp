@@ -18,13 +18,13 @@
 #include "render/texture.h"
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
-#include "world/meshdraw.h"
-#include "world/posing.h"
+#include "effects/meshdraw.h"
+#include "objects/posing.h"
 #include "model/mesh.h"
-#include "world/attach.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/registry.h"
+#include "objects/attach.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "objects/registry.h"
 
 CNztWnd** WndList = nullptr;
 uint32_t WndCount = 0;

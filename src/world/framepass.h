@@ -1,4 +1,4 @@
-// The frame passes: the walks over the registries (world/registry.h) that update the world objects
+// The frame passes: the walks over the registries (objects/registry.h) that update the world objects
 // once per game tick and draw them once per drawn frame.
 //
 // Three passes walk the registries from the last entry to the first: UpdateObjects and

@@ -1,4 +1,4 @@
-// The engine's own answers to the object core's hooks (ObjectServices, world/base3d.h): what
+// The engine's own answers to the object core's hooks (ObjectServices, objects/base3d.h): what
 // releasing or replacing an object reaches beyond the object core, in the effect lists, the camera
 // control and the characters; the flat-colour draw of a posed mesh; the effects, lights and trails
 // on attach points.
@@ -7,19 +7,19 @@
 
 #include "core/nztmath.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/charlinks.h"
-#include "world/dynobject.h"
-#include "world/events.h"
-#include "world/light.h"
-#include "world/meshdraw.h"
-#include "world/objtype.h"
-#include "world/rope.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
-#include "world/thunder.h"
-#include "world/trail.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "objects/charlinks.h"
+#include "effects/dynobject.h"
+#include "objects/events.h"
+#include "effects/light.h"
+#include "effects/meshdraw.h"
+#include "objects/objtype.h"
+#include "effects/rope.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
+#include "effects/thunder.h"
+#include "effects/trail.h"
 
 namespace {
 

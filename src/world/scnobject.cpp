@@ -8,10 +8,10 @@
 #include "core/paths.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/attach.h"
-#include "world/meshdraw.h"
-#include "world/posing.h"
-#include "world/shading.h"
+#include "objects/attach.h"
+#include "effects/meshdraw.h"
+#include "objects/posing.h"
+#include "effects/shading.h"
 
 namespace {
 

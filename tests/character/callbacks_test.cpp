@@ -13,9 +13,9 @@
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "world/collision_fixture.h"
-#include "world/collquery.h"
-#include "world/objtype.h"
-#include "world/traject.h"
+#include "collision/collquery.h"
+#include "objects/objtype.h"
+#include "camera/traject.h"
 
 namespace {
 

@@ -10,15 +10,15 @@
 #include "character/animslots.h"
 #include "character/entity.h"
 #include "fixture.h"
-#include "world/meshdraw.h"
-#include "world/shading.h"
+#include "effects/meshdraw.h"
+#include "effects/shading.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
-#include "world/camera.h"
-#include "world/dynobject.h"
-#include "world/thunder.h"
+#include "camera/camera.h"
+#include "effects/dynobject.h"
+#include "effects/thunder.h"
 
 namespace {
 

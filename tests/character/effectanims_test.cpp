@@ -19,7 +19,7 @@
 #include "character/spell.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/dynobject.h"
+#include "effects/dynobject.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The event actions over characters and world objects: life, abilities, spells cast by actions,
 // trails, placing and copying objects, the switchboard, targets and mounting.
-#include "character/eventactions.h"
+#include "eventactions/eventactions.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,15 @@
 #include "model/anim.h"
 #include "support/sample_spells.h"
 #include "model/mesh.h"
-#include "world/actions.h"
-#include "world/camera.h"
-#include "world/eventrecord.h"
+#include "objects/actions.h"
+#include "camera/camera.h"
+#include "objects/eventrecord.h"
 #include "world/framepass.h"
-#include "world/gamelight.h"
-#include "world/light.h"
-#include "world/objtype.h"
-#include "world/registry.h"
-#include "world/trail.h"
+#include "effects/gamelight.h"
+#include "effects/light.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
+#include "effects/trail.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include "datakit/mesh.h"
 #include "core/frameclock.h"
 #include "model/mesh.h"
-#include "world/dynobject.h"
-#include "world/objtype.h"
+#include "effects/dynobject.h"
+#include "objects/objtype.h"
 #include "model/temp_folder.h"
-#include "world/registry.h"
+#include "objects/registry.h"
 
 struct SentEvent {
     const NztEventObject* object;

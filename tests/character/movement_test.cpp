@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "character/eventactions.h"
+#include "eventactions/eventactions.h"
 #include "character/movement.h"
 #include "core/input.h"
 #include "datakit/movement.h"
@@ -21,15 +21,15 @@
 #include "fixture.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/camera.h"
-#include "world/actions.h"
-#include "world/attach.h"
-#include "world/charlinks.h"
-#include "world/collide.h"
-#include "world/eventrecord.h"
+#include "camera/camera.h"
+#include "objects/actions.h"
+#include "objects/attach.h"
+#include "objects/charlinks.h"
+#include "collision/collide.h"
+#include "objects/eventrecord.h"
 #include "world/framepass.h"
-#include "world/registry.h"
-#include "world/traject.h"
+#include "objects/registry.h"
+#include "camera/traject.h"
 
 namespace {
 

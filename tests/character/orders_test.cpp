@@ -6,7 +6,7 @@
 #include "character/entity.h"
 #include "fixture.h"
 #include "model/anim.h"
-#include "world/traject.h"
+#include "camera/traject.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "datakit/datakit.h"
 #include "datakit/spell.h"
 #include "model/temp_folder.h"
-#include "world/base3d.h"
-#include "world/baseanim.h"
-#include "world/camera.h"
+#include "objects/base3d.h"
+#include "objects/baseanim.h"
+#include "camera/camera.h"
 #include "model/anim.h"
 
 namespace {

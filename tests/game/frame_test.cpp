@@ -16,9 +16,9 @@
 #include "ui/console.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/eventrecord.h"
-#include "world/events.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
+#include "objects/events.h"
 
 namespace {
 

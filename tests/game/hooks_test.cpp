@@ -7,9 +7,9 @@
 #include "core/input.h"
 #include "game/frame.h"
 #include "ui/panel.h"
-#include "world/camera.h"
+#include "camera/camera.h"
 #include "world/framepass.h"
-#include "world/registry.h"
+#include "objects/registry.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include "character/fixture.h"
 #include "datakit/traject.h"
 #include "game/eventwiring.h"
-#include "world/actions.h"
-#include "world/eventrecord.h"
-#include "world/events.h"
-#include "world/meshdraw.h"
-#include "world/objtype.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
+#include "objects/events.h"
+#include "effects/meshdraw.h"
+#include "objects/objtype.h"
 #include "world/scnobject.h"
-#include "world/traject.h"
+#include "camera/traject.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "datakit/mesh.h"
 #include "model/animlib.h"
 #include "model/mesh.h"
-#include "world/posing.h"  // the rest pose of a parsed mesh
+#include "objects/posing.h"  // the rest pose of a parsed mesh
 #include "render/renderstate.h"
 #include "temp_folder.h"
 

@@ -29,8 +29,8 @@
 #include "platform/timer.h"
 #include "ui/console.h"
 #include "ui/wnd.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 namespace {
 

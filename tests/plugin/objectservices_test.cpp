@@ -15,15 +15,15 @@
 #include "character/entity.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/datakit.h"
 #include "datakit/wav.h"
-#include "world/base3d.h"
-#include "world/registry.h"
+#include "objects/base3d.h"
+#include "objects/registry.h"
 #include "world/scnobject.h"
-#include "world/userprop.h"
+#include "objects/userprop.h"
 
 namespace {
 

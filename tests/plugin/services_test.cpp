@@ -18,9 +18,9 @@
 #include "model/mesh.h"
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/objtype.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "objects/objtype.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "glrecorder.h"
-#include "world/sky.h"
+#include "effects/sky.h"
 
 using glrec::Call;
 using glrec::Calls;

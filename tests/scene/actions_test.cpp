@@ -16,8 +16,8 @@
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
 #include "world/framepass.h"
-#include "world/light.h"
-#include "world/traject.h"
+#include "effects/light.h"
+#include "camera/traject.h"
 
 namespace {
 

@@ -14,14 +14,14 @@
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "game/frame.h"
-#include "world/events.h"
+#include "objects/events.h"
 #include "platform/wincodes.h"
 #include "render/texture.h"
 #include "scene_fixture.h"
 #include "support/gl_window.h"
 #include "ui/wnd.h"
 #include "world/collision_fixture.h"
-#include "world/traject.h"
+#include "camera/traject.h"
 
 namespace {
 

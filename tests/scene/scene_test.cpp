@@ -12,7 +12,7 @@
 #include "core/binio.h"
 #include "game/level.h"
 #include "scene_fixture.h"
-#include "world/collide.h"
+#include "collision/collide.h"
 #include "world/framepass.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "core/userreg.h"
 #include "platform/shell.h"
 #include "scene/actions.h"
-#include "world/actions.h"
+#include "objects/actions.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "ui/gameui.h"
 #include "ui/user_folder.h"
 #include "ui/wnd.h"
-#include "world/sky.h"
+#include "effects/sky.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "character/entity.h"
 #include "character/entitylist.h"
-#include "character/eventactions.h"
+#include "eventactions/eventactions.h"
 #include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
@@ -25,14 +25,14 @@
 #include "support/gl_window.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/eventrecord.h"
-#include "world/events.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "objects/eventrecord.h"
+#include "objects/events.h"
 #include "world/framepass.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 namespace {
 

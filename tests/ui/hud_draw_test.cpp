@@ -25,7 +25,7 @@
 #include "ui/gameui.h"
 #include "ui/wnd.h"
 #include "ui/wnd_screen.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "world/scnobject.h"
 
 namespace {

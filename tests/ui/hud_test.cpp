@@ -28,9 +28,9 @@
 #include "ui/textbox.h"
 #include "ui/user_folder.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/objlookup.h"
-#include "world/objtype.h"
+#include "objects/actions.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
 #include "world/scnobject.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "render/renderstate.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "world/actions.h"
-#include "world/events.h"
+#include "objects/actions.h"
+#include "objects/events.h"
 
 namespace {
 

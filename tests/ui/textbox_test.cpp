@@ -21,7 +21,7 @@
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
-#include "world/base3d.h"
+#include "objects/base3d.h"
 #include "support/gl_pixels.h"
 #include "support/gl_window.h"
 

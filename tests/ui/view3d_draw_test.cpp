@@ -23,9 +23,9 @@
 #include "support/gl_pixels.h"
 #include "support/gl_window.h"
 #include "ui/wnd.h"
-#include "world/camera.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "camera/camera.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "world/scnobject.h"
 
 namespace {

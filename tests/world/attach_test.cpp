@@ -7,12 +7,12 @@
 #include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/attach.h"
-#include "world/base3d.h"
-#include "world/collquery.h"
-#include "world/posing.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
+#include "objects/attach.h"
+#include "objects/base3d.h"
+#include "collision/collquery.h"
+#include "objects/posing.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The world-object class tree and the base object: kinds and bases, construction defaults, the
 // default virtual slots, range and size, levels of detail, picking, orientation, mesh binding, the
 // animation slots, wind sway, and what a release does to every reference other objects hold.
-#include "world/base3d.h"
+#include "objects/base3d.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +19,20 @@
 #include "model/mesh.h"
 #include "net/netclient.h"
 #include "render/renderstate.h"
-#include "world/dynobject.h"
-#include "world/objtype.h"
-#include "world/triggers.h"
+#include "effects/dynobject.h"
+#include "objects/objtype.h"
+#include "objects/triggers.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"
 #include "ui/inventory.h"
-#include "world/camera.h"
-#include "world/gamelight.h"
-#include "world/light.h"
-#include "world/sfx.h"
-#include "world/sky.h"
-#include "world/thunder.h"
-#include "world/trail.h"
+#include "camera/camera.h"
+#include "effects/gamelight.h"
+#include "effects/light.h"
+#include "effects/sfx.h"
+#include "effects/sky.h"
+#include "effects/thunder.h"
+#include "effects/trail.h"
 
 namespace {
 

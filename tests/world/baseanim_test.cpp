@@ -1,5 +1,5 @@
 // The base object's animation cursor, layers, attach points, trail list and user properties.
-#include "world/baseanim.h"
+#include "objects/baseanim.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/trail.h"
+#include "objects/base3d.h"
+#include "effects/trail.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "world/camera.h"
+#include "camera/camera.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "platform/wincodes.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
-#include "world/objtype.h"
-#include "world/traject.h"
+#include "objects/objtype.h"
+#include "camera/traject.h"
 
 namespace {
 

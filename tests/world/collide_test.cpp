@@ -1,4 +1,4 @@
-#include "world/collide.h"
+#include "collision/collide.h"
 
 #include <gtest/gtest.h>
 

@@ -16,11 +16,11 @@
 #include "character/entity.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/collide.h"
-#include "world/collquery.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "objects/base3d.h"
+#include "collision/collide.h"
+#include "collision/collquery.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 struct CollisionTri {
     Vec3 a, b, c;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "collision_fixture.h"
-#include "world/collquery.h"
+#include "collision/collquery.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "world/collquery.h"
+#include "collision/collquery.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 
 #include "collision_fixture.h"
-#include "world/dynobject.h"
+#include "effects/dynobject.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The key controller: key steps and lifetimes, how a base object applies them, and the events the
 // controller parts of base objects and triggers raise.
-#include "world/controller.h"
+#include "objects/controller.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 
 #include "game/frame.h"
 #include "core/nztmath.h"
-#include "world/triggers.h"
-#include "world/base3d.h"
-#include "world/camera.h"
+#include "objects/triggers.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
 
 namespace {
 

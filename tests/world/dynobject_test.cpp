@@ -1,6 +1,6 @@
 // Dynamic objects: launch, the movement modes and how each ends, bounces, impacts and their
 // effects, lingering, carried effects and lights, self-deletion, and the fade curves.
-#include "world/dynobject.h"
+#include "effects/dynobject.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +12,12 @@
 #include "game/frame.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"
-#include "world/light.h"
-#include "world/objtype.h"
-#include "world/registry.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
-#include "world/sky.h"
+#include "effects/light.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
+#include "effects/sky.h"
 
 namespace {
 

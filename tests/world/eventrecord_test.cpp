@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "datakit/eventrecord.h"
-#include "world/eventrecord.h"
+#include "objects/eventrecord.h"
 
 namespace {
 

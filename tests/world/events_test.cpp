@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "world/actions.h"
-#include "world/base3d.h"
-#include "world/events.h"
-#include "world/objlookup.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/events.h"
+#include "objects/objlookup.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Game lights: the scene record read and written back, what a record does to the light it drives
 // (near-light list, switched off), the camera's re-test, deletion with the light library, and the
 // light map loaded, handed to the light and released.
-#include "world/gamelight.h"
+#include "effects/gamelight.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -17,10 +17,10 @@
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/camera.h"
-#include "world/light.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "camera/camera.h"
+#include "effects/light.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "world/lightworld.h"
 #include "support/gl_window.h"
 

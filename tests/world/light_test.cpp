@@ -1,7 +1,7 @@
 // Lights: the range setters and the terms they keep, spot aiming, the near-light list as the
 // camera moves, following objects and keys, the flare quad, and what deleting a light undoes.
-#include "world/dynobject.h"
-#include "world/light.h"
+#include "effects/dynobject.h"
+#include "effects/light.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/camera.h"
-#include "world/meshdraw.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "camera/camera.h"
+#include "effects/meshdraw.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "world/lightworld.h"
 
 namespace {

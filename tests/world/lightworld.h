@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "render/renderstate.h"
-#include "world/camera.h"
-#include "world/dynobject.h"
-#include "world/gamelight.h"
-#include "world/light.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "camera/camera.h"
+#include "effects/dynobject.h"
+#include "effects/gamelight.h"
+#include "effects/light.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 class LightWorld : public ::testing::Test {
 protected:

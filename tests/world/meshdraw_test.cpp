@@ -1,4 +1,4 @@
-#include "world/meshdraw.h"
+#include "effects/meshdraw.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -19,10 +19,10 @@
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/light.h"
-#include "world/registry.h"
+#include "effects/light.h"
+#include "objects/registry.h"
 #include "support/gl_window.h"
-#include "world/shading.h"
+#include "effects/shading.h"
 
 namespace {
 

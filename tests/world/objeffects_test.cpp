@@ -10,9 +10,9 @@
 #include "character/entity.h"
 #include "character/spell.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/thunder.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "effects/thunder.h"
 
 namespace {
 

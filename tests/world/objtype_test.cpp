@@ -11,13 +11,13 @@
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "model/mesh.h"
-#include "world/dynobject.h"
-#include "world/objtype.h"
-#include "world/registry.h"
+#include "effects/dynobject.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "net/netclient.h"
 #include "model/temp_folder.h"
-#include "world/base3d.h"
-#include "world/light.h"
+#include "objects/base3d.h"
+#include "effects/light.h"
 
 namespace {
 

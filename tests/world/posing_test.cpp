@@ -10,12 +10,12 @@
 #include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/posing.h"
+#include "objects/posing.h"
 #include "render/renderstate.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/collquery.h"
-#include "world/shading.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "collision/collquery.h"
+#include "effects/shading.h"
 
 namespace {
 

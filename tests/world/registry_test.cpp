@@ -1,9 +1,9 @@
 // The object registries and the frame passes: registration and removal with their growth and
 // order, the depth sort, the order of the update and render passes with recording objects and
 // services, the camera-below-surface events, the picture overlay and the two pick queries.
-#include "world/dynobject.h"
+#include "effects/dynobject.h"
 #include "world/framepass.h"
-#include "world/registry.h"
+#include "objects/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +27,15 @@
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "scene/scene.h"
-#include "world/objtype.h"
-#include "world/triggers.h"
-#include "world/base3d.h"
-#include "world/camera.h"
-#include "world/light.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
-#include "world/thunder.h"
-#include "world/trail.h"
+#include "objects/objtype.h"
+#include "objects/triggers.h"
+#include "objects/base3d.h"
+#include "camera/camera.h"
+#include "effects/light.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
+#include "effects/thunder.h"
+#include "effects/trail.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Ropes: the particle and constraint pools, the Verlet step with its collision and relaxation
 // passes (checked against the plain reference), links and anchors with their sharing and release,
 // the coupling of anchors with objects and attach points, and the scene-file rope chunk.
-#include "world/rope.h"
+#include "effects/rope.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 #include "core/nztfile.h"
 #include "datakit/rope.h"
 #include "model/mesh.h"
-#include "world/base3d.h"
-#include "world/objtype.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "game/frame.h"
 #include "core/nztmath.h"
 #include "model/mesh.h"
-#include "world/attach.h"
+#include "objects/attach.h"
 #include "render/glrecorder.h"
 #include "render/renderstate.h"
-#include "world/camera.h"
-#include "world/meshdraw.h"
+#include "camera/camera.h"
+#include "effects/meshdraw.h"
 
 namespace {
 

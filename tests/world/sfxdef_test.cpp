@@ -19,7 +19,7 @@
 #include "datakit/pack.h"
 #include "datakit/sfxdef.h"
 #include "render/texture.h"
-#include "world/sfxdef.h"
+#include "effects/sfxdef.h"
 #include "support/gl_window.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "world/shading.h"
+#include "effects/shading.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include "model/mesh.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
-#include "world/light.h"
-#include "world/posing.h"
-#include "world/registry.h"
+#include "effects/light.h"
+#include "objects/posing.h"
+#include "objects/registry.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "world/sky.h"
+#include "effects/sky.h"
 
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
@@ -18,14 +18,14 @@
 #include "datakit/image.h"
 #include "datakit/mesh.h"
 #include "model/mesh.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 #include "render/glext.h"
 #include "render/glrecorder.h"
 #include "render/projection.h"
 #include "render/texture.h"
-#include "world/camera.h"
+#include "camera/camera.h"
 #include "support/gl_window.h"
-#include "world/shading.h"
+#include "effects/shading.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Thunder bolts: the bolt list, the lifetime of a bolt, its two shapes and where its ends come from,
 // headless; GlThunder draws both shapes for real and reads the pixels back.
-#include "world/thunder.h"
+#include "effects/thunder.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "world/registry.h"
-#include "world/sfx.h"
-#include "world/sfxdef.h"
+#include "objects/registry.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
 #include "support/gl_window.h"
 
 namespace {

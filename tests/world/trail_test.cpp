@@ -11,8 +11,8 @@
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "render/texture.h"
-#include "world/registry.h"
-#include "world/trail.h"
+#include "objects/registry.h"
+#include "effects/trail.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "world/traject.h"
+#include "camera/traject.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include "core/scratch.h"
 #include "datakit/pack.h"
 #include "datakit/traject.h"
-#include "world/camera.h"
+#include "camera/camera.h"
 
 namespace {
 

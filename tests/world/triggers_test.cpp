@@ -7,13 +7,13 @@
 
 #include "core/frameclock.h"
 #include "core/nztmath.h"
-#include "world/actions.h"
-#include "world/base3d.h"
-#include "world/events.h"
-#include "world/hover.h"
-#include "world/objlookup.h"
-#include "world/registry.h"
-#include "world/triggers.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/events.h"
+#include "objects/hover.h"
+#include "objects/objlookup.h"
+#include "objects/registry.h"
+#include "objects/triggers.h"
 
 namespace {
 
@@ -362,7 +362,7 @@ TEST_F(TriggersTest, Hover) {
 }  // namespace
 
 #include "character/entity.h"
-#include "world/objtype.h"
+#include "objects/objtype.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // User property lists: appends, copies and element access.
-#include "world/userprop.h"
+#include "objects/userprop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,3 @@
+#include "objects/charlinks.h"
+
+CharacterLinkTable CharacterLinks = {};

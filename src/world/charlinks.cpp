@@ -1,3 +1,0 @@
-#include "world/charlinks.h"
-
-CharacterLinkTable CharacterLinks = {};
