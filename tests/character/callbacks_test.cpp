@@ -12,7 +12,7 @@
 #include "datakit/moves.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "world/collision_fixture.h"
+#include "collision/collision_fixture.h"
 #include "collision/collquery.h"
 #include "objects/objtype.h"
 #include "camera/traject.h"

@@ -20,7 +20,7 @@
 #include "scene_fixture.h"
 #include "support/gl_window.h"
 #include "ui/wnd.h"
-#include "world/collision_fixture.h"
+#include "collision/collision_fixture.h"
 #include "camera/traject.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "effects/light.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "world/lightworld.h"
+#include "effects/lightworld.h"
 #include "support/gl_window.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "effects/meshdraw.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "world/lightworld.h"
+#include "effects/lightworld.h"
 
 namespace {
 
