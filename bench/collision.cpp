@@ -11,11 +11,11 @@
 #include <random>
 #include <vector>
 
-#include "model/mesh.h"
-#include "objects/objtype.h"
-#include "objects/base3d.h"
 #include "collision/collide.h"
 #include "collision/collquery.h"
+#include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
 #include "terrain.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "model/mesh.h"
-#include "effects/shading.h"
 #include "effects/light.h"
+#include "effects/shading.h"
+#include "model/mesh.h"
 #include "objects/registry.h"
 
 namespace {

@@ -21,23 +21,23 @@
 #include <string>
 #include <vector>
 
+#include "camera/traject.h"
 #include "character/entity.h"
 #include "character/movement.h"
+#include "collision/collide.h"
+#include "collision/collquery.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "datakit/movement.h"
-#include "terrain.h"
 #include "model/mesh.h"
-#include "world/framepass.h"
-#include "objects/objtype.h"
 #include "objects/base3d.h"
-#include "collision/collide.h"
-#include "collision/collquery.h"
+#include "objects/objtype.h"
 #include "objects/registry.h"
-#include "camera/traject.h"
+#include "terrain.h"
+#include "world/framepass.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "game/frame.h"
 #include "core/nztmath.h"
-#include "objects/base3d.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
+#include "game/frame.h"
+#include "objects/base3d.h"
 
 namespace {
 

@@ -19,11 +19,11 @@
 #include "datakit/mesh.h"
 #include "datakit/pack.h"
 #include "datakit/scene.h"
+#include "effects/rope.h"
 #include "objects/objtype.h"
+#include "objects/registry.h"
 #include "scene/scene.h"
 #include "time_reporter.h"
-#include "objects/registry.h"
-#include "effects/rope.h"
 
 namespace {
 

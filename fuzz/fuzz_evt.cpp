@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "scene/actions.h"
 #include "objects/base3d.h"
+#include "scene/actions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NztEventObject owner;

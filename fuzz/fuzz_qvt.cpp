@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/nztfile.h"
 #include "camera/traject.h"
+#include "core/nztfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > UINT32_MAX) return 0;

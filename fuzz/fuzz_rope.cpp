@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "game/frame.h"
 #include "core/nztfile.h"
+#include "effects/rope.h"
+#include "game/frame.h"
 #include "objects/base3d.h"
 #include "objects/objtype.h"
-#include "effects/rope.h"
 
 namespace {
 

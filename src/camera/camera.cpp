@@ -7,19 +7,19 @@
 #include <vector>
 
 #include "audio/sound.h"
+#include "camera/traject.h"
+#include "collision/collquery.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "objects/charlinks.h"
+#include "objects/events.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "platform/wincodes.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
-#include "objects/events.h"
-#include "collision/collquery.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
-#include "camera/traject.h"
-#include "objects/charlinks.h"
 
 CameraControlBlock CameraControl = {nullptr, nullptr, nullptr, -1,   {0.2f, 0.2f, 0.2f}, 20.0f,
                                     30.0f,   0.0f,    0.0f,    0.0f, {1, 1, 1, 1},       {1, 0, 1, 0}};

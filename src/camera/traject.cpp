@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "camera/camera.h"
 #include "core/binio.h"
 #include "core/frameclock.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "core/paths.h"
-#include "camera/camera.h"
 
 TrajectTableState TrajectTable;
 

@@ -11,8 +11,8 @@
 #include "character/entity.h"
 #include "character/movement.h"
 #include "character/moveutil.h"
-#include "model/anim.h"
 #include "collision/collquery.h"
+#include "model/anim.h"
 
 float EntityBodyHeight(const NztEntity* e);
 Vec3 EntityHandPoint(const NztEntity* e);

@@ -8,15 +8,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "camera/traject.h"
 #include "character/entity.h"
 #include "character/moveutil.h"
+#include "collision/collquery.h"
 #include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "collision/collquery.h"
 #include "objects/objtype.h"
-#include "camera/traject.h"
 
 // Of the movement code (character/probes.cpp).
 float EntityBodyHeight(const NztEntity* e);

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "character/movement.h"
 #include "character/moveutil.h"
 #include "core/input.h"
-#include "camera/camera.h"
 
 namespace {
 

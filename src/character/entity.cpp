@@ -9,20 +9,20 @@
 #include <cstring>
 #include <strings.h>
 
-#include "core/paths.h"
+#include "character/objeffects.h"
+#include "collision/collquery.h"
 #include "core/frameclock.h"
-#include "model/anim.h"
-#include "objects/attach.h"
-#include "model/mesh.h"
+#include "core/paths.h"
 #include "effects/meshdraw.h"
+#include "effects/shading.h"
+#include "model/anim.h"
+#include "model/mesh.h"
+#include "objects/attach.h"
+#include "objects/baseanim.h"
+#include "objects/charlinks.h"
 #include "objects/objtype.h"
 #include "objects/posing.h"
-#include "effects/shading.h"
 #include "render/renderstate.h"
-#include "objects/baseanim.h"
-#include "collision/collquery.h"
-#include "character/objeffects.h"
-#include "objects/charlinks.h"
 
 namespace {
 

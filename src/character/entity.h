@@ -18,8 +18,8 @@
 
 #include "character/entitylist.h"
 #include "character/movement.h"
-#include "objects/base3d.h"
 #include "collision/collquery.h"
+#include "objects/base3d.h"
 
 class NztEntity;
 struct NztTraject;

@@ -7,9 +7,9 @@
 #include "character/entity.h"
 #include "character/movement.h"
 #include "character/moveutil.h"
+#include "collision/collquery.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "collision/collquery.h"
 
 float EntityBodyHeight(const NztEntity* e);
 

@@ -6,17 +6,17 @@
 #include <cstring>
 
 #include "audio/sound.h"
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "character/spell.h"
 #include "core/frameclock.h"
+#include "effects/dynobject.h"
+#include "effects/sfx.h"
+#include "effects/thunder.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "camera/camera.h"
-#include "effects/dynobject.h"
 #include "objects/objtype.h"
-#include "effects/sfx.h"
-#include "effects/thunder.h"
 
 namespace {
 

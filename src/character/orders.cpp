@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "camera/traject.h"
 #include "character/animslots.h"
 #include "character/entity.h"
-#include "core/paths.h"
 #include "core/frameclock.h"
+#include "core/paths.h"
 #include "model/mesh.h"
 #include "objects/objtype.h"
-#include "camera/traject.h"
 
 using namespace animslot;
 

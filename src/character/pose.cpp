@@ -8,9 +8,9 @@
 #include "character/entity.h"
 #include "character/movement.h"
 #include "character/moveutil.h"
-#include "objects/attach.h"
-#include "model/mesh.h"
 #include "collision/collquery.h"
+#include "model/mesh.h"
+#include "objects/attach.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "character/entity.h"
 #include "character/movement.h"
 #include "character/moveutil.h"
-#include "model/mesh.h"
 #include "collision/collquery.h"
+#include "model/mesh.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "character/entity.h"
+#include "character/objeffects.h"
 #include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
 #include "objects/base3d.h"
-#include "character/objeffects.h"
 
 SpellSet Spells;
 NztEntity* SpellCaster = nullptr;

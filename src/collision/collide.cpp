@@ -6,14 +6,14 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "collision/collquery.h"
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/charlinks.h"
 #include "objects/objlookup.h"
 #include "objects/objtype.h"
-#include "objects/base3d.h"
 #include "objects/posing.h"
-#include "objects/charlinks.h"
-#include "collision/collquery.h"
 
 uint32_t CollideGridCellCount = 0;
 std::vector<CollideGridCell> CollideGridCells;

@@ -9,9 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "collision/collide.h"
 #include "core/paths.h"
 #include "objects/base3d.h"
-#include "collision/collide.h"
 #include "objects/objtype.h"
 #include "objects/posing.h"
 #include "objects/registry.h"

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "objects/base3d.h"
 #include "collision/collquery.h"
+#include "objects/base3d.h"
 
 class CNztCamera;
 class NztLight;

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "core/paths.h"
-#include "render/renderstate.h"
-#include "render/texture.h"
-#include "objects/eye.h"
 #include "effects/light.h"
+#include "objects/eye.h"
 #include "objects/objlookup.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
 
 NztGameLight** GameLightList = nullptr;
 uint32_t GameLightCount = 0;

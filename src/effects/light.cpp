@@ -6,13 +6,13 @@
 #include <cmath>
 
 #include "core/ownedlist.h"
-#include "render/renderstate.h"
-#include "render/texture.h"
-#include "objects/eye.h"
 #include "effects/dynobject.h"
 #include "effects/meshdraw.h"
+#include "objects/eye.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
 
 namespace {
 

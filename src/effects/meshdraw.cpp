@@ -7,12 +7,12 @@
 #include <cstdint>
 
 #include "core/config.h"
+#include "effects/shading.h"
 #include "model/mesh.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "objects/registry.h"
-#include "effects/shading.h"
 
 MeshDrawGlCalls MeshGl;
 

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <new>
 
+#include "collision/collquery.h"
 #include "core/binio.h"
 #include "core/frameclock.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "collision/collquery.h"
-#include "objects/objtype.h"
 #include "objects/charlinks.h"
+#include "objects/objtype.h"
 
 RopeSettingsRecord RopeSettings = {};
 RopeParticle RopeParticles[RopePoolSize];

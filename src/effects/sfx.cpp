@@ -7,16 +7,16 @@
 #include <cstring>
 
 #include "core/frameclock.h"
-#include "model/mesh.h"
 #include "core/paths.h"
-#include "render/renderstate.h"
-#include "render/visibility.h"
-#include "objects/eye.h"
 #include "effects/dynobject.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 #include "effects/sfxdef.h"
 #include "effects/thunder.h"
+#include "model/mesh.h"
+#include "objects/eye.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
+#include "render/renderstate.h"
+#include "render/visibility.h"
 
 NztSfx** SfxList = nullptr;
 uint32_t SfxCount = 0;

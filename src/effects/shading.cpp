@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "core/config.h"
-#include "model/mesh.h"
-#include "render/projection.h"
-#include "render/renderstate.h"
 #include "effects/light.h"
+#include "model/mesh.h"
 #include "objects/posing.h"
 #include "objects/registry.h"
 #include "objects/sun.h"
+#include "render/projection.h"
+#include "render/renderstate.h"
 
 namespace {
 

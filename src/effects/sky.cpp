@@ -10,22 +10,22 @@
 #include <cstring>
 #include <vector>
 
+#include "camera/camera.h"
 #include "core/binio.h"
 #include "core/frameclock.h"
 #include "core/paths.h"
+#include "effects/meshdraw.h"
+#include "effects/shading.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "effects/meshdraw.h"
+#include "objects/charlinks.h"
+#include "objects/events.h"
 #include "objects/objtype.h"
 #include "objects/posing.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "objects/events.h"
-#include "camera/camera.h"
-#include "effects/shading.h"
-#include "objects/charlinks.h"
 
 namespace {
 

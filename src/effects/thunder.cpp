@@ -7,11 +7,11 @@
 
 #include "core/frameclock.h"
 #include "core/paths.h"
-#include "render/renderstate.h"
 #include "effects/meshdraw.h"
-#include "objects/registry.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
+#include "objects/registry.h"
+#include "render/renderstate.h"
 
 NztThunder** ThunderList = nullptr;
 uint32_t ThunderCount = 0;

@@ -9,10 +9,10 @@
 #include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
-#include "render/renderstate.h"
-#include "render/texture.h"
 #include "objects/eye.h"
 #include "objects/registry.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
 
 NztTrail** TrailList = nullptr;
 uint32_t TrailCount = 0;

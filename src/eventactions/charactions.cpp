@@ -3,25 +3,25 @@
 #include <algorithm>
 #include <cstring>
 
+#include "camera/camera.h"
 #include "character/entity.h"
-#include "eventactions/eventactions.h"
+#include "character/objeffects.h"
 #include "character/spell.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "effects/dynobject.h"
+#include "effects/gamelight.h"
+#include "effects/light.h"
+#include "effects/trail.h"
+#include "eventactions/eventactions.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/actions.h"
 #include "objects/base3d.h"
-#include "camera/camera.h"
-#include "effects/dynobject.h"
 #include "objects/eventrecord.h"
-#include "effects/gamelight.h"
-#include "effects/light.h"
-#include "character/objeffects.h"
 #include "objects/objlookup.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "effects/trail.h"
 
 namespace {
 

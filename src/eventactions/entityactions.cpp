@@ -4,20 +4,20 @@
 #include <cmath>
 #include <cstring>
 
+#include "camera/traject.h"
 #include "character/entity.h"
-#include "eventactions/eventactions.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "effects/gamelight.h"
+#include "effects/light.h"
+#include "effects/sky.h"
+#include "eventactions/eventactions.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
 #include "objects/eventrecord.h"
-#include "effects/gamelight.h"
-#include "effects/light.h"
 #include "objects/objlookup.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "effects/sky.h"
-#include "camera/traject.h"
 #include "objects/userprop.h"
 
 namespace {

@@ -4,18 +4,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "camera/camera.h"
 #include "character/entity.h"
-#include "eventactions/eventactions.h"
+#include "collision/collide.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "effects/gamelight.h"
+#include "effects/light.h"
+#include "eventactions/eventactions.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "camera/camera.h"
-#include "collision/collide.h"
 #include "objects/eventrecord.h"
-#include "effects/gamelight.h"
-#include "effects/light.h"
 #include "objects/objlookup.h"
 #include "objects/objtype.h"
 #include "objects/triggers.h"

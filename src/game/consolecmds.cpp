@@ -12,16 +12,16 @@
 #include "audio/music.h"
 #include "character/entity.h"
 #include "core/config.h"
+#include "effects/sfx.h"
 #include "game/frame.h"
 #include "model/mesh.h"
-#include "objects/objtype.h"
 #include "net/netclient.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "platform/window.h"
 #include "ui/console.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "objects/registry.h"
-#include "effects/sfx.h"
 
 uint32_t ConsoleMusicOn = 1;
 

@@ -4,15 +4,15 @@
 #include "game/entry.h"
 #include "game/frame.h"
 #include "game/level.h"
-#include "platform/wincodes.h"
 #include "net/netclient.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/objlookup.h"
+#include "platform/wincodes.h"
 #include "scene/actions.h"
 #include "scene/entityactions.h"
 #include "ui/gameui.h"
 #include "ui/hudactions.h"
-#include "objects/actions.h"
-#include "objects/base3d.h"
-#include "objects/objlookup.h"
 
 namespace {
 

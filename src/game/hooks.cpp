@@ -1,18 +1,18 @@
 #include "game/hooks.h"
 
 #include "audio/music.h"
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "game/frame.h"
+#include "objects/events.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "ui/inventory.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
-#include "camera/camera.h"
-#include "objects/events.h"
 #include "world/framepass.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 
 namespace {
 

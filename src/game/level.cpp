@@ -5,18 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "collision/collide.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "objects/events.h"
+#include "objects/registry.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "scene/scene.h"
 #include "ui/gameui.h"
 #include "ui/textbox.h"
-#include "collision/collide.h"
-#include "objects/events.h"
 #include "world/framepass.h"
-#include "objects/registry.h"
 
 void* SceneSnapshot = nullptr;
 

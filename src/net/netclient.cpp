@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "core/frameclock.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "ui/console.h"
-#include "camera/camera.h"
 #include "objects/objtype.h"
+#include "ui/console.h"
 
 NetworkState Network;
 NetClientInterface* NetClient = nullptr;

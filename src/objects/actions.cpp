@@ -2,8 +2,8 @@
 
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "objects/objtype.h"
 #include "objects/objlookup.h"
+#include "objects/objtype.h"
 #include "objects/registry.h"
 #include "objects/triggers.h"
 

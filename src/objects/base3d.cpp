@@ -8,15 +8,15 @@
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "objects/attach.h"
+#include "objects/charlinks.h"
+#include "objects/eye.h"
 #include "objects/objtype.h"
+#include "objects/posing.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "render/visibility.h"
-#include "objects/eye.h"
-#include "objects/charlinks.h"
-#include "objects/posing.h"
 
 void (*ReleaseNetworkRecord)(RemotePlayerRecord* record) = nullptr;
 

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "core/frameclock.h"
-#include "objects/triggers.h"
 #include "objects/base3d.h"
+#include "objects/triggers.h"
 
 namespace {
 

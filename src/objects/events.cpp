@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "objects/objtype.h"
 #include "objects/actions.h"
-#include "objects/objlookup.h"
-#include "objects/triggers.h"
 #include "objects/charlinks.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
+#include "objects/triggers.h"
 
 namespace {
 

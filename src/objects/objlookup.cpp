@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "model/mesh.h"
-#include "objects/objtype.h"
 #include "objects/base3d.h"
+#include "objects/charlinks.h"
+#include "objects/objtype.h"
 #include "objects/registry.h"
 #include "objects/triggers.h"
-#include "objects/charlinks.h"
 
 int32_t (*RemoveItemFromInventoriesHook)(NztEventObject* object) = nullptr;
 void (*RemapObjectLinksHook)() = nullptr;

@@ -13,9 +13,9 @@
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
+#include "objects/charlinks.h"
 #include "objects/events.h"
 #include "objects/registry.h"
-#include "objects/charlinks.h"
 
 NztObjectType* ObjectTypeTable = nullptr;
 uint32_t ObjectTypeCount = 0;

@@ -11,11 +11,11 @@
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/attach.h"
-#include "render/renderstate.h"
 #include "objects/base3d.h"
-#include "objects/eye.h"
 #include "objects/collshape.h"
+#include "objects/eye.h"
 #include "objects/sun.h"
+#include "render/renderstate.h"
 
 namespace {
 

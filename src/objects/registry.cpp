@@ -7,15 +7,15 @@
 #include "core/frameclock.h"
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/charlinks.h"
+#include "objects/events.h"
+#include "objects/objtype.h"
+#include "objects/triggers.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "objects/events.h"
-#include "objects/objtype.h"
-#include "objects/triggers.h"
-#include "objects/base3d.h"
-#include "objects/charlinks.h"
 
 ObjectList ObjectRegistry;
 ObjectList EntityRegistry;

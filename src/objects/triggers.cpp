@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "core/nztmath.h"
+#include "objects/charlinks.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "objects/charlinks.h"
 
 NztEventTrigger** EventTriggerList = nullptr;
 uint32_t EventTriggerCount = 0;

@@ -11,22 +11,22 @@
 
 #include "audio/openal.h"
 #include "audio/sound.h"
+#include "camera/camera.h"
 #include "character/entity.h"
+#include "character/objeffects.h"
 #include "character/spell.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
 #include "platform/window.h"
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
-#include "objects/base3d.h"
-#include "camera/camera.h"
-#include "character/objeffects.h"
-#include "objects/objlookup.h"
-#include "objects/objtype.h"
 
 uint32_t PluginIntRandomIndex = 0;
 uint32_t PluginFloatRandomIndex = 0;

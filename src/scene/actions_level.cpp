@@ -6,15 +6,15 @@
 #include "audio/openal.h"
 #include "audio/sound.h"
 #include "character/entity.h"
+#include "collision/collide.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "objects/objtype.h"
+#include "effects/sky.h"
 #include "net/netclient.h"
+#include "objects/objtype.h"
 #include "scene/actions.h"
 #include "scene/sceneevents.h"
 #include "ui/menu.h"
-#include "collision/collide.h"
-#include "effects/sky.h"
 
 namespace {
 

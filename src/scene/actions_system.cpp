@@ -6,6 +6,7 @@
 #include "core/binio.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
+#include "objects/objlookup.h"
 #include "objects/objtype.h"
 #include "render/renderstate.h"
 #include "render/text.h"
@@ -16,7 +17,6 @@
 #include "ui/gameui.h"
 #include "ui/menu.h"
 #include "ui/textbox.h"
-#include "objects/objlookup.h"
 
 SceneActionHooks SceneActions;
 

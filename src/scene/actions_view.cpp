@@ -3,10 +3,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "camera/camera.h"
+#include "camera/traject.h"
 #include "character/entity.h"
 #include "core/input.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "effects/gamelight.h"
 #include "objects/objtype.h"
 #include "platform/cursor.h"
 #include "render/projection.h"
@@ -16,9 +19,6 @@
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
 #include "ui/video.h"
-#include "camera/camera.h"
-#include "effects/gamelight.h"
-#include "camera/traject.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "scene/entityactions.h"
 
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/eventrecord.h"
+#include "objects/objlookup.h"
 #include "render/renderstate.h"
 #include "ui/gameui.h"
 #include "ui/inventory.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/base3d.h"
-#include "objects/eventrecord.h"
-#include "objects/objlookup.h"
 
 void (*ImagePanelPointer)(int32_t* x, int32_t* y) = nullptr;
 

@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/counter.h"
-#include "ui/panel.h"
 #include "effects/gamelight.h"
 #include "effects/sky.h"
 #include "objects/userprop.h"
+#include "ui/counter.h"
+#include "ui/panel.h"
 
 class BinReader;
 class BinWriter;

@@ -8,19 +8,19 @@
 
 #include "character/entity.h"
 #include "core/binio.h"
+#include "effects/gamelight.h"
 #include "model/mesh.h"
+#include "objects/eventrecord.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
+#include "objects/triggers.h"
 #include "scene/sceneevents.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"
 #include "ui/inventory.h"
 #include "ui/menu.h"
-#include "objects/eventrecord.h"
-#include "effects/gamelight.h"
-#include "objects/objlookup.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
-#include "objects/triggers.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include "core/frameclock.h"
 #include "core/nztfile.h"
 #include "core/paths.h"
+#include "effects/sky.h"
+#include "objects/objtype.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "ui/gameui.h"
 #include "ui/uirecord.h"
 #include "ui/wnd.h"
-#include "objects/objtype.h"
-#include "effects/sky.h"
 
 NztCounter** CounterList = nullptr;
 int32_t CounterCount = 0;

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <strings.h>
 
+#include "camera/camera.h"
 #include "core/binio.h"
 #include "core/paths.h"
 #include "ui/gameui.h"
 #include "ui/uirecord.h"
 #include "ui/wnd.h"
-#include "camera/camera.h"
 
 NztGameMap** GameMapList = nullptr;
 int32_t GameMapCount = 0;

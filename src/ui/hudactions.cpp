@@ -9,16 +9,16 @@
 #include "audio/volume.h"
 #include "character/entity.h"
 #include "core/paths.h"
+#include "effects/sky.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
+#include "objects/objlookup.h"
 #include "render/renderstate.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"
 #include "ui/inventory.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/eventrecord.h"
-#include "objects/objlookup.h"
-#include "effects/sky.h"
 
 bool (*HudStartNetworkSession)(const char* host) = nullptr;
 

@@ -12,13 +12,13 @@
 #include "core/nztfile.h"
 #include "core/paths.h"
 #include "model/mesh.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "ui/gameui.h"
 #include "ui/uirecord.h"
 #include "ui/wnd.h"
-#include "objects/objlookup.h"
-#include "objects/objtype.h"
 
 NztInventory** InventoryList = nullptr;
 int32_t InventoryCount = 0;

@@ -5,11 +5,11 @@
 
 #include "audio/music.h"
 #include "audio/sound.h"
+#include "objects/actions.h"
+#include "objects/events.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/events.h"
 
 
 // Seven names of 256 bytes and five switches, as a scene stores the block.

@@ -7,22 +7,22 @@
 
 #include "character/entity.h"
 #include "core/frameclock.h"
+#include "model/mesh.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/events.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "model/mesh.h"
 #include "ui/counter.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"
 #include "ui/inventory.h"
 #include "ui/wnd.h"
 #include "world/scnobject.h"
-#include "objects/base3d.h"
-#include "objects/objtype.h"
-#include "objects/actions.h"
-#include "objects/events.h"
-#include "objects/registry.h"
 
 ImagePanelState PanelState;
 

@@ -10,12 +10,12 @@
 #include "core/frameclock.h"
 #include "core/nztfile.h"
 #include "core/pack.h"
+#include "objects/base3d.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
 #include "ui/wnd.h"
-#include "objects/base3d.h"
 
 GtxTableState GtxTable;
 TextBox TextBoxes[TextBoxCount];

@@ -9,7 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "camera/camera.h"
 #include "core/input.h"
+#include "effects/meshdraw.h"
+#include "model/mesh.h"
+#include "objects/attach.h"
+#include "objects/base3d.h"
+#include "objects/posing.h"
+#include "objects/registry.h"
 #include "platform/wincodes.h"
 #include "render/glext.h"
 #include "render/projection.h"
@@ -18,13 +25,6 @@
 #include "render/texture.h"
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
-#include "effects/meshdraw.h"
-#include "objects/posing.h"
-#include "model/mesh.h"
-#include "objects/attach.h"
-#include "objects/base3d.h"
-#include "camera/camera.h"
-#include "objects/registry.h"
 
 CNztWnd** WndList = nullptr;
 uint32_t WndCount = 0;

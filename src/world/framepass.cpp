@@ -2,19 +2,19 @@
 
 #include <utility>
 
+#include "effects/light.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
+#include "effects/sky.h"
+#include "objects/base3d.h"
+#include "objects/events.h"
+#include "objects/eye.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "objects/base3d.h"
-#include "objects/eye.h"
-#include "objects/events.h"
-#include "effects/light.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
-#include "effects/sfx.h"
-#include "effects/sfxdef.h"
-#include "effects/sky.h"
 
 void (*ObjectBarsDrawer)() = nullptr;
 uint32_t SceneFogSwitch = 0;

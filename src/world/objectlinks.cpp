@@ -5,21 +5,21 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/nztmath.h"
-#include "model/mesh.h"
-#include "objects/base3d.h"
 #include "camera/camera.h"
-#include "objects/charlinks.h"
+#include "core/nztmath.h"
 #include "effects/dynobject.h"
-#include "objects/events.h"
 #include "effects/light.h"
 #include "effects/meshdraw.h"
-#include "objects/objtype.h"
 #include "effects/rope.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
 #include "effects/thunder.h"
 #include "effects/trail.h"
+#include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/charlinks.h"
+#include "objects/events.h"
+#include "objects/objtype.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "effects/meshdraw.h"
+#include "effects/shading.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/attach.h"
-#include "effects/meshdraw.h"
 #include "objects/posing.h"
-#include "effects/shading.h"
 
 namespace {
 

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "camera/traject.h"
 #include "character/entity.h"
-#include "game/frame.h"
 #include "core/input.h"
 #include "core/nztmath.h"
+#include "game/frame.h"
 #include "model/mesh.h"
+#include "objects/objtype.h"
 #include "platform/wincodes.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
-#include "objects/objtype.h"
-#include "camera/traject.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "core/binio.h"
-#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/pack.h"
 #include "core/scratch.h"
 #include "datakit/pack.h"
 #include "datakit/traject.h"
-#include "camera/camera.h"
+#include "game/frame.h"
 
 namespace {
 

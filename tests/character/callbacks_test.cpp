@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "camera/traject.h"
 #include "character/entity.h"
 #include "character/fixture.h"
+#include "collision/collision_fixture.h"
+#include "collision/collquery.h"
 #include "datakit/moves.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "collision/collision_fixture.h"
-#include "collision/collquery.h"
 #include "objects/objtype.h"
-#include "camera/traject.h"
 
 namespace {
 

@@ -7,18 +7,18 @@
 
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/animslots.h"
 #include "character/entity.h"
-#include "fixture.h"
+#include "effects/dynobject.h"
 #include "effects/meshdraw.h"
 #include "effects/shading.h"
+#include "effects/thunder.h"
+#include "fixture.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
-#include "camera/camera.h"
-#include "effects/dynobject.h"
-#include "effects/thunder.h"
 
 namespace {
 

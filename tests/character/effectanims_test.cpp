@@ -11,15 +11,15 @@
 #include "audio/audio_fixture.h"
 #include "audio/openal.h"
 #include "audio/sound.h"
-#include "core/paths.h"
-#include "datakit/wav.h"
 #include "character/entity.h"
 #include "character/fixture.h"
 #include "character/objeffects.h"
 #include "character/spell.h"
+#include "core/paths.h"
+#include "datakit/wav.h"
+#include "effects/dynobject.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "effects/dynobject.h"
 
 namespace {
 

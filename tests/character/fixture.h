@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "character/entity.h"
+#include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
-#include "core/frameclock.h"
-#include "model/mesh.h"
 #include "effects/dynobject.h"
-#include "objects/objtype.h"
+#include "model/mesh.h"
 #include "model/temp_folder.h"
+#include "objects/objtype.h"
 #include "objects/registry.h"
 
 struct SentEvent {

@@ -12,24 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
+#include "camera/traject.h"
 #include "character/entity.h"
-#include "eventactions/eventactions.h"
 #include "character/movement.h"
+#include "collision/collide.h"
 #include "core/input.h"
 #include "datakit/movement.h"
 #include "datakit/moves.h"
+#include "eventactions/eventactions.h"
 #include "fixture.h"
 #include "model/anim.h"
 #include "model/mesh.h"
-#include "camera/camera.h"
 #include "objects/actions.h"
 #include "objects/attach.h"
 #include "objects/charlinks.h"
-#include "collision/collide.h"
 #include "objects/eventrecord.h"
-#include "world/framepass.h"
 #include "objects/registry.h"
-#include "camera/traject.h"
+#include "world/framepass.h"
 
 namespace {
 

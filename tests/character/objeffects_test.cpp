@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "character/spell.h"
+#include "effects/thunder.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "camera/camera.h"
-#include "effects/thunder.h"
 
 namespace {
 

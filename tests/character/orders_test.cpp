@@ -3,10 +3,10 @@
 
 #include <utility>
 
+#include "camera/traject.h"
 #include "character/entity.h"
 #include "fixture.h"
 #include "model/anim.h"
-#include "camera/traject.h"
 
 namespace {
 

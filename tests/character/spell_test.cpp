@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "core/paths.h"
 #include "datakit/datakit.h"
 #include "datakit/spell.h"
+#include "model/anim.h"
 #include "model/temp_folder.h"
 #include "objects/base3d.h"
 #include "objects/baseanim.h"
-#include "camera/camera.h"
-#include "model/anim.h"
 
 namespace {
 

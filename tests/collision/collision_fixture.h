@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "character/entity.h"
+#include "collision/collide.h"
+#include "collision/collquery.h"
 #include "core/paths.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "collision/collide.h"
-#include "collision/collquery.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "collision_fixture.h"
 #include "collision/collquery.h"
+#include "collision_fixture.h"
 
 namespace {
 

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "game/frame.h"
 #include "core/nztmath.h"
-#include "model/mesh.h"
 #include "effects/light.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
 #include "effects/sky.h"
+#include "game/frame.h"
+#include "model/mesh.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 
 namespace {
 

@@ -10,18 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "core/binio.h"
 #include "core/scratch.h"
 #include "datakit/gamelight.h"
 #include "datakit/image.h"
+#include "effects/light.h"
+#include "effects/lightworld.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "camera/camera.h"
-#include "effects/light.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
-#include "effects/lightworld.h"
 #include "support/gl_window.h"
 
 namespace {

@@ -8,13 +8,13 @@
 #include <cmath>
 #include <vector>
 
-#include "render/renderstate.h"
-#include "render/texture.h"
 #include "camera/camera.h"
+#include "effects/lightworld.h"
 #include "effects/meshdraw.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "effects/lightworld.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
 
 namespace {
 

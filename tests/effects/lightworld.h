@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "render/renderstate.h"
 #include "camera/camera.h"
 #include "effects/dynobject.h"
 #include "effects/gamelight.h"
 #include "effects/light.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
+#include "render/renderstate.h"
 
 class LightWorld : public ::testing::Test {
 protected:

@@ -13,16 +13,16 @@
 #include <vector>
 
 #include "core/config.h"
+#include "effects/light.h"
+#include "effects/shading.h"
 #include "model/mesh.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/glrecorder.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "effects/light.h"
-#include "objects/registry.h"
 #include "support/gl_window.h"
-#include "effects/shading.h"
 
 namespace {
 

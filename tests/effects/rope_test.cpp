@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "game/frame.h"
 #include "core/nztfile.h"
 #include "datakit/rope.h"
+#include "game/frame.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
 #include "objects/objtype.h"

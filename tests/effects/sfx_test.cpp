@@ -10,18 +10,18 @@
 #include <cstring>
 #include <vector>
 
-#include "game/frame.h"
-#include "core/nztmath.h"
-#include "model/mesh.h"
-#include "render/renderstate.h"
-#include "render/texture.h"
 #include "camera/camera.h"
+#include "core/nztmath.h"
 #include "effects/dynobject.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
 #include "effects/thunder.h"
+#include "game/frame.h"
+#include "model/mesh.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {

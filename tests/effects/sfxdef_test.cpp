@@ -18,8 +18,8 @@
 #include "core/scratch.h"
 #include "datakit/pack.h"
 #include "datakit/sfxdef.h"
-#include "render/texture.h"
 #include "effects/sfxdef.h"
+#include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {

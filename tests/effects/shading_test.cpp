@@ -9,12 +9,12 @@
 
 #include "core/config.h"
 #include "core/nztmath.h"
-#include "model/mesh.h"
-#include "render/projection.h"
-#include "render/renderstate.h"
 #include "effects/light.h"
+#include "model/mesh.h"
 #include "objects/posing.h"
 #include "objects/registry.h"
+#include "render/projection.h"
+#include "render/renderstate.h"
 
 namespace {
 

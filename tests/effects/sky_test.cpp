@@ -9,23 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "core/binio.h"
-#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "core/scratch.h"
 #include "datakit/envzone.h"
 #include "datakit/image.h"
 #include "datakit/mesh.h"
+#include "effects/shading.h"
+#include "game/frame.h"
 #include "model/mesh.h"
 #include "objects/objtype.h"
 #include "render/glext.h"
 #include "render/glrecorder.h"
 #include "render/projection.h"
 #include "render/texture.h"
-#include "camera/camera.h"
 #include "support/gl_window.h"
-#include "effects/shading.h"
 
 namespace {
 

@@ -5,18 +5,18 @@
 #include <algorithm>
 #include <vector>
 
+#include "camera/camera.h"
+#include "character/objeffects.h"
 #include "character/spell.h"
 #include "core/frameclock.h"
 #include "core/nztmath.h"
-#include "model/mesh.h"
-#include "objects/base3d.h"
-#include "camera/camera.h"
 #include "effects/dynobject.h"
-#include "character/objeffects.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
+#include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "support/sample_spells.h"
 
 namespace {

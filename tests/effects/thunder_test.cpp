@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
+#include "game/frame.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/renderstate.h"
 #include "render/texture.h"
-#include "objects/registry.h"
-#include "effects/sfx.h"
-#include "effects/sfxdef.h"
 #include "support/gl_window.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "model/mesh.h"
-#include "render/texture.h"
-#include "objects/registry.h"
 #include "effects/trail.h"
+#include "game/frame.h"
+#include "model/mesh.h"
+#include "objects/registry.h"
+#include "render/texture.h"
 
 namespace {
 

@@ -8,21 +8,21 @@
 #include <cstring>
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "character/fixture.h"
 #include "character/spell.h"
-#include "model/anim.h"
-#include "support/sample_spells.h"
-#include "model/mesh.h"
-#include "objects/actions.h"
-#include "camera/camera.h"
-#include "objects/eventrecord.h"
-#include "world/framepass.h"
 #include "effects/gamelight.h"
 #include "effects/light.h"
+#include "effects/trail.h"
+#include "model/anim.h"
+#include "model/mesh.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "effects/trail.h"
+#include "support/sample_spells.h"
+#include "world/framepass.h"
 
 namespace {
 

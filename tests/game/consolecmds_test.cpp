@@ -7,26 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
+#include "camera/camera.h"
+#include "character/entity.h"
 #include "character/fixture.h"
+#include "collision/collide.h"
+#include "core/config.h"
 #include "core/input.h"
 #include "datakit/movement.h"
-#include "camera/camera.h"
-#include "collision/collide.h"
-#include "character/entity.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
 #include "game/consolecmds.h"
-#include "world/framepass.h"
-#include "objects/objtype.h"
 #include "net/netclient.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "platform/enetclient.h"
 #include "platform/wincodes.h"
 #include "ui/console.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "objects/base3d.h"
-#include "objects/registry.h"
-#include "effects/sfx.h"
-#include "effects/sfxdef.h"
+#include "world/framepass.h"
 
 namespace {
 

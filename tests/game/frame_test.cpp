@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/input.h"
 #include "game/entry.h"
 #include "game/frame.h"
-#include "core/input.h"
+#include "objects/actions.h"
+#include "objects/eventrecord.h"
+#include "objects/events.h"
 #include "platform/timer.h"
 #include "platform/wincodes.h"
 #include "render/glext.h"
@@ -16,9 +19,6 @@
 #include "ui/console.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/eventrecord.h"
-#include "objects/events.h"
 
 namespace {
 

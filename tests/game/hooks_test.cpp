@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "audio/music.h"
+#include "camera/camera.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "game/frame.h"
-#include "ui/panel.h"
-#include "camera/camera.h"
-#include "world/framepass.h"
 #include "objects/registry.h"
+#include "ui/panel.h"
+#include "world/framepass.h"
 
 namespace {
 

@@ -7,17 +7,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "camera/traject.h"
 #include "character/entity.h"
 #include "character/fixture.h"
 #include "datakit/traject.h"
+#include "effects/meshdraw.h"
 #include "game/eventwiring.h"
 #include "objects/actions.h"
 #include "objects/eventrecord.h"
 #include "objects/events.h"
-#include "effects/meshdraw.h"
 #include "objects/objtype.h"
 #include "world/scnobject.h"
-#include "camera/traject.h"
 
 namespace {
 

@@ -18,19 +18,19 @@
 #include <vector>
 
 #include "character/entity.h"
-#include "game/frame.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
 #include "game/consolecmds.h"
+#include "game/frame.h"
 #include "model/anim.h"
 #include "model/animlib.h"
 #include "model/mesh.h"
 #include "net/netclient.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "platform/timer.h"
 #include "ui/console.h"
 #include "ui/wnd.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 
 namespace {
 

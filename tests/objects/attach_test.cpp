@@ -4,15 +4,15 @@
 #include <cmath>
 #include <vector>
 
+#include "collision/collquery.h"
+#include "effects/sfx.h"
+#include "effects/sfxdef.h"
 #include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/attach.h"
 #include "objects/base3d.h"
-#include "collision/collquery.h"
 #include "objects/posing.h"
-#include "effects/sfx.h"
-#include "effects/sfxdef.h"
 
 namespace {
 

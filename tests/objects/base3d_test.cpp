@@ -12,27 +12,27 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/entity.h"
-#include "game/frame.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
-#include "model/mesh.h"
-#include "net/netclient.h"
-#include "render/renderstate.h"
 #include "effects/dynobject.h"
-#include "objects/objtype.h"
-#include "objects/triggers.h"
-#include "ui/counter.h"
-#include "ui/gamemap.h"
-#include "ui/gameui.h"
-#include "ui/inventory.h"
-#include "camera/camera.h"
 #include "effects/gamelight.h"
 #include "effects/light.h"
 #include "effects/sfx.h"
 #include "effects/sky.h"
 #include "effects/thunder.h"
 #include "effects/trail.h"
+#include "game/frame.h"
+#include "model/mesh.h"
+#include "net/netclient.h"
+#include "objects/objtype.h"
+#include "objects/triggers.h"
+#include "render/renderstate.h"
+#include "ui/counter.h"
+#include "ui/gamemap.h"
+#include "ui/gameui.h"
+#include "ui/inventory.h"
 
 namespace {
 

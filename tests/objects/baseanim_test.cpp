@@ -6,11 +6,11 @@
 #include <cmath>
 #include <memory>
 
+#include "effects/trail.h"
 #include "game/frame.h"
 #include "model/anim.h"
 #include "model/mesh.h"
 #include "objects/base3d.h"
-#include "effects/trail.h"
 
 namespace {
 

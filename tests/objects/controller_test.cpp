@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "game/frame.h"
-#include "core/nztmath.h"
-#include "objects/triggers.h"
-#include "objects/base3d.h"
 #include "camera/camera.h"
+#include "core/nztmath.h"
+#include "game/frame.h"
+#include "objects/base3d.h"
+#include "objects/triggers.h"
 
 namespace {
 

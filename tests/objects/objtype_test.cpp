@@ -10,14 +10,14 @@
 #include "character/entity.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
-#include "model/mesh.h"
 #include "effects/dynobject.h"
+#include "effects/light.h"
+#include "model/mesh.h"
+#include "model/temp_folder.h"
+#include "net/netclient.h"
+#include "objects/base3d.h"
 #include "objects/objtype.h"
 #include "objects/registry.h"
-#include "net/netclient.h"
-#include "model/temp_folder.h"
-#include "objects/base3d.h"
-#include "effects/light.h"
 
 namespace {
 

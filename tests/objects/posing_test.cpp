@@ -7,15 +7,15 @@
 #include <utility>
 #include <vector>
 
-#include "game/frame.h"
-#include "model/anim.h"
-#include "model/mesh.h"
-#include "objects/posing.h"
-#include "render/renderstate.h"
-#include "objects/base3d.h"
 #include "camera/camera.h"
 #include "collision/collquery.h"
 #include "effects/shading.h"
+#include "game/frame.h"
+#include "model/anim.h"
+#include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/posing.h"
+#include "render/renderstate.h"
 
 namespace {
 

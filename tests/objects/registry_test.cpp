@@ -2,8 +2,8 @@
 // order, the depth sort, the order of the update and render passes with recording objects and
 // services, the camera-below-surface events, the picture overlay and the two pick queries.
 #include "effects/dynobject.h"
-#include "world/framepass.h"
 #include "objects/registry.h"
+#include "world/framepass.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +17,25 @@
 #include <tuple>
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/entity.h"
-#include "game/frame.h"
 #include "core/nztmath.h"
 #include "datakit/mesh.h"
-#include "model/mesh.h"
-#include "net/netclient.h"
-#include "render/glrecorder.h"
-#include "render/renderstate.h"
-#include "render/texture.h"
-#include "scene/scene.h"
-#include "objects/objtype.h"
-#include "objects/triggers.h"
-#include "objects/base3d.h"
-#include "camera/camera.h"
 #include "effects/light.h"
 #include "effects/sfx.h"
 #include "effects/sfxdef.h"
 #include "effects/thunder.h"
 #include "effects/trail.h"
+#include "game/frame.h"
+#include "model/mesh.h"
+#include "net/netclient.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
+#include "objects/triggers.h"
+#include "render/glrecorder.h"
+#include "render/renderstate.h"
+#include "render/texture.h"
+#include "scene/scene.h"
 
 namespace {
 

@@ -13,17 +13,17 @@
 #include "audio/openal.h"
 #include "audio/sound.h"
 #include "character/entity.h"
-#include "model/anim.h"
-#include "model/mesh.h"
-#include "objects/objtype.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/datakit.h"
 #include "datakit/wav.h"
+#include "model/anim.h"
+#include "model/mesh.h"
 #include "objects/base3d.h"
+#include "objects/objtype.h"
 #include "objects/registry.h"
-#include "world/scnobject.h"
 #include "objects/userprop.h"
+#include "world/scnobject.h"
 
 namespace {
 

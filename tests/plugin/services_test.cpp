@@ -8,19 +8,19 @@
 #include <vector>
 
 #include "audio/openal.h"
-#include "character/entity.h"
 #include "audio/sound.h"
+#include "camera/camera.h"
+#include "character/entity.h"
 #include "character/entity.h"
 #include "character/spell.h"
-#include "game/entry.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
+#include "game/entry.h"
 #include "model/mesh.h"
+#include "objects/base3d.h"
+#include "objects/objtype.h"
 #include "render/renderstate.h"
 #include "ui/screenmsg.h"
-#include "objects/base3d.h"
-#include "camera/camera.h"
-#include "objects/objtype.h"
 
 namespace {
 

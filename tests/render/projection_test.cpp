@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "glrecorder.h"
 #include "effects/sky.h"
+#include "glrecorder.h"
 
 using glrec::Call;
 using glrec::Calls;

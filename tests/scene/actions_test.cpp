@@ -8,16 +8,16 @@
 #include <vector>
 
 #include "audio/sound.h"
-#include "datakit/character.h"
+#include "camera/traject.h"
 #include "core/input.h"
+#include "datakit/character.h"
+#include "effects/light.h"
 #include "plugin/pluginhost.h"
 #include "render/renderstate.h"
 #include "scene_fixture.h"
 #include "ui/screenmsg.h"
 #include "ui/textbox.h"
 #include "world/framepass.h"
-#include "effects/light.h"
-#include "camera/traject.h"
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <string>
 
+#include "camera/traject.h"
+#include "collision/collision_fixture.h"
 #include "core/frameclock.h"
 #include "core/input.h"
 #include "game/frame.h"
@@ -20,8 +22,6 @@
 #include "scene_fixture.h"
 #include "support/gl_window.h"
 #include "ui/wnd.h"
-#include "collision/collision_fixture.h"
-#include "camera/traject.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <random>
 
+#include "collision/collide.h"
 #include "core/binio.h"
 #include "game/level.h"
 #include "scene_fixture.h"
-#include "collision/collide.h"
 #include "world/framepass.h"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include "core/scratch.h"
 #include "core/userreg.h"
+#include "objects/actions.h"
 #include "platform/shell.h"
 #include "scene/actions.h"
-#include "objects/actions.h"
 
 namespace {
 

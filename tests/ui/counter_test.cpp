@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "game/frame.h"
 #include "core/paths.h"
 #include "datakit/counter.h"
 #include "datakit/datakit.h"
+#include "effects/sky.h"
+#include "game/frame.h"
 #include "render/renderstate.h"
 #include "ui/gameui.h"
 #include "ui/user_folder.h"
 #include "ui/wnd.h"
-#include "effects/sky.h"
 
 namespace {
 

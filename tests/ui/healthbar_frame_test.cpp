@@ -7,16 +7,23 @@
 
 #include <vector>
 
+#include "camera/camera.h"
 #include "character/entity.h"
 #include "character/entitylist.h"
-#include "eventactions/eventactions.h"
 #include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
 #include "datakit/mesh.h"
+#include "eventactions/eventactions.h"
 #include "model/animlib.h"
 #include "model/mesh.h"
 #include "model/temp_folder.h"
+#include "objects/actions.h"
+#include "objects/base3d.h"
+#include "objects/eventrecord.h"
+#include "objects/events.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
@@ -25,14 +32,7 @@
 #include "support/gl_window.h"
 #include "ui/panel.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/base3d.h"
-#include "camera/camera.h"
-#include "objects/eventrecord.h"
-#include "objects/events.h"
 #include "world/framepass.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 
 namespace {
 

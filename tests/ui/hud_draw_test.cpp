@@ -16,16 +16,16 @@
 #include "core/paths.h"
 #include "datakit/image.h"
 #include "model/mesh.h"
-#include "ui/inventory.h"
+#include "objects/objtype.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
 #include "ui/gamemap.h"
 #include "ui/gameui.h"
+#include "ui/inventory.h"
 #include "ui/wnd.h"
 #include "ui/wnd_screen.h"
-#include "objects/objtype.h"
 #include "world/scnobject.h"
 
 namespace {

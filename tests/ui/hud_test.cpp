@@ -17,6 +17,9 @@
 #include "core/paths.h"
 #include "datakit/hud.h"
 #include "model/mesh.h"
+#include "objects/actions.h"
+#include "objects/objlookup.h"
+#include "objects/objtype.h"
 #include "platform/wincodes.h"
 #include "render/renderstate.h"
 #include "ui/counter.h"
@@ -28,9 +31,6 @@
 #include "ui/textbox.h"
 #include "ui/user_folder.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/objlookup.h"
-#include "objects/objtype.h"
 #include "world/scnobject.h"
 
 namespace {

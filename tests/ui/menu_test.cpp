@@ -8,12 +8,12 @@
 
 #include "audio/music.h"
 #include "audio/sound.h"
+#include "objects/actions.h"
+#include "objects/events.h"
 #include "platform/wincodes.h"
 #include "render/renderstate.h"
 #include "ui/menu.h"
 #include "ui/wnd.h"
-#include "objects/actions.h"
-#include "objects/events.h"
 
 namespace {
 

@@ -11,17 +11,17 @@
 #include <vector>
 
 #include "core/binio.h"
-#include "game/frame.h"
 #include "core/pack.h"
 #include "core/scratch.h"
 #include "datakit/gtx.h"
 #include "datakit/image.h"
 #include "datakit/pack.h"
+#include "game/frame.h"
+#include "objects/base3d.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
 #include "render/text.h"
 #include "render/texture.h"
-#include "objects/base3d.h"
 #include "support/gl_pixels.h"
 #include "support/gl_window.h"
 

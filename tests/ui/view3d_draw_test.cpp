@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera.h"
 #include "core/frameclock.h"
 #include "core/nztmath.h"
 #include "core/paths.h"
@@ -16,6 +17,8 @@
 #include "model/animlib.h"
 #include "model/mesh.h"
 #include "model/temp_folder.h"
+#include "objects/objtype.h"
+#include "objects/registry.h"
 #include "render/glext.h"
 #include "render/projection.h"
 #include "render/renderstate.h"
@@ -23,9 +26,6 @@
 #include "support/gl_pixels.h"
 #include "support/gl_window.h"
 #include "ui/wnd.h"
-#include "camera/camera.h"
-#include "objects/objtype.h"
-#include "objects/registry.h"
 #include "world/scnobject.h"
 
 namespace {

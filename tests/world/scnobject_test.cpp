@@ -8,14 +8,14 @@
 #include <cmath>
 #include <vector>
 
-#include "game/frame.h"
+#include "camera/camera.h"
 #include "core/nztmath.h"
+#include "effects/meshdraw.h"
+#include "game/frame.h"
 #include "model/mesh.h"
 #include "objects/attach.h"
 #include "render/glrecorder.h"
 #include "render/renderstate.h"
-#include "camera/camera.h"
-#include "effects/meshdraw.h"
 
 namespace {
 
