@@ -174,6 +174,29 @@ struct CellLayout {
     Vec3 lo, hi;
     float dx, dz;
 };
+// True when every triangle has a corner (here: all three, each a number) within every cell's test
+// box: x in [xLo[i], xHi[i]], y in [yLo, yHi], z in [zLo[k], zHi[k]], for every i and k; false for
+// an object without triangles.
+bool CornersInsideEveryTestBox(const std::vector<CollisionTriangle>& triangles, const std::vector<float>& xLo,
+                               const std::vector<float>& xHi, const std::vector<float>& zLo,
+                               const std::vector<float>& zHi, float yLo, float yHi) {
+    if (triangles.empty()) return false;
+    Vec3 lo = triangles[0].v[0], hi = lo;
+    for (const CollisionTriangle& tri : triangles) {
+        for (const Vec3& v : tri.v) {
+            if (!(v.x == v.x && v.y == v.y && v.z == v.z)) return false;
+            lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
+            hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
+        }
+    }
+    if (!(yLo <= lo.y && hi.y <= yHi)) return false;
+    for (size_t i = 0; i < xLo.size(); ++i)
+        if (!(xLo[i] <= lo.x && hi.x <= xHi[i])) return false;
+    for (size_t k = 0; k < zLo.size(); ++k)
+        if (!(zLo[k] <= lo.z && hi.z <= zHi[k])) return false;
+    return true;
+}
+
 CellLayout LayCells(const float box[6], uint32_t nx, uint32_t nz) {
     const Vec3 lo = Lower(box), hi = Upper(box);
     return {lo, hi, (hi.x - lo.x) / static_cast<float>(nx), (hi.z - lo.z) / static_cast<float>(nz)};
@@ -693,6 +716,32 @@ void NztCollideObject::BuildGrid() {
             w.zLo[k] = z0 + -CollisionCellMargin;
             w.zHi[k] = (z0 + dz) + CollisionCellMargin;
         }
+    }
+    // A small object (a character's box of a dozen triangles) often lies whole within the test box
+    // of every one of its cells, the margin being wider than the object. TriangleIntersectsBox takes
+    // a triangle with a corner inside the box at once, so then every cell lists every triangle, and
+    // the lists are written without the search below.
+    if (CornersInsideEveryTestBox(triangles, w.xLo, w.xHi, w.zLo, w.zHi, lo.y - CollisionCellMargin,
+                                  hi.y + CollisionCellMargin)) {
+        const uint32_t T = static_cast<uint32_t>(triangles.size());
+        gridEntries.resize(size_t(nx) * nz * T);
+        gridCells.resize(size_t(nx) * nz);
+        uint32_t c = 0;
+        for (uint32_t i = 0; i < nx; ++i) {
+            const float x0 = w.xAt[i];
+            float z0 = lo.z;
+            for (uint32_t k = 0; k < nz; ++k, z0 += dz, ++c) {
+                uint32_t* entries = gridEntries.data() + size_t(c) * T;
+                for (uint32_t t = 0; t < T; ++t) entries[t] = t;
+                CollisionCell& cell = gridCells[c];
+                cell.boxMin = {x0, lo.y, z0};
+                cell.boxMax = {x0 + dx, hi.y, z0 + dz};
+                cell.entries = {entries, T};
+                gridLookup[c] = static_cast<int32_t>(c);
+            }
+        }
+        gridCellCount = nx * nz;
+        return;
     }
     auto rising = [](const std::vector<float>& a, const std::vector<float>& b, float step) {
         return step >= 0.0f && std::is_sorted(a.begin(), a.end()) && std::is_sorted(b.begin(), b.end()) &&

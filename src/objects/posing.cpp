@@ -80,24 +80,6 @@ void CopyRest(NztMesh* mesh) {
     std::copy(mesh->Normals, mesh->Normals + n, mesh->PosedNormals);
 }
 
-// Step 4 of the bone loop: every posed vertex becomes M.v + Position, every normal M.n.
-void Place(NztMesh* mesh) {
-    const float* m = PlacementMatrix(mesh);
-    const float m0 = m[0], m1 = m[1], m2 = m[2], m3 = m[3], m4 = m[4], m5 = m[5], m6 = m[6], m7 = m[7],
-                m8 = m[8];
-    const Vec3 t = *mesh->Position;
-    Vec3* v = mesh->PosedVertices;
-    Vec3* nrm = mesh->PosedNormals;
-    for (uint32_t i = 0, n = mesh->VertexCount; i < n; ++i) {
-        const Vec3 p = v[i];
-        v[i] = {m0 * p.x + m3 * p.y + m6 * p.z + t.x, m1 * p.x + m4 * p.y + m7 * p.z + t.y,
-                m2 * p.x + m5 * p.y + m8 * p.z + t.z};
-        const Vec3 q = nrm[i];
-        nrm[i] = {m0 * q.x + m3 * q.y + m6 * q.z, m1 * q.x + m4 * q.y + m7 * q.z,
-                  m2 * q.x + m5 * q.y + m8 * q.z};
-    }
-}
-
 // The bone fields of the mesh for bone b with key k, its pivot from the partly posed vertices.
 void SetBoneFields(NztMesh* mesh, const NztMeshBone& bone, const NztBoneKey& k) {
     mesh->BonePivot = mesh->PosedVertices[bone.Pivot];
@@ -626,6 +608,28 @@ ActiveSkinPass& CurrentSkinPass() {
         }
     }
     return active;
+}
+
+// Step 4 of the bone loop: every posed vertex becomes M.v + Position, every normal M.n. This is the
+// arithmetic of the kernel's vertex pass with the map (M, Position, M), so the pass in use does it,
+// eight vertices at a time; it reads and writes different arrays, so the model-space pose is copied
+// aside first.
+void Place(NztMesh* mesh) {
+    const uint32_t n = mesh->VertexCount;
+    if (n == 0) return;
+    const float* m = PlacementMatrix(mesh);
+    const Vec3 t = *mesh->Position;
+    float map[21];
+    std::copy(m, m + 9, map);
+    map[9] = t.x;
+    map[10] = t.y;
+    map[11] = t.z;
+    std::copy(m, m + 9, map + 12);
+    static std::vector<Vec3> points, normals;
+    points.assign(mesh->PosedVertices, mesh->PosedVertices + n);
+    normals.assign(mesh->PosedNormals, mesh->PosedNormals + n);
+    CurrentSkinPass().pass(&points[0].x, &normals[0].x, &mesh->PosedVertices[0].x, &mesh->PosedNormals[0].x, n,
+                           map);
 }
 
 // Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
