@@ -533,6 +533,31 @@ void SkinPassPlain(QV_SKIN_PASS_ARGS) {
 #endif
 }
 
+// Placing a posed mesh where it lies: M.v + t for every vertex, M.n for every normal, with the map
+// packed as for the vertex pass (point matrix, offset, normal matrix). The lanes read a block of
+// eight vertices whole before they write it back, and a lone vertex is read before it is written,
+// so the pass runs over the one array, without the promise that input and output do not overlap.
+using PlacePassFunction = void (*)(float* points, float* normals, uint32_t count, const float* m);
+
+void PlacePassPlain(float* points, float* normals, uint32_t count, const float* m) {
+    for (size_t i = 0; i < count; ++i)
+        SkinOneVertex(m, points + 3 * i, normals + 3 * i, points + 3 * i, normals + 3 * i);
+}
+
+[[gnu::always_inline]] inline void PlaceLanePass(float* points, float* normals, uint32_t count, const float* m) {
+    size_t i = 0;
+    if (count >= 8) {
+        SkinMatrixLanes point, normal;
+        FillSkinLanes(m, 12, &point);
+        FillSkinLanes(m + 12, 9, &normal);
+        for (; i + 8 <= count; i += 8) {
+            SkinEightVertices<true>(points + 3 * i, points + 3 * i, point);
+            SkinEightVertices<false>(normals + 3 * i, normals + 3 * i, normal);
+        }
+    }
+    for (; i < count; ++i) SkinOneVertex(m, points + 3 * i, normals + 3 * i, points + 3 * i, normals + 3 * i);
+}
+
 #if defined(__x86_64__)
 #define QV_SKIN_AVX2 "avx2,fma,bmi,bmi2"
 #define QV_SKIN_AVX512 QV_SKIN_AVX2 ",avx512f,avx512vl,avx512bw,avx512dq,avx512cd"
@@ -545,6 +570,14 @@ __attribute__((target(QV_SKIN_AVX512))) void SkinPassAvx512(QV_SKIN_PASS_ARGS) {
 #else
     SkinPlainPass(rest, restNormals, out, outNormals, count, m);
 #endif
+}
+__attribute__((target(QV_SKIN_AVX2))) void PlacePassAvx2(float* points, float* normals, uint32_t count,
+                                                        const float* m) {
+    PlaceLanePass(points, normals, count, m);
+}
+__attribute__((target(QV_SKIN_AVX512))) void PlacePassAvx512(float* points, float* normals, uint32_t count,
+                                                            const float* m) {
+    PlaceLanePass(points, normals, count, m);
 }
 
 bool CpuRuns(SkinKernel kernel) {
@@ -575,12 +608,27 @@ SkinPassFunction PassOf(SkinKernel kernel) {
     }
     return SkinPassPlain;
 }
+
+PlacePassFunction PlacePassOf(SkinKernel kernel) {
+    switch (kernel) {
+        case SkinKernel::Avx2:
+            return PlacePassAvx2;
+        case SkinKernel::Avx512:
+            return PlacePassAvx512;
+        case SkinKernel::Plain:
+            break;
+    }
+    return PlacePassPlain;
+}
 #else
 bool CpuRuns(SkinKernel kernel) {
     return kernel == SkinKernel::Plain;
 }
 SkinPassFunction PassOf(SkinKernel) {
     return SkinPassPlain;
+}
+PlacePassFunction PlacePassOf(SkinKernel) {
+    return PlacePassPlain;
 }
 #endif
 #undef QV_SKIN_PASS_ARGS
@@ -595,6 +643,7 @@ struct ActiveSkinPass {
     bool chosen = false;
     SkinKernel kernel = SkinKernel::Plain;
     SkinPassFunction pass = SkinPassPlain;
+    PlacePassFunction place = PlacePassPlain;
 };
 ActiveSkinPass& CurrentSkinPass() {
     static ActiveSkinPass active;
@@ -604,16 +653,16 @@ ActiveSkinPass& CurrentSkinPass() {
             if (!CpuRuns(k)) continue;
             active.kernel = k;
             active.pass = PassOf(k);
+            active.place = PlacePassOf(k);
             break;
         }
     }
     return active;
 }
 
-// Step 4 of the bone loop: every posed vertex becomes M.v + Position, every normal M.n. This is the
-// arithmetic of the kernel's vertex pass with the map (M, Position, M), so the pass in use does it,
-// eight vertices at a time; it reads and writes different arrays, so the model-space pose is copied
-// aside first.
+// Step 4 of the bone loop: every posed vertex becomes M.v + Position, every normal M.n: the
+// arithmetic of the kernel's vertex pass with the map (M, Position, M), run in place by the place
+// pass of the kernel in use, eight vertices at a time.
 void Place(NztMesh* mesh) {
     const uint32_t n = mesh->VertexCount;
     if (n == 0) return;
@@ -625,11 +674,7 @@ void Place(NztMesh* mesh) {
     map[10] = t.y;
     map[11] = t.z;
     std::copy(m, m + 9, map + 12);
-    static std::vector<Vec3> points, normals;
-    points.assign(mesh->PosedVertices, mesh->PosedVertices + n);
-    normals.assign(mesh->PosedNormals, mesh->PosedNormals + n);
-    CurrentSkinPass().pass(&points[0].x, &normals[0].x, &mesh->PosedVertices[0].x, &mesh->PosedNormals[0].x, n,
-                           map);
+    CurrentSkinPass().place(&mesh->PosedVertices[0].x, &mesh->PosedNormals[0].x, n, map);
 }
 
 // Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
@@ -873,6 +918,7 @@ bool SelectSkinKernel(SkinKernel kernel) {
     ActiveSkinPass& active = CurrentSkinPass();
     active.kernel = kernel;
     active.pass = PassOf(kernel);
+    active.place = PlacePassOf(kernel);
     return true;
 }
 
