@@ -472,11 +472,10 @@ void SkinOneVertex(const float* m, const float* in, const float* inN, float* out
 }
 
 // count vertices through the packed map m (21 floats: point matrix, offset, normal matrix):
-// blocks of eight, then the rest one by one.
-[[gnu::always_inline]] inline void SkinLanePass(const float* __restrict rest,
-                                                const float* __restrict restNormals, float* __restrict out,
-                                                float* __restrict outNormals, uint32_t count,
-                                                const float* __restrict m) {
+// blocks of eight, then the rest one by one. The output may be the input itself: a block of eight
+// is read whole before it is written back, and a lone vertex is read before it is written.
+[[gnu::always_inline]] inline void LanePass(const float* rest, const float* restNormals, float* out,
+                                            float* outNormals, uint32_t count, const float* m) {
     size_t i = 0;
     if (count >= 8) {
         SkinMatrixLanes point, normal;
@@ -489,6 +488,13 @@ void SkinOneVertex(const float* m, const float* in, const float* inN, float* out
     }
     for (; i < count; ++i)
         SkinOneVertex(m, rest + 3 * i, restNormals + 3 * i, out + 3 * i, outNormals + 3 * i);
+}
+
+[[gnu::always_inline]] inline void SkinLanePass(const float* __restrict rest,
+                                                const float* __restrict restNormals, float* __restrict out,
+                                                float* __restrict outNormals, uint32_t count,
+                                                const float* __restrict m) {
+    LanePass(rest, restNormals, out, outNormals, count, m);
 }
 
 #if !defined(__clang__)
@@ -534,28 +540,13 @@ void SkinPassPlain(QV_SKIN_PASS_ARGS) {
 }
 
 // Placing a posed mesh where it lies: M.v + t for every vertex, M.n for every normal, with the map
-// packed as for the vertex pass (point matrix, offset, normal matrix). The lanes read a block of
-// eight vertices whole before they write it back, and a lone vertex is read before it is written,
-// so the pass runs over the one array, without the promise that input and output do not overlap.
+// packed as for the vertex pass (point matrix, offset, normal matrix), over the one array: the
+// lanes form runs in place (LanePass), without the promise that input and output do not overlap.
 using PlacePassFunction = void (*)(float* points, float* normals, uint32_t count, const float* m);
 
 void PlacePassPlain(float* points, float* normals, uint32_t count, const float* m) {
     for (size_t i = 0; i < count; ++i)
         SkinOneVertex(m, points + 3 * i, normals + 3 * i, points + 3 * i, normals + 3 * i);
-}
-
-[[gnu::always_inline]] inline void PlaceLanePass(float* points, float* normals, uint32_t count, const float* m) {
-    size_t i = 0;
-    if (count >= 8) {
-        SkinMatrixLanes point, normal;
-        FillSkinLanes(m, 12, &point);
-        FillSkinLanes(m + 12, 9, &normal);
-        for (; i + 8 <= count; i += 8) {
-            SkinEightVertices<true>(points + 3 * i, points + 3 * i, point);
-            SkinEightVertices<false>(normals + 3 * i, normals + 3 * i, normal);
-        }
-    }
-    for (; i < count; ++i) SkinOneVertex(m, points + 3 * i, normals + 3 * i, points + 3 * i, normals + 3 * i);
 }
 
 #if defined(__x86_64__)
@@ -573,11 +564,11 @@ __attribute__((target(QV_SKIN_AVX512))) void SkinPassAvx512(QV_SKIN_PASS_ARGS) {
 }
 __attribute__((target(QV_SKIN_AVX2))) void PlacePassAvx2(float* points, float* normals, uint32_t count,
                                                         const float* m) {
-    PlaceLanePass(points, normals, count, m);
+    LanePass(points, normals, points, normals, count, m);
 }
 __attribute__((target(QV_SKIN_AVX512))) void PlacePassAvx512(float* points, float* normals, uint32_t count,
                                                             const float* m) {
-    PlaceLanePass(points, normals, count, m);
+    LanePass(points, normals, points, normals, count, m);
 }
 
 bool CpuRuns(SkinKernel kernel) {
