@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -80,14 +81,19 @@ void CopyRest(NztMesh* mesh) {
     std::copy(mesh->Normals, mesh->Normals + n, mesh->PosedNormals);
 }
 
-// The bone fields of the mesh for bone b with key k, its pivot from the partly posed vertices.
-void SetBoneFields(NztMesh* mesh, const NztMeshBone& bone, const NztBoneKey& k) {
-    mesh->BonePivot = mesh->PosedVertices[bone.Pivot];
+// The bone fields of the mesh for a bone with key k turned about piv.
+void SetPoseBoneFields(NztMesh* mesh, const NztBoneKey& k, const Vec3& piv) {
+    mesh->BonePivot = piv;
     mesh->BoneTranslation = k.Translation;
     mesh->BoneScale = k.Scale;
     mesh->OwnBoneRotation = k.Rotation;
     mesh->BoneRotation = &mesh->OwnBoneRotation;
     QuatToMeshMatrix(mesh);
+}
+
+// The bone fields of the mesh for bone b with key k, its pivot from the partly posed vertices.
+void SetBoneFields(NztMesh* mesh, const NztMeshBone& bone, const NztBoneKey& k) {
+    SetPoseBoneFields(mesh, k, mesh->PosedVertices[bone.Pivot]);
 }
 
 // Steps 2 and 3 of the bone loop over bones n - 1 .. 0. With extraAware (HasBones 1), a HasExtra
@@ -239,6 +245,28 @@ bool KeyMatches(const SkinPlanKey& key, const NztMesh* mesh, uint32_t n, bool ex
     return true;
 }
 
+// A model-space pose kept for the next mesh of the type posed on the same keys (a crowd on one
+// frame of one animation): what it was made from, the keys bit for bit and the rest arrays (where
+// they live: like the bone lists, they are filled when a mesh loads and replaced whole); the maps
+// packed for the vertex pass and, within the budget, the posed vertices and normals;
+// and what the making left in the mesh's bone fields (the last bone turned, -1 for none, and its
+// pivot).
+struct SkinPoseMemo {
+    std::vector<NztBoneKey> keys;
+    const Vec3* rest = nullptr;
+    const Vec3* restNormals = nullptr;
+    std::vector<float> packed;
+    std::vector<Vec3> vertices, normals;  // empty: not kept
+    int32_t lastBone = -1;
+    Vec3 lastPivot{0.0f, 0.0f, 0.0f};
+};
+
+// Poses a grouping keeps, found by where their keys live (all are dropped when more are asked), and
+// the bytes of posed vertices and normals all groupings may keep between them.
+constexpr size_t kSkinPoseMemos = 256;
+constexpr size_t kSkinPoseBytes = size_t{16} << 20;
+size_t KeptPoseBytes = 0;
+
 // One grouping of a LOD's vertices, for one way of reading HasExtra bones.
 struct SkinGrouping {
     SkinPlanKey key;
@@ -250,6 +278,20 @@ struct SkinGrouping {
     // Scratch of one posing.
     std::vector<SkinAffine> stepMaps, groupMaps;
     std::vector<float> packed;  // 21 floats a group: point matrix, offset, normal matrix
+    std::vector<SkinPoseMemo> poses;
+    std::unordered_map<const NztBoneKey*, uint32_t> poseAt;
+    size_t poseBytes = 0;  // of the kept vertices and normals
+
+    SkinGrouping() = default;
+    SkinGrouping(const SkinGrouping&) = delete;
+    SkinGrouping& operator=(const SkinGrouping&) = delete;
+    ~SkinGrouping() { ForgetPoses(); }
+    void ForgetPoses() {
+        poses.clear();
+        poseAt.clear();
+        KeptPoseBytes -= poseBytes;
+        poseBytes = 0;
+    }
 };
 
 }  // namespace
@@ -668,14 +710,15 @@ void Place(NztMesh* mesh) {
     CurrentSkinPass().place(&mesh->PosedVertices[0].x, &mesh->PosedNormals[0].x, n, map);
 }
 
-// Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
-// vertices; with place null the result stays in model space.
-void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extraAware, const float* place,
-                    const Vec3* t) {
-    SkinGrouping& plan = *BuildSkinPlan(mesh, keys ? n : 0, extraAware);
+// The maps of one pose into plan.packed: a map per step, bones from the last to the first, each
+// pivot moved by the steps its vertex took before that bone; then a map per group through the trie
+// from the placement (place, t) at its root (identity when place is null), a parent before its
+// children. Returns the last bone turned (-1: none) and its pivot: the step-by-step kernel leaves
+// the mesh's bone fields set for that bone.
+int32_t MakePoseMaps(SkinGrouping& plan, NztMesh* mesh, const NztBoneKey* keys, const float* place, const Vec3* t,
+                     Vec3* lastPivot) {
     const Vec3* rest = mesh->Vertices;
-    // Step maps, the bones from the last to the first, each pivot moved by the steps its vertex
-    // took before that bone.
+    int32_t last = -1;
     for (size_t s = 0; s < plan.steps.size();) {
         const uint32_t b = plan.steps[s].bone;
         const NztMeshBone& bone = mesh->Bones[b];
@@ -693,17 +736,10 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
         for (; s < plan.steps.size() && plan.steps[s].bone == b; ++s)
             plan.stepMaps[s] = identity ? SkinAffine{} : StepMap(plan.steps[s], k, piv);
         if (!identity) {
-            // The bone fields are left as the step-by-step kernel leaves them: the last bone applied.
-            mesh->BonePivot = piv;
-            mesh->BoneTranslation = k.Translation;
-            mesh->BoneScale = k.Scale;
-            mesh->OwnBoneRotation = k.Rotation;
-            mesh->BoneRotation = &mesh->OwnBoneRotation;
-            QuatToMeshMatrix(mesh);
+            last = static_cast<int32_t>(b);
+            *lastPivot = piv;
         }
     }
-    // Group maps through the trie from the placement at its root (a parent is made before its
-    // children).
     SkinAffine& root = plan.groupMaps[0];
     root = SkinAffine{};
     if (place) {
@@ -713,8 +749,6 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
     }
     for (size_t g = 1; g < plan.groupMaps.size(); ++g)
         plan.groupMaps[g] = Compose(plan.groupMaps[plan.parent[g]], plan.stepMaps[plan.step[g]]);
-    if (mesh->VertexCount == 0) return;
-    // One map per group, packed as the vertex pass reads it.
     plan.packed.resize(plan.groupMaps.size() * 21);
     for (size_t g = 0; g < plan.groupMaps.size(); ++g) {
         const SkinAffine& m = plan.groupMaps[g];
@@ -723,15 +757,80 @@ void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extr
         packed[9] = m.c.x, packed[10] = m.c.y, packed[11] = m.c.z;
         std::copy(m.n, m.n + 9, packed + 12);
     }
+    return last;
+}
+
+// The vertex pass of a pose: every run through its group's map of maps.
+void RunVertexPass(const SkinGrouping& plan, NztMesh* mesh, const float* maps) {
     const SkinPassFunction pass = CurrentSkinPass().pass;
-    const float* restF = &rest->x;
+    const float* restF = &mesh->Vertices->x;
     const float* restN = &mesh->Normals->x;
     float* out = &mesh->PosedVertices->x;
     float* outN = &mesh->PosedNormals->x;
     for (const SkinRun& run : plan.runs) {
         const size_t o = size_t{run.first} * 3;
-        pass(restF + o, restN + o, out + o, outN + o, run.count, &plan.packed[size_t{run.group} * 21]);
+        pass(restF + o, restN + o, out + o, outN + o, run.count, maps + size_t{run.group} * 21);
     }
+}
+
+// The model-space pose on keys, with the bone fields as the step-by-step kernel leaves them: that
+// kept from an earlier posing on the same keys and rest arrays, else made now and kept.
+void PoseOnKeptKeys(SkinGrouping& plan, NztMesh* mesh, const NztBoneKey* keys, uint32_t n) {
+    static_assert(std::is_trivially_copyable_v<NztBoneKey> && sizeof(NztBoneKey) == 13 * sizeof(float),
+                  "poses are told apart by the bytes of their keys");
+    const uint32_t count = mesh->VertexCount;
+    auto found = plan.poseAt.find(keys);
+    SkinPoseMemo* memo = found == plan.poseAt.end() ? nullptr : &plan.poses[found->second];
+    if (memo && memo->rest == mesh->Vertices && memo->restNormals == mesh->Normals && memo->keys.size() == n &&
+        std::memcmp(memo->keys.data(), keys, n * sizeof(NztBoneKey)) == 0) {
+        if (memo->lastBone >= 0) SetPoseBoneFields(mesh, keys[memo->lastBone], memo->lastPivot);
+        if (count == 0) return;
+        if (memo->vertices.size() == count) {
+            std::copy(memo->vertices.begin(), memo->vertices.end(), mesh->PosedVertices);
+            std::copy(memo->normals.begin(), memo->normals.end(), mesh->PosedNormals);
+            return;
+        }
+        RunVertexPass(plan, mesh, memo->packed.data());
+    } else {
+        Vec3 lastPivot{0.0f, 0.0f, 0.0f};
+        const int32_t last = MakePoseMaps(plan, mesh, keys, nullptr, nullptr, &lastPivot);
+        if (count != 0) RunVertexPass(plan, mesh, plan.packed.data());
+        if (!memo) {
+            if (plan.poses.size() == kSkinPoseMemos) plan.ForgetPoses();
+            plan.poseAt.emplace(keys, static_cast<uint32_t>(plan.poses.size()));
+            memo = &plan.poses.emplace_back();
+        }
+        const size_t dropped = 2 * memo->vertices.size() * sizeof(Vec3);
+        plan.poseBytes -= dropped;
+        KeptPoseBytes -= dropped;
+        memo->vertices.clear();
+        memo->normals.clear();
+        memo->keys.assign(keys, keys + n);
+        memo->rest = mesh->Vertices;
+        memo->restNormals = mesh->Normals;
+        memo->packed = plan.packed;
+        memo->lastBone = last;
+        memo->lastPivot = lastPivot;
+    }
+    // Kept once posed, while the budget allows.
+    const size_t bytes = 2 * size_t{count} * sizeof(Vec3);
+    if (count == 0 || KeptPoseBytes + bytes > kSkinPoseBytes) return;
+    memo->vertices.assign(mesh->PosedVertices, mesh->PosedVertices + count);
+    memo->normals.assign(mesh->PosedNormals, mesh->PosedNormals + count);
+    plan.poseBytes += bytes;
+    KeptPoseBytes += bytes;
+}
+
+// Rest pose, the first n bones with keys and the placement (place, t) in one pass over the
+// vertices; with place null the result stays in model space.
+void SkinSinglePass(NztMesh* mesh, const NztBoneKey* keys, uint32_t n, bool extraAware, const float* place,
+                    const Vec3* t) {
+    SkinGrouping& plan = *BuildSkinPlan(mesh, keys ? n : 0, extraAware);
+    if (place == nullptr && keys != nullptr) return PoseOnKeptKeys(plan, mesh, keys, n);
+    Vec3 lastPivot;
+    const int32_t last = MakePoseMaps(plan, mesh, keys, place, t, &lastPivot);
+    if (last >= 0) SetPoseBoneFields(mesh, keys[last], lastPivot);
+    if (mesh->VertexCount != 0) RunVertexPass(plan, mesh, plan.packed.data());
 }
 
 enum class Secondary { None, Plain, WithChain };

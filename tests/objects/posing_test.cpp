@@ -720,4 +720,173 @@ TEST_F(Posing, LocalEntitiesLockAxesScaleByTheFrameTimeAndRide) {
     }
 }
 
+
+// A pose is kept for the next mesh posed on the same keys, and must never outlive what it was made
+// from: keys changed in place (a reloaded animation in the same memory), rest arrays replaced, and
+// more poses than are kept; each posing is checked against the plain form.
+TEST_F(Posing, KeptPosesFollowKeysChangedInPlaceAndRestArraysReplaced) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    constexpr uint32_t kVertices = 21, kBones = 3, kFrames = 300;
+    std::vector<Vec3> rest(kVertices);
+    for (Vec3& v : rest) v = {unit(random) * 4, unit(random) * 4, unit(random) * 4};
+    Rig rig(rest, kBones);
+    for (uint32_t b = 0; b < kBones; ++b) {
+        std::vector<std::pair<uint32_t, float>> list;
+        for (uint32_t v = b * 5; v < kVertices; ++v) list.push_back({v, v % 4 == 0 ? 0.5f : 1.0f});
+        rig.SetBone(b, b * 5 + 1, list);
+    }
+    NztAnim anim;
+    anim.AllocFrames(kBones, kFrames);
+    auto fill = [&](uint32_t f) {
+        for (uint32_t b = 0; b < kBones; ++b) {
+            const Vec3 axis{unit(random), unit(random), unit(random)};
+            anim.Frames[f].Keys[b].Rotation = Turn(axis * (1.0f / std::sqrt(Dot(axis, axis))), unit(random));
+            anim.Frames[f].Keys[b].Translation = {unit(random), unit(random), unit(random)};
+        }
+    };
+    for (uint32_t f = 0; f < kFrames; ++f) fill(f);
+    BindAnimToMesh(&anim, &rig.mesh);
+    auto check = [&](uint32_t f, const char* phase) {
+        SCOPED_TRACE(::testing::Message() << phase << ", frame " << f);
+        rig.position = rig.previous = {0, 0, 0};
+        PoseMeshBonesReference(&rig.mesh, anim.Frames[f].Keys, kBones);
+        const std::vector<Vec3> want = rig.posed;
+        const std::vector<Vec3> wantNormals = rig.normals;
+        rig.mesh.Frame = f;
+        SkinLocalEntityMesh(&rig.mesh);
+        for (uint32_t i = 0; i < kVertices; ++i) {
+            ASSERT_LE(Largest(rig.posed[i] - want[i]), 1e-4f) << "vertex " << i;
+            ASSERT_LE(Largest(rig.normals[i] - wantNormals[i]), 1e-5f) << "normal " << i;
+        }
+    };
+    check(0, "first posing");
+    check(0, "the same keys again");
+    fill(0);
+    check(0, "keys changed in place");
+    {
+        // New arrays, made while the old ones still stand, so that they lie elsewhere.
+        std::vector<Vec3> vertices = rig.mesh.Lods[0].Vertices, normals = rig.mesh.Lods[0].Normals;
+        vertices[6] = vertices[6] + Vec3{0.5f, -2.0f, 1.0f};
+        vertices[11] = vertices[11] + Vec3{-1.0f, 0.25f, 3.0f};
+        normals[11] = {0, 1, 0};
+        rig.mesh.Lods[0].Vertices.swap(vertices);
+        rig.mesh.Lods[0].Normals.swap(normals);
+        rig.mesh.Vertices = rig.mesh.Lods[0].Vertices.data();
+        rig.mesh.Normals = rig.mesh.Lods[0].Normals.data();
+    }
+    check(0, "rest arrays replaced");
+    for (uint32_t f = 1; f < kFrames; ++f) check(f, "more poses than are kept");
+    check(0, "the first again");
+
+    // A mesh whose posed vertices (9.6 MB a pose) fill the 16 MiB kept for all meshes after one
+    // pose: the others keep only their maps, and are posed from them each time.
+    std::vector<Vec3> large(400000);
+    for (Vec3& v : large) v = {unit(random) * 4, unit(random) * 4, unit(random) * 4};
+    Rig big(large, kBones);
+    for (uint32_t b = 0; b < kBones; ++b) big.SetBone(b, b * 5 + 1, {{b * 5 + 1, 1.0f}, {b * 7 + 2, 0.5f}, {399999, 1.0f}});
+    BindAnimToMesh(&anim, &big.mesh);
+    for (int round = 0; round < 2; ++round) {
+        for (uint32_t f = 0; f < 3; ++f) {
+            SCOPED_TRACE(::testing::Message() << "large mesh, round " << round << ", frame " << f);
+            PoseMeshBonesReference(&big.mesh, anim.Frames[f].Keys, kBones);
+            const std::vector<Vec3> want = big.posed;
+            std::fill(big.posed.begin(), big.posed.end(), Vec3{-9, -9, -9});
+            big.mesh.Frame = f;
+            SkinLocalEntityMesh(&big.mesh);
+            for (uint32_t i = 0; i < large.size(); ++i) ASSERT_LE(Largest(big.posed[i] - want[i]), 1e-4f) << "vertex " << i;
+        }
+    }
+}
+
+// A local entity's feet are read from its model-space pose between the bones and the placement,
+// and the placement is the one the ground following leaves. The hooks answer a floor far below,
+// a step high enough to stand on it, and under each foot a surface 50 above its world x: the
+// entity then stands on the lower foot's surface, which only the posed (not the rest, nor last
+// frame's) anchors give, and every vertex is placed at that height. Both anchors are posed each
+// way the vertex pass runs (anchor 5 in a block of eight, 17 in the tail), and every version of the
+// pass gives the same bits over two frames in a row (the first version makes each pose, and the
+// others find it kept).
+struct FootLevel {
+    static uint32_t Floor(const Vec3&, float, float, float* floor, float* surface, StandingProbe*, NztBase3D*) {
+        *floor = *surface = -1000.0f;
+        return 1;
+    }
+    static float Surface(const Vec3& p, float, float) { return p.x + 50.0f; }
+    static uint32_t Level(NztBaseObject*, int32_t* pitch, int32_t* roll) {
+        *pitch = *roll = 0;
+        return 1;
+    }
+};
+
+TEST_F(Posing, ALocalEntityStandsOnItsPosedFeetAndIsPlacedWhereTheGroundLeavesIt) {
+    KeepKernel keep;
+    PoseWorld.findStandingSurface = FootLevel::Floor;
+    PoseWorld.nearestSurface = FootLevel::Surface;
+    PoseWorld.computeSurfaceTilt = FootLevel::Level;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    constexpr uint32_t kVertices = 19;
+    std::vector<Vec3> rest(kVertices);
+    for (Vec3& v : rest) v = {unit(random) * 3, unit(random) * 3, unit(random) * 3};
+    Rig rig(rest, 2);
+    rig.SetBone(0, 0, {{5, 1.0f}, {6, 0.5f}, {17, 1.0f}});
+    std::vector<std::pair<uint32_t, float>> all;
+    for (uint32_t v = 0; v < kVertices; ++v) all.push_back({v, 1.0f});
+    rig.SetBone(1, 9, all);
+    std::vector<NztAttachPoint> points(9);
+    points[4].Anchor = 5;
+    points[8].Anchor = 17;
+    rig.mesh.AttachPoints = points.data();
+    rig.mesh.AttachCount = static_cast<uint32_t>(points.size());
+    rig.mesh.Ground.StepHeight = 1e6f;
+    rig.mesh.Ground.FootPlacement = 1;
+    NztAnim anim;
+    anim.AllocFrames(2, 2);
+    for (uint32_t f = 0; f < 2; ++f) {
+        anim.Frames[f].Keys[0].Rotation = Turn({0, 0, 1}, 0.9f + 0.3f * static_cast<float>(f));
+        anim.Frames[f].Keys[0].Translation = {2.0f, 0.5f, 0.0f};
+        anim.Frames[f].Keys[1].Rotation = Turn({0, 1, 0}, -0.4f);
+        anim.Frames[f].Keys[1].Translation = {-1.0f, 0.0f, 0.25f};
+    }
+    BindAnimToMesh(&anim, &rig.mesh);
+    float turn[9];
+    QuatToRotation(Turn({0, 1, 0}, 0.6f), turn);
+
+    std::vector<Vec3> plainVertices[2], plainNormals[2];
+    for (const KernelVersion& version : RunnableKernels()) {
+        ASSERT_TRUE(SelectSkinKernel(version.kernel));
+        for (uint32_t f = 0; f < 2; ++f) {
+            SCOPED_TRACE(::testing::Message() << version.name << ", frame " << f);
+            // The model-space pose, from the plain form with no placement.
+            const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+            std::copy(identity, identity + 9, rig.matrix);
+            rig.position = {0, 0, 0};
+            PoseMeshBonesReference(&rig.mesh, anim.Frames[f].Keys, 2);
+            const std::vector<Vec3> model = rig.posed, modelNormals = rig.normals;
+            // Last frame's placed pose stands in the buffers, as in play.
+            for (Vec3& p : rig.posed) p = p + Vec3{100, 100, 100};
+            std::copy(turn, turn + 9, rig.matrix);
+            rig.position = rig.previous = {7.0f, 0.0f, -3.0f};
+            rig.mesh.Frame = f;
+            SkinLocalEntityMesh(&rig.mesh);
+            const float lowest = std::min(TurnPoint(turn, model[5]).x, TurnPoint(turn, model[17]).x) + 7.0f;
+            ExpectVec(rig.position, {7.0f, lowest + 50.0f, -3.0f}, 1e-4f);
+            for (uint32_t i = 0; i < kVertices; ++i) {
+                ExpectVec(rig.posed[i], TurnPoint(turn, model[i]) + rig.position, 1e-4f);
+                ExpectVec(rig.normals[i], TurnPoint(turn, modelNormals[i]), 1e-5f);
+            }
+            if (version.kernel == SkinKernel::Plain) {
+                plainVertices[f] = rig.posed;
+                plainNormals[f] = rig.normals;
+                continue;
+            }
+            for (uint32_t i = 0; i < kVertices; ++i) {
+                ASSERT_TRUE(SameBits(rig.posed[i], plainVertices[f][i])) << "vertex " << i;
+                ASSERT_TRUE(SameBits(rig.normals[i], plainNormals[f][i])) << "normal " << i;
+            }
+        }
+    }
+}
+
 }  // namespace
