@@ -586,6 +586,12 @@ void SkinPassPlain(QV_SKIN_PASS_ARGS) {
 // lanes form runs in place (LanePass), without the promise that input and output do not overlap.
 using PlacePassFunction = void (*)(float* points, float* normals, uint32_t count, const float* m);
 
+// The vertex pass and the place pass of one version.
+struct KernelPasses {
+    SkinPassFunction pass;
+    PlacePassFunction place;
+};
+
 void PlacePassPlain(float* points, float* normals, uint32_t count, const float* m) {
     for (size_t i = 0; i < count; ++i)
         SkinOneVertex(m, points + 3 * i, normals + 3 * i, points + 3 * i, normals + 3 * i);
@@ -630,38 +636,23 @@ bool CpuRuns(SkinKernel kernel) {
     return false;
 }
 
-SkinPassFunction PassOf(SkinKernel kernel) {
+KernelPasses PassesOf(SkinKernel kernel) {
     switch (kernel) {
         case SkinKernel::Avx2:
-            return SkinPassAvx2;
+            return {SkinPassAvx2, PlacePassAvx2};
         case SkinKernel::Avx512:
-            return SkinPassAvx512;
+            return {SkinPassAvx512, PlacePassAvx512};
         case SkinKernel::Plain:
             break;
     }
-    return SkinPassPlain;
-}
-
-PlacePassFunction PlacePassOf(SkinKernel kernel) {
-    switch (kernel) {
-        case SkinKernel::Avx2:
-            return PlacePassAvx2;
-        case SkinKernel::Avx512:
-            return PlacePassAvx512;
-        case SkinKernel::Plain:
-            break;
-    }
-    return PlacePassPlain;
+    return {SkinPassPlain, PlacePassPlain};
 }
 #else
 bool CpuRuns(SkinKernel kernel) {
     return kernel == SkinKernel::Plain;
 }
-SkinPassFunction PassOf(SkinKernel) {
-    return SkinPassPlain;
-}
-PlacePassFunction PlacePassOf(SkinKernel) {
-    return PlacePassPlain;
+KernelPasses PassesOf(SkinKernel) {
+    return {SkinPassPlain, PlacePassPlain};
 }
 #endif
 #undef QV_SKIN_PASS_ARGS
@@ -677,6 +668,13 @@ struct ActiveSkinPass {
     SkinKernel kernel = SkinKernel::Plain;
     SkinPassFunction pass = SkinPassPlain;
     PlacePassFunction place = PlacePassPlain;
+
+    void Use(SkinKernel k) {
+        kernel = k;
+        const KernelPasses passes = PassesOf(k);
+        pass = passes.pass;
+        place = passes.place;
+    }
 };
 ActiveSkinPass& CurrentSkinPass() {
     static ActiveSkinPass active;
@@ -684,9 +682,7 @@ ActiveSkinPass& CurrentSkinPass() {
         active.chosen = true;
         for (const SkinKernel k : {SkinKernel::Avx512, SkinKernel::Avx2, SkinKernel::Plain}) {
             if (!CpuRuns(k)) continue;
-            active.kernel = k;
-            active.pass = PassOf(k);
-            active.place = PlacePassOf(k);
+            active.Use(k);
             break;
         }
     }
@@ -1005,10 +1001,7 @@ SkinKernel ActiveSkinKernel() {
 
 bool SelectSkinKernel(SkinKernel kernel) {
     if (!CpuRuns(kernel)) return false;
-    ActiveSkinPass& active = CurrentSkinPass();
-    active.kernel = kernel;
-    active.pass = PassOf(kernel);
-    active.place = PlacePassOf(kernel);
+    CurrentSkinPass().Use(kernel);
     return true;
 }
 
