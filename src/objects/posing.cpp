@@ -248,7 +248,7 @@ bool KeyMatches(const SkinPlanKey& key, const NztMesh* mesh, uint32_t n, bool ex
 // A model-space pose kept for the next mesh of the type posed on the same keys (a crowd on one
 // frame of one animation): what it was made from, the keys bit for bit and the rest arrays (where
 // they live: like the bone lists, they are filled when a mesh loads and replaced whole); the maps
-// packed for the vertex pass and, within the budget, the posed vertices and normals;
+// packed for the vertex pass and, while the budget allows, the posed vertices and normals;
 // and what the making left in the mesh's bone fields (the last bone turned, -1 for none, and its
 // pivot).
 struct SkinPoseMemo {
@@ -259,10 +259,16 @@ struct SkinPoseMemo {
     std::vector<Vec3> vertices, normals;  // empty: not kept
     int32_t lastBone = -1;
     Vec3 lastPivot{0.0f, 0.0f, 0.0f};
+
+    size_t Bytes() const {
+        return keys.size() * sizeof(NztBoneKey) + packed.size() * sizeof(float) +
+               (vertices.size() + normals.size()) * sizeof(Vec3);
+    }
 };
 
 // Poses a grouping keeps, found by where their keys live (all are dropped when more are asked), and
-// the bytes of posed vertices and normals all groupings may keep between them.
+// the bytes all groupings' poses may hold between them (KeptSkinPoseBytes): past it a pose keeps
+// no vertices, and a new pose is not kept at all.
 constexpr size_t kSkinPoseMemos = 256;
 constexpr size_t kSkinPoseBytes = size_t{16} << 20;
 size_t KeptPoseBytes = 0;
@@ -280,7 +286,7 @@ struct SkinGrouping {
     std::vector<float> packed;  // 21 floats a group: point matrix, offset, normal matrix
     std::vector<SkinPoseMemo> poses;
     std::unordered_map<const NztBoneKey*, uint32_t> poseAt;
-    size_t poseBytes = 0;  // of the kept vertices and normals
+    size_t poseBytes = 0;  // held by the kept poses
 
     SkinGrouping() = default;
     SkinGrouping(const SkinGrouping&) = delete;
@@ -666,14 +672,11 @@ KernelPasses PassesOf(SkinKernel) {
 struct ActiveSkinPass {
     bool chosen = false;
     SkinKernel kernel = SkinKernel::Plain;
-    SkinPassFunction pass = SkinPassPlain;
-    PlacePassFunction place = PlacePassPlain;
+    KernelPasses passes{SkinPassPlain, PlacePassPlain};
 
     void Use(SkinKernel k) {
         kernel = k;
-        const KernelPasses passes = PassesOf(k);
-        pass = passes.pass;
-        place = passes.place;
+        passes = PassesOf(k);
     }
 };
 ActiveSkinPass& CurrentSkinPass() {
@@ -703,7 +706,7 @@ void Place(NztMesh* mesh) {
     map[10] = t.y;
     map[11] = t.z;
     std::copy(m, m + 9, map + 12);
-    CurrentSkinPass().place(&mesh->PosedVertices[0].x, &mesh->PosedNormals[0].x, n, map);
+    CurrentSkinPass().passes.place(&mesh->PosedVertices[0].x, &mesh->PosedNormals[0].x, n, map);
 }
 
 // The maps of one pose into plan.packed: a map per step, bones from the last to the first, each
@@ -758,7 +761,7 @@ int32_t MakePoseMaps(SkinGrouping& plan, NztMesh* mesh, const NztBoneKey* keys, 
 
 // The vertex pass of a pose: every run through its group's map of maps.
 void RunVertexPass(const SkinGrouping& plan, NztMesh* mesh, const float* maps) {
-    const SkinPassFunction pass = CurrentSkinPass().pass;
+    const SkinPassFunction pass = CurrentSkinPass().passes.pass;
     const float* restF = &mesh->Vertices->x;
     const float* restN = &mesh->Normals->x;
     float* out = &mesh->PosedVertices->x;
@@ -791,26 +794,29 @@ void PoseOnKeptKeys(SkinGrouping& plan, NztMesh* mesh, const NztBoneKey* keys, u
         Vec3 lastPivot{0.0f, 0.0f, 0.0f};
         const int32_t last = MakePoseMaps(plan, mesh, keys, nullptr, nullptr, &lastPivot);
         if (count != 0) RunVertexPass(plan, mesh, plan.packed.data());
-        if (!memo) {
+        if (memo) {
+            // Made anew where the old pose was kept: the old one's bytes go back.
+            plan.poseBytes -= memo->Bytes();
+            KeptPoseBytes -= memo->Bytes();
+            *memo = SkinPoseMemo{};
+        } else {
             if (plan.poses.size() == kSkinPoseMemos) plan.ForgetPoses();
+            if (KeptPoseBytes + n * sizeof(NztBoneKey) + plan.packed.size() * sizeof(float) > kSkinPoseBytes) return;
             plan.poseAt.emplace(keys, static_cast<uint32_t>(plan.poses.size()));
             memo = &plan.poses.emplace_back();
         }
-        const size_t dropped = 2 * memo->vertices.size() * sizeof(Vec3);
-        plan.poseBytes -= dropped;
-        KeptPoseBytes -= dropped;
-        memo->vertices.clear();
-        memo->normals.clear();
         memo->keys.assign(keys, keys + n);
         memo->rest = mesh->Vertices;
         memo->restNormals = mesh->Normals;
         memo->packed = plan.packed;
         memo->lastBone = last;
         memo->lastPivot = lastPivot;
+        plan.poseBytes += memo->Bytes();
+        KeptPoseBytes += memo->Bytes();
     }
     // Kept once posed, while the budget allows.
     const size_t bytes = 2 * size_t{count} * sizeof(Vec3);
-    if (count == 0 || KeptPoseBytes + bytes > kSkinPoseBytes) return;
+    if (count == 0 || !memo->vertices.empty() || KeptPoseBytes + bytes > kSkinPoseBytes) return;
     memo->vertices.assign(mesh->PosedVertices, mesh->PosedVertices + count);
     memo->normals.assign(mesh->PosedNormals, mesh->PosedNormals + count);
     plan.poseBytes += bytes;
@@ -989,6 +995,10 @@ NztAnimFrame* AnimFrameAt(NztAnim* anim, uint32_t f) {
     const uint32_t last =
         std::min<uint32_t>(anim->FrameCount, static_cast<uint32_t>(anim->Frames.size())) - 1;
     return &anim->Frames[std::min(f, last)];
+}
+
+size_t KeptSkinPoseBytes() {
+    return KeptPoseBytes;
 }
 
 bool SkinKernelAvailable(SkinKernel kernel) {

@@ -18,6 +18,7 @@
 // bound object as an NztBaseObject pointer (the sweeps and ground probes are made for it).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/nztmath.h"
@@ -92,6 +93,11 @@ enum class SkinKernel { Plain, Avx2, Avx512 };
 bool SkinKernelAvailable(SkinKernel kernel);
 SkinKernel ActiveSkinKernel();
 bool SelectSkinKernel(SkinKernel kernel);
+
+// Model-space poses are kept by the keys they were made from, so that the next mesh posed on the
+// same keys takes the pose made before (a crowd on one frame of one animation): the bytes the kept
+// poses hold between them, never more than 16 MiB.
+size_t KeptSkinPoseBytes();
 
 // The matrix posing replaces Matrix with while UseCameraMatrix is set: the inverse rotation of the
 // camera whose matrix is loaded, or null before any camera is (the mesh then keeps its Matrix).

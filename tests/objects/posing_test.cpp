@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,9 +18,31 @@
 #include "objects/posing.h"
 #include "render/renderstate.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QV_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define QV_TEST_ASAN 1
+#endif
+#if defined(QV_TEST_ASAN)
+#include <sanitizer/allocator_interface.h>
+#endif
+
 namespace {
 
 constexpr float Tol = 1e-5f;
+
+// The bytes the heap holds in use, as the allocator counts them.
+size_t HeapBytesInUse() {
+#if defined(QV_TEST_ASAN)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
+}
 constexpr float HalfPi = 1.5707963f;
 
 Quat Turn(Vec3 axis, float radians) {
@@ -796,6 +819,52 @@ TEST_F(Posing, KeptPosesFollowKeysChangedInPlaceAndRestArraysReplaced) {
             SkinLocalEntityMesh(&big.mesh);
             for (uint32_t i = 0; i < large.size(); ++i) ASSERT_LE(Largest(big.posed[i] - want[i]), 1e-4f) << "vertex " << i;
         }
+    }
+}
+
+// Everything a kept pose holds counts against the budget, its maps as well as its vertices: a
+// mesh whose vertices each go through their own set of bones has one map per vertex, and 200
+// poses of it would otherwise hold some 70 MB of maps. The heap, as the allocator counts it, grows
+// by no more than the 16 MiB (and a little for the tables that find the poses), and a pose posed
+// again, kept or not, is still the plain form's.
+TEST_F(Posing, KeptPosesHoldNoMoreThanTheirBudget) {
+    constexpr uint32_t kBones = 12, kVertices = 1u << kBones, kFrames = 200;
+    std::vector<Vec3> rest(kVertices);
+    for (uint32_t v = 0; v < kVertices; ++v)
+        rest[v] = {float(v % 64) * 0.25f, float(v / 64) * 0.25f, float(v % 7) * 0.5f};
+    Rig rig(rest, kBones);
+    for (uint32_t b = 0; b < kBones; ++b) {
+        std::vector<std::pair<uint32_t, float>> list;
+        for (uint32_t v = 0; v < kVertices; ++v)
+            if ((v >> b) & 1u) list.push_back({v, 1.0f});
+        rig.SetBone(b, (1u << b), list);
+    }
+    NztAnim anim;
+    anim.AllocFrames(kBones, kFrames);
+    for (uint32_t f = 0; f < kFrames; ++f) {
+        for (uint32_t b = 0; b < kBones; ++b) {
+            anim.Frames[f].Keys[b].Rotation = Turn({0, 1, 0}, 0.01f * float(f + 1) + 0.1f * float(b));
+            anim.Frames[f].Keys[b].Translation = {0.001f * float(f), 0.0f, 0.002f * float(b)};
+        }
+    }
+    BindAnimToMesh(&anim, &rig.mesh);
+    auto pose = [&](uint32_t f) {
+        rig.position = rig.previous = {0, 0, 0};
+        rig.mesh.Frame = f;
+        SkinLocalEntityMesh(&rig.mesh);
+    };
+    pose(0);  // the grouping and the scratch of a posing made once
+    const size_t before = HeapBytesInUse();
+    for (uint32_t f = 1; f < kFrames; ++f) pose(f);
+    const size_t grown = HeapBytesInUse() - before;
+    EXPECT_LE(grown, (size_t{16} << 20) + (size_t{1} << 20));
+    EXPECT_LE(KeptSkinPoseBytes(), size_t{16} << 20);
+    for (const uint32_t f : {1u, 2u, kFrames - 1}) {
+        SCOPED_TRACE(::testing::Message() << "frame " << f);
+        PoseMeshBonesReference(&rig.mesh, anim.Frames[f].Keys, kBones);
+        const std::vector<Vec3> want = rig.posed;
+        pose(f);
+        for (uint32_t i = 0; i < kVertices; ++i) ASSERT_LE(Largest(rig.posed[i] - want[i]), 1e-4f) << "vertex " << i;
     }
 }
 
