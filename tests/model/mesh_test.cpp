@@ -778,7 +778,9 @@ TEST_F(MeshFiles, EveryWayOfReadingAFileGivesTheSameMesh) {
     auto loose = [](const char* name, const char* sideName) {
         auto m = std::make_unique<NztMesh>();
         EXPECT_EQ(LoadMeshFile(name, m.get(), 0, 1), 1) << name;
-        if (sideName != nullptr) EXPECT_EQ(LoadMeshSideFile(sideName, m.get()), 1) << sideName;
+        if (sideName != nullptr) {
+            EXPECT_EQ(LoadMeshSideFile(sideName, m.get()), 1) << sideName;
+        }
         return m;
     };
     auto same = [](std::unique_ptr<NztMesh> a, std::unique_ptr<NztMesh> b) {
